@@ -1,0 +1,139 @@
+#include "game/quillory_main_form.h"
+
+#include <QPainter>
+
+#include "game/built_in_tables.h"
+#include "game/game_rules.h"
+#include "graphics/client_area.h"
+
+namespace {
+
+constexpr int kTimerIntervalMs = 1000;
+constexpr const char* kCaption = "Quillory";
+constexpr const char* kWonText = "Well done...\nTry the next one.";
+constexpr const char* kLostText = "You have lost!";
+
+}  // namespace
+
+TQuilloryMainForm::TQuilloryMainForm(QWidget* parent) : QMainWindow(parent) {
+    ui.setupUi(this);
+    ui.N1->setSeparator(true);
+    ui.mBackground->menuAction()->setVisible(false);
+    clientArea = new TClientArea(kBoardWidthPixels, kBoardHeightPixels, this);
+    clientArea->onKeyDown = [this](uint16_t key, Qt::KeyboardModifiers shift) {
+        FormKeyDown(key, shift);
+    };
+    clientArea->onPaint = [this](QPainter& canvas) { FormPaint(canvas); };
+    setCentralWidget(clientArea);
+    clientArea->setFocus();
+    ConnectMenu();
+    Timer.setInterval(kTimerIntervalMs);
+    connect(&Timer, &QTimer::timeout, this, &TQuilloryMainForm::TimerTimer);
+    Timer.start();
+
+    OpenDialog = {"Open track", "txt", "Text files (*.txt)|*.txt|Any file (*.*)|*.*", 1};
+    SaveDialog = {"Save track", "txt", "Text files (*.txt)|*.txt", 1};
+
+    tables = BuildTables();
+    BuildTiles();
+    currentTable = tables[0];
+    DrawBoard();
+}
+
+TQuilloryMainForm::~TQuilloryMainForm() = default;
+
+void TQuilloryMainForm::ConnectMenu() {
+    connect(ui.mOpenTrack, &QAction::triggered, this, &TQuilloryMainForm::mOpenTrackClick);
+    connect(ui.mSaveTrack, &QAction::triggered, this, &TQuilloryMainForm::mSaveTrackClick);
+    connect(ui.mExit, &QAction::triggered, this, &TQuilloryMainForm::mExitClick);
+    connect(ui.mNext, &QAction::triggered, this, &TQuilloryMainForm::mNextClick);
+    connect(ui.mAgain, &QAction::triggered, this, &TQuilloryMainForm::mAgainClick);
+    connect(ui.mPrev, &QAction::triggered, this, &TQuilloryMainForm::mPrevClick);
+    connect(ui.Black1, &QAction::triggered, this, &TQuilloryMainForm::Black1Click);
+    connect(ui.Gray1, &QAction::triggered, this, &TQuilloryMainForm::Gray1Click);
+    // Qt flips a checkable item before it reports the click; the handler does its own flip.
+    connect(ui.mShowTime, &QAction::triggered, this, [this] {
+        ui.mShowTime->setChecked(!ui.mShowTime->isChecked());
+        mShowTimeClick();
+    });
+    connect(ui.mAbout, &QAction::triggered, this, &TQuilloryMainForm::mAboutClick);
+    connect(ui.mFindRoute, &QAction::triggered, this, &TQuilloryMainForm::mFindRouteClick);
+}
+
+void TQuilloryMainForm::FormShow() {}
+
+void TQuilloryMainForm::PutTableInPlay(int index) {
+    tableIndex = index;
+    currentTable = tables[static_cast<size_t>(tableIndex)];
+    ResetPlay();
+}
+
+void TQuilloryMainForm::mNextClick() {
+    PutTableInPlay((tableIndex + 1) % static_cast<int>(tables.size()));
+}
+
+void TQuilloryMainForm::mAgainClick() { PutTableInPlay(tableIndex); }
+
+void TQuilloryMainForm::mPrevClick() {
+    int index = tableIndex - 1;
+    if (index == -1)
+        index = static_cast<int>(tables.size()) - 1;
+    PutTableInPlay(index);
+}
+
+void TQuilloryMainForm::ResetPlay() {
+    history.clear();
+    route.clear();
+    elapsedSeconds = 0;
+    DrawBoard();
+}
+
+void TQuilloryMainForm::ClearCurrentCell() {
+    currentTable.SetCell(currentTable.x, currentTable.y, false);
+}
+
+void TQuilloryMainForm::FormKeyDown(uint16_t key, Qt::KeyboardModifiers) {
+    const TBoardPoint old{currentTable.x, currentTable.y};
+    bool moved = false;
+    bool record = true;
+    int dx = 0;
+    int dy = 0;
+    if (ArrowStep(key, dx, dy)) {
+        moved = MovePlayer(currentTable, dx, dy);
+    } else if (key == keys::kBackspace) {
+        moved = UndoMove(currentTable, history);
+        record = false;
+    } else if (key == keys::kSpace) {
+        mAgainClick();
+    } else if (key == keys::kNext) {
+        mNextClick();
+    } else if (key == keys::kPrevious) {
+        mPrevClick();
+    }
+    if (!moved)
+        return;
+    DrawBoard();
+    if (record)
+        history.push_back(old);
+    switch (Outcome(currentTable)) {
+    case TOutcome::Won: ShowOutcome(true); break;
+    case TOutcome::Lost: ShowOutcome(false); break;
+    case TOutcome::Playing: break;
+    }
+}
+
+void TQuilloryMainForm::ShowOutcome(bool won) {
+    if (won) {
+        Dialogs().MessageBox(this, kWonText, kCaption, TMessageIcon::None);
+        mNextClick();
+    } else {
+        Dialogs().MessageBox(this, kLostText, kCaption, TMessageIcon::None);
+    }
+}
+
+void TQuilloryMainForm::mExitClick() { close(); }
+
+void TQuilloryMainForm::mOpenTrackClick() {}
+void TQuilloryMainForm::mSaveTrackClick() {}
+void TQuilloryMainForm::mAboutClick() {}
+void TQuilloryMainForm::mFindRouteClick() {}

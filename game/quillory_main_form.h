@@ -1,0 +1,69 @@
+// The main window: owns the game state, turns events into game operations, and draws.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include "game/quillory_table.h"
+#include "graphics/platform_dialogs.h"
+#include "route/route_finder.h"
+#include "ui_quillory_main_form.h"
+
+class QPainter;
+class TClientArea;
+
+class TQuilloryMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TQuilloryMainForm(QWidget* parent = nullptr);
+    ~TQuilloryMainForm() override;
+
+    // Events.
+    void FormKeyDown(uint16_t key, Qt::KeyboardModifiers shift);
+    void FormPaint(QPainter& canvas);
+    void FormShow();
+    void TimerTimer();
+
+    // Menu commands.
+    void mOpenTrackClick();
+    void mSaveTrackClick();
+    void mExitClick();
+    void mNextClick();
+    void mAgainClick();
+    void mPrevClick();
+    void Black1Click();
+    void Gray1Click();
+    void mShowTimeClick();
+    void mAboutClick();
+    void mFindRouteClick();
+
+    // Game operations.
+    void ResetPlay();
+    void ClearCurrentCell();
+    void ShowOutcome(bool won);
+    void DrawBoard();
+    void BuildTiles();
+
+    // Game state.
+    int32_t tableIndex = 0;
+    std::vector<TQuilloryTable> tables;
+    TQuilloryTable currentTable;
+    std::vector<TBoardPoint> history;
+    uint32_t backgroundColor = 0;
+    int32_t elapsedSeconds = 0;
+    std::vector<TRouteFinder::TPoint> route;
+
+    // Components.
+    Ui::TQuilloryMainForm ui;
+    QTimer Timer;
+    TFileDialogOptions OpenDialog;
+    TFileDialogOptions SaveDialog;
+    TClientArea* clientArea = nullptr;
+
+private:
+    void ConnectMenu();
+    void PutTableInPlay(int index);
+};

@@ -1,0 +1,33 @@
+#include "graphics/client_area.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+
+#include "graphics/key_codes.h"
+
+TClientArea::TClientArea(int width, int height, QWidget* parent) : QWidget(parent) {
+    setFixedSize(width, height);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool TClientArea::event(QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        keyPressEvent(static_cast<QKeyEvent*>(event));
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TClientArea::keyPressEvent(QKeyEvent* event) {
+    const uint16_t key = VirtualKeyFromQt(event->key());
+    if (key != 0 && onKeyDown)
+        onKeyDown(key, event->modifiers());
+    event->accept();
+}
+
+void TClientArea::paintEvent(QPaintEvent*) {
+    QPainter canvas(this);
+    if (onPaint)
+        onPaint(canvas);
+}
