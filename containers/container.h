@@ -1,0 +1,129 @@
+// The general container: a growable array of owned item objects or of plain fixed-size elements.
+#pragma once
+
+#include <cstdint>
+
+#include "containers/container_base.h"
+
+class TPeerDataContainer;
+
+// Storage modes: pointer mode (FInline false: object items; or FInline and FPointers:
+// separately allocated element blocks) keeps an array of pointers in FItems; contiguous
+// mode (FInline true, FPointers false) keeps FAllocated elements of FElementSize bytes
+// back to back in FItems.
+//
+// Failures: an index that names no item throws TKestBadIndex before anything is read or
+// written; a capacity whose byte size does not fit 32 bits, a negative one, one below the
+// count, or inline elements without a positive size throw TKestBadAlloc; exhausted memory
+// throws std::bad_alloc. In all these cases the container stays as it was.
+class TContainer : public TContainerBase {
+public:
+    // The array: pointers to items, or contiguous elements. Owned.
+    void* FItems = nullptr;
+    int32_t FCount = 0;
+    int32_t FAllocated = 0;
+    int32_t FGrowBy = 16;
+    // Fix-up records while saving, loading or copying with peer data; owned while set.
+    mutable TPeerDataContainer* FPeers = nullptr;
+    // True while the container writes itself.
+    bool FSaving = false;
+    // True while an assignment copies items (on the source as well as the target).
+    mutable bool FCopying = false;
+    bool FInline = false;
+    bool FPointers = true;
+    // Carried in every stored header and copied by Assign; it steers nothing.
+    bool FReserved = true;
+    bool FOwnsItems = true;
+    bool FDuplicates = true;
+    bool FPeerData = false;
+    bool FSizePrefix = false;
+    bool FLinearGrowth = false;
+    int32_t FElementSize = 0;
+
+    TContainer() = default;
+    TContainer(const TContainer&) = delete;
+    // Assign; throws what Assign throws.
+    TContainer& operator=(const TContainer& source);
+    // Disposes of owned items.
+    ~TContainer() override;
+
+    // The number of items.
+    int Count() const { return FCount; }
+    // True when FItems holds pointers (object items or separately allocated elements).
+    bool IsPointerMode() const { return !FInline || FPointers; }
+    // The item pointer (pointer mode) or the element's address (contiguous mode); the
+    // container keeps ownership. Throws TKestBadIndex unless 0 <= index < Count().
+    void* At(int index) const;
+    // Pointer mode: stores the pointer, taking it over when FOwnsItems (object items get
+    // FOwner set); with FDuplicates false an item that Compare finds equal to a present one
+    // is refused and stays the caller's. Contiguous mode: copies FElementSize bytes from item.
+    // On a throw nothing is stored and the caller keeps the item.
+    void AddItem(void* item);
+    // Resizes the array to n slots; 0 empties the container (disposing of owned items).
+    // Throws TKestBadAlloc for n < 0, 0 < n < Count() or a size that does not fit.
+    void SetCapacity(int n);
+    // Sets the growth step; n <= 0 is ignored.
+    void SetGrowBy(int n);
+    // The item's FTypeId; 0 for inline elements, empty slots and indexes out of range.
+    int32_t TypeIdAt(int index) const;
+
+    using TContainerBase::ReadBinary;
+    using TContainerBase::ReadItem;
+    using TContainerBase::ReadText;
+    using TContainerBase::WriteBinary;
+    using TContainerBase::WriteItem;
+    using TContainerBase::WriteText;
+
+    // Copies the settings and the items of another TContainer (see the class comment for
+    // failures). Throws TKestBadAssign, changing nothing, when source is no TContainer or
+    // its FInline or FPointers differ; a failing item copy leaves the items copied so far.
+    void Assign(const TContainerItem& source) override;
+    // Inline: a new block of FElementSize bytes, owned by the caller (release with
+    // ReleaseElement); objects: null. Throws TKestBadAlloc when FElementSize is not positive.
+    void* CreateItem(int32_t typeId) override;
+    // 0 (equal).
+    int Compare(const void* a, const void* b) override;
+
+    // Disposes of the item at index when FOwnsItems in pointer mode and empties its slot;
+    // nothing in contiguous mode. Throws TKestBadIndex for an index out of range.
+    virtual void DeleteItem(int index);
+    // In pointer mode with deleteItems, DeleteItem for every index; then releases the array.
+    virtual void Clear(bool deleteItems);
+    // Writes the item record at index (an inline element's bytes, or tag and item's form).
+    // Throws TKestBadIndex for an index out of range.
+    virtual void WriteItemAt(FILE* file, int index);
+    virtual void WriteItemAt(std::ostream& stream, int index, std::ios_base::openmode mode);
+    virtual void WriteItemAt(TMemBuffer& buffer, int index);
+    // A copy of the item at index, owned by the caller: a new element block, or a new
+    // item from CreateItem (null when the factory gives none). Throws TKestBadIndex.
+    virtual void* CloneItem(int index);
+    // Inline: copies FElementSize bytes; objects: target Assign from source, then source
+    // CopiedTo target.
+    virtual void CopyItem(void* target, void* source);
+    // The bytes of the item at index that pointer fix-ups may write into: FElementSize
+    // for inline elements, 0 for object items unless a container of such items says more.
+    virtual int32_t ItemByteSize(int index) const;
+
+    // Frees an element block made by CreateItem of any container; null is ignored.
+    static void ReleaseElement(void* element);
+
+protected:
+    // Stores item without the duplicates rule, growing first; returns the stored item
+    // (pointer mode) or the element's address (contiguous mode, copied from item or zeroed
+    // when item is null).
+    void* StoreItem(void* item);
+
+private:
+    void** Slots() const { return static_cast<void**>(FItems); }
+    unsigned char* Bytes() const { return static_cast<unsigned char*>(FItems); }
+    // Bytes of one array slot in the present mode.
+    int32_t SlotSize() const;
+    // Throws TKestBadIndex unless 0 <= index < FCount.
+    void CheckIndex(int index) const;
+    // Makes room for one more item.
+    void Grow();
+    // Resizes the array to n >= FCount slots; the container is unchanged on a throw.
+    void Reallocate(int32_t n);
+    // The assignment proper, once the storage modes are known to agree.
+    void AssignFrom(const TContainer& source);
+};

@@ -1,0 +1,72 @@
+// The container-level hooks shared by every container: item factory, item readers and writers, comparison.
+#pragma once
+
+#include "containers/container_item.h"
+
+// Items travel through these hooks as untyped pointers: an object item is a
+// TContainerItem* converted to void*, an inline element is a block of bytes.
+// Readers return a new item that the caller owns, or null when nothing was read.
+class TContainerBase : public TContainerItem {
+public:
+    // The binary and stream forms go through a memory image.
+    bool FBuffered = true;
+    // The memory image is compressed, and the text forms carry it.
+    bool FCompressed = false;
+
+    TContainerBase() = default;
+
+    using TContainerItem::ReadBinary;
+    using TContainerItem::ReadText;
+    using TContainerItem::WriteBinary;
+    using TContainerItem::WriteText;
+
+    // A new item for the type tag, owned by the caller; null here (no factory).
+    virtual void* CreateItem(int32_t typeId);
+    // The item's WriteBinary on the file.
+    virtual void WriteItem(FILE* file, TContainerItem& item);
+    // An int32 type tag, CreateItem, the item's ReadBinary, FOwner set; null when the tag
+    // cannot be read or the factory gives nothing. Whatever the item's reader throws passes
+    // through after the new item is deleted.
+    virtual void* ReadItem(FILE* file);
+    // The item's Write with the mode.
+    virtual void WriteItem(std::ostream& stream, TContainerItem& item, std::ios_base::openmode mode);
+    // The type tag (4 raw bytes when mode is exactly binary, else a decimal number),
+    // CreateItem, the item's Read, FOwner set; null as for the C file reader.
+    virtual void* ReadItem(std::istream& stream, std::ios_base::openmode mode);
+    // The container written and read without a memory image; nothing here on a C file.
+    virtual void WriteDirect(FILE* file);
+    virtual void ReadDirect(FILE* file);
+    // WriteBinary on the stream when mode is exactly binary, else WriteText; ReadDirect mirrors it.
+    virtual void WriteDirect(std::ostream& stream, std::ios_base::openmode mode);
+    virtual void ReadDirect(std::istream& stream, std::ios_base::openmode mode);
+    // The item's WriteToBuffer.
+    virtual void WriteItem(TMemBuffer& buffer, TContainerItem& item);
+    // The type tag with the space's integer reader, CreateItem, the item's ReadFromSpace,
+    // FOwner set; null when the factory gives nothing.
+    virtual void* ReadItem(TMemSpace& space);
+    // Negative, 0 or positive as a orders before, equal to or after b; 0 (equal) here.
+    virtual int Compare(const void* a, const void* b);
+
+protected:
+    // Takes over a freshly made item: reads it with reader, sets its owner; deletes it when reader throws.
+    template <typename Reader>
+    void* ReadNewItem(int32_t typeId, Reader reader);
+
+    TContainerBase(const TContainerBase& other) = default;
+    TContainerBase& operator=(const TContainerBase& other) = default;
+};
+
+template <typename Reader>
+void* TContainerBase::ReadNewItem(int32_t typeId, Reader reader) {
+    void* made = CreateItem(typeId);
+    if (made == nullptr) return nullptr;
+    TContainerItem* item = static_cast<TContainerItem*>(made);
+    try {
+        reader(*item);
+    } catch (...) {
+        delete item;
+        throw;
+    }
+    item->FOwner = this;
+    return made;
+}
