@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "game/built_in_tables.h"
+#include "game/game_rules.h"
+#include "game/quillory_main_form.h"
+#include "recording_dialogs.h"
+
+namespace {
+
+class MainFormTest : public ::testing::Test {
+protected:
+    TRecordingDialogs dialogs;
+    std::unique_ptr<TQuilloryMainForm> form = std::make_unique<TQuilloryMainForm>();
+
+    void Press(uint16_t key, Qt::KeyboardModifiers shift = Qt::NoModifier) {
+        form->FormKeyDown(key, shift);
+    }
+    // Puts a table of the given cells into play, as opening a track would.
+    void Play(std::initializer_list<TBoardPoint> cells, TBoardPoint player) {
+        TQuilloryTable table;
+        for (const TBoardPoint& p : cells)
+            table.SetCell(p.x, p.y, true);
+        table.x = player.x;
+        table.y = player.y;
+        form->currentTable = table;
+        form->ResetPlay();
+    }
+};
+
+TEST_F(MainFormTest, StartsWithTheFirstTable) {
+    EXPECT_EQ(form->tableIndex, 0);
+    ASSERT_EQ(form->tables.size(), 50u);
+    EXPECT_EQ(form->currentTable, form->tables[0]);
+    EXPECT_EQ(form->backgroundColor, 0u);
+    EXPECT_EQ(form->elapsedSeconds, 0);
+    EXPECT_TRUE(form->history.empty());
+    EXPECT_TRUE(form->route.empty());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Quillory"));
+}
+
+TEST_F(MainFormTest, NextAndPreviousWrapAround) {
+    form->mPrevClick();
+    EXPECT_EQ(form->tableIndex, 49);
+    EXPECT_EQ(form->currentTable, form->tables[49]);
+    form->mNextClick();
+    EXPECT_EQ(form->tableIndex, 0);
+    EXPECT_EQ(form->currentTable, form->tables[0]);
+    Press(keys::kNext);
+    Press(keys::kNext);
+    EXPECT_EQ(form->tableIndex, 2);
+    EXPECT_EQ(form->currentTable, form->tables[2]);
+    Press(keys::kPrevious, Qt::ShiftModifier);
+    EXPECT_EQ(form->tableIndex, 1);
+}
+
+TEST_F(MainFormTest, AgainRestoresTheTableAndResetsPlay) {
+    Press(keys::kUp);
+    Press(keys::kUp);
+    form->elapsedSeconds = 42;
+    form->route = {{1, 1}, {2, 1}};
+    ASSERT_EQ(form->history.size(), 2u);
+    ASSERT_NE(form->currentTable, form->tables[0]);
+    Press(keys::kSpace);
+    EXPECT_EQ(form->currentTable, form->tables[0]);
+    EXPECT_EQ(form->currentTable.x, 1);
+    EXPECT_EQ(form->currentTable.y, 9);
+    EXPECT_TRUE(form->history.empty());
+    EXPECT_TRUE(form->route.empty());
+    EXPECT_EQ(form->elapsedSeconds, 0);
+    EXPECT_EQ(form->tableIndex, 0);
+}
+
+TEST_F(MainFormTest, AgainAfterAnOpenedTrackBringsBackTheBuiltInTable) {
+    form->mNextClick();
+    Play({{4, 4}, {5, 4}}, {4, 4});
+    EXPECT_EQ(form->tableIndex, 1);
+    form->mAgainClick();
+    EXPECT_EQ(form->currentTable, form->tables[1]);
+}
+
+TEST_F(MainFormTest, MovesAndUndosThroughTheKeyHandler) {
+    const TQuilloryTable start = form->currentTable;
+    // Left of (1, 9) is empty, down is (1, 10): a move onto an empty cell changes nothing.
+    Press(keys::kLeft);
+    EXPECT_EQ(form->currentTable, start);
+    EXPECT_TRUE(form->history.empty());
+    Press(keys::kBackspace);
+    EXPECT_EQ(form->currentTable, start);
+
+    Press(keys::kDown);
+    EXPECT_FALSE(form->currentTable.IsPresent(1, 9));
+    EXPECT_EQ(form->currentTable.y, 10);
+    ASSERT_EQ(form->history.size(), 1u);
+    EXPECT_EQ(form->history[0], (TBoardPoint{1, 9}));
+    // Along row 10 to column 5, then up into row 9 (columns 2..4 of row 9 are empty).
+    for (int i = 0; i < 4; ++i)
+        Press(keys::kRight);
+    Press(keys::kUp);
+    EXPECT_EQ(form->history.size(), 6u);
+    EXPECT_EQ(form->currentTable.x, 5);
+    EXPECT_EQ(form->currentTable.y, 9);
+    form->elapsedSeconds = 7;
+    for (int i = 0; i < 6; ++i)
+        Press(keys::kBackspace);
+    EXPECT_EQ(form->currentTable, start);
+    EXPECT_TRUE(form->history.empty());
+    EXPECT_EQ(form->elapsedSeconds, 7);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(MainFormTest, KeysWithoutMeaningChangeNothing) {
+    const TQuilloryTable start = form->currentTable;
+    for (uint16_t key : {0, 9, 13, 27, 41, 65, 77, 79, 81, 0xFFFF})
+        Press(key);
+    EXPECT_EQ(form->currentTable, start);
+    EXPECT_EQ(form->tableIndex, 0);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(MainFormTest, WinningReportsAndPutsTheNextTableInPlay) {
+    form->mNextClick();
+    form->mNextClick();
+    Play({{4, 4}, {5, 4}}, {4, 4});
+    form->elapsedSeconds = 30;
+    Press(keys::kRight);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Well done...\nTry the next one.");
+    EXPECT_EQ(dialogs.messages[0].caption, "Quillory");
+    EXPECT_EQ(form->tableIndex, 3);
+    EXPECT_EQ(form->currentTable, form->tables[3]);
+    EXPECT_TRUE(form->history.empty());
+    EXPECT_EQ(form->elapsedSeconds, 0);
+}
+
+TEST_F(MainFormTest, WinningOnTheLastTableWrapsToTheFirst) {
+    form->mPrevClick();
+    Play({{9, 6}, {9, 7}}, {9, 6});
+    Press(keys::kDown);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(form->tableIndex, 0);
+    EXPECT_EQ(form->currentTable, form->tables[0]);
+}
+
+TEST_F(MainFormTest, LosingKeepsTheBoardAndUndoSaysNothing) {
+    Play({{4, 4}, {5, 4}, {8, 8}}, {4, 4});
+    form->elapsedSeconds = 12;
+    Press(keys::kRight);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "You have lost!");
+    EXPECT_EQ(dialogs.messages[0].caption, "Quillory");
+    const TQuilloryTable lost = form->currentTable;
+    EXPECT_EQ(lost.x, 5);
+    EXPECT_FALSE(lost.IsPresent(4, 4));
+    EXPECT_EQ(form->history.size(), 1u);
+    EXPECT_EQ(form->elapsedSeconds, 12);
+    // Every arrow does nothing now.
+    for (uint16_t key : {keys::kLeft, keys::kUp, keys::kRight, keys::kDown})
+        Press(key);
+    EXPECT_EQ(form->currentTable, lost);
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    Press(keys::kBackspace);
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(form->currentTable.IsPresent(4, 4));
+    EXPECT_EQ(form->currentTable.x, 4);
+    EXPECT_TRUE(form->history.empty());
+}
+
+TEST_F(MainFormTest, PlayOnTheOuterRingStaysOnTheBoard) {
+    Play({{0, 0}, {1, 0}, {17, 11}}, {0, 0});
+    Press(keys::kLeft);
+    Press(keys::kUp);
+    EXPECT_EQ(form->currentTable.x, 0);
+    EXPECT_EQ(form->currentTable.y, 0);
+    EXPECT_TRUE(dialogs.messages.empty());
+    Press(keys::kRight);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "You have lost!");
+}
+
+TEST_F(MainFormTest, TheRouteStaysWhileThePlayerMoves) {
+    form->route = {{1, 9}, {1, 10}};
+    Press(keys::kDown);
+    Press(keys::kBackspace);
+    EXPECT_EQ(form->route.size(), 2u);
+}
+
+}  // namespace
