@@ -1,0 +1,170 @@
+#include "memory/mem_buffer.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <istream>
+#include <limits>
+#include <ostream>
+
+#include "containers/kest_exception.h"
+#include "containers/packed_integer.h"
+#include "memory/image_channel.h"
+
+namespace {
+
+constexpr int64_t kMaxSize = std::numeric_limits<int32_t>::max();
+
+}  // namespace
+
+TMemBuffer::TMemBuffer() {
+    Init();
+}
+
+TMemBuffer::~TMemBuffer() {
+    TMemBuffer::Release();
+}
+
+void TMemBuffer::Assign(const TContainerItem& source) {
+    const auto* space = dynamic_cast<const TMemSpace*>(&source);
+    if (space == nullptr) throw TKestBadAssign();
+    if (space == this) return;
+    // The bytes first: when the storage cannot be had nothing else has changed.
+    SetLength(space->FLength);
+    if (FLength > 0) std::memcpy(FData, space->FData, static_cast<size_t>(FLength));
+    TMemSpace::Assign(source);
+}
+
+void TMemBuffer::Init() {
+    TMemSpace::Init();
+    FCapacity = 0;
+    FGrowBy = kDefaultGrowBy;
+}
+
+void TMemBuffer::Allocate(int32_t count) {
+    SetCapacity(count);
+}
+
+void TMemBuffer::Release() {
+    TMemSpace::Release();
+    FCapacity = 0;
+    FGrowBy = kDefaultGrowBy;
+}
+
+int32_t TMemBuffer::ReadInt() {
+    if (FPosition < 0 || FPosition >= FLength) throw TKestSerialization();
+    int32_t value = 0;
+    const int used =
+        DecodePackedInt(FData + FPosition, static_cast<size_t>(FLength - FPosition), value);
+    if (used == 0) throw TKestSerialization();
+    FPosition += used;
+    return value;
+}
+
+void TMemBuffer::SetLength(int32_t count) {
+    if (count < 0) throw TKestBadAlloc();
+    if (count == 0) {
+        Release();
+        return;
+    }
+    if (count > FCapacity || FData == nullptr) {
+        const int64_t step = FGrowBy > 0 ? FGrowBy : kDefaultGrowBy;
+        const int64_t have = FData == nullptr ? 0 : FCapacity;
+        const int64_t steps = (count - have + step - 1) / step;
+        int64_t capacity = have + (steps < 1 ? 1 : steps) * step;
+        // The last step is cut short rather than fail a length that itself fits.
+        if (capacity > kMaxSize) capacity = kMaxSize;
+        SetCapacity(static_cast<int32_t>(capacity));
+    }
+    FLength = count;
+}
+
+void TMemBuffer::SetCapacity(int32_t count) {
+    if (count < 0) throw TKestBadAlloc();
+    if (count == 0) {
+        Release();
+        return;
+    }
+    auto* block = static_cast<uint8_t*>(std::realloc(FData, static_cast<size_t>(count)));
+    if (block == nullptr) throw TKestBadAlloc();
+    FData = block;
+    FCapacity = count;
+    if (count < FLength) FLength = count;
+}
+
+TMemBuffer& TMemBuffer::Append(const void* source, int32_t count) {
+    if (count <= 0) return *this;
+    const int64_t total = static_cast<int64_t>(FLength) + count;
+    if (total > kMaxSize) throw TKestBadAlloc();
+    // A source inside our own storage moves with it when the storage is resized.
+    const auto* from = static_cast<const uint8_t*>(source);
+    const bool inside = FData != nullptr && std::greater_equal<>()(from, FData) &&
+                        std::less<>()(from, FData + FCapacity);
+    const size_t offset = inside ? static_cast<size_t>(from - FData) : 0;
+    const int32_t old = FLength;
+    SetLength(static_cast<int32_t>(total));
+    if (inside) from = FData + offset;
+    std::memmove(FData + old, from, static_cast<size_t>(count));
+    return *this;
+}
+
+TMemBuffer& TMemBuffer::AppendInt(int32_t value) {
+    uint8_t packed[kPackedIntMaxLength];
+    const int size = EncodePackedInt(value, packed);
+    return Append(packed, size);
+}
+
+void TMemBuffer::ReadGrowBy(kest::detail::TImageSource& source) {
+    int32_t step = 0;
+    if (!source.ReadNumber(step)) {
+        // The image is cut short: what was loaded is not a whole buffer.
+        Release();
+        throw TKestSerialization();
+    }
+    // The growth loop needs a positive step; a stored one that is not is no step at all.
+    FGrowBy = step > 0 ? step : kDefaultGrowBy;
+}
+
+void TMemBuffer::WriteBinary(FILE* file) {
+    TMemSpace::WriteBinary(file);
+    kest::detail::TBinaryFileSink(file).WriteNumber(FGrowBy);
+}
+
+void TMemBuffer::ReadBinary(FILE* file) {
+    TMemSpace::ReadBinary(file);
+    kest::detail::TBinaryFileSource source(file);
+    ReadGrowBy(source);
+}
+
+void TMemBuffer::WriteText(FILE* file) {
+    TMemSpace::WriteText(file);
+    kest::detail::TTextFileSink(file).WriteNumber(FGrowBy);
+}
+
+void TMemBuffer::ReadText(FILE* file) {
+    TMemSpace::ReadText(file);
+    kest::detail::TTextFileSource source(file);
+    ReadGrowBy(source);
+}
+
+void TMemBuffer::WriteBinary(std::ostream& stream) {
+    TMemSpace::WriteBinary(stream);
+    kest::detail::TBinaryStreamSink(stream).WriteNumber(FGrowBy);
+}
+
+void TMemBuffer::WriteText(std::ostream& stream) {
+    TMemSpace::WriteText(stream);
+    kest::detail::TTextStreamSink(stream).WriteNumber(FGrowBy);
+}
+
+void TMemBuffer::ReadBinary(std::istream& stream) {
+    TMemSpace::ReadBinary(stream);
+    kest::detail::TBinaryStreamSource source(stream);
+    ReadGrowBy(source);
+}
+
+void TMemBuffer::ReadText(std::istream& stream) {
+    TMemSpace::ReadText(stream);
+    kest::detail::TTextStreamSource source(stream);
+    ReadGrowBy(source);
+}
