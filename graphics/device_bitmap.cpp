@@ -1,0 +1,275 @@
+// Device bitmaps in the screen's pixel format, made from and read back into packed memory images.
+#include "graphics/device_bitmap.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr std::size_t kInfoHeaderSize = 40;
+constexpr std::uint32_t kUncompressed = 0;
+constexpr std::uint32_t kBitFields = 3;
+
+std::uint32_t ReadU32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
+}
+
+std::uint16_t ReadU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+// One colour channel described by a bit mask: where it sits and how large it gets.
+struct TChannel {
+    std::uint32_t mask = 0;
+    int shift = 0;
+    std::uint32_t max = 0;
+
+    explicit TChannel(std::uint32_t m) : mask(m) {
+        if (mask != 0) {
+            shift = std::countr_zero(mask);
+            max = mask >> shift;
+        }
+    }
+    int Decode(std::uint32_t pixel) const {
+        if (max == 0)
+            return 0;
+        const std::uint64_t v = (pixel & mask) >> shift;
+        return static_cast<int>((v * 255 + max / 2) / max);
+    }
+    std::uint32_t Encode(int component) const {
+        if (max == 0)
+            return 0;
+        const std::uint64_t v = (static_cast<std::uint64_t>(component) * max + 127) / 255;
+        return static_cast<std::uint32_t>(v << shift) & mask;
+    }
+};
+
+// The colour table as device colours; entries the image does not hold stay black.
+void ReadColourTable(const std::uint8_t* image, const TImageLayout& layout, QRgb (&table)[256]) {
+    for (QRgb& entry : table)
+        entry = qRgb(0, 0, 0);
+    for (int i = 0; i < layout.colourCount; ++i) {
+        const std::uint8_t* e = image + layout.colourTableOffset + 4 * static_cast<std::size_t>(i);
+        table[i] = qRgb(e[2], e[1], e[0]);
+    }
+}
+
+// Nearest colour-table entry to a device colour, remembering the last answer because
+// pictures repeat colours row after row.
+class TNearestColour {
+public:
+    TNearestColour(const QRgb* table, int count) : table_(table), count_(count) {}
+    int Index(QRgb colour) {
+        colour |= 0xFF000000u;
+        if (count_ == 0)
+            return 0;
+        if (hasLast_ && colour == lastColour_)
+            return lastIndex_;
+        int best = 0;
+        long bestDistance = -1;
+        for (int i = 0; i < count_; ++i) {
+            const long dr = qRed(colour) - qRed(table_[i]);
+            const long dg = qGreen(colour) - qGreen(table_[i]);
+            const long db = qBlue(colour) - qBlue(table_[i]);
+            const long d = dr * dr + dg * dg + db * db;
+            if (bestDistance < 0 || d < bestDistance) {
+                bestDistance = d;
+                best = i;
+            }
+        }
+        hasLast_ = true;
+        lastColour_ = colour;
+        lastIndex_ = best;
+        return best;
+    }
+
+private:
+    const QRgb* table_;
+    int count_;
+    bool hasLast_ = false;
+    QRgb lastColour_ = 0;
+    int lastIndex_ = 0;
+};
+
+// Offset of the memory row holding picture row `row` (0 = top).
+std::size_t RowOffset(const TImageLayout& layout, int row) {
+    const int stored = layout.bottomUp ? layout.height - 1 - row : row;
+    return layout.pixelOffset + layout.stride * static_cast<std::size_t>(stored);
+}
+
+}  // namespace
+
+bool ParseImageLayout(const std::uint8_t* image, std::size_t size, std::size_t pixelOffset,
+                      TImageLayout& layout) {
+    if (image == nullptr || size < kInfoHeaderSize)
+        return false;
+    const std::uint32_t headerSize = ReadU32(image);
+    if (headerSize < kInfoHeaderSize || headerSize > size)
+        return false;
+    const auto width = static_cast<std::int32_t>(ReadU32(image + 4));
+    const auto height = static_cast<std::int32_t>(ReadU32(image + 8));
+    const int bits = ReadU16(image + 14);
+    const std::uint32_t compression = ReadU32(image + 16);
+    const std::uint32_t coloursUsed = ReadU32(image + 32);
+    if (width < 0 || width > kMaxImageSide || height < -kMaxImageSide || height > kMaxImageSide)
+        return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return false;
+    if (compression != kUncompressed && !(compression == kBitFields && (bits == 16 || bits == 32)))
+        return false;
+
+    layout.width = width;
+    layout.height = height < 0 ? -height : height;
+    layout.bottomUp = height >= 0;
+    layout.bitsPerPixel = bits;
+    layout.stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
+    layout.colourTableOffset = headerSize;
+    layout.colourCount = 0;
+    layout.pixelOffset = pixelOffset;
+
+    if (bits <= 8) {
+        const std::uint32_t full = 1u << bits;
+        std::uint32_t count = coloursUsed != 0 && coloursUsed < full ? coloursUsed : full;
+        const std::size_t available = (size - headerSize) / 4;
+        if (count > available)
+            count = static_cast<std::uint32_t>(available);
+        layout.colourCount = static_cast<int>(count);
+    } else if (compression == kBitFields) {
+        // The three masks follow the 40-byte header, or are its continuation in longer headers.
+        if (size < kInfoHeaderSize + 12)
+            return false;
+        for (int i = 0; i < 3; ++i)
+            layout.masks[i] = ReadU32(image + kInfoHeaderSize + 4 * i);
+    } else if (bits == 16) {
+        layout.masks[0] = 0x7C00;
+        layout.masks[1] = 0x03E0;
+        layout.masks[2] = 0x001F;
+    } else {
+        layout.masks[0] = 0xFF0000;
+        layout.masks[1] = 0x00FF00;
+        layout.masks[2] = 0x0000FF;
+    }
+
+    if (pixelOffset > size)
+        return false;
+    const std::size_t area = layout.stride * static_cast<std::size_t>(layout.height);
+    return area <= size - pixelOffset;
+}
+
+std::unique_ptr<TDeviceBitmap> TDeviceBitmap::CreateCompatible(int width, int height) {
+    if (width < 0 || height < 0 || width > kMaxImageSide || height > kMaxImageSide)
+        return nullptr;
+    QImage image;
+    if (width > 0 && height > 0) {
+        image = QImage(width, height, kFormat);
+        if (image.isNull())
+            return nullptr;
+        image.fill(qRgb(0, 0, 0));
+    }
+    return std::unique_ptr<TDeviceBitmap>(new (std::nothrow) TDeviceBitmap(std::move(image)));
+}
+
+std::unique_ptr<TDeviceBitmap> TDeviceBitmap::FromMemoryImage(const std::uint8_t* image, std::size_t size,
+                                                              std::size_t pixelOffset) {
+    TImageLayout layout;
+    if (!ParseImageLayout(image, size, pixelOffset, layout))
+        return nullptr;
+    std::unique_ptr<TDeviceBitmap> result = CreateCompatible(layout.width, layout.height);
+    if (!result || layout.width == 0 || layout.height == 0)
+        return result;
+
+    QRgb table[256];
+    if (layout.bitsPerPixel <= 8)
+        ReadColourTable(image, layout, table);
+    const TChannel red(layout.masks[0]), green(layout.masks[1]), blue(layout.masks[2]);
+    QImage& target = result->image_;
+    for (int row = 0; row < layout.height; ++row) {
+        const std::uint8_t* src = image + RowOffset(layout, row);
+        auto* dst = reinterpret_cast<QRgb*>(target.scanLine(row));
+        switch (layout.bitsPerPixel) {
+        case 24:
+            for (int x = 0; x < layout.width; ++x, src += 3)
+                dst[x] = qRgb(src[2], src[1], src[0]);
+            break;
+        case 32:
+            for (int x = 0; x < layout.width; ++x, src += 4) {
+                const std::uint32_t p = ReadU32(src);
+                dst[x] = qRgb(red.Decode(p), green.Decode(p), blue.Decode(p));
+            }
+            break;
+        case 16:
+            for (int x = 0; x < layout.width; ++x, src += 2) {
+                const std::uint32_t p = ReadU16(src);
+                dst[x] = qRgb(red.Decode(p), green.Decode(p), blue.Decode(p));
+            }
+            break;
+        default: {
+            // Indexed pixels, the leftmost in the highest bits of each byte.
+            const int bits = layout.bitsPerPixel;
+            const int perByte = 8 / bits;
+            const unsigned mask = (1u << bits) - 1;
+            for (int x = 0; x < layout.width; ++x) {
+                const int shift = 8 - bits * (x % perByte + 1);
+                const unsigned index = (src[x / perByte] >> shift) & mask;
+                dst[x] = table[index];
+            }
+            break;
+        }
+        }
+    }
+    return result;
+}
+
+bool TDeviceBitmap::ReadInto(std::uint8_t* image, std::size_t size, std::size_t pixelOffset) const {
+    TImageLayout layout;
+    if (!ParseImageLayout(image, size, pixelOffset, layout))
+        return false;
+    const int columns = std::min(layout.width, image_.width());
+    const int rows = std::min(layout.height, image_.height());
+    QRgb table[256];
+    if (layout.bitsPerPixel <= 8)
+        ReadColourTable(image, layout, table);
+    TNearestColour nearest(table, layout.colourCount);
+    const TChannel red(layout.masks[0]), green(layout.masks[1]), blue(layout.masks[2]);
+    for (int row = 0; row < rows; ++row) {
+        std::uint8_t* dst = image + RowOffset(layout, row);
+        const auto* src = reinterpret_cast<const QRgb*>(image_.constScanLine(row));
+        switch (layout.bitsPerPixel) {
+        case 24:
+            for (int x = 0; x < columns; ++x, dst += 3) {
+                const QRgb p = src[x];
+                dst[0] = static_cast<std::uint8_t>(qBlue(p));
+                dst[1] = static_cast<std::uint8_t>(qGreen(p));
+                dst[2] = static_cast<std::uint8_t>(qRed(p));
+            }
+            break;
+        case 32:
+        case 16:
+            for (int x = 0; x < columns; ++x) {
+                const QRgb p = src[x];
+                const std::uint32_t v =
+                    red.Encode(qRed(p)) | green.Encode(qGreen(p)) | blue.Encode(qBlue(p));
+                const int bytes = layout.bitsPerPixel / 8;
+                for (int b = 0; b < bytes; ++b)
+                    *dst++ = static_cast<std::uint8_t>(v >> (8 * b));
+            }
+            break;
+        default: {
+            const int bits = layout.bitsPerPixel;
+            const int perByte = 8 / bits;
+            const unsigned mask = (1u << bits) - 1;
+            for (int x = 0; x < columns; ++x) {
+                const int shift = 8 - bits * (x % perByte + 1);
+                const auto index = static_cast<unsigned>(nearest.Index(src[x]));
+                std::uint8_t& byte = dst[x / perByte];
+                byte = static_cast<std::uint8_t>((byte & ~(mask << shift)) | (index & mask) << shift);
+            }
+            break;
+        }
+        }
+    }
+    return true;
+}
