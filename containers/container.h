@@ -83,6 +83,11 @@ public:
     void* CreateItem(int32_t typeId) override;
     // 0 (equal).
     int Compare(const void* a, const void* b) override;
+    // Inline elements: a new block of FElementSize bytes (raw; decimal byte values in a
+    // text mode), null when the data end first. Objects: as in TContainerBase.
+    void* ReadItem(FILE* file) override;
+    void* ReadItem(std::istream& stream, std::ios_base::openmode mode) override;
+    void* ReadItem(TMemSpace& space) override;
 
     // Disposes of the item at index when FOwnsItems in pointer mode and empties its slot;
     // nothing in contiguous mode. Throws TKestBadIndex for an index out of range.
@@ -104,7 +109,8 @@ public:
     // for inline elements, 0 for object items unless a container of such items says more.
     virtual int32_t ItemByteSize(int index) const;
 
-    // Frees an element block made by CreateItem of any container; null is ignored.
+    // Frees an element block; null is ignored. Element blocks of every container come
+    // from std::malloc or std::calloc, so that any container can release them.
     static void ReleaseElement(void* element);
 
 protected:
@@ -126,4 +132,6 @@ private:
     void Reallocate(int32_t n);
     // The assignment proper, once the storage modes are known to agree.
     void AssignFrom(const TContainer& source);
+    // Deletes an item or releases an element block that the container did not take over.
+    void DisposeLoose(void* item) const;
 };

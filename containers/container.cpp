@@ -1,0 +1,381 @@
+#include "containers/container.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <istream>
+#include <limits>
+#include <memory>
+#include <new>
+#include <ostream>
+
+#include "containers/binary_io.h"
+#include "containers/kest_exception.h"
+#include "containers/peer_data_container.h"
+#include "memory/mem_buffer.h"
+
+namespace {
+
+// Every array and element block must be describable by a 32-bit size.
+constexpr int64_t kMaxBytes = std::numeric_limits<int32_t>::max();
+
+void* AllocateOrThrow(size_t bytes) {
+    void* block = std::malloc(bytes == 0 ? 1 : bytes);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+// Clears the copying flags on both sides of an assignment and disposes of any peer
+// container left behind, however the assignment ends.
+class TCopyingScope {
+public:
+    TCopyingScope(TContainer& target, const TContainer& source) : FTarget(target), FSource(source) {
+        FTarget.FCopying = true;
+        FSource.FCopying = true;
+    }
+    ~TCopyingScope() {
+        FTarget.FCopying = false;
+        FSource.FCopying = false;
+        delete FSource.FPeers;
+        FSource.FPeers = nullptr;
+        delete FTarget.FPeers;
+        FTarget.FPeers = nullptr;
+    }
+    TCopyingScope(const TCopyingScope&) = delete;
+    TCopyingScope& operator=(const TCopyingScope&) = delete;
+
+private:
+    TContainer& FTarget;
+    const TContainer& FSource;
+};
+
+}  // namespace
+
+TContainer& TContainer::operator=(const TContainer& source) {
+    Assign(source);
+    return *this;
+}
+
+TContainer::~TContainer() {
+    Clear(true);
+    delete FPeers;
+}
+
+int32_t TContainer::SlotSize() const {
+    return IsPointerMode() ? static_cast<int32_t>(sizeof(void*)) : FElementSize;
+}
+
+void TContainer::CheckIndex(int index) const {
+    if (index < 0 || index >= FCount) throw TKestBadIndex();
+}
+
+void* TContainer::At(int index) const {
+    CheckIndex(index);
+    if (IsPointerMode()) return Slots()[index];
+    return Bytes() + static_cast<size_t>(index) * static_cast<size_t>(FElementSize);
+}
+
+void TContainer::Reallocate(int32_t n) {
+    const int32_t unit = SlotSize();
+    if (unit <= 0 || n < FCount || n <= 0) throw TKestBadAlloc();
+    const int64_t bytes = static_cast<int64_t>(n) * unit;
+    if (bytes > kMaxBytes) throw TKestBadAlloc();
+    if (IsPointerMode()) {
+        void** slots = static_cast<void**>(AllocateOrThrow(static_cast<size_t>(bytes)));
+        if (FCount > 0) std::memcpy(slots, FItems, static_cast<size_t>(FCount) * sizeof(void*));
+        std::free(FItems);
+        FItems = slots;
+    } else {
+        void* block = std::realloc(FItems, static_cast<size_t>(bytes));
+        if (block == nullptr) throw std::bad_alloc();
+        FItems = block;
+    }
+    FAllocated = n;
+}
+
+void TContainer::Grow() {
+    if (FCount < FAllocated && FItems != nullptr) return;
+    const int32_t unit = SlotSize();
+    if (unit <= 0) throw TKestBadAlloc();
+    const int64_t step = FGrowBy > 0 ? FGrowBy : 1;
+    int64_t wanted = FLinearGrowth ? FCount + step : (FCount == 0 ? step : int64_t{FCount} * 2);
+    const int64_t most = kMaxBytes / unit;
+    if (wanted > most) wanted = most;
+    if (wanted <= FCount) throw TKestBadAlloc();
+    Reallocate(static_cast<int32_t>(wanted));
+}
+
+void* TContainer::StoreItem(void* item) {
+    Grow();
+    if (IsPointerMode()) {
+        Slots()[FCount] = item;
+        ++FCount;
+        if (!FInline && item != nullptr) static_cast<TContainerItem*>(item)->FOwner = this;
+        return item;
+    }
+    unsigned char* slot = Bytes() + static_cast<size_t>(FCount) * static_cast<size_t>(FElementSize);
+    if (item != nullptr)
+        std::memcpy(slot, item, static_cast<size_t>(FElementSize));
+    else
+        std::memset(slot, 0, static_cast<size_t>(FElementSize));
+    ++FCount;
+    return slot;
+}
+
+void TContainer::AddItem(void* item) {
+    if (IsPointerMode() && !FDuplicates) {
+        for (int32_t i = 0; i < FCount; ++i) {
+            void* present = Slots()[i];
+            if (present != nullptr && Compare(present, item) == 0) return;
+        }
+    }
+    StoreItem(item);
+}
+
+void TContainer::SetCapacity(int n) {
+    if (n < 0) throw TKestBadAlloc();
+    if (n == 0) {
+        Clear(true);
+        return;
+    }
+    Reallocate(n);
+}
+
+void TContainer::SetGrowBy(int n) {
+    if (n > 0) FGrowBy = n;
+}
+
+int32_t TContainer::TypeIdAt(int index) const {
+    if (FInline || index < 0 || index >= FCount) return 0;
+    const void* item = Slots()[index];
+    return item != nullptr ? static_cast<const TContainerItem*>(item)->FTypeId : 0;
+}
+
+void TContainer::Assign(const TContainerItem& source) {
+    if (&source == this) return;
+    const TContainer* container = dynamic_cast<const TContainer*>(&source);
+    if (container == nullptr || container->FInline != FInline || container->FPointers != FPointers)
+        throw TKestBadAssign();
+    AssignFrom(*container);
+}
+
+void TContainer::AssignFrom(const TContainer& source) {
+    // Contiguous elements are copied into a new array before anything else changes, so
+    // that a failed allocation leaves this container as it was.
+    void* elements = nullptr;
+    int32_t allocated = 0;
+    if (!IsPointerMode() && source.FCount > 0) {
+        allocated = source.FAllocated > source.FCount ? source.FAllocated : source.FCount;
+        if (source.FElementSize <= 0) throw TKestBadAlloc();
+        const int64_t bytes = static_cast<int64_t>(allocated) * source.FElementSize;
+        if (bytes > kMaxBytes) throw TKestBadAlloc();
+        elements = AllocateOrThrow(static_cast<size_t>(bytes));
+        std::memcpy(elements, source.FItems, static_cast<size_t>(source.FCount) * static_cast<size_t>(source.FElementSize));
+    }
+
+    // The present items go under this container's own ownership rule, before the
+    // source's settings replace it.
+    Clear(true);
+    FGrowBy = source.FGrowBy;
+    FElementSize = source.FElementSize;
+    FReserved = source.FReserved;
+    FOwnsItems = source.FOwnsItems;
+    FDuplicates = source.FDuplicates;
+    FPeerData = source.FPeerData;
+    FSizePrefix = source.FSizePrefix;
+
+    if (elements != nullptr) {
+        FItems = elements;
+        FAllocated = allocated;
+        FCount = source.FCount;
+    }
+
+    TCopyingScope copying(*this, source);
+    if (FPeerData) {
+        delete source.FPeers;
+        source.FPeers = new TPeerDataContainer();
+    }
+
+    if (IsPointerMode()) {
+        for (int32_t i = 0; i < source.FCount; ++i) {
+            void* original = source.Slots()[i];
+            if (original == nullptr) {
+                StoreItem(nullptr);
+                continue;
+            }
+            void* copy = CreateItem(FInline ? 0 : source.TypeIdAt(i));
+            if (copy == nullptr) throw TKestBadAssign();
+            const int32_t before = FCount;
+            try {
+                CopyItem(copy, original);
+                AddItem(copy);
+            } catch (...) {
+                DisposeLoose(copy);
+                throw;
+            }
+            if (FCount == before) DisposeLoose(copy);
+        }
+    }
+
+    if (FPeerData) {
+        FPeers = source.FPeers;
+        source.FPeers = nullptr;
+        FPeers->Apply(*this);
+    }
+}
+
+void* TContainer::CreateItem(int32_t) {
+    if (!FInline) return nullptr;
+    if (FElementSize <= 0) throw TKestBadAlloc();
+    void* block = std::calloc(1, static_cast<size_t>(FElementSize));
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+int TContainer::Compare(const void*, const void*) { return 0; }
+
+void TContainer::DeleteItem(int index) {
+    CheckIndex(index);
+    if (!IsPointerMode() || !FOwnsItems) return;
+    void* item = Slots()[index];
+    Slots()[index] = nullptr;
+    if (FInline)
+        ReleaseElement(item);
+    else
+        delete static_cast<TContainerItem*>(item);
+}
+
+void TContainer::Clear(bool deleteItems) {
+    if (IsPointerMode() && deleteItems) {
+        for (int32_t i = 0; i < FCount; ++i) DeleteItem(i);
+    }
+    std::free(FItems);
+    FItems = nullptr;
+    FCount = 0;
+    FAllocated = 0;
+}
+
+void TContainer::WriteItemAt(FILE* file, int index) {
+    void* item = At(index);
+    if (item == nullptr) throw TKestBadIndex();
+    if (FInline) {
+        std::fwrite(item, 1, static_cast<size_t>(FElementSize), file);
+        return;
+    }
+    TContainerItem& object = *static_cast<TContainerItem*>(item);
+    WriteInt32(file, object.FTypeId);
+    WriteItem(file, object);
+}
+
+void TContainer::WriteItemAt(std::ostream& stream, int index, std::ios_base::openmode mode) {
+    void* item = At(index);
+    if (item == nullptr) throw TKestBadIndex();
+    const bool binary = mode == std::ios_base::binary;
+    if (FInline) {
+        const unsigned char* bytes = static_cast<const unsigned char*>(item);
+        if (binary) {
+            stream.write(reinterpret_cast<const char*>(bytes), FElementSize);
+            return;
+        }
+        for (int32_t i = 0; i < FElementSize; ++i) {
+            if (i != 0) stream << (i % 8 == 0 ? '\n' : ' ');
+            stream << static_cast<int>(bytes[i]);
+        }
+        stream << '\n';
+        return;
+    }
+    TContainerItem& object = *static_cast<TContainerItem*>(item);
+    if (binary)
+        WriteInt32(stream, object.FTypeId);
+    else
+        stream << object.FTypeId << ' ';
+    WriteItem(stream, object, mode);
+}
+
+void TContainer::WriteItemAt(TMemBuffer& buffer, int index) {
+    void* item = At(index);
+    if (item == nullptr) throw TKestBadIndex();
+    if (FInline) {
+        buffer.Append(item, FElementSize);
+        return;
+    }
+    TContainerItem& object = *static_cast<TContainerItem*>(item);
+    buffer.AppendInt(object.FTypeId);
+    WriteItem(buffer, object);
+}
+
+void* TContainer::ReadItem(TMemSpace& space) {
+    if (!FInline) return TContainerBase::ReadItem(space);
+    void* block = CreateItem(0);
+    if (space.ReadBytes(block, FElementSize) == nullptr) {
+        ReleaseElement(block);
+        return nullptr;
+    }
+    return block;
+}
+
+void* TContainer::ReadItem(FILE* file) {
+    if (!FInline) return TContainerBase::ReadItem(file);
+    void* block = CreateItem(0);
+    if (std::fread(block, 1, static_cast<size_t>(FElementSize), file) != static_cast<size_t>(FElementSize)) {
+        ReleaseElement(block);
+        return nullptr;
+    }
+    return block;
+}
+
+void* TContainer::ReadItem(std::istream& stream, std::ios_base::openmode mode) {
+    if (!FInline) return TContainerBase::ReadItem(stream, mode);
+    void* block = CreateItem(0);
+    unsigned char* bytes = static_cast<unsigned char*>(block);
+    bool complete = true;
+    if (mode == std::ios_base::binary) {
+        complete = static_cast<bool>(stream.read(reinterpret_cast<char*>(bytes), FElementSize));
+    } else {
+        for (int32_t i = 0; i < FElementSize && complete; ++i) {
+            int value = 0;
+            complete = static_cast<bool>(stream >> value);
+            bytes[i] = static_cast<unsigned char>(value);
+        }
+    }
+    if (!complete) {
+        ReleaseElement(block);
+        return nullptr;
+    }
+    return block;
+}
+
+void* TContainer::CloneItem(int index) {
+    void* original = At(index);
+    if (original == nullptr) return nullptr;
+    void* copy = CreateItem(FInline ? 0 : TypeIdAt(index));
+    if (copy == nullptr) return nullptr;
+    try {
+        CopyItem(copy, original);
+    } catch (...) {
+        DisposeLoose(copy);
+        throw;
+    }
+    return copy;
+}
+
+void TContainer::CopyItem(void* target, void* source) {
+    if (FInline) {
+        if (FElementSize > 0) std::memcpy(target, source, static_cast<size_t>(FElementSize));
+        return;
+    }
+    TContainerItem& copy = *static_cast<TContainerItem*>(target);
+    TContainerItem& original = *static_cast<TContainerItem*>(source);
+    copy.Assign(original);
+    original.CopiedTo(copy);
+}
+
+int32_t TContainer::ItemByteSize(int) const { return FInline ? FElementSize : 0; }
+
+void TContainer::ReleaseElement(void* element) { std::free(element); }
+
+void TContainer::DisposeLoose(void* item) const {
+    if (FInline)
+        ReleaseElement(item);
+    else
+        delete static_cast<TContainerItem*>(item);
+}

@@ -1,0 +1,67 @@
+#include "containers/peer_data_container.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "containers/kest_exception.h"
+
+namespace {
+
+constexpr int32_t kRecordSize = static_cast<int32_t>(sizeof(TPeerDataContainer::TRecord));
+
+// True when a pointer field at offset lies wholly within an item of size bytes.
+bool FieldFits(int32_t offset, int32_t size) {
+    return offset >= 0 && static_cast<int64_t>(offset) + static_cast<int64_t>(sizeof(void*)) <= size;
+}
+
+}  // namespace
+
+TPeerDataContainer::TPeerDataContainer() { Init(); }
+
+TPeerDataContainer::TPeerDataContainer(const TPeerDataContainer& source) : TPeerDataContainer() {
+    Assign(source);
+}
+
+void TPeerDataContainer::Init() {
+    FInline = true;
+    FPointers = false;
+    FElementSize = kRecordSize;
+    FPeerData = false;
+}
+
+void* TPeerDataContainer::CreateItem(int32_t) {
+    void* block = std::calloc(1, sizeof(TRecord));
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+void TPeerDataContainer::CopyItem(void* target, void* source) { std::memcpy(target, source, sizeof(TRecord)); }
+
+TPeerDataContainer::TRecord& TPeerDataContainer::Record(int index) const {
+    if (!FInline || FElementSize != kRecordSize) throw TKestSerialization();
+    return *static_cast<TRecord*>(At(index));
+}
+
+TPeerDataContainer& TPeerDataContainer::Add(int32_t itemIndex, int32_t targetIndex, int32_t offset) {
+    TRecord record{itemIndex, targetIndex, offset};
+    AddItem(&record);
+    return *this;
+}
+
+void TPeerDataContainer::Apply(TContainer& owner) const {
+    const int32_t count = Count();
+    for (int32_t i = 0; i < count; ++i) {
+        const TRecord& record = Record(i);
+        if (record.FItemIndex < 0 || record.FItemIndex >= owner.Count()) throw TKestBadIndex();
+        if (record.FTargetIndex < -1 || record.FTargetIndex >= owner.Count()) throw TKestBadIndex();
+        if (owner.At(record.FItemIndex) == nullptr) throw TKestBadIndex();
+        if (!FieldFits(record.FOffset, owner.ItemByteSize(record.FItemIndex))) throw TKestBadIndex();
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        const TRecord& record = Record(i);
+        void* target = record.FTargetIndex == -1 ? nullptr : owner.At(record.FTargetIndex);
+        unsigned char* holder = static_cast<unsigned char*>(owner.At(record.FItemIndex));
+        std::memcpy(holder + record.FOffset, &target, sizeof(target));
+    }
+}

@@ -1,0 +1,110 @@
+#include "memory/int_container.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <istream>
+#include <new>
+#include <ostream>
+
+#include "containers/kest_exception.h"
+
+namespace {
+
+constexpr int32_t kIntSize = static_cast<int32_t>(sizeof(int32_t));
+
+int32_t ValueOf(const void* element) {
+    int32_t value;
+    std::memcpy(&value, element, sizeof(value));
+    return value;
+}
+
+}  // namespace
+
+TIntContainer::TIntContainer() { Init(); }
+
+TIntContainer::TIntContainer(const TIntContainer& source) : TIntContainer() { Assign(source); }
+
+TIntContainer::~TIntContainer() = default;
+
+void TIntContainer::Init() {
+    FInline = true;
+    FPointers = false;
+    FElementSize = kIntSize;
+    FPeerData = false;
+}
+
+void* TIntContainer::CreateItem(int32_t) {
+    void* block = std::calloc(1, sizeof(int32_t));
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+int TIntContainer::Compare(const void* a, const void* b) {
+    const int32_t first = ValueOf(a);
+    const int32_t second = ValueOf(b);
+    return first < second ? -1 : (first > second ? 1 : 0);
+}
+
+void TIntContainer::CopyItem(void* target, void* source) { std::memcpy(target, source, sizeof(int32_t)); }
+
+void TIntContainer::CheckShape() const {
+    if (!FInline || FElementSize != kIntSize) throw TKestSerialization();
+}
+
+int32_t& TIntContainer::At(int index) const {
+    void* element = TContainer::At(index);
+    CheckShape();
+    return *static_cast<int32_t*>(element);
+}
+
+TIntContainer& TIntContainer::Add(int32_t value) {
+    CheckShape();
+    if (!IsPointerMode()) {
+        AddItem(&value);
+        return *this;
+    }
+    void* block = CreateItem(0);
+    std::memcpy(block, &value, sizeof(value));
+    const int32_t before = FCount;
+    try {
+        AddItem(block);
+    } catch (...) {
+        ReleaseElement(block);
+        throw;
+    }
+    if (FCount == before) ReleaseElement(block);
+    return *this;
+}
+
+int32_t& TIntContainer::AddNew() {
+    CheckShape();
+    if (!IsPointerMode()) return *static_cast<int32_t*>(StoreItem(nullptr));
+    void* block = CreateItem(0);
+    try {
+        StoreItem(block);
+    } catch (...) {
+        ReleaseElement(block);
+        throw;
+    }
+    return *static_cast<int32_t*>(block);
+}
+
+std::ostream& operator<<(std::ostream& stream, const TIntContainer& container) {
+    stream << container.Count() << '\n';
+    for (int i = 0; i < container.Count(); ++i) stream << container.At(i) << '\n';
+    return stream;
+}
+
+std::istream& operator>>(std::istream& stream, TIntContainer& container) {
+    container.Clear(true);
+    int32_t count = 0;
+    if (!(stream >> count)) return stream;
+    // Elements are added only as they are read, so a count that the stream does not
+    // back with integers costs no memory.
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t value = 0;
+        if (!(stream >> value)) break;
+        container.AddNew() = value;
+    }
+    return stream;
+}
