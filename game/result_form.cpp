@@ -1,0 +1,36 @@
+#include "game/result_form.h"
+
+#include <QPushButton>
+
+#include "game/window_frame.h"
+
+TResultForm* ResultForm = nullptr;
+
+TResultLayout ResultLayout(int pictureWidth, int pictureHeight, int buttonWidth, int buttonHeight) {
+    TResultLayout layout;
+    layout.clientWidth = pictureWidth + 2 * kResultPictureLeft;
+    layout.clientHeight = buttonHeight + pictureHeight + 3 * kResultPictureTop;
+    layout.buttonTop = pictureHeight + 2 * kResultPictureTop;
+    // Integer division truncates, so a button wider than the dialog rounds towards zero.
+    layout.buttonLeft = (layout.clientWidth - buttonWidth) / 2;
+    return layout;
+}
+
+TResultForm::TResultForm(QWidget* parent) : QDialog(parent) {
+    ui.setupUi(this);
+    SetDialogFrame(*this);
+    connect(ui.btnOk, &QPushButton::clicked, this, &TResultForm::btnOkClick);
+}
+
+void TResultForm::ArrangeFor(int width, int height) {
+    const TResultLayout layout = ResultLayout(width, height, ui.btnOk->width(), ui.btnOk->height());
+    SetFixedClientSize(*this, layout.clientWidth, layout.clientHeight);
+    ui.btnOk->move(layout.buttonLeft, layout.buttonTop);
+}
+
+void TResultForm::showEvent(QShowEvent* event) {
+    CentreOnScreen(*this);
+    QDialog::showEvent(event);
+}
+
+void TResultForm::btnOkClick() { done(QDialog::Accepted); }

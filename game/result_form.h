@@ -1,0 +1,48 @@
+// The result dialog: shows the picture of a won or lost table above an OK button.
+#pragma once
+
+#include <QDialog>
+
+#include "ui_result_form.h"
+
+// Where the result dialog puts things for a picture of a given size, in pixels of
+// its client area: the picture sits 4 pixels in from the left, top and right edges,
+// the button 4 pixels below the picture and 4 pixels above the bottom edge.
+struct TResultLayout {
+    int clientWidth = 0;
+    int clientHeight = 0;
+    int buttonLeft = 0;  // may be negative when the button is wider than the dialog
+    int buttonTop = 0;
+};
+
+// The layout for a `pictureWidth` x `pictureHeight` picture and a button of
+// `buttonWidth` x `buttonHeight`; the button's left edge is rounded towards zero.
+// Never throws.
+TResultLayout ResultLayout(int pictureWidth, int pictureHeight, int buttonWidth, int buttonHeight);
+
+// Corner of the picture in the client area.
+inline constexpr int kResultPictureLeft = 4;
+inline constexpr int kResultPictureTop = 4;
+
+class TResultForm : public QDialog {
+    Q_OBJECT
+public:
+    // Builds the dialog hidden, from its form, with no picture.
+    explicit TResultForm(QWidget* parent = nullptr);
+
+    // Sizes the dialog for a `width` x `height` picture and places btnOk below it.
+    void ArrangeFor(int width, int height);
+
+    // Closes the dialog with the result OK.
+    void btnOkClick();
+
+    Ui::TResultForm ui;
+
+protected:
+    // Centres the dialog on the screen each time it appears.
+    void showEvent(QShowEvent* event) override;
+};
+
+// The result dialog of the running program; owned by the program entry, null before
+// it is created and after it is destroyed.
+extern TResultForm* ResultForm;

@@ -1,0 +1,56 @@
+#include "game/window_frame.h"
+
+#include <algorithm>
+
+#include <QGuiApplication>
+#include <QLayout>
+#include <QPalette>
+#include <QScreen>
+#include <QWidget>
+
+namespace {
+
+constexpr Qt::WindowFlags kTitleBar =
+    Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
+void UseButtonFace(QWidget& window) {
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    window.setPalette(palette);
+    window.setAutoFillBackground(true);
+}
+
+}  // namespace
+
+void SetMainWindowFrame(QWidget& window) {
+    window.setWindowFlags(Qt::Window | kTitleBar | Qt::WindowContextHelpButtonHint);
+    UseButtonFace(window);
+    // The layout sizes the window to its contents (menu bar and the fixed client area)
+    // and forbids any other size.
+    if (QLayout* layout = window.layout())
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+    window.adjustSize();
+    CentreOnScreen(window);
+}
+
+void SetDialogFrame(QWidget& dialog) {
+    dialog.setWindowFlags(Qt::Dialog | kTitleBar);
+    UseButtonFace(dialog);
+    SetFixedClientSize(dialog, dialog.width(), dialog.height());
+}
+
+void SetFixedClientSize(QWidget& window, int width, int height) {
+    window.setFixedSize(std::max(width, 0), std::max(height, 0));
+}
+
+void CentreOnScreen(QWidget& window) {
+    QScreen* screen = window.screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const int left = area.left() + std::max(0, (area.width() - window.width()) / 2);
+    const int top = area.top() + std::max(0, (area.height() - window.height()) / 2);
+    window.move(left, top);
+}

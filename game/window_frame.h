@@ -1,0 +1,23 @@
+// Frames of the game's top-level windows: fixed size, title-bar buttons, centring, colour.
+#pragma once
+
+class QWidget;
+
+// Gives the main window `window` its frame: title bar with close and context-help
+// buttons only, not resizable (its size follows its fixed-size contents), the
+// button-face colour, centred on its screen. Call after its contents are in place.
+// Never throws.
+void SetMainWindowFrame(QWidget& window);
+
+// Gives the dialog `dialog` a fixed dialog frame: title bar with a close button only,
+// not resizable at its present size, the button-face colour. Never throws.
+void SetDialogFrame(QWidget& dialog);
+
+// Makes the client area of `window` exactly `width` x `height` and keeps it from
+// being resized by the user. Never throws.
+void SetFixedClientSize(QWidget& window, int width, int height);
+
+// Moves `window` so that it is centred on the screen it is on (the primary screen when
+// it has none yet); a window larger than the screen keeps its top-left corner on it.
+// Never throws.
+void CentreOnScreen(QWidget& window);
