@@ -1,0 +1,234 @@
+#include "containers/container_item.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "containers/kest_exception.h"
+
+namespace {
+
+// Records which forms were used and writes a small recognisable payload.
+class TProbeItem : public TContainerItem {
+public:
+    using TContainerItem::ReadBinary;
+    using TContainerItem::ReadText;
+    using TContainerItem::WriteBinary;
+    using TContainerItem::WriteText;
+
+    std::vector<std::string> calls;
+    std::string read;
+    bool throwOnRead = false;
+
+    void WriteBinary(FILE* file) override {
+        calls.push_back("WriteBinary(FILE)");
+        std::fwrite("B\0b", 1, 3, file);
+    }
+    void ReadBinary(FILE* file) override {
+        calls.push_back("ReadBinary(FILE)");
+        if (throwOnRead) throw TKestSerialization();
+        char text[3] = {};
+        read.assign(text, std::fread(text, 1, 3, file));
+    }
+    void WriteText(FILE* file) override {
+        calls.push_back("WriteText(FILE)");
+        std::fputs("text\n", file);
+    }
+    void ReadText(FILE* file) override {
+        calls.push_back("ReadText(FILE)");
+        if (throwOnRead) throw TKestSerialization();
+        char text[16] = {};
+        if (std::fgets(text, sizeof text, file) != nullptr) read = text;
+    }
+    void WriteBinary(std::ostream& stream) override {
+        calls.push_back("WriteBinary(stream)");
+        stream.write("S\0s", 3);
+    }
+    void ReadBinary(std::istream& stream) override {
+        calls.push_back("ReadBinary(stream)");
+        char text[3] = {};
+        stream.read(text, 3);
+        read.assign(text, static_cast<size_t>(stream.gcount()));
+    }
+    void WriteText(std::ostream& stream) override {
+        calls.push_back("WriteText(stream)");
+        stream << "words\n";
+    }
+    void ReadText(std::istream& stream) override {
+        calls.push_back("ReadText(stream)");
+        std::getline(stream, read);
+    }
+};
+
+// A free-standing item whose copy is public, to check what copying carries.
+class TCopyableItem : public TContainerItem {
+public:
+    TCopyableItem() = default;
+    TCopyableItem(const TCopyableItem&) = default;
+    TCopyableItem& operator=(const TCopyableItem&) = default;
+};
+
+std::string TempPath(const char* name) {
+    return ::testing::TempDir() + "quillory_item_" + std::to_string(::getpid()) + "_" + name;
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void PutFile(const std::string& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << bytes;
+}
+
+int OpenDescriptors() {
+    int count = 0;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr) return -1;
+    while (::readdir(dir) != nullptr) ++count;
+    ::closedir(dir);
+    return count;
+}
+
+const char* const kMissing = "/nonexistent-quillory-dir/item.bin";
+
+TEST(ContainerItem, StartsFreeWithTypeTagZero) {
+    TContainerItem item;
+    EXPECT_EQ(item.FOwner, nullptr);
+    EXPECT_EQ(item.FTypeId, 0);
+}
+
+TEST(ContainerItem, BaseFormsWriteNothingButTheTextLineEnd) {
+    TContainerItem item;
+    std::ostringstream binary(std::ios::binary);
+    item.WriteBinary(binary);
+    EXPECT_EQ(binary.str(), "");
+    std::ostringstream text;
+    item.WriteText(text);
+    EXPECT_EQ(text.str(), "\n");
+    std::ostringstream viaWrite;
+    item.Write(viaWrite, std::ios::out);
+    EXPECT_EQ(viaWrite.str(), "\n");
+}
+
+TEST(ContainerItem, WriteAndReadChooseByTheBinaryBit) {
+    TProbeItem item;
+    std::ostringstream out;
+    item.Write(out, std::ios::binary);
+    item.Write(out, std::ios::binary | std::ios::out);
+    item.Write(out, std::ios::out);
+    item.Write(out, std::ios::openmode{});
+    std::istringstream in("abc\n");
+    item.Read(in, std::ios::binary | std::ios::in);
+    item.Read(in, std::ios::in);
+    EXPECT_EQ(item.calls, (std::vector<std::string>{"WriteBinary(stream)", "WriteBinary(stream)",
+                                                    "WriteText(stream)", "WriteText(stream)",
+                                                    "ReadBinary(stream)", "ReadText(stream)"}));
+}
+
+TEST(ContainerItem, SameTypeMeansSameTypeTag) {
+    TContainerItem a, b;
+    EXPECT_TRUE(a.IsSameType(b));
+    b.FTypeId = 3;
+    EXPECT_FALSE(a.IsSameType(b));
+    a.FTypeId = 3;
+    EXPECT_TRUE(a.IsSameType(b));
+}
+
+TEST(ContainerItem, ACopyIsFreeAndKeepsTheTypeTag) {
+    TCopyableItem original;
+    original.FTypeId = 9;
+    original.FOwner = reinterpret_cast<TContainerBase*>(&original);
+    TCopyableItem copy(original);
+    EXPECT_EQ(copy.FOwner, nullptr);
+    EXPECT_EQ(copy.FTypeId, 9);
+    TCopyableItem held;
+    TContainerBase* owner = reinterpret_cast<TContainerBase*>(&held);
+    held.FOwner = owner;
+    held = original;
+    EXPECT_EQ(held.FOwner, owner);
+    EXPECT_EQ(held.FTypeId, 9);
+}
+
+TEST(ContainerItem, NamedFilesCarryTheItemsOwnForms) {
+    const std::string path = TempPath("forms");
+    TProbeItem item;
+    item.SaveBinaryFile(path.c_str());
+    EXPECT_EQ(FileBytes(path), std::string("B\0b", 3));
+    item.LoadBinaryFile(path.c_str());
+    EXPECT_EQ(item.read, std::string("B\0b", 3));
+
+    item.SaveTextFile(path.c_str());
+    EXPECT_EQ(FileBytes(path), "text\n");
+    item.LoadTextFile(path.c_str());
+    EXPECT_EQ(item.read, "text\n");
+
+    item.SaveToStreamFile(path.c_str(), std::ios::binary);
+    EXPECT_EQ(FileBytes(path), std::string("S\0s", 3));
+    item.LoadFromStreamFile(path.c_str(), std::ios::binary);
+    EXPECT_EQ(item.read, std::string("S\0s", 3));
+
+    item.SaveToStreamFile(path.c_str(), std::ios::openmode{});
+    EXPECT_EQ(FileBytes(path), "words\n");
+    item.LoadFromStreamFile(path.c_str(), std::ios::openmode{});
+    EXPECT_EQ(item.read, "words");
+    std::remove(path.c_str());
+}
+
+TEST(ContainerItem, SavingTruncatesWhatWasThere) {
+    const std::string path = TempPath("truncate");
+    PutFile(path, std::string(100, 'x'));
+    TProbeItem item;
+    item.SaveToStreamFile(path.c_str(), std::ios::binary);
+    EXPECT_EQ(FileBytes(path), std::string("S\0s", 3));
+    PutFile(path, std::string(100, 'x'));
+    item.SaveBinaryFile(path.c_str());
+    EXPECT_EQ(FileBytes(path), std::string("B\0b", 3));
+    std::remove(path.c_str());
+}
+
+TEST(ContainerItem, FilesThatCannotBeOpenedThrowAndTouchNothing) {
+    TProbeItem item;
+    EXPECT_THROW(item.SaveBinaryFile(kMissing), TKestFileException);
+    EXPECT_THROW(item.LoadBinaryFile(kMissing), TKestFileException);
+    EXPECT_THROW(item.SaveTextFile(kMissing), TKestFileException);
+    EXPECT_THROW(item.LoadTextFile(kMissing), TKestFileException);
+    EXPECT_THROW(item.SaveToStreamFile(kMissing, std::ios::binary), TKestFileException);
+    EXPECT_THROW(item.LoadFromStreamFile(kMissing, std::ios::binary), TKestFileException);
+    EXPECT_THROW(item.SaveBinaryFile(nullptr), TKestFileException);
+    EXPECT_THROW(item.LoadFromStreamFile(nullptr, std::ios::in), TKestFileException);
+    EXPECT_TRUE(item.calls.empty());
+}
+
+TEST(ContainerItem, AFileIsClosedAlsoWhenTheReaderThrows) {
+    const std::string path = TempPath("close");
+    PutFile(path, "abc");
+    TProbeItem item;
+    item.throwOnRead = true;
+    const int before = OpenDescriptors();
+    ASSERT_GT(before, 0);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_THROW(item.LoadBinaryFile(path.c_str()), TKestSerialization);
+        EXPECT_THROW(item.LoadTextFile(path.c_str()), TKestSerialization);
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+    std::remove(path.c_str());
+}
+
+TEST(ContainerItem, ExceptionsNameTheirKind) {
+    EXPECT_STREQ(TKestBadIndex().What(), "Index out of range");
+    EXPECT_STREQ(TKestFileException().What(), "File could not be opened");
+    const TKestException& base = TKestBadAssign();
+    EXPECT_STRNE(base.What(), TKestException().What());
+}
+
+}  // namespace
