@@ -1,0 +1,21 @@
+// Helpers shared by the drawing tests.
+#include "graphics_test_support.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("quillory_graphics_tests_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string path = (folder / name).string();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file != nullptr) {
+        if (!bytes.empty())
+            std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+    return path;
+}

@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "graphics/mem_bitmap.h"
+#include "graphics_test_support.h"
+
+namespace {
+
+// Loads `bytes` written under `name`.
+void Load(TMemBitmap& picture, const std::string& name, const std::vector<std::uint8_t>& bytes, int format = -1) {
+    picture.LoadFromFile(WriteTempFile(name, bytes).c_str(), format);
+}
+
+TColor Shown(const TMemBitmap& picture, int x, int y) {
+    TTarget target(picture.bitmap ? picture.bitmap->Width() : 1, picture.bitmap ? picture.bitmap->Height() : 1,
+                   0x5A5A5A);
+    picture.Draw(target.dc, 0, 0, rop::kSrcCopy);
+    return target.Pixel(x, y);
+}
+
+void ExpectEmpty(const TMemBitmap& picture, const std::string& why) {
+    EXPECT_FALSE(picture.loaded) << why;
+    EXPECT_FALSE(picture.memory) << why;
+    EXPECT_FALSE(picture.bitmap) << why;
+}
+
+TEST(PictureFile, Loads24BitFileWithItsSizeAndPixels) {
+    std::vector<std::uint8_t> file = MakeBmpFile(100, 80, 24);
+    // Top-left pixel: last stored row, blue 1, green 2, red 3.
+    const std::size_t topLeft = 54 + 300 * 79;
+    file[topLeft] = 1;
+    file[topLeft + 1] = 2;
+    file[topLeft + 2] = 3;
+    TMemBitmap picture;
+    Load(picture, "load24.bmp", file);
+    ASSERT_TRUE(picture.loaded);
+    EXPECT_EQ(picture.width, 100);
+    EXPECT_EQ(picture.height, 80);
+    EXPECT_EQ(picture.bitsPerPixel, 24);
+    EXPECT_EQ(picture.stride, 300);
+    EXPECT_EQ(picture.bitsGap, 0);
+    EXPECT_EQ(picture.lockCount, 0);
+    EXPECT_EQ(picture.data, nullptr);
+    ASSERT_TRUE(picture.memory);
+    EXPECT_EQ(picture.memory->Size(), file.size() - 14);
+    EXPECT_EQ(ImageBytes(picture), std::vector<std::uint8_t>(file.begin() + 14, file.end()));
+    EXPECT_EQ(Shown(picture, 0, 0), 0x010203u);
+    EXPECT_EQ(Shown(picture, 1, 0), 0u);
+}
+
+TEST(PictureFile, ALargerPixelOffsetBecomesTheGap) {
+    std::vector<std::uint8_t> file = MakeBmpFile(2, 2, 24, 0, 10);
+    for (std::size_t i = 54; i < 64; ++i)
+        file[i] = 0xEE;  // the gap must not be read as pixels
+    file[64 + 8] = 0xFF;  // top row, first pixel, blue
+    TMemBitmap picture;
+    Load(picture, "gap.bmp", file);
+    ASSERT_TRUE(picture.loaded);
+    EXPECT_EQ(picture.bitsGap, 10);
+    EXPECT_EQ(picture.PixelAreaOffset(), 50);
+    EXPECT_EQ(Shown(picture, 0, 0), 0xFF0000u);
+    EXPECT_EQ(Shown(picture, 0, 1), 0u);
+}
+
+TEST(PictureFile, LoadsIndexedAndPackedDepths) {
+    // 8 bits, two colours used: the pixel rows follow a short table.
+    std::vector<std::uint8_t> eight = MakeBmpFile(3, 1, 8, 2);
+    eight[54 + 4 + 2] = 0xFF;  // entry 1 red
+    eight[62] = 1;
+    TMemBitmap p8;
+    Load(p8, "eight.bmp", eight);
+    ASSERT_TRUE(p8.loaded);
+    EXPECT_EQ(p8.bitsGap, 8 - 1024);
+    EXPECT_EQ(p8.stride, 4);
+    EXPECT_EQ(Shown(p8, 0, 0), 0x0000FFu);
+    EXPECT_EQ(Shown(p8, 1, 0), 0u);
+
+    std::vector<std::uint8_t> four = MakeBmpFile(3, 1, 4, 16);
+    four[54 + 5 * 4 + 1] = 0xFF;  // entry 5 green
+    four[54 + 64] = 0x05;         // pixel 1
+    TMemBitmap p4;
+    Load(p4, "four.bmp", four);
+    ASSERT_TRUE(p4.loaded);
+    EXPECT_EQ(Shown(p4, 1, 0), 0x00FF00u);
+    EXPECT_EQ(Shown(p4, 0, 0), 0u);
+
+    std::vector<std::uint8_t> one = MakeBmpFile(9, 1, 1, 2);
+    one[54 + 4] = one[54 + 5] = one[54 + 6] = 0xFF;  // entry 1 white
+    one[62] = 0x40;
+    one[63] = 0x80;
+    TMemBitmap p1;
+    Load(p1, "one.bmp", one);
+    ASSERT_TRUE(p1.loaded);
+    EXPECT_EQ(p1.stride, 4);
+    EXPECT_EQ(Shown(p1, 1, 0), 0xFFFFFFu);
+    EXPECT_EQ(Shown(p1, 8, 0), 0xFFFFFFu);
+    EXPECT_EQ(Shown(p1, 0, 0), 0u);
+
+    std::vector<std::uint8_t> wide = MakeBmpFile(1, 1, 32);
+    wide[54] = 0x30;
+    wide[55] = 0x20;
+    wide[56] = 0x10;
+    TMemBitmap p32;
+    Load(p32, "wide.bmp", wide);
+    ASSERT_TRUE(p32.loaded);
+    EXPECT_EQ(Shown(p32, 0, 0), 0x302010u);
+}
+
+TEST(PictureFile, SixteenBitPixelsPackFiveBitsPerChannel) {
+    TMemBitmap picture;
+    Load(picture, "sixteen.bmp", MakeBmpFile(4, 1, 16));
+    ASSERT_TRUE(picture.loaded);
+    EXPECT_EQ(picture.stride, 8);
+    picture.SetPixel(0, 0, 0xFF0000);  // blue
+    picture.SetPixel(1, 0, 0x00FF00);  // green
+    picture.SetPixel(2, 0, 0x0000FF);  // red
+    picture.SetPixel(3, 0, 0x0F0F08);
+    const std::vector<std::uint8_t> bytes = ImageBytes(picture);
+    const std::uint8_t expected[8] = {0x1F, 0x00, 0xE0, 0x03, 0x00, 0x7C, 0x21, 0x04};
+    ASSERT_EQ(bytes.size(), 40u + 8u);
+    EXPECT_EQ(std::memcmp(bytes.data() + 40, expected, 8), 0);
+    picture.UpdateBitmap();
+    EXPECT_EQ(Shown(picture, 0, 0), 0xFF0000u);
+    EXPECT_EQ(Shown(picture, 2, 0), 0x0000FFu);
+}
+
+TEST(PictureFile, TopDownFileShowsTheRightWayUp) {
+    std::vector<std::uint8_t> file = MakeBmpFile(2, -2, 24);
+    file[54 + 2] = 0xFF;  // first stored row is the top: red at (0, 0)
+    TMemBitmap picture;
+    Load(picture, "topdown.bmp", file);
+    ASSERT_TRUE(picture.loaded);
+    EXPECT_EQ(Shown(picture, 0, 0), 0x0000FFu);
+    EXPECT_EQ(Shown(picture, 0, 1), 0u);
+    picture.SetPixel(0, 0, 0xFFFFFF);  // rows it cannot address are ignored
+    EXPECT_EQ(ImageBytes(picture)[40], 0);
+}
+
+TEST(PictureFile, JpegAndGifNamesAndFormatsAreRefusedUnopened) {
+    const std::vector<std::uint8_t> good = MakeBmpFile(2, 2, 24);
+    const char* names[] = {"a.jpg", "b.JPG", "c.jpeg", "d.JpEg", "e.gif", "f.GIF"};
+    for (const char* name : names) {
+        TMemBitmap picture;
+        ASSERT_TRUE(picture.Create(3, 3, 24));
+        Load(picture, name, good);
+        ExpectEmpty(picture, name);
+    }
+    TMemBitmap asJpeg, asGif, asOther;
+    Load(asJpeg, "g.bmp", good, 1);
+    Load(asGif, "g.bmp", good, 2);
+    Load(asOther, "g.bmp", good, 0);
+    ExpectEmpty(asJpeg, "format 1");
+    ExpectEmpty(asGif, "format 2");
+    EXPECT_TRUE(asOther.loaded);
+    TMemBitmap noExtension;
+    Load(noExtension, "picture", good);
+    EXPECT_TRUE(noExtension.loaded);
+}
+
+TEST(PictureFile, MissingAndForeignFilesLeaveThePictureEmpty) {
+    TMemBitmap missing;
+    missing.LoadFromFile("/nonexistent/folder/success.bmp", -1);
+    ExpectEmpty(missing, "missing");
+    TMemBitmap nullName;
+    nullName.LoadFromFile(nullptr, -1);
+    ExpectEmpty(nullName, "null name");
+    std::vector<std::uint8_t> file = MakeBmpFile(2, 2, 24);
+    file[0] = 'M';
+    file[1] = 'B';
+    TMemBitmap foreign;
+    Load(foreign, "foreign.bmp", file);
+    ExpectEmpty(foreign, "not BM");
+    TMemBitmap empty;
+    Load(empty, "empty.bmp", {});
+    ExpectEmpty(empty, "empty file");
+}
+
+TEST(PictureFile, EveryTruncationIsRefused) {
+    const std::vector<std::uint8_t> file = MakeBmpFile(5, 3, 24);
+    for (std::size_t length = 0; length < file.size(); ++length) {
+        TMemBitmap picture;
+        Load(picture, "cut.bmp", std::vector<std::uint8_t>(file.begin(), file.begin() + static_cast<long>(length)));
+        ExpectEmpty(picture, "length " + std::to_string(length));
+    }
+    const std::vector<std::uint8_t> indexed = MakeBmpFile(5, 3, 8, 256);
+    for (std::size_t length = 0; length < indexed.size(); length += 7) {
+        TMemBitmap picture;
+        Load(picture, "cut8.bmp", std::vector<std::uint8_t>(indexed.begin(), indexed.begin() + static_cast<long>(length)));
+        ExpectEmpty(picture, "8-bit length " + std::to_string(length));
+    }
+}
+
+TEST(PictureFile, HeadersThatPromiseMoreThanTheFileHoldsAreRefused) {
+    struct Case { const char* why; std::size_t at; std::uint32_t value; bool wide; };
+    const Case cases[] = {
+        {"height beyond the rows", 22, 4, true},
+        {"huge height", 22, 0x7FFFFFFF, true},
+        {"most negative height", 22, 0x80000000u, true},
+        {"huge width", 18, 0x40000000, true},
+        {"negative width", 18, 0xFFFFFFFFu, true},
+        {"pixel offset past the end", 10, 10000, true},
+        {"pixel offset inside the header", 10, 20, true},
+        {"odd depth", 28, 7, false},
+        {"no depth", 28, 0, false},
+        {"run-length compression", 30, 1, true},
+        {"header size too small", 14, 12, true},
+        {"header size past the end", 14, 5000, true},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> file = MakeBmpFile(4, 3, 24);
+        if (c.wide)
+            PutU32(file, c.at, c.value);
+        else
+            PutU16(file, c.at, static_cast<std::uint16_t>(c.value));
+        TMemBitmap picture;
+        Load(picture, "bad.bmp", file);
+        ExpectEmpty(picture, c.why);
+    }
+}
+
+TEST(PictureFile, RandomCorruptionNeverEscapesTheImage) {
+    std::mt19937 random(20261208);
+    const std::vector<std::uint8_t> base = MakeBmpFile(7, 5, 8, 256, 0, 3);
+    int loadedCount = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> file = base;
+        const int flips = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < flips; ++i)
+            file[2 + random() % 52] = static_cast<std::uint8_t>(random());
+        if (random() % 3 == 0)
+            file.resize(random() % file.size());
+        TMemBitmap picture;
+        Load(picture, "random.bmp", file);
+        if (picture.loaded) {
+            ++loadedCount;
+            ASSERT_TRUE(picture.bitmap);
+            TTarget target(8, 8);
+            picture.Draw(target.dc, 0, 0, rop::kSrcCopy);
+            for (int y = -1; y <= 8; ++y)
+                for (int x = -1; x <= 8; ++x)
+                    picture.SetPixel(x, y, 0xFFFFFF);
+            TDeviceContext* dc = picture.BeginDraw(true, nullptr);
+            ASSERT_NE(dc, nullptr);
+            picture.EndDraw();
+        } else {
+            ASSERT_FALSE(picture.memory);
+        }
+    }
+    EXPECT_GT(loadedCount, 0);
+}
+
+TEST(DeviceBitmap, LayoutChecksTheWholePixelArea) {
+    TMemBitmap picture;
+    ASSERT_TRUE(picture.Create(5, 3, 24));
+    const std::vector<std::uint8_t> image = ImageBytes(picture);
+    TImageLayout layout;
+    ASSERT_TRUE(ParseImageLayout(image.data(), image.size(), 40, layout));
+    EXPECT_EQ(layout.width, 5);
+    EXPECT_EQ(layout.height, 3);
+    EXPECT_TRUE(layout.bottomUp);
+    EXPECT_EQ(layout.stride, 16u);
+    EXPECT_FALSE(ParseImageLayout(image.data(), image.size() - 1, 40, layout));
+    EXPECT_FALSE(ParseImageLayout(image.data(), image.size(), 41, layout));
+    EXPECT_FALSE(ParseImageLayout(image.data(), 39, 0, layout));
+    EXPECT_FALSE(ParseImageLayout(nullptr, 100, 40, layout));
+    EXPECT_FALSE(TDeviceBitmap::FromMemoryImage(image.data(), image.size() - 1, 40));
+    EXPECT_FALSE(TDeviceBitmap::CreateCompatible(-1, 1));
+    EXPECT_TRUE(TDeviceBitmap::CreateCompatible(0, 0));
+}
+
+}  // namespace
