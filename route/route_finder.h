@@ -2,8 +2,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+class TPathOracle;
+
+// The route finder the game uses. Its answer is the first route of the depth-first search
+// that tries the directions up, right, down, left at every cell: the route whose step
+// sequence comes first in that order among all routes from the start. It reaches that
+// route without the search's backtracking by asking, before each step, an exact test
+// whether the rest of the board can still be cleared from the cell stepped onto.
+// Failures are reported through results; only exhausted memory throws (std::bad_alloc).
 class TRouteFinder {
 public:
     // A cell position (column x, row y) or a step (dx, dy).
@@ -12,4 +21,39 @@ public:
         int32_t y = 0;
         friend bool operator==(const TPoint&, const TPoint&) = default;
     };
+
+    // One cell of a path under construction and the direction tried (or taken) from it.
+    struct TRouteItem {
+        int32_t x = 0;
+        int32_t y = 0;
+        int32_t direction = 0;
+    };
+
+    // Cells of the board, index y * width + x: 1 present, 0 absent. Filled by the caller.
+    std::vector<int32_t> board;
+    // Present neighbours of each present cell, 0 elsewhere; computed by FindRoute.
+    std::vector<int32_t> neighbours;
+    int32_t width = 18;
+    int32_t height = 12;
+    // Steps in trial order: up, right, down, left.
+    TPoint directions[4] = {{0, -1}, {1, 0}, {0, 1}, {-1, 0}};
+
+    // An 18 x 12 finder with an empty board.
+    TRouteFinder();
+    ~TRouteFinder();
+    TRouteFinder(const TRouteFinder&) = delete;
+    TRouteFinder& operator=(const TRouteFinder&) = delete;
+
+    // Returns true and stores in `route` (resized) the first route from `start` through
+    // every present cell of `board`, ring cells included. Returns false, leaving `route`
+    // as it was, when there is none or `start` is off the board or not present.
+    // `board` is left as it was given. Throws std::bad_alloc when memory runs out.
+    bool FindRoute(TPoint start, std::vector<TPoint>& route);
+
+    // Number of exact feasibility tests the last FindRoute ran (for measurements).
+    int OracleCalls() const { return oracleCalls; }
+
+private:
+    std::unique_ptr<TPathOracle> oracle;
+    int oracleCalls = 0;
 };

@@ -1,0 +1,109 @@
+#include "route/path_oracle.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/route/route_test_support.h"
+
+using namespace route_test;
+
+namespace {
+
+std::vector<uint8_t> Cells(const std::vector<int32_t>& board) {
+    return std::vector<uint8_t>(board.begin(), board.end());
+}
+
+// The set of first directions of all paths from `end` through every present cell,
+// found by trying every path. Only for tiny boards.
+uint32_t FirstStepsByEnumeration(std::vector<int32_t> board, TPoint end) {
+    static const int dx[4] = {0, 1, 0, -1};
+    static const int dy[4] = {-1, 0, 1, 0};
+    uint32_t result = 0;
+    const auto total = PresentCells(board).size();
+    for (int d = 0; d < 4; ++d) {
+        const int nx = end.x + dx[d], ny = end.y + dy[d];
+        if (nx < 0 || nx >= 18 || ny < 0 || ny >= 12 || board[ny * 18 + nx] != 1)
+            continue;
+        auto rest = board;
+        rest[end.y * 18 + end.x] = 0;
+        std::vector<TPoint> route;
+        if (total > 1 && FirstRouteByEnumeration(rest, {nx, ny}, route))
+            result |= 1u << d;
+    }
+    return result;
+}
+
+TEST(PathOracle, FullRectangleFromACorner) {
+    TPathOracle oracle;
+    const auto cells = Cells(BoardFromRows({"", ".###", ".###"}));
+    EXPECT_EQ(oracle.FirstSteps(cells.data(), 1, 1), 0b0110u);  // right or down
+}
+
+TEST(PathOracle, SingleCellAndAbsentEndGiveNothing) {
+    TPathOracle oracle;
+    const auto one = Cells(BoardFromRows({"", "..#"}));
+    EXPECT_EQ(oracle.FirstSteps(one.data(), 2, 1), 0u);
+    const auto two = Cells(BoardFromRows({"", ".##"}));
+    EXPECT_EQ(oracle.FirstSteps(two.data(), 3, 1), 0u);
+    EXPECT_EQ(oracle.FirstSteps(two.data(), -1, 1), 0u);
+    EXPECT_EQ(oracle.FirstSteps(two.data(), 1, 12), 0u);
+    EXPECT_EQ(oracle.FirstSteps(two.data(), 1, 1), 0b0010u);
+}
+
+TEST(PathOracle, CycleWithoutAnEndIsNotAPath) {
+    // A ring of eight cells round a hole: paths exist from every cell in both directions.
+    TPathOracle oracle;
+    const auto cells = Cells(BoardFromRows({"", ".###", ".#.#", ".###"}));
+    EXPECT_EQ(oracle.FirstSteps(cells.data(), 1, 1), 0b0110u);
+    EXPECT_EQ(oracle.FirstSteps(cells.data(), 2, 1), 0b1010u);
+}
+
+TEST(PathOracle, AgreesWithEnumerationAndWitnessesAreRoutes) {
+    std::mt19937 rng(77);
+    TPathOracle oracle;
+    int found = 0, none = 0;
+    for (int trial = 0; trial < 3000; ++trial) {
+        const int w = 1 + static_cast<int>(rng() % 5);
+        const int h = 1 + static_cast<int>(rng() % 5);
+        const int left = static_cast<int>(rng() % (19 - w));
+        const int top = static_cast<int>(rng() % (13 - h));
+        const auto board = RandomBoard(rng, left, top, w, h, 0.8);
+        const auto present = PresentCells(board);
+        if (present.size() < 2)
+            continue;
+        const TPoint end = present[rng() % present.size()];
+        const auto cells = Cells(board);
+        const uint32_t ways = oracle.FirstSteps(cells.data(), end.x, end.y);
+        ASSERT_EQ(ways, FirstStepsByEnumeration(board, end)) << "trial " << trial;
+        ++(ways != 0 ? found : none);
+        for (int d = 0; d < 4; ++d) {
+            if ((ways & (1u << d)) == 0)
+                continue;
+            std::vector<int> path;
+            oracle.Witness(d, path);
+            std::vector<TPoint> route;
+            for (int cell : path)
+                route.push_back({cell % 18, cell / 18});
+            ASSERT_EQ(RouteProblem(board, end, route), "") << "trial " << trial;
+            const TPoint second = route.at(1);
+            EXPECT_EQ(second.x - end.x, d == 1 ? 1 : d == 3 ? -1 : 0);
+            EXPECT_EQ(second.y - end.y, d == 0 ? -1 : d == 2 ? 1 : 0);
+        }
+    }
+    EXPECT_GT(found, 500);
+    EXPECT_GT(none, 500);
+}
+
+TEST(PathOracle, BoardEdgesAndCornersAreSwept) {
+    // Rows 0..5 full across all 18 columns: snakes start from a corner in both directions,
+    // and from the middle of the top row both sideways directions can start one.
+    TPathOracle oracle;
+    std::vector<uint8_t> cells(216, 0);
+    std::fill(cells.begin(), cells.begin() + 6 * 18, 1);
+    EXPECT_EQ(oracle.FirstSteps(cells.data(), 0, 0), 0b0110u);
+    EXPECT_EQ(oracle.FirstSteps(cells.data(), 17, 5), 0b1001u);
+    EXPECT_EQ(oracle.FirstSteps(cells.data(), 5, 0) & 0b1010u, 0b1010u);
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+#include "game/built_in_tables.h"
+#include "game/game_rules.h"
+
+namespace {
+
+struct TRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program with `arguments` (already quoted for the shell).
+TRun RunProgram(const std::string& arguments) {
+    const std::string errFile = std::string(QUILLORY_TEST_SCRATCH) + "/route_program_stderr.txt";
+    const std::string command =
+        std::string("'") + QUILLORY_ROUTE_PROGRAM + "' " + arguments + " 2>'" + errFile + "'";
+    TRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.out.append(buffer, got);
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream errStream(errFile, std::ios::binary);
+    std::stringstream errText;
+    errText << errStream.rdbuf();
+    run.err = errText.str();
+    return run;
+}
+
+std::string WriteScratch(const std::string& name, const std::string& bytes) {
+    const std::string path = std::string(QUILLORY_TEST_SCRATCH) + "/" + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+// Checks that `out` is one "%d %d" line per cell of `table`, a route from its start.
+void ExpectRouteOutput(const std::string& out, const TQuilloryTable& table, int tableNumber) {
+    std::istringstream lines(out);
+    std::string line;
+    TQuilloryTable left = table;
+    int count = 0, px = 0, py = 0;
+    while (std::getline(lines, line)) {
+        int x = 0, y = 0;
+        char rest = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%d %d%c", &x, &y, &rest), 2)
+            << "table " << tableNumber << " line '" << line << "'";
+        ASSERT_EQ(line, std::to_string(x) + " " + std::to_string(y));
+        if (count == 0) {
+            EXPECT_EQ(x, table.x);
+            EXPECT_EQ(y, table.y);
+        } else {
+            EXPECT_EQ(std::abs(x - px) + std::abs(y - py), 1) << "table " << tableNumber;
+        }
+        ASSERT_TRUE(left.IsPresent(x, y)) << "table " << tableNumber << " cell twice or absent";
+        left.SetCell(x, y, false);
+        px = x;
+        py = y;
+        ++count;
+    }
+    EXPECT_EQ(count, CountPresentCells(table)) << "table " << tableNumber;
+    EXPECT_EQ(CountPresentCells(left), 0) << "table " << tableNumber;
+}
+
+TEST(RouteProgram, EveryTablePrintsARoute) {
+    for (int t = 0; t < kBuiltInTableCount; ++t) {
+        const TRun run = RunProgram("--table " + std::to_string(t));
+        ASSERT_EQ(run.exitCode, 0) << "table " << t << ": " << run.err;
+        EXPECT_EQ(run.err, "");
+        ExpectRouteOutput(run.out, MakeTable(BuiltInTable(t)), t);
+    }
+}
+
+TEST(RouteProgram, TimeLineGoesToStandardError) {
+    const TRun run = RunProgram("--time --table 0");
+    ASSERT_EQ(run.exitCode, 0);
+    double ms = -1;
+    char unit[8] = {};
+    ASSERT_EQ(std::sscanf(run.err.c_str(), "search: %lf %2s", &ms, unit), 2) << run.err;
+    EXPECT_STREQ(unit, "ms");
+    EXPECT_GE(ms, 0.0);
+    EXPECT_EQ(run.err.back(), '\n');
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1);
+}
+
+TEST(RouteProgram, ReferenceSearchGivesTheSameRoute) {
+    const std::string track = WriteScratch("route_program_small.txt",
+                                           "3 3\r\n2 2\r\n3 2\r\n4 2\r\n2 3\r\n3 3\r\n4 3\r\n"
+                                           "2 4\r\n3 4\r\n4 4");
+    const TRun fast = RunProgram("'" + track + "'");
+    const TRun reference = RunProgram("--reference '" + track + "'");
+    ASSERT_EQ(fast.exitCode, 0) << fast.err;
+    ASSERT_EQ(reference.exitCode, 0) << reference.err;
+    EXPECT_EQ(fast.out, "3 3\n3 2\n4 2\n4 3\n4 4\n3 4\n2 4\n2 3\n2 2\n");
+    EXPECT_EQ(reference.out, fast.out);
+}
+
+TEST(RouteProgram, NoRouteExitsWithOne) {
+    const std::string track = WriteScratch("route_program_none.txt", "2 1\n1 1\n2 1\n3 1\n");
+    const TRun run = RunProgram("'" + track + "'");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "There is no route from here\n");
+}
+
+TEST(RouteProgram, UnusableArgumentsAndFilesExitWithTwo) {
+    const std::string offBoard = WriteScratch("route_program_off.txt", "1 1\n1 1\n18 1\n");
+    const std::string oneLine = WriteScratch("route_program_one.txt", "5 5");
+    const std::string missing = std::string(QUILLORY_TEST_SCRATCH) + "/no_such_track.txt";
+    for (const std::string& args :
+         {std::string(""), std::string("--table"), std::string("--table 50"),
+          std::string("--table -1"), std::string("--table x"), std::string("--table 1 --table 2"),
+          std::string("--bogus"), "'" + offBoard + "'", "'" + oneLine + "'", "'" + missing + "'",
+          "--table 3 '" + oneLine + "'"}) {
+        const TRun run = RunProgram(args);
+        EXPECT_EQ(run.exitCode, 2) << "arguments: " << args;
+        EXPECT_EQ(run.out, "") << "arguments: " << args;
+        ASSERT_FALSE(run.err.empty()) << "arguments: " << args;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "arguments: " << args;
+    }
+}
+
+}  // namespace
