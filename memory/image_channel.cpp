@@ -105,9 +105,18 @@ bool TTextFileSource::ReadBytes(uint8_t* bytes, size_t count) {
     return ReadHexBlock(FFile, bytes, count);
 }
 
+namespace {
+
+// Bytes a hex block of characters can hold at most: every byte but the last takes a
+// digit and a separator (or two digits), the last at least one digit.
+int64_t HexBlockCapacity(int64_t characters) {
+    return characters < 0 ? -1 : (characters + 1) / 2;
+}
+
+}  // namespace
+
 int64_t TTextFileSource::Remaining() {
-    // Every byte of a hex block takes at least one character.
-    return FileRemaining(FFile);
+    return HexBlockCapacity(FileRemaining(FFile));
 }
 
 // --- binary stream -------------------------------------------------------------
@@ -156,7 +165,7 @@ bool TTextStreamSource::ReadBytes(uint8_t* bytes, size_t count) {
 }
 
 int64_t TTextStreamSource::Remaining() {
-    return StreamRemaining(FStream);
+    return HexBlockCapacity(StreamRemaining(FStream));
 }
 
 // --- memory space --------------------------------------------------------------

@@ -25,6 +25,9 @@ public:
     virtual bool ReadBytes(uint8_t* bytes, size_t count) = 0;
     // An upper bound on the payload bytes still deliverable, or -1 when it cannot be known.
     virtual int64_t Remaining() = 0;
+    // True when payload bytes arrive raw, so that within Remaining() only an I/O error can
+    // stop them; false when they are text that may still turn out malformed.
+    virtual bool RawBytes() const = 0;
 };
 
 // Where an image is written to; write errors stay with the target (ferror, stream state).
@@ -47,6 +50,7 @@ public:
     bool ReadFlag(bool& value) override;
     bool ReadBytes(uint8_t* bytes, size_t count) override;
     int64_t Remaining() override;
+    bool RawBytes() const override { return true; }
 
 private:
     FILE* FFile;
@@ -60,6 +64,7 @@ public:
     bool ReadFlag(bool& value) override;
     bool ReadBytes(uint8_t* bytes, size_t count) override;
     int64_t Remaining() override;
+    bool RawBytes() const override { return false; }
 
 private:
     FILE* FFile;
@@ -73,6 +78,7 @@ public:
     bool ReadFlag(bool& value) override;
     bool ReadBytes(uint8_t* bytes, size_t count) override;
     int64_t Remaining() override;
+    bool RawBytes() const override { return true; }
 
 private:
     std::istream& FStream;
@@ -86,6 +92,7 @@ public:
     bool ReadFlag(bool& value) override;
     bool ReadBytes(uint8_t* bytes, size_t count) override;
     int64_t Remaining() override;
+    bool RawBytes() const override { return false; }
 
 private:
     std::istream& FStream;
@@ -99,6 +106,7 @@ public:
     bool ReadFlag(bool& value) override;
     bool ReadBytes(uint8_t* bytes, size_t count) override;
     int64_t Remaining() override;
+    bool RawBytes() const override { return true; }
 
 private:
     TMemSpace& FSpace;

@@ -182,8 +182,11 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
     if (!compressed) {
         const int64_t left = source.Remaining();
         if (left >= 0 && length > left) throw TKestSerialization();
-        if (left < 0) {
-            const TTempBlock bytes = ReadUnbounded(source, static_cast<size_t>(length));
+        // Text may turn out malformed part way, and a source of unknown size may end
+        // early: such payloads are read apart, so a failure leaves the object as it was.
+        if (left < 0 || !source.RawBytes()) {
+            const TTempBlock bytes = left < 0 ? ReadUnbounded(source, static_cast<size_t>(length))
+                                              : ReadKnown(source, static_cast<size_t>(length));
             Provide(length);
             FCompressed = false;
             std::memcpy(FData, bytes.get(), static_cast<size_t>(length));
