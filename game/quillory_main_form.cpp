@@ -2,18 +2,30 @@
 
 #include <QPainter>
 
+#include "game/about_dlg.h"
+#include "game/board_accessibility.h"
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
+#include "game/window_frame.h"
 #include "graphics/client_area.h"
+#include "route/find_route_command.h"
 
 namespace {
 
 constexpr int kTimerIntervalMs = 1000;
+constexpr int kViewBitsPerPixel = 24;
+constexpr const char* kSuccessPictureFile = "images/success.bmp";
+constexpr const char* kLostPictureFile = "images/lost.bmp";
+// Decide a picture's format by its name and content.
+constexpr int kPictureFormatByName = -1;
 constexpr const char* kCaption = "Quillory";
 constexpr const char* kWonText = "Well done...\nTry the next one.";
 constexpr const char* kLostText = "You have lost!";
+constexpr const char* kNoRouteText = "There is no route from here";
 
 }  // namespace
+
+TQuilloryMainForm* QuilloryMainForm = nullptr;
 
 TQuilloryMainForm::TQuilloryMainForm(QWidget* parent) : QMainWindow(parent) {
     ui.setupUi(this);
@@ -23,8 +35,9 @@ TQuilloryMainForm::TQuilloryMainForm(QWidget* parent) : QMainWindow(parent) {
     clientArea->onKeyDown = [this](uint16_t key, Qt::KeyboardModifiers shift) {
         FormKeyDown(key, shift);
     };
-    clientArea->onPaint = [this](QPainter& canvas) { FormPaint(canvas); };
+    clientArea->onPaint = [this](TDeviceContext& canvas) { FormPaint(canvas); };
     setCentralWidget(clientArea);
+    SetMainWindowFrame(*this);
     clientArea->setFocus();
     ConnectMenu();
     Timer.setInterval(kTimerIntervalMs);
@@ -34,10 +47,15 @@ TQuilloryMainForm::TQuilloryMainForm(QWidget* parent) : QMainWindow(parent) {
     OpenDialog = {"Open track", "txt", "Text files (*.txt)|*.txt|Any file (*.*)|*.*", 1};
     SaveDialog = {"Save track", "txt", "Text files (*.txt)|*.txt", 1};
 
+    viewBitmap.Create(kBoardWidthPixels, kBoardHeightPixels, kViewBitsPerPixel);
     tables = BuildTables();
     BuildTiles();
+    successPicture.LoadFromFile(kSuccessPictureFile, kPictureFormatByName);
+    lostPicture.LoadFromFile(kLostPictureFile, kPictureFormatByName);
     currentTable = tables[0];
     DrawBoard();
+    // Owned by the client area, which it keeps described for screen readers.
+    new TBoardAnnouncer(*this, *clientArea);
 }
 
 TQuilloryMainForm::~TQuilloryMainForm() = default;
@@ -133,7 +151,15 @@ void TQuilloryMainForm::ShowOutcome(bool won) {
 
 void TQuilloryMainForm::mExitClick() { close(); }
 
-void TQuilloryMainForm::mOpenTrackClick() {}
-void TQuilloryMainForm::mSaveTrackClick() {}
-void TQuilloryMainForm::mAboutClick() {}
-void TQuilloryMainForm::mFindRouteClick() {}
+void TQuilloryMainForm::mAboutClick() {
+    if (!AboutDlg)
+        return;
+    AboutDlg->ShowLastBuild();
+    Dialogs().ShowModal(*AboutDlg);
+}
+void TQuilloryMainForm::mFindRouteClick() {
+    if (FindRouteOnTable(currentTable, route))
+        DrawBoard();
+    else
+        Dialogs().MessageBox(this, kNoRouteText, kCaption, TMessageIcon::Exclamation);
+}

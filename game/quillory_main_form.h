@@ -8,11 +8,11 @@
 #include <QTimer>
 
 #include "game/quillory_table.h"
+#include "graphics/mem_bitmap.h"
 #include "graphics/platform_dialogs.h"
 #include "route/route_finder.h"
 #include "ui_quillory_main_form.h"
 
-class QPainter;
 class TClientArea;
 
 class TQuilloryMainForm : public QMainWindow {
@@ -23,7 +23,7 @@ public:
 
     // Events.
     void FormKeyDown(uint16_t key, Qt::KeyboardModifiers shift);
-    void FormPaint(QPainter& canvas);
+    void FormPaint(TDeviceContext& canvas);
     void FormShow();
     void TimerTimer();
 
@@ -42,10 +42,18 @@ public:
 
     // Game operations.
     void ResetPlay();
+    void LoadTrack(const char* fileName);
     void ClearCurrentCell();
     void ShowOutcome(bool won);
     void DrawBoard();
     void BuildTiles();
+
+    // Pictures: the composed board, the two tiles, and the two result pictures.
+    TMemBitmap viewBitmap;
+    TMemBitmap cellTile;
+    TMemBitmap playerTile;
+    TMemBitmap successPicture;
+    TMemBitmap lostPicture;
 
     // Game state.
     int32_t tableIndex = 0;
@@ -67,3 +75,7 @@ private:
     void ConnectMenu();
     void PutTableInPlay(int index);
 };
+
+// The main window of the running program; owned by the program entry, null before it
+// is created and after it is destroyed.
+extern TQuilloryMainForm* QuilloryMainForm;

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 #include <memory>
 
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
+#include "containers/kest_exception.h"
 #include "game/quillory_main_form.h"
 #include "recording_dialogs.h"
 
@@ -184,6 +189,117 @@ TEST_F(MainFormTest, TheRouteStaysWhileThePlayerMoves) {
     Press(keys::kDown);
     Press(keys::kBackspace);
     EXPECT_EQ(form->route.size(), 2u);
+}
+
+TEST_F(MainFormTest, FindRouteStoresTheRouteFromThePlayersCell) {
+    Play({{1, 1}, {2, 1}, {1, 2}, {2, 2}}, {1, 1});
+    form->mFindRouteClick();
+    const std::vector<TRouteFinder::TPoint> expected{{1, 1}, {2, 1}, {2, 2}, {1, 2}};
+    EXPECT_EQ(form->route, expected);
+    EXPECT_TRUE(dialogs.messages.empty());
+    // After a move the search starts from where the player stands now.
+    Press(keys::kRight);
+    form->mFindRouteClick();
+    const std::vector<TRouteFinder::TPoint> fromHere{{2, 1}, {2, 2}, {1, 2}};
+    EXPECT_EQ(form->route, fromHere);
+    EXPECT_EQ(form->history.size(), 1u);
+}
+
+TEST_F(MainFormTest, FindRouteOnTheLastCellIsThatCell) {
+    Play({{7, 7}}, {7, 7});
+    form->mFindRouteClick();
+    EXPECT_EQ(form->route, (std::vector<TRouteFinder::TPoint>{{7, 7}}));
+}
+
+TEST_F(MainFormTest, NoRouteSaysSoAndEmptiesTheRoute) {
+    Play({{1, 1}, {2, 1}, {3, 1}, {5, 5}}, {1, 1});
+    form->route = {{1, 1}, {2, 1}};
+    const TQuilloryTable before = form->currentTable;
+    form->mFindRouteClick();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "There is no route from here");
+    EXPECT_EQ(dialogs.messages[0].caption, "Quillory");
+    EXPECT_EQ(dialogs.messages[0].icon, TMessageIcon::Exclamation);
+    EXPECT_TRUE(form->route.empty());
+    EXPECT_EQ(form->currentTable, before);
+}
+
+class TrackCommandsTest : public MainFormTest {
+protected:
+    std::string name = ::testing::TempDir() + "main_form_track" + std::to_string(::getpid()) + ".txt";
+    ~TrackCommandsTest() override { std::remove(name.c_str()); }
+    void WriteFile(const std::string& bytes) {
+        std::ofstream(name, std::ios::binary) << bytes;
+    }
+};
+
+TEST_F(TrackCommandsTest, SavedTrackOpensAsTheSamePosition) {
+    form->mNextClick();
+    Press(keys::kDown);
+    Press(keys::kDown);
+    const TQuilloryTable saved = form->currentTable;
+    dialogs.nextFileName = name;
+    form->mSaveTrackClick();
+    ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
+    EXPECT_EQ(dialogs.fileDialogs[0].title, "Save track");
+    EXPECT_EQ(dialogs.fileDialogs[0].defaultExtension, "txt");
+    EXPECT_EQ(dialogs.fileDialogs[0].filter, "Text files (*.txt)|*.txt");
+    // Saving changes nothing in the game.
+    EXPECT_EQ(form->currentTable, saved);
+    EXPECT_EQ(form->history.size(), 2u);
+
+    form->mAgainClick();
+    form->elapsedSeconds = 5;
+    form->route = {{5, 2}};
+    form->mOpenTrackClick();
+    ASSERT_EQ(dialogs.fileDialogs.size(), 2u);
+    EXPECT_EQ(dialogs.fileDialogs[1].title, "Open track");
+    EXPECT_EQ(dialogs.fileDialogs[1].filter, "Text files (*.txt)|*.txt|Any file (*.*)|*.*");
+    EXPECT_EQ(form->currentTable, saved);
+    EXPECT_TRUE(form->history.empty());
+    EXPECT_TRUE(form->route.empty());
+    EXPECT_EQ(form->elapsedSeconds, 0);
+    EXPECT_EQ(form->tableIndex, 1);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(TrackCommandsTest, CancelledDialogsChangeNothing) {
+    Press(keys::kUp);
+    const TQuilloryTable before = form->currentTable;
+    form->mSaveTrackClick();
+    form->mOpenTrackClick();
+    EXPECT_EQ(form->currentTable, before);
+    EXPECT_EQ(form->history.size(), 1u);
+    EXPECT_EQ(dialogs.fileDialogs.size(), 2u);
+}
+
+TEST_F(TrackCommandsTest, UnusableTracksAreIgnored) {
+    Press(keys::kUp);
+    const TQuilloryTable before = form->currentTable;
+    for (const std::string& bytes : {std::string(), std::string("5 5"), std::string("x y\r\n1 1"),
+                                    std::string("5 5\r\n99 3"), std::string("\0\0\0", 3)}) {
+        WriteFile(bytes);
+        form->LoadTrack(name.c_str());
+        EXPECT_EQ(form->currentTable, before);
+        EXPECT_EQ(form->history.size(), 1u);
+    }
+    form->LoadTrack("/nonexistent-folder/track.txt");
+    EXPECT_EQ(form->currentTable, before);
+    WriteFile("5 5\n");
+    form->LoadTrack(name.c_str());
+    EXPECT_EQ(CountPresentCells(form->currentTable), 1);
+    EXPECT_TRUE(form->currentTable.IsPresent(5, 5));
+    EXPECT_EQ(form->currentTable.x, 5);
+    EXPECT_TRUE(form->history.empty());
+}
+
+TEST_F(TrackCommandsTest, SavingWhereNoFileCanBeMadeThrowsAndChangesNothing) {
+    Press(keys::kUp);
+    const TQuilloryTable before = form->currentTable;
+    dialogs.nextFileName = "/nonexistent-folder/track.txt";
+    EXPECT_THROW(form->mSaveTrackClick(), TKestFileException);
+    EXPECT_EQ(form->currentTable, before);
+    EXPECT_EQ(form->history.size(), 1u);
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+// The track commands of the main window: save the position to a file, open one.
+#include <string>
+#include <vector>
+
+#include "game/quillory_main_form.h"
+#include "game/track_file.h"
+#include "game/track_writer.h"
+
+void TQuilloryMainForm::mSaveTrackClick() {
+    std::string fileName;
+    if (!Dialogs().SaveFileName(this, SaveDialog, fileName))
+        return;
+    SaveLinesFile(fileName.c_str(), TrackLines(currentTable));
+}
+
+void TQuilloryMainForm::mOpenTrackClick() {
+    std::string fileName;
+    if (Dialogs().OpenFileName(this, OpenDialog, fileName))
+        LoadTrack(fileName.c_str());
+}
+
+void TQuilloryMainForm::LoadTrack(const char* fileName) {
+    std::vector<std::string> lines;
+    if (!ReadLines(fileName, lines))
+        return;
+    TQuilloryTable table;
+    if (!TableFromTrackLines(lines, table))
+        return;
+    currentTable = table;
+    ResetPlay();
+}

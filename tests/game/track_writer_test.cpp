@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "containers/kest_exception.h"
+#include "game/track_writer.h"
+
+namespace {
+
+std::string FileBytes(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string TempName(const char* stem) {
+    return ::testing::TempDir() + stem + std::to_string(::getpid());
+}
+
+TEST(TrackWriter, PositionFirstThenCellsInRowOrder) {
+    TQuilloryTable table;
+    table.SetCell(4, 4, true);
+    table.SetCell(3, 4, true);
+    table.SetCell(16, 2, true);
+    table.x = 3;
+    table.y = 4;
+    const std::vector<std::string> expected{"3 4", "16 2", "3 4", "4 4"};
+    EXPECT_EQ(TrackLines(table), expected);
+}
+
+TEST(TrackWriter, LinesJoinedByCrLfWithoutATrailingLineEnd) {
+    const std::string name = TempName("track_writer");
+    SaveLinesFile(name.c_str(), {"3 4", "3 4", "4 4"});
+    EXPECT_EQ(FileBytes(name), "3 4\r\n3 4\r\n4 4");
+    // Saving again truncates what was there.
+    SaveLinesFile(name.c_str(), {"1 1"});
+    EXPECT_EQ(FileBytes(name), "1 1");
+    std::remove(name.c_str());
+}
+
+TEST(TrackWriter, AFileThatCannotBeCreatedThrows) {
+    EXPECT_THROW(SaveLinesFile(::testing::TempDir().c_str(), {"1 1"}), TKestFileException);
+    EXPECT_THROW(SaveLinesFile("/nonexistent-folder/track.txt", {"1 1"}), TKestFileException);
+}
+
+}  // namespace
