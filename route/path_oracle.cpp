@@ -6,17 +6,24 @@ namespace {
 
 // Plug values: how a piece of the partial path crosses one edge of the sweep line.
 constexpr uint32_t kNone = 0;
-constexpr uint32_t kOpen = 1;     // left end of a piece whose both ends cross the line
-constexpr uint32_t kClose = 2;    // right end of such a piece
-constexpr uint32_t kLoose = 3;    // a piece whose other end is an end of the whole path
+constexpr uint32_t kOpen = 1;   // left end of a piece whose both ends cross the line
+constexpr uint32_t kClose = 2;  // right end of such a piece
+constexpr uint32_t kLoose = 3;  // a piece whose other end is an end of the whole path
 
-constexpr uint32_t kPlugBits = 26;
-constexpr uint32_t kPlugMask = (1u << kPlugBits) - 1;
+// Positions 0..12 on the sweep line: the edges right of the cells already swept in this
+// column, the edge into the current cell from above, and the edges into the cells still
+// to come from the left.
+constexpr int kRows = TPathOracle::kRows;
+constexpr int kCells = TPathOracle::kCells;
+constexpr uint32_t kPlugMask = (1u << (2 * (kRows + 1))) - 1;
+constexpr uint32_t kColumnMask = (1u << (2 * kRows)) - 1;
 constexpr uint32_t kFreeEndUsed = 1u << 28;
 constexpr int kTagShift = 29;
 
-constexpr uint8_t kRightEdge = 1;
-constexpr uint8_t kDownEdge = 2;
+constexpr uint32_t kRightEdge = 1;
+constexpr uint32_t kDownEdge = 2;
+constexpr int kChoiceShift = 30;
+constexpr uint32_t kParentMask = (1u << kChoiceShift) - 1;
 
 enum : int { kUp = 0, kRight = 1, kDown = 2, kLeft = 3 };
 
@@ -26,21 +33,18 @@ uint32_t WithPlug(uint32_t state, int pos, uint32_t value) {
     return (state & ~(3u << (2 * pos))) | (value << (2 * pos));
 }
 
-// Position of the plug paired with the open plug at `pos`.
-int MatchRight(uint32_t state, int pos) {
+// Position of the plug paired with the open or close plug at `pos`.
+int Partner(uint32_t state, int pos) {
     int depth = 0;
-    for (int p = pos;; ++p) {
-        const uint32_t v = Plug(state, p);
-        if (v == kOpen)
-            ++depth;
-        else if (v == kClose && --depth == 0)
-            return p;
+    if (Plug(state, pos) == kOpen) {
+        for (int p = pos;; ++p) {
+            const uint32_t v = Plug(state, p);
+            if (v == kOpen)
+                ++depth;
+            else if (v == kClose && --depth == 0)
+                return p;
+        }
     }
-}
-
-// Position of the plug paired with the close plug at `pos`.
-int MatchLeft(uint32_t state, int pos) {
-    int depth = 0;
     for (int p = pos;; --p) {
         const uint32_t v = Plug(state, p);
         if (v == kClose)
@@ -50,209 +54,264 @@ int MatchLeft(uint32_t state, int pos) {
     }
 }
 
-// Position of the plug paired with the open or close plug at `pos`.
-int Partner(uint32_t state, int pos) {
-    return Plug(state, pos) == kOpen ? MatchRight(state, pos) : MatchLeft(state, pos);
+// Direction on the board of a direction in sweep order; the sweep from the right mirrors.
+int BoardDirection(int sweepDirection, int sweep) {
+    if (sweep == 1 && (sweepDirection == kRight || sweepDirection == kLeft))
+        return sweepDirection == kRight ? kLeft : kRight;
+    return sweepDirection;
+}
+
+// Board index of sweep cell k.
+int BoardCell(int k, int sweep) {
+    const int column = k / kRows;
+    const int x = sweep == 0 ? column : TPathOracle::kColumns - 1 - column;
+    return (k % kRows) * TPathOracle::kColumns + x;
 }
 
 }  // namespace
+
+TPathOracle::TPathOracle() {
+    for (TSweep& sweep : sweeps) {
+        sweep.states.assign(1, 0);
+        sweep.links.assign(1, 0);
+        sweep.layerStart = {0, 1};
+    }
+}
 
 void TPathOracle::ResetHash(size_t expected) {
     size_t size = 64;
     while (size < 2 * expected)
         size *= 2;
     if (slots.size() < size) {
-        slots.assign(size, 0);
-        slotStamp.assign(size, 0);
+        slots.assign(size, TSlot{0, 0});
         stamp = 0;
     }
-    slotMask = static_cast<uint32_t>(slots.size() - 1);
+    slotMask = static_cast<uint32_t>(size - 1);
     if (++stamp == 0) {
-        std::fill(slotStamp.begin(), slotStamp.end(), 0);
+        std::fill(slots.begin(), slots.end(), TSlot{0, 0});
         stamp = 1;
     }
 }
 
-void TPathOracle::Emit(uint32_t state, uint32_t parent, uint8_t choice) {
-    uint32_t h = state * 2654435761u;
-    h ^= h >> 15;
-    for (uint32_t slot = h & slotMask;; slot = (slot + 1) & slotMask) {
-        if (slotStamp[slot] != stamp) {
-            slotStamp[slot] = stamp;
-            slots[slot] = static_cast<uint32_t>(next.size());
-            next.push_back(state);
-            parents.push_back(parent);
-            choices.push_back(choice);
-            return;
-        }
-        if (next[slots[slot]] == state)
-            return;
-    }
-}
-
 uint32_t TPathOracle::FirstSteps(const uint8_t* cells, int endX, int endY) {
-    firstX = kColumns;
-    lastX = -1;
-    firstY = kRows;
-    lastY = -1;
-    for (int y = 0; y < kRows; ++y)
-        for (int x = 0; x < kColumns; ++x)
-            if (cells[y * kColumns + x] != 0) {
-                firstX = std::min(firstX, x);
-                lastX = std::max(lastX, x);
-                firstY = std::min(firstY, y);
-                lastY = std::max(lastY, y);
-            }
-    parents.clear();
-    choices.clear();
-    layerStart.clear();
-    std::fill(std::begin(finalFound), std::end(finalFound), false);
-    if (lastX < 0 || endX < 0 || endX >= kColumns || endY < 0 || endY >= kRows ||
+    computedStates = 0;
+    reusedStates = 0;
+    if (endX < 0 || endX >= kColumns || endY < 0 || endY >= kRows ||
         cells[endY * kColumns + endX] == 0)
         return 0;
-
-    endIndex = endY * kColumns + endX;
-    const int rows = lastY - firstY + 1;
-    const int endCell = (endX - firstX) * rows + (endY - firstY);
-    lastCell = 0;
-    for (int x = firstX; x <= lastX; ++x)
-        for (int y = firstY; y <= lastY; ++y)
-            if (cells[y * kColumns + x] != 0)
-                lastCell = (x - firstX) * rows + (y - firstY);
-    if (firstX == lastX && firstY == lastY)
+    int present = 0;
+    for (int i = 0; i < kCells; ++i)
+        present += cells[i] != 0 ? 1 : 0;
+    if (present < 2)
         return 0;
 
-    auto present = [&](int x, int y) {
-        return x <= lastX && y <= lastY && cells[y * kColumns + x] != 0;
-    };
-    const uint32_t columnMask = (1u << (2 * rows)) - 1;
+    // The same question in both sweep orders, and how much of each sweep's last run
+    // still holds for it.
+    uint8_t order[2][kCells];
+    int endCell[2] = {-1, -1};
+    int lastCell[2] = {-1, -1};
+    int reusable[2] = {0, 0};
+    for (int s = 0; s < 2; ++s) {
+        for (int k = 0; k < kCells; ++k) {
+            const int cell = BoardCell(k, s);
+            order[s][k] = cells[cell] != 0 ? 1 : 0;
+            if (order[s][k] != 0)
+                lastCell[s] = k;
+            if (cell == endY * kColumns + endX)
+                endCell[s] = k;
+        }
+        const TSweep& old = sweeps[s];
+        int firstChange = kCells;
+        for (int k = 0; k < kCells; ++k)
+            if (old.cells[k] != order[s][k]) {
+                firstChange = k;
+                break;
+            }
+        // Layer k looks at its cell, the cell below and the cell to its right.
+        int valid = std::min(old.validLayers, firstChange - kRows);
+        if (old.endCell != endCell[s])
+            valid = std::min({valid, old.endCell, endCell[s]});
+        if (old.lastCell != lastCell[s])
+            valid = std::min({valid, old.lastCell, lastCell[s]});
+        reusable[s] = std::max(valid, 0);
+    }
+    int chosen;
+    const uint32_t kept0 = sweeps[0].layerStart[reusable[0] + 1];
+    const uint32_t kept1 = sweeps[1].layerStart[reusable[1] + 1];
+    if (kept0 != kept1)
+        chosen = kept0 > kept1 ? 0 : 1;
+    else
+        chosen = endX >= kColumns / 2 ? 0 : 1;
 
-    current.assign(1, 0);
-    for (int k = 0; k <= lastCell; ++k) {
-        const int x = firstX + k / rows;
-        const int r = k % rows;
-        const int y = firstY + r;
-        if (r == 0)
-            for (uint32_t& s : current)
-                s = (s & ~kPlugMask) | ((s & columnMask) << 2);
+    TSweep& sweep = sweeps[chosen];
+    std::copy(std::begin(order[chosen]), std::end(order[chosen]), sweep.cells);
+    sweep.endCell = endCell[chosen];
+    sweep.lastCell = lastCell[chosen];
+    sweep.validLayers = reusable[chosen];
+    sweep.layerStart.resize(sweep.validLayers + 2);
+    sweep.states.resize(sweep.layerStart.back());
+    sweep.links.resize(sweep.layerStart.back());
+    reusedStates = sweep.states.size();
+    lastSweep = chosen;
 
-        next.clear();
-        ResetHash(3 * current.size() + 1);
-        layerStart.push_back(static_cast<uint32_t>(parents.size()));
+    const uint32_t found = Run(sweep, sweep.validLayers);
+    computedStates = sweep.states.size() - reusedStates;
+    uint32_t result = 0;
+    for (int tag = 0; tag < 4; ++tag)
+        if (found & (1u << tag))
+            result |= 1u << BoardDirection(tag, chosen);
+    return result;
+}
 
-        const bool here = cells[y * kColumns + x] != 0;
-        const bool canRight = here && present(x + 1, y);
-        const bool canDown = here && present(x, y + 1);
-        const bool isEnd = k == endCell;
-        const bool isLast = k == lastCell;
+uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
+    const uint8_t* cells = sweep.cells;
+    std::vector<uint32_t>& states = sweep.states;
+    std::vector<uint32_t>& links = sweep.links;
 
-        for (uint32_t i = 0; i < current.size(); ++i) {
-            const uint32_t s = current[i];
+    for (int k = firstLayer; k <= sweep.lastCell; ++k) {
+        const uint32_t begin = sweep.layerStart[k];
+        const uint32_t end = sweep.layerStart[k + 1];
+        const int r = k % kRows;
+        const bool here = cells[k] != 0;
+        const bool canRight = here && k + kRows < kCells && cells[k + kRows] != 0;
+        const bool canDown = here && r + 1 < kRows && cells[k + 1] != 0;
+        const bool isEnd = k == sweep.endCell;
+        const bool isLast = k == sweep.lastCell;
+        ResetHash(3 * static_cast<size_t>(end - begin) + 1);
+
+        auto emit = [&](uint32_t state, uint32_t parent, uint32_t choice) {
+            uint32_t h = state * 2654435761u;
+            h ^= h >> 15;
+            for (uint32_t slot = h & slotMask;; slot = (slot + 1) & slotMask) {
+                TSlot& entry = slots[slot];
+                if (entry.stamp != stamp) {
+                    entry.stamp = stamp;
+                    entry.state = state;
+                    states.push_back(state);
+                    links.push_back(parent | (choice << kChoiceShift));
+                    return;
+                }
+                if (entry.state == state)
+                    return;
+            }
+        };
+
+        for (uint32_t i = begin; i < end; ++i) {
+            uint32_t s = states[i];
+            if (r == 0)
+                s = (s & ~kPlugMask) | ((s & kColumnMask) << 2);
+            const uint32_t parent = i - begin;
             const uint32_t up = Plug(s, r);
             const uint32_t left = Plug(s, r + 1);
             if (!here) {
                 if (up == kNone && left == kNone)
-                    Emit(s, i, 0);
+                    emit(s, parent, 0);
                 continue;
             }
             const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
 
-            // The cell in the middle of the path: two of its edges are used.
+            // A cell in the middle of the path: two of its edges are used.
             if (!isEnd) {
                 if (up == kNone && left == kNone) {
                     if (canRight && canDown)
-                        Emit(WithPlug(WithPlug(s, r, kOpen), r + 1, kClose), i,
+                        emit(WithPlug(WithPlug(s, r, kOpen), r + 1, kClose), parent,
                              kRightEdge | kDownEdge);
                 } else if (up == kNone || left == kNone) {
                     const uint32_t v = up != kNone ? up : left;
                     if (canRight)
-                        Emit(WithPlug(cleared, r, v), i, kRightEdge);
+                        emit(WithPlug(cleared, r, v), parent, kRightEdge);
                     if (canDown)
-                        Emit(WithPlug(cleared, r + 1, v), i, kDownEdge);
+                        emit(WithPlug(cleared, r + 1, v), parent, kDownEdge);
                 } else if (up == kOpen && left == kOpen) {
-                    Emit(WithPlug(cleared, Partner(s, r + 1), kOpen), i, 0);
+                    emit(WithPlug(cleared, Partner(s, r + 1), kOpen), parent, 0);
                 } else if (up == kClose && left == kClose) {
-                    Emit(WithPlug(cleared, Partner(s, r), kClose), i, 0);
+                    emit(WithPlug(cleared, Partner(s, r), kClose), parent, 0);
                 } else if (up == kClose && left == kOpen) {
-                    Emit(cleared, i, 0);
+                    emit(cleared, parent, 0);
                 } else if (up == kLoose && left == kLoose) {
+                    // The two ends meet: the path is whole, which only the last cell may do.
                     if (isLast && (cleared & kPlugMask) == 0)
-                        Emit(cleared, i, 0);
+                        emit(cleared, parent, 0);
                 } else if (up == kLoose) {
-                    Emit(WithPlug(cleared, Partner(s, r + 1), kLoose), i, 0);
+                    emit(WithPlug(cleared, Partner(s, r + 1), kLoose), parent, 0);
                 } else if (left == kLoose) {
-                    Emit(WithPlug(cleared, Partner(s, r), kLoose), i, 0);
+                    emit(WithPlug(cleared, Partner(s, r), kLoose), parent, 0);
                 }
-                // up open and left close pair with each other: joining them closes a cycle.
+                // An open plug above a close plug are the two ends of one piece: joining
+                // them would close a cycle.
             }
 
-            // An end of the whole path: one edge is used.
+            // An end of the whole path: one edge is used. The fixed end records the
+            // direction in which the path leaves it.
             if (isEnd || (s & kFreeEndUsed) == 0) {
-                const uint32_t mark = isEnd ? 0 : kFreeEndUsed;
-                auto tagged = [&](uint32_t state, int direction) {
-                    return isEnd ? (state | (static_cast<uint32_t>(direction) << kTagShift))
-                                 : (state | mark);
+                auto mark = [&](uint32_t state, int direction) {
+                    return isEnd ? state | (static_cast<uint32_t>(direction) << kTagShift)
+                                 : state | kFreeEndUsed;
                 };
                 if (up == kNone && left == kNone) {
                     if (canRight)
-                        Emit(tagged(WithPlug(s, r, kLoose), kRight), i, kRightEdge);
+                        emit(mark(WithPlug(s, r, kLoose), kRight), parent, kRightEdge);
                     if (canDown)
-                        Emit(tagged(WithPlug(s, r + 1, kLoose), kDown), i, kDownEdge);
+                        emit(mark(WithPlug(s, r + 1, kLoose), kDown), parent, kDownEdge);
                 } else if (up == kNone || left == kNone) {
                     const int pos = up != kNone ? r : r + 1;
                     const uint32_t v = up != kNone ? up : left;
                     const int direction = up != kNone ? kUp : kLeft;
                     if (v == kLoose) {
                         if (isLast && (cleared & kPlugMask) == 0)
-                            Emit(tagged(cleared, direction), i, 0);
+                            emit(mark(cleared, direction), parent, 0);
                     } else {
-                        Emit(tagged(WithPlug(cleared, Partner(s, pos), kLoose), direction), i,
-                             0);
+                        emit(mark(WithPlug(cleared, Partner(s, pos), kLoose), direction),
+                             parent, 0);
                     }
                 }
             }
         }
-        current.swap(next);
-        if (current.empty())
+        sweep.layerStart.push_back(static_cast<uint32_t>(states.size()));
+        sweep.validLayers = k + 1;
+        if (sweep.layerStart[k + 2] == sweep.layerStart[k + 1])
             return 0;
     }
 
-    uint32_t result = 0;
-    for (uint32_t i = 0; i < current.size(); ++i) {
-        if ((current[i] & kPlugMask) != 0)
+    if (sweep.lastCell < 0)
+        return 0;
+    uint32_t found = 0;
+    const uint32_t begin = sweep.layerStart[sweep.lastCell + 1];
+    const uint32_t end = sweep.layerStart[sweep.lastCell + 2];
+    for (uint32_t i = begin; i < end; ++i) {
+        if ((states[i] & kPlugMask) != 0)
             continue;
-        const int tag = static_cast<int>((current[i] >> kTagShift) & 3u);
-        if (!finalFound[tag]) {
-            finalFound[tag] = true;
-            finalStates[tag] = i;
-            result |= 1u << tag;
+        const int tag = static_cast<int>((states[i] >> kTagShift) & 3u);
+        if ((found & (1u << tag)) == 0) {
+            found |= 1u << tag;
+            finalIndex[tag] = i - begin;
         }
     }
-    return result;
+    return found;
 }
 
 void TPathOracle::Witness(int direction, std::vector<int>& path) const {
-    const int rows = lastY - firstY + 1;
+    const TSweep& sweep = sweeps[lastSweep];
     // Each cell's one or two path neighbours, rebuilt from the edges chosen along the trace.
     int links[kCells][2];
     for (auto& l : links)
         l[0] = l[1] = -1;
-    auto link = [&](int a, int b) {
+    auto join = [&](int a, int b) {
         links[a][links[a][0] >= 0 ? 1 : 0] = b;
         links[b][links[b][0] >= 0 ? 1 : 0] = a;
     };
-    uint32_t index = finalStates[direction];
-    for (int k = lastCell; k >= 0; --k) {
-        const uint32_t g = layerStart[k] + index;
-        const int cell = (firstY + k % rows) * kColumns + firstX + k / rows;
-        if (choices[g] & kRightEdge)
-            link(cell, cell + 1);
-        if (choices[g] & kDownEdge)
-            link(cell, cell + kColumns);
-        index = parents[g];
+    uint32_t index = finalIndex[BoardDirection(direction, lastSweep)];
+    for (int k = sweep.lastCell; k >= 0; --k) {
+        const uint32_t link = sweep.links[sweep.layerStart[k + 1] + index];
+        const uint32_t choice = link >> kChoiceShift;
+        if (choice & kRightEdge)
+            join(BoardCell(k, lastSweep), BoardCell(k + kRows, lastSweep));
+        if (choice & kDownEdge)
+            join(BoardCell(k, lastSweep), BoardCell(k + 1, lastSweep));
+        index = link & kParentMask;
     }
     int previous = -1;
-    for (int cell = endIndex; cell >= 0;) {
+    for (int cell = BoardCell(sweep.endCell, lastSweep); cell >= 0;) {
         path.push_back(cell);
         const int following = links[cell][0] != previous ? links[cell][0] : links[cell][1];
         previous = cell;

@@ -9,42 +9,59 @@
 // a path exists that starts at E, moves in orthogonal steps and visits every present cell
 // exactly once, and in which directions such a path can leave E. It sweeps the board
 // column by column, cell by cell, keeping only how the partial path's pieces cross the
-// sweep line, so its cost does not depend on how many paths there are. Its buffers are
-// kept between calls. Only exhausted memory throws (std::bad_alloc).
+// sweep line, so its cost does not depend on how many paths there are.
+//
+// The sweep runs from the left or from the right. For each of the two it keeps the state
+// sets of its last run, and a later call reuses the leading columns that nothing has
+// changed since; a walk that removes cells near its end therefore pays mostly for the
+// columns around that end. Only exhausted memory throws (std::bad_alloc).
 class TPathOracle {
 public:
     static constexpr int kColumns = 18;
     static constexpr int kRows = 12;
     static constexpr int kCells = kColumns * kRows;
 
+    TPathOracle();
+
     // Bit d (0 up, 1 right, 2 down, 3 left) is set when some path over every cell with
     // cells[i] != 0 leaves the end cell (endX, endY) in direction d; 0 when no path
-    // exists. The end cell must be present; with it as the only cell the result is 0.
+    // exists. An end off the board or absent, or alone on the board, gives 0.
     // `cells` holds kCells entries, index y * kColumns + x; the caller keeps ownership.
     uint32_t FirstSteps(const uint8_t* cells, int endX, int endY);
 
-    // Appends to `path` the cell indices of one path found by the last FirstSteps that
-    // leaves the end cell in `direction`, which must be set in that call's result.
+    // Appends to `path` the cell indices (y * kColumns + x) of one path found by the last
+    // FirstSteps that leaves the end cell in `direction`, which must be set in its result.
     void Witness(int direction, std::vector<int>& path) const;
 
-    // States kept by the last FirstSteps, summed over all its cells (for measurements).
-    uint64_t LastStateCount() const { return parents.size(); }
+    // States the last FirstSteps computed afresh, and those it reused (for measurements).
+    uint64_t LastComputedStates() const { return computedStates; }
+    uint64_t LastReusedStates() const { return reusedStates; }
 
 private:
-    int firstX = 0, lastX = 0, firstY = 0, lastY = 0;
-    int lastCell = 0;
-    int endIndex = 0;
-    uint32_t finalStates[4] = {};
-    bool finalFound[4] = {};
-    std::vector<uint32_t> current, next;
-    std::vector<uint32_t> parents;
-    std::vector<uint8_t> choices;
-    std::vector<uint32_t> layerStart;
-    std::vector<uint32_t> slots;
-    std::vector<uint32_t> slotStamp;
+    // The layers of one sweep direction: layer k holds the states after sweep cell k.
+    struct TSweep {
+        uint8_t cells[kCells] = {};  // in sweep order: index column * kRows + row
+        int endCell = -1;
+        int lastCell = -1;
+        int validLayers = 0;
+        std::vector<uint32_t> states;
+        std::vector<uint32_t> links;       // parent index in the layer before, edge bits on top
+        std::vector<uint32_t> layerStart;  // layerStart[k + 1]: first entry of layer k
+    };
+    struct TSlot {
+        uint32_t stamp;
+        uint32_t state;
+    };
+
+    TSweep sweeps[2];
+    int lastSweep = 0;
+    uint32_t finalIndex[4] = {};
+    uint64_t computedStates = 0;
+    uint64_t reusedStates = 0;
+    std::vector<TSlot> slots;
     uint32_t stamp = 0;
     uint32_t slotMask = 0;
 
     void ResetHash(size_t expected);
-    void Emit(uint32_t state, uint32_t parent, uint8_t choice);
+    uint32_t Run(TSweep& sweep, int firstLayer);
 };

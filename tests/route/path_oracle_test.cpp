@@ -106,4 +106,44 @@ TEST(PathOracle, BoardEdgesAndCornersAreSwept) {
     EXPECT_EQ(oracle.FirstSteps(cells.data(), 5, 0) & 0b1010u, 0b1010u);
 }
 
+// One oracle asked along a walk, which lets it reuse earlier sweeps, must answer exactly
+// as a fresh oracle does, for every end along the way and for ends elsewhere.
+TEST(PathOracle, ReusedSweepsAnswerAsFreshOnes) {
+    std::mt19937 rng(5);
+    TPathOracle kept;
+    for (int trial = 0; trial < 40; ++trial) {
+        auto board = RandomBoard(rng, 1 + static_cast<int>(rng() % 3), 1, 9, 7, 0.85);
+        auto present = PresentCells(board);
+        if (present.size() < 3)
+            continue;
+        TPoint at = present[rng() % present.size()];
+        for (int step = 0; step < 40; ++step) {
+            const auto cells = Cells(board);
+            TPathOracle fresh;
+            const uint32_t expected = fresh.FirstSteps(cells.data(), at.x, at.y);
+            ASSERT_EQ(kept.FirstSteps(cells.data(), at.x, at.y), expected)
+                << "trial " << trial << " step " << step;
+            const TPoint other = present[rng() % present.size()];
+            if (board[other.y * 18 + other.x] == 1) {
+                TPathOracle fresh2;
+                ASSERT_EQ(kept.FirstSteps(cells.data(), other.x, other.y),
+                          fresh2.FirstSteps(cells.data(), other.x, other.y));
+            }
+            // Step to a random present neighbour, removing the cell left.
+            static const int dx[4] = {0, 1, 0, -1};
+            static const int dy[4] = {-1, 0, 1, 0};
+            std::vector<TPoint> options;
+            for (int d = 0; d < 4; ++d) {
+                const int nx = at.x + dx[d], ny = at.y + dy[d];
+                if (nx >= 0 && nx < 18 && ny >= 0 && ny < 12 && board[ny * 18 + nx] == 1)
+                    options.push_back({nx, ny});
+            }
+            if (options.empty())
+                break;
+            board[at.y * 18 + at.x] = 0;
+            at = options[rng() % options.size()];
+        }
+    }
+}
+
 }  // namespace
