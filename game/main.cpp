@@ -1,8 +1,11 @@
 // Program entry: the application, the main window, and the message loop.
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
+#include "game/about_dlg.h"
 #include "game/quillory_main_form.h"
+#include "game/result_form.h"
 #include "graphics/application.h"
 
 namespace {
@@ -17,6 +20,24 @@ bool DisplayAvailable() {
     return (x11 && *x11) || (wayland && *wayland);
 }
 
+// One of the program's windows: created on construction and published through its
+// global pointer, which is cleared again before the window is destroyed.
+template <typename TWindow>
+class TProgramWindow {
+public:
+    explicit TProgramWindow(TWindow*& global) : window_(std::make_unique<TWindow>()), global_(global) {
+        global_ = window_.get();
+    }
+    ~TProgramWindow() { global_ = nullptr; }
+    TProgramWindow(const TProgramWindow&) = delete;
+    TProgramWindow& operator=(const TProgramWindow&) = delete;
+    TWindow& operator*() const { return *window_; }
+
+private:
+    std::unique_ptr<TWindow> window_;
+    TWindow*& global_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -27,9 +48,14 @@ int main(int argc, char** argv) {
     TApplication application(argc, argv);
     TApplication::setApplicationName("Quillory");
     try {
-        TQuilloryMainForm mainForm;
-        mainForm.show();
-        return TApplication::exec();
+        // Created first, the main window is the application's main window; the dialogs
+        // stay hidden until shown. They are destroyed in the reverse order.
+        TProgramWindow<TQuilloryMainForm> mainForm(QuilloryMainForm);
+        TProgramWindow<TAboutDlg> aboutDlg(AboutDlg);
+        TProgramWindow<TResultForm> resultForm(ResultForm);
+        (*mainForm).show();
+        TApplication::exec();
+        return 0;
     } catch (...) {
         ShowException(std::current_exception());
         return 0;

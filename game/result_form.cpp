@@ -3,6 +3,8 @@
 #include <QPushButton>
 
 #include "game/window_frame.h"
+#include "graphics/device_context.h"
+#include "graphics/platform_dialogs.h"
 
 TResultForm* ResultForm = nullptr;
 
@@ -27,6 +29,19 @@ void TResultForm::ArrangeFor(int width, int height) {
     SetFixedClientSize(*this, layout.clientWidth, layout.clientHeight);
     ui.btnOk->move(layout.buttonLeft, layout.buttonTop);
 }
+
+void TResultForm::ShowPicture(const TMemBitmap& source) {
+    ArrangeFor(source.width, source.height);
+    picture.Assign(source);
+    Dialogs().ShowModal(*this);
+}
+
+void TResultForm::FormPaint() {
+    TDeviceContext canvas(this);
+    picture.Draw(canvas, kResultPictureLeft, kResultPictureTop, rop::kSrcCopy);
+}
+
+void TResultForm::paintEvent(QPaintEvent*) { FormPaint(); }
 
 void TResultForm::showEvent(QShowEvent* event) {
     CentreOnScreen(*this);

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+#include "graphics/mem_bitmap.h"
 #include "ui_result_form.h"
 
 // Where the result dialog puts things for a picture of a given size, in pixels of
@@ -30,15 +31,26 @@ public:
     // Builds the dialog hidden, from its form, with no picture.
     explicit TResultForm(QWidget* parent = nullptr);
 
+    // Sizes the dialog for `source`, keeps a deep copy of it (the caller keeps its own)
+    // and shows the dialog modally; returns when it is closed. A picture whose copy
+    // cannot be made is shown as an empty area of its size.
+    void ShowPicture(const TMemBitmap& source);
+
     // Sizes the dialog for a `width` x `height` picture and places btnOk below it.
     void ArrangeFor(int width, int height);
+
+    // Paints the picture at (4, 4) of the client area with a plain copy.
+    void FormPaint();
 
     // Closes the dialog with the result OK.
     void btnOkClick();
 
     Ui::TResultForm ui;
+    // The picture on show, the dialog's own copy; released with the dialog.
+    TMemBitmap picture;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     // Centres the dialog on the screen each time it appears.
     void showEvent(QShowEvent* event) override;
 };

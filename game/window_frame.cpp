@@ -49,8 +49,11 @@ void CentreOnScreen(QWidget& window) {
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
+    // The frame is only known once the desktop has decorated the window; until then
+    // the window is centred by its own size.
+    const QSize frame = window.frameGeometry().size();
     const QRect area = screen->availableGeometry();
-    const int left = area.left() + std::max(0, (area.width() - window.width()) / 2);
-    const int top = area.top() + std::max(0, (area.height() - window.height()) / 2);
+    const int left = area.left() + std::max(0, (area.width() - frame.width()) / 2);
+    const int top = area.top() + std::max(0, (area.height() - frame.height()) / 2);
     window.move(left, top);
 }

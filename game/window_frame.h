@@ -17,7 +17,8 @@ void SetDialogFrame(QWidget& dialog);
 // being resized by the user. Never throws.
 void SetFixedClientSize(QWidget& window, int width, int height);
 
-// Moves `window` so that it is centred on the screen it is on (the primary screen when
-// it has none yet); a window larger than the screen keeps its top-left corner on it.
+// Moves `window` so that its frame is centred on the screen it is on (the primary
+// screen when it has none yet); before the frame is known, the window itself is
+// centred. A window larger than the screen keeps its top-left corner on it.
 // Never throws.
 void CentreOnScreen(QWidget& window);
