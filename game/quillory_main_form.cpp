@@ -6,6 +6,7 @@
 #include "game/board_accessibility.h"
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
+#include "game/result_form.h"
 #include "game/window_frame.h"
 #include "graphics/client_area.h"
 #include "route/find_route_command.h"
@@ -141,12 +142,14 @@ void TQuilloryMainForm::FormKeyDown(uint16_t key, Qt::KeyboardModifiers) {
 }
 
 void TQuilloryMainForm::ShowOutcome(bool won) {
-    if (won) {
-        Dialogs().MessageBox(this, kWonText, kCaption, TMessageIcon::None);
+    // The result dialog when the picture was read at start-up, a message box otherwise.
+    const TMemBitmap& picture = won ? successPicture : lostPicture;
+    if (picture.loaded && ResultForm)
+        ResultForm->ShowPicture(picture);
+    else
+        Dialogs().MessageBox(this, won ? kWonText : kLostText, kCaption, TMessageIcon::None);
+    if (won)
         mNextClick();
-    } else {
-        Dialogs().MessageBox(this, kLostText, kCaption, TMessageIcon::None);
-    }
 }
 
 void TQuilloryMainForm::mExitClick() { close(); }
