@@ -1,8 +1,8 @@
 #include "graphics/client_area.h"
 
 #include <QKeyEvent>
-#include <QPainter>
 
+#include "graphics/device_context.h"
 #include "graphics/key_codes.h"
 
 TClientArea::TClientArea(int width, int height, QWidget* parent) : QWidget(parent) {
@@ -27,7 +27,7 @@ void TClientArea::keyPressEvent(QKeyEvent* event) {
 }
 
 void TClientArea::paintEvent(QPaintEvent*) {
-    QPainter canvas(this);
+    TDeviceContext canvas(this);
     if (onPaint)
         onPaint(canvas);
 }

@@ -6,15 +6,15 @@
 
 #include <QWidget>
 
-class QPainter;
+class TDeviceContext;
 
 class TClientArea : public QWidget {
     Q_OBJECT
 public:
     // Receives the virtual key code and the modifier state of every key press.
     std::function<void(uint16_t key, Qt::KeyboardModifiers shift)> onKeyDown;
-    // Repaints the whole client area.
-    std::function<void(QPainter& canvas)> onPaint;
+    // Repaints the whole client area through a device context over the widget.
+    std::function<void(TDeviceContext& canvas)> onPaint;
 
     TClientArea(int width, int height, QWidget* parent = nullptr);
 

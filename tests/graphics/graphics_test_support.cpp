@@ -7,6 +7,9 @@
 
 #include <unistd.h>
 
+#include <QApplication>
+#include <QWindow>
+
 std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("quillory_graphics_tests_" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
@@ -18,4 +21,11 @@ std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_
         std::fclose(file);
     }
     return path;
+}
+
+void ShowExposed(QWidget& window) {
+    window.show();
+    for (int i = 0; i < 200 && !(window.windowHandle() != nullptr && window.windowHandle()->isExposed()); ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    QApplication::processEvents();
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <QWidget>
+
 #include "graphics/device_bitmap.h"
 #include "graphics/device_context.h"
 #include "graphics/mem_bitmap.h"
@@ -38,14 +40,20 @@ inline std::vector<std::uint8_t> ImageBytes(TMemBitmap& picture) {
     return bytes;
 }
 
-// Colour of pixel (x, y) of a 24-bit picture's memory image, as 0x00BBGGRR.
+// Colour of pixel (x, y) of a 24-bit picture's memory image, as 0x00BBGGRR; read in
+// place, without copying the image.
 inline TColor ImagePixel24(TMemBitmap& picture, int x, int y) {
-    const std::vector<std::uint8_t> bytes = ImageBytes(picture);
-    const std::size_t at = static_cast<std::size_t>(picture.PixelAreaOffset()) +
-                           static_cast<std::size_t>(picture.stride) * static_cast<std::size_t>(picture.height - 1 - y) +
-                           3 * static_cast<std::size_t>(x);
-    return TColor{bytes[at + 2]} | TColor{bytes[at + 1]} << 8 | TColor{bytes[at]} << 16;
+    const std::uint8_t* image = picture.memory->Lock();
+    const std::uint8_t* p = image + picture.PixelAreaOffset() +
+                            static_cast<std::ptrdiff_t>(picture.stride) * (picture.height - 1 - y) + 3 * x;
+    const TColor c = TColor{p[2]} | TColor{p[1]} << 8 | TColor{p[0]} << 16;
+    picture.memory->Unlock();
+    return c;
 }
+
+// Shows `window` and waits (a bounded while) until the platform has exposed it, so
+// that repaints reach it at once.
+void ShowExposed(QWidget& window);
 
 inline void PutU32(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
     for (int i = 0; i < 4; ++i)
