@@ -70,8 +70,9 @@ void TMemBuffer::SetLength(int32_t count) {
     if (count > FCapacity || FData == nullptr) {
         const int64_t step = FGrowBy > 0 ? FGrowBy : kDefaultGrowBy;
         const int64_t have = FData == nullptr ? 0 : FCapacity;
+        // count > have here, so this is at least one step.
         const int64_t steps = (count - have + step - 1) / step;
-        int64_t capacity = have + (steps < 1 ? 1 : steps) * step;
+        int64_t capacity = have + steps * step;
         // The last step is cut short rather than fail a length that itself fits.
         if (capacity > kMaxSize) capacity = kMaxSize;
         SetCapacity(static_cast<int32_t>(capacity));

@@ -451,6 +451,7 @@ TEST_P(MemSpaceBadImage, MalformedTextIsRejected) {
     ExpectTextRejectedUnchanged<TKestSerialization>("abc\n");
     ExpectTextRejectedUnchanged<TKestSerialization>("-3\n0\n61 62 63\n");
     ExpectTextRejectedUnchanged<TKestSerialization>("99999999999\n0\n61\n");
+    ExpectTextRejectedUnchanged<TKestSerialization>("4294967299\n0\n61 62 63\n");  // 2^32 + 3
     ExpectTextRejectedUnchanged<TKestSerialization>("2147483647\n0\n61 62 63\n");
     ExpectTextRejectedUnchanged<TKestSerialization>("3\nx\n61 62 63\n");
     ExpectTextRejectedUnchanged<TKestSerialization>("3\n1\n-1\n78\n");

@@ -1,0 +1,132 @@
+// The image sources and sinks: how much each source can still deliver, numbers, flags.
+#include "memory/image_channel.h"
+
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "containers/kest_exception.h"
+#include "image_test_support.h"
+
+namespace {
+
+using memory_test::Bytes;
+using memory_test::File;
+using memory_test::ToBytes;
+using namespace kest::detail;
+
+TEST(ImageChannelRemaining, FilesAndStreamsThatSeekKnowTheirRest) {
+    File file = memory_test::FileWith(Bytes(10, 0x41));
+    std::fgetc(file.get());
+    TBinaryFileSource binaryFile(file.get());
+    EXPECT_EQ(binaryFile.Remaining(), 9);
+    EXPECT_EQ(std::fgetc(file.get()), 0x41);  // the position was restored
+    EXPECT_EQ(binaryFile.Remaining(), 8);
+
+    std::istringstream stream(std::string(10, 'A'));
+    stream.get();
+    TBinaryStreamSource binaryStream(stream);
+    EXPECT_EQ(binaryStream.Remaining(), 9);
+    EXPECT_EQ(stream.get(), 'A');
+    EXPECT_TRUE(stream.good());
+}
+
+TEST(ImageChannelRemaining, TextCountsAtMostOneByteForEveryTwoCharacters) {
+    for (const auto& [text, bound] : std::vector<std::pair<std::string, int64_t>>{
+             {"", 0}, {"a", 1}, {"ab", 1}, {"ab ", 2}, {"61 62 63\n", 5}}) {
+        File file = memory_test::FileWith(ToBytes(text));
+        EXPECT_EQ(TTextFileSource(file.get()).Remaining(), bound) << text;
+        std::istringstream stream(text);
+        EXPECT_EQ(TTextStreamSource(stream).Remaining(), bound) << text;
+    }
+}
+
+TEST(ImageChannelRemaining, PipesAndForwardStreamsAreUnknown) {
+    File pipe = memory_test::PipeWith(Bytes(10, 1));
+    EXPECT_EQ(TBinaryFileSource(pipe.get()).Remaining(), -1);
+    EXPECT_EQ(TTextFileSource(pipe.get()).Remaining(), -1);
+    memory_test::TForwardOnlyBuffer buffer(Bytes(10, 1));
+    std::istream stream(&buffer);
+    EXPECT_EQ(TBinaryStreamSource(stream).Remaining(), -1);
+    EXPECT_EQ(TTextStreamSource(stream).Remaining(), -1);
+}
+
+TEST(ImageChannelRemaining, SpaceCountsFromItsCursor) {
+    auto space = memory_test::BufferWith(Bytes(10, 1));
+    TSpaceSource source(*space);
+    EXPECT_EQ(source.Remaining(), 10);
+    space->FPosition = 7;
+    EXPECT_EQ(source.Remaining(), 3);
+    space->FPosition = 10;
+    EXPECT_EQ(source.Remaining(), 0);
+    space->FPosition = 50;
+    EXPECT_EQ(source.Remaining(), 0);
+}
+
+TEST(ImageChannelNumbers, BinaryNumbersAreLittleEndianOnEverySource) {
+    const Bytes bytes = {0xFE, 0xFF, 0xFF, 0xFF, 0x05, 0x01, 0x02};
+    File file = memory_test::FileWith(bytes);
+    std::istringstream stream(memory_test::ToString(bytes));
+    auto space = memory_test::BufferWith(bytes);
+    TBinaryFileSource fromFile(file.get());
+    TBinaryStreamSource fromStream(stream);
+    TSpaceSource fromSpace(*space);
+    for (TImageSource* source : std::initializer_list<TImageSource*>{&fromFile, &fromStream, &fromSpace}) {
+        int32_t value = 0;
+        bool flag = false;
+        EXPECT_TRUE(source->ReadNumber(value));
+        EXPECT_EQ(value, -2);
+        EXPECT_TRUE(source->ReadFlag(flag));
+        EXPECT_TRUE(flag);
+        value = 99;
+        EXPECT_FALSE(source->ReadNumber(value));  // two bytes left
+    }
+}
+
+TEST(ImageChannelNumbers, TextNumbersOutsideThirtyTwoBitsAreRefused) {
+    for (const char* text : {"4294967299", "-2147483649", "99999999999999999999", "x1"}) {
+        File file = memory_test::FileWith(ToBytes(text));
+        int32_t value = 0;
+        EXPECT_FALSE(TTextFileSource(file.get()).ReadNumber(value)) << text;
+        std::istringstream stream(text);
+        EXPECT_FALSE(TTextStreamSource(stream).ReadNumber(value)) << text;
+    }
+    File file = memory_test::FileWith(ToBytes("-2147483648 2147483647"));
+    TTextFileSource source(file.get());
+    int32_t low = 0;
+    int32_t high = 0;
+    EXPECT_TRUE(source.ReadNumber(low));
+    EXPECT_TRUE(source.ReadNumber(high));
+    EXPECT_EQ(low, std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(high, std::numeric_limits<int32_t>::max());
+}
+
+TEST(ImageChannelSinks, NumbersAndFlagsInEachForm) {
+    File binary = memory_test::TempFile();
+    TBinaryFileSink binarySink(binary.get());
+    binarySink.WriteNumber(-2);
+    binarySink.WriteFlag(true);
+    EXPECT_EQ(memory_test::FileBytes(binary.get()), (Bytes{0xFE, 0xFF, 0xFF, 0xFF, 0x01}));
+
+    File text = memory_test::TempFile();
+    TTextFileSink textSink(text.get());
+    textSink.WriteNumber(-2);
+    textSink.WriteFlag(true);
+    textSink.WriteFlag(false);
+    EXPECT_EQ(memory_test::ToString(memory_test::FileBytes(text.get())), "-2\n1\n0\n");
+
+    std::ostringstream stream;
+    TTextStreamSink streamSink(stream);
+    streamSink.WriteNumber(2147483647);
+    streamSink.WriteFlag(true);
+    EXPECT_EQ(stream.str(), "2147483647\n1\n");
+
+    TMemBuffer buffer;
+    TBufferSink bufferSink(buffer);
+    bufferSink.WriteNumber(0x01020304);
+    bufferSink.WriteFlag(false);
+    EXPECT_EQ(Bytes(buffer.Data(), buffer.Data() + buffer.Length()), (Bytes{4, 3, 2, 1, 0}));
+}
+
+}  // namespace
