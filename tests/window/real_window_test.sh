@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# Plays the built game in a real X window: starts a virtual X server, starts the game
+# from the source folder as a player would, presses keys, and checks screenshots of
+# its window against the tables. Every wait is bounded; the server and the game are
+# stopped however the test ends.
+#
+# Usage: real_window_test.sh GAME CHECKER SOURCE_DIR [SCREENSHOT_COPY]
+#   GAME             the built quillory program
+#   CHECKER          the built board_screen_check program
+#   SOURCE_DIR       working directory for the game (the repository root)
+#   SCREENSHOT_COPY  where to keep the picture of the first table, if wanted
+set -u
+
+game=$1
+checker=$2
+source_dir=$3
+screenshot_copy=${4:-}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quillory-window.XXXXXX")
+xvfb_pid=""
+game_pid=""
+
+cleanup() {
+    if [[ -n "$game_pid" ]] && kill -0 "$game_pid" 2>/dev/null; then
+        kill "$game_pid" 2>/dev/null
+        wait "$game_pid" 2>/dev/null
+    fi
+    if [[ -n "$xvfb_pid" ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [[ -s "$work/game.log" ]]; then
+        echo "--- game output" >&2
+        cat "$work/game.log" >&2
+    fi
+    exit 1
+}
+
+for tool in Xvfb xdotool import xdpyinfo; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh --tests installs it)"
+done
+[[ -x "$game" ]] || fail "no game at $game"
+[[ -x "$checker" ]] || fail "no checker at $checker"
+
+# A display number nobody uses: no lock file and no socket. Another server may take
+# the same number in the meantime, so a server that does not come up means: try the next.
+start_server() {
+    local n
+    for n in $(seq 90 139); do
+        [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        local tries
+        for tries in $(seq 1 50); do
+            if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+                break
+            fi
+            if DISPLAY=":$n" timeout 2 xdpyinfo >/dev/null 2>&1; then
+                export DISPLAY=":$n"
+                return 0
+            fi
+            sleep 0.1
+        done
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+        xvfb_pid=""
+    done
+    return 1
+}
+
+start_server || fail "no virtual X server could be started"
+echo "virtual X server on $DISPLAY"
+
+# The game talks to the X server, not to the headless platform the other tests use.
+(
+    unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+    cd "$source_dir" || exit 1
+    exec timeout 120 "$game"
+) >"$work/game.log" 2>&1 &
+game_pid=$!
+
+window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quillory$' 2>/dev/null | head -n 1)
+[[ -n "$window" ]] || fail "the game's window did not appear"
+timeout 5 xdotool windowfocus --sync "$window" >/dev/null 2>&1 || fail "the game's window took no focus"
+
+shots=0
+# Waits (up to 10 s) until a screenshot of the window shows TABLE after KEYS.
+expect_board() {
+    local table=$1 keys=$2 what=$3 shot result tries
+    for tries in $(seq 1 20); do
+        shots=$((shots + 1))
+        shot="$work/shot$shots.png"
+        if timeout 10 import -window "$window" "png:$shot" 2>>"$work/import.log"; then
+            result=$("$checker" "$shot" "$table" "$keys")
+            case $? in
+            0) echo "ok: $what: $result"; last_shot=$shot; return 0 ;;
+            2) fail "$what: $result" ;;
+            esac
+        fi
+        sleep 0.5
+    done
+    echo "$result" >&2
+    fail "$what: the window never showed table $table after keys \"$keys\""
+}
+
+press() {
+    timeout 5 xdotool key --clearmodifiers "$@" || fail "could not press $*"
+}
+
+last_shot=""
+expect_board 0 - "table 0 at start"
+if [[ -n "$screenshot_copy" ]]; then
+    cp "$last_shot" "$screenshot_copy" || fail "could not keep the screenshot in $screenshot_copy"
+fi
+press Up
+expect_board 0 U "an arrow move clears the cell left"
+press BackSpace
+expect_board 0 UB "Backspace restores the cell"
+press n
+expect_board 1 - "N puts table 1 into play"
+
+# File, Exit by their access letters ends the program with exit code 0.
+press alt+f
+sleep 0.5
+press x
+for tries in $(seq 1 50); do
+    kill -0 "$game_pid" 2>/dev/null || break
+    sleep 0.2
+done
+if kill -0 "$game_pid" 2>/dev/null; then
+    fail "the game did not end after File, Exit"
+fi
+wait "$game_pid"
+status=$?
+game_pid=""
+[[ $status -eq 0 ]] || fail "the game ended with exit code $status"
+echo "ok: File, Exit ends the game with exit code 0"
+echo "real window test passed"
