@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Installs the build into a staging folder (DESTDIR) under a prefix given to
+# cmake --install, and checks what lands where: the program, the images folder, the
+# desktop entry and the metainfo (both must pass their validators) and the icons.
+#
+# Usage: install_test.sh BUILD_DIR
+set -u
+
+build_dir=$1
+app_id=io.github.quillory.Quillory
+prefix=/opt/quillory-install-check
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quillory-install.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+for tool in desktop-file-validate appstreamcli; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "FAIL: $tool is not installed (scripts/setup.sh --tests installs it)" >&2
+        exit 1
+    fi
+done
+
+if ! DESTDIR="$work/stage" cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1; then
+    cat "$work/install.log" >&2
+    echo "FAIL: cmake --install failed" >&2
+    exit 1
+fi
+root="$work/stage$prefix"
+share="$root/share"
+
+# Nothing may be written outside the staging folder's prefix.
+stray=$(cd "$work/stage" && find . -mindepth 1 -maxdepth 3 -path "./${prefix#/}" -prune -o -type f -print)
+[[ -z "$stray" ]] || fail "files outside the prefix: $stray"
+
+[[ -x "$root/bin/quillory" ]] || fail "the program is not installed as bin/quillory"
+[[ -d "$share/quillory/images" ]] || fail "no images folder in share/quillory"
+
+desktop="$share/applications/$app_id.desktop"
+if [[ -f "$desktop" ]]; then
+    desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $app_id.desktop"
+    key() { sed -n "s/^$1=//p" "$desktop"; }
+    [[ "$(key Categories)" == "Game;LogicGame;" ]] || fail "Categories is '$(key Categories)'"
+    [[ "$(key Exec)" == "$prefix/bin/quillory" ]] || fail "Exec is '$(key Exec)'"
+    [[ "$(key Path)" == "$prefix/share/quillory" ]] || fail "Path is '$(key Path)'"
+    [[ "$(key Icon)" == "$app_id" ]] || fail "Icon is '$(key Icon)'"
+    [[ "$(key Name)" == "Quillory" ]] || fail "Name is '$(key Name)'"
+    # The game finds images/ below the folder it is started in.
+    [[ -d "$work/stage$(key Path)/images" ]] || fail "images/ does not resolve from Path"
+else
+    fail "no desktop entry share/applications/$app_id.desktop"
+fi
+
+metainfo="$share/metainfo/$app_id.metainfo.xml"
+if [[ -f "$metainfo" ]]; then
+    appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects $app_id.metainfo.xml"
+    grep -q "<id>$app_id</id>" "$metainfo" || fail "the metainfo does not carry the id $app_id"
+    grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
+        fail "the metainfo does not launch $app_id.desktop"
+else
+    fail "no metainfo share/metainfo/$app_id.metainfo.xml"
+fi
+
+png="$share/icons/hicolor/48x48/apps/$app_id.png"
+if [[ -f "$png" ]]; then
+    # PNG signature, then the IHDR chunk with width and height as 32-bit big-endian.
+    signature=$(od -An -tx1 -N8 "$png" | tr -d ' \n')
+    [[ "$signature" == "89504e470d0a1a0a" ]] || fail "the 48x48 icon is not a PNG"
+    size=$(od -An -tu1 -j16 -N8 "$png" | awk '{print ($1*16777216+$2*65536+$3*256+$4) "x" ($5*16777216+$6*65536+$7*256+$8)}')
+    [[ "$size" == "48x48" ]] || fail "the 48x48 icon is $size"
+else
+    fail "no icon share/icons/hicolor/48x48/apps/$app_id.png"
+fi
+svg="$share/icons/hicolor/scalable/apps/$app_id.svg"
+if [[ -f "$svg" ]]; then
+    grep -q '<svg' "$svg" || fail "the scalable icon is not an SVG"
+else
+    fail "no icon share/icons/hicolor/scalable/apps/$app_id.svg"
+fi
+
+if [[ $failures -gt 0 ]]; then
+    echo "$failures install checks failed" >&2
+    exit 1
+fi
+echo "install layout and desktop files are valid"
