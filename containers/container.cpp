@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <ostream>
+#include <vector>
 
 #include "containers/binary_io.h"
 #include "containers/kest_exception.h"
@@ -17,6 +18,8 @@ namespace {
 
 // Every array and element block must be describable by a 32-bit size.
 constexpr int64_t kMaxBytes = std::numeric_limits<int32_t>::max();
+// Elements larger than this are read in pieces of this size.
+constexpr size_t kPieceBytes = 64 * 1024;
 
 void* AllocateOrThrow(size_t bytes) {
     void* block = std::malloc(bytes == 0 ? 1 : bytes);
@@ -303,45 +306,70 @@ void TContainer::WriteItemAt(TMemBuffer& buffer, int index) {
     WriteItem(buffer, object);
 }
 
+void* TContainer::ReadElement(bool (*read)(void* context, unsigned char* data, size_t size), void* context) {
+    if (FElementSize <= 0) throw TKestBadAlloc();
+    const size_t size = static_cast<size_t>(FElementSize);
+    if (size <= kPieceBytes) {
+        void* block = TContainer::CreateItem(0);
+        if (!read(context, static_cast<unsigned char*>(block), size)) {
+            ReleaseElement(block);
+            return nullptr;
+        }
+        return block;
+    }
+    // A large element is gathered piece by piece first, so that a size announced by damaged
+    // data costs memory only as far as the data really reach.
+    std::vector<unsigned char> bytes;
+    while (bytes.size() < size) {
+        const size_t at = bytes.size();
+        const size_t step = size - at < kPieceBytes ? size - at : kPieceBytes;
+        bytes.resize(at + step);
+        if (!read(context, bytes.data() + at, step)) return nullptr;
+    }
+    void* block = TContainer::CreateItem(0);
+    std::memcpy(block, bytes.data(), size);
+    return block;
+}
+
 void* TContainer::ReadItem(TMemSpace& space) {
     if (!FInline) return TContainerBase::ReadItem(space);
-    void* block = CreateItem(0);
-    if (space.ReadBytes(block, FElementSize) == nullptr) {
-        ReleaseElement(block);
-        return nullptr;
-    }
-    return block;
+    return ReadElement(
+        [](void* context, unsigned char* data, size_t size) -> bool {
+            return static_cast<TMemSpace*>(context)->ReadBytes(data, static_cast<int32_t>(size)) != nullptr;
+        },
+        &space);
 }
 
 void* TContainer::ReadItem(FILE* file) {
     if (!FInline) return TContainerBase::ReadItem(file);
-    void* block = CreateItem(0);
-    if (std::fread(block, 1, static_cast<size_t>(FElementSize), file) != static_cast<size_t>(FElementSize)) {
-        ReleaseElement(block);
-        return nullptr;
-    }
-    return block;
+    return ReadElement(
+        [](void* context, unsigned char* data, size_t size) -> bool {
+            return std::fread(data, 1, size, static_cast<FILE*>(context)) == size;
+        },
+        file);
 }
 
 void* TContainer::ReadItem(std::istream& stream, std::ios_base::openmode mode) {
     if (!FInline) return TContainerBase::ReadItem(stream, mode);
-    void* block = CreateItem(0);
-    unsigned char* bytes = static_cast<unsigned char*>(block);
-    bool complete = true;
     if (mode == std::ios_base::binary) {
-        complete = static_cast<bool>(stream.read(reinterpret_cast<char*>(bytes), FElementSize));
-    } else {
-        for (int32_t i = 0; i < FElementSize && complete; ++i) {
-            int value = 0;
-            complete = static_cast<bool>(stream >> value);
-            bytes[i] = static_cast<unsigned char>(value);
-        }
+        return ReadElement(
+            [](void* context, unsigned char* data, size_t size) -> bool {
+                return static_cast<bool>(static_cast<std::istream*>(context)->read(
+                    reinterpret_cast<char*>(data), static_cast<std::streamsize>(size)));
+            },
+            &stream);
     }
-    if (!complete) {
-        ReleaseElement(block);
-        return nullptr;
-    }
-    return block;
+    return ReadElement(
+        [](void* context, unsigned char* data, size_t size) -> bool {
+            std::istream& in = *static_cast<std::istream*>(context);
+            for (size_t i = 0; i < size; ++i) {
+                int value = 0;
+                if (!(in >> value)) return false;
+                data[i] = static_cast<unsigned char>(value);
+            }
+            return true;
+        },
+        &stream);
 }
 
 void* TContainer::CloneItem(int index) {

@@ -1,11 +1,18 @@
 // The general container: a growable array of owned item objects or of plain fixed-size elements.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "containers/container_base.h"
 
 class TPeerDataContainer;
+
+namespace kest::container_detail {
+struct TContainerHeader;
+class TContainerSink;
+class TContainerSource;
+}  // namespace kest::container_detail
 
 // Storage modes: pointer mode (FInline false: object items; or FInline and FPointers:
 // separately allocated element blocks) keeps an array of pointers in FItems; contiguous
@@ -84,10 +91,33 @@ public:
     // 0 (equal).
     int Compare(const void* a, const void* b) override;
     // Inline elements: a new block of FElementSize bytes (raw; decimal byte values in a
-    // text mode), null when the data end first. Objects: as in TContainerBase.
+    // text mode), null when the data end first; the block grows only with data really
+    // read. Objects: as in TContainerBase.
     void* ReadItem(FILE* file) override;
     void* ReadItem(std::istream& stream, std::ios_base::openmode mode) override;
     void* ReadItem(TMemSpace& space) override;
+
+    // Stored forms. Binary images (direct on a C file or binary stream, and the memory
+    // image) are the 24-byte header, the items and, with FPeerData, the fix-up records;
+    // text forms hold the same as decimal numbers and hex pairs. Writers set FSaving while
+    // they run. Readers empty the container first and take the stored settings; an image
+    // that is truncated, announces a negative count, inline elements without a size, a
+    // different kind of item (objects for elements or back), an item that read past its
+    // size prefix, or an item this container cannot make throws TKestSerialization, keeping
+    // the items read so far. Memory grows only with data actually read.
+    void WriteDirect(FILE* file) override;
+    void ReadDirect(FILE* file) override;
+    void WriteBinary(std::ostream& stream) override;
+    void ReadBinary(std::istream& stream) override;
+    void WriteToBuffer(TMemBuffer& buffer) override;
+    void ReadFromSpace(TMemSpace& space) override;
+    // "%d " with FCompressed, then the compressed memory image's text form, or the header
+    // line, the items and the records.
+    void WriteText(FILE* file) override;
+    void ReadText(FILE* file) override;
+    // The header values, the items and the records, with the stream's own number forms.
+    void WriteText(std::ostream& stream) override;
+    void ReadText(std::istream& stream) override;
 
     // Disposes of the item at index when FOwnsItems in pointer mode and empties its slot;
     // nothing in contiguous mode. Throws TKestBadIndex for an index out of range.
@@ -134,4 +164,16 @@ private:
     void AssignFrom(const TContainer& source);
     // Deletes an item or releases an element block that the container did not take over.
     void DisposeLoose(void* item) const;
+    // Reads FElementSize bytes through read (false when they are not all there) into a
+    // new element block; null when the data end first.
+    void* ReadElement(bool (*read)(void* context, unsigned char* data, size_t size), void* context);
+    void WriteImage(kest::container_detail::TContainerSink& sink);
+    void ReadImage(kest::container_detail::TContainerSource& source);
+    // Empties the container and takes the stored settings; throws TKestSerialization first
+    // for settings this container cannot hold.
+    void TakeHeader(const kest::container_detail::TContainerHeader& header);
+    // Stores an item made by a reader; throws TKestSerialization for none. A refused duplicate is disposed of.
+    void KeepReadItem(void* item);
+    // Reads count contiguous elements piece by piece.
+    void ReadContiguous(int32_t count, kest::container_detail::TContainerSource& source);
 };

@@ -4,7 +4,84 @@
 #include <ostream>
 
 #include "containers/binary_io.h"
-#include "memory/mem_space.h"
+#include "containers/kest_exception.h"
+#include "memory/mem_buffer.h"
+
+void TContainerBase::WriteBinary(FILE* file) {
+    std::fputc(FBuffered ? 1 : 0, file);
+    if (!FBuffered) {
+        WriteDirect(file);
+        return;
+    }
+    TMemBuffer buffer;
+    WriteToBuffer(buffer);
+    buffer.FCompressed = FCompressed;
+    std::fputc(FCompressed ? 1 : 0, file);
+    buffer.WriteBinary(file);
+}
+
+void TContainerBase::ReadBinary(FILE* file) {
+    const int buffered = std::fgetc(file);
+    if (buffered == EOF) throw TKestSerialization();
+    FBuffered = buffered != 0;
+    if (!FBuffered) {
+        ReadDirect(file);
+        return;
+    }
+    const int compressed = std::fgetc(file);
+    if (compressed == EOF) throw TKestSerialization();
+    FCompressed = compressed != 0;
+    TMemBuffer buffer;
+    buffer.ReadBinary(file);
+    buffer.Rewind();
+    ReadFromSpace(buffer);
+}
+
+void TContainerBase::Write(std::ostream& stream, std::ios_base::openmode mode) {
+    stream.put(FBuffered ? 1 : 0);
+    if (!FBuffered) {
+        WriteDirect(stream, mode);
+        return;
+    }
+    TMemBuffer buffer;
+    WriteToBuffer(buffer);
+    buffer.FCompressed = FCompressed;
+    stream.put(FCompressed ? 1 : 0);
+    buffer.Write(stream, mode);
+}
+
+void TContainerBase::Read(std::istream& stream, std::ios_base::openmode mode) {
+    char buffered = 0;
+    if (!stream.get(buffered)) throw TKestSerialization();
+    FBuffered = buffered != 0;
+    if (!FBuffered) {
+        ReadDirect(stream, mode);
+        return;
+    }
+    char compressed = 0;
+    if (!stream.get(compressed)) throw TKestSerialization();
+    FCompressed = compressed != 0;
+    TMemBuffer buffer;
+    buffer.Read(stream, mode);
+    buffer.Rewind();
+    ReadFromSpace(buffer);
+}
+
+void TContainerBase::WriteText(FILE* file) {
+    if (!FCompressed) return;
+    TMemBuffer buffer;
+    WriteToBuffer(buffer);
+    buffer.FCompressed = true;
+    buffer.WriteText(file);
+}
+
+void TContainerBase::ReadText(FILE* file) {
+    if (!FCompressed) return;
+    TMemBuffer buffer;
+    buffer.ReadText(file);
+    buffer.Rewind();
+    ReadFromSpace(buffer);
+}
 
 void* TContainerBase::CreateItem(int32_t) { return nullptr; }
 

@@ -20,6 +20,19 @@ public:
     using TContainerItem::WriteBinary;
     using TContainerItem::WriteText;
 
+    // The buffered flag byte, then with it set the compressed flag byte and the memory
+    // image in a TMemBuffer's binary form (compressed with FCompressed), else WriteDirect.
+    void WriteBinary(FILE* file) override;
+    // Reads what WriteBinary writes into FBuffered, FCompressed and the container;
+    // throws TKestSerialization when the flags are missing, and what the image reader throws.
+    void ReadBinary(FILE* file) override;
+    // As WriteBinary/ReadBinary on a stream: flag bytes raw, the buffer in the mode's form.
+    void Write(std::ostream& stream, std::ios_base::openmode mode) override;
+    void Read(std::istream& stream, std::ios_base::openmode mode) override;
+    // With FCompressed: the memory image as a compressed TMemBuffer's text form; else nothing.
+    void WriteText(FILE* file) override;
+    void ReadText(FILE* file) override;
+
     // A new item for the type tag, owned by the caller; null here (no factory).
     virtual void* CreateItem(int32_t typeId);
     // The item's WriteBinary on the file.

@@ -1,0 +1,552 @@
+// The stored forms of TContainer: direct binary images on C files and streams, the memory
+// image, and the text forms.
+#include <cstdlib>
+#include <cstring>
+#include <istream>
+#include <limits>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "containers/binary_io.h"
+#include "containers/container.h"
+#include "containers/kest_exception.h"
+#include "containers/peer_data_container.h"
+#include "memory/mem_buffer.h"
+
+namespace {
+
+constexpr int kHeaderSize = 24;
+constexpr int kHeaderValues = 11;
+// Stored data are taken in pieces of this size, so that memory grows only with data that
+// are really there, whatever sizes a damaged image announces.
+constexpr int64_t kChunkBytes = 64 * 1024;
+
+// A decimal number that fits 32 bits; false for anything else.
+bool ReadDecimal(FILE* file, int32_t& value) {
+    long long number = 0;
+    if (std::fscanf(file, "%lld", &number) != 1) return false;
+    if (number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max()) return false;
+    value = static_cast<int32_t>(number);
+    return true;
+}
+
+// The header fields that follow the end position, in their stored order.
+}  // namespace
+
+namespace kest::container_detail {
+
+struct TContainerHeader {
+    int32_t count = 0;
+    int32_t growBy = 0;
+    bool inlineElements = false;
+    bool pointers = false;
+    bool reserved = false;
+    int32_t elementSize = 0;
+    bool ownsItems = false;
+    bool duplicates = false;
+    bool peerData = false;
+    bool sizePrefix = false;
+    bool linearGrowth = false;
+};
+
+TContainerHeader HeaderOf(const TContainer& c, int32_t count) {
+    TContainerHeader h;
+    h.count = count;
+    h.growBy = c.FGrowBy;
+    h.inlineElements = c.FInline;
+    h.pointers = c.FPointers;
+    h.reserved = c.FReserved;
+    h.elementSize = c.FElementSize;
+    h.ownsItems = c.FOwnsItems;
+    h.duplicates = c.FDuplicates;
+    h.peerData = c.FPeerData;
+    h.sizePrefix = c.FSizePrefix;
+    h.linearGrowth = c.FLinearGrowth;
+    return h;
+}
+
+void EncodeHeader(const TContainerHeader& h, int32_t end, uint8_t out[kHeaderSize]) {
+    StoreInt32(end, out);
+    StoreInt32(h.count, out + 4);
+    StoreInt32(h.growBy, out + 8);
+    out[12] = h.inlineElements;
+    out[13] = h.pointers;
+    out[14] = h.reserved;
+    StoreInt32(h.elementSize, out + 15);
+    out[19] = h.ownsItems;
+    out[20] = h.duplicates;
+    out[21] = h.peerData;
+    out[22] = h.sizePrefix;
+    out[23] = h.linearGrowth;
+}
+
+TContainerHeader DecodeHeader(const uint8_t in[kHeaderSize]) {
+    TContainerHeader h;
+    h.count = LoadInt32(in + 4);
+    h.growBy = LoadInt32(in + 8);
+    h.inlineElements = in[12] != 0;
+    h.pointers = in[13] != 0;
+    h.reserved = in[14] != 0;
+    h.elementSize = LoadInt32(in + 15);
+    h.ownsItems = in[19] != 0;
+    h.duplicates = in[20] != 0;
+    h.peerData = in[21] != 0;
+    h.sizePrefix = in[22] != 0;
+    h.linearGrowth = in[23] != 0;
+    return h;
+}
+
+// The header values in the order of the text forms.
+std::vector<int32_t> TextValues(const TContainerHeader& h) {
+    return {h.count, h.growBy, h.inlineElements, h.pointers, h.reserved, h.elementSize,
+            h.ownsItems, h.duplicates, h.peerData, h.sizePrefix, h.linearGrowth};
+}
+
+TContainerHeader HeaderFromText(const int32_t v[kHeaderValues]) {
+    TContainerHeader h;
+    h.count = v[0];
+    h.growBy = v[1];
+    h.inlineElements = v[2] != 0;
+    h.pointers = v[3] != 0;
+    h.reserved = v[4] != 0;
+    h.elementSize = v[5];
+    h.ownsItems = v[6] != 0;
+    h.duplicates = v[7] != 0;
+    h.peerData = v[8] != 0;
+    h.sizePrefix = v[9] != 0;
+    h.linearGrowth = v[10] != 0;
+    return h;
+}
+
+// Sets FSaving for the duration of a write and disposes of the peer container after it.
+class TSavingScope {
+public:
+    explicit TSavingScope(TContainer& c) : FContainer(c) {
+        FContainer.FSaving = true;
+        if (FContainer.FPeerData) {
+            delete FContainer.FPeers;
+            FContainer.FPeers = new TPeerDataContainer();
+        }
+    }
+    ~TSavingScope() {
+        FContainer.FSaving = false;
+        delete FContainer.FPeers;
+        FContainer.FPeers = nullptr;
+    }
+    TSavingScope(const TSavingScope&) = delete;
+    TSavingScope& operator=(const TSavingScope&) = delete;
+
+private:
+    TContainer& FContainer;
+};
+
+// Owns the peer container of a read until it is applied or the read fails.
+class TLoadingScope {
+public:
+    explicit TLoadingScope(TContainer& c) : FContainer(c) {
+        delete FContainer.FPeers;
+        FContainer.FPeers = FContainer.FPeerData ? new TPeerDataContainer() : nullptr;
+    }
+    ~TLoadingScope() {
+        delete FContainer.FPeers;
+        FContainer.FPeers = nullptr;
+    }
+    TLoadingScope(const TLoadingScope&) = delete;
+    TLoadingScope& operator=(const TLoadingScope&) = delete;
+
+private:
+    TContainer& FContainer;
+};
+
+// Where a binary image goes: a C file, a stream or a memory buffer.
+class TContainerSink {
+public:
+    virtual ~TContainerSink() = default;
+    // The absolute position of the next byte, or -1 when the target cannot tell.
+    virtual int64_t Position() = 0;
+    virtual void Write(const void* data, size_t size) = 0;
+    // Overwrites 4 bytes at an earlier position and continues at the end.
+    virtual void Patch(int64_t position, int32_t value) = 0;
+    virtual void WriteItem(TContainer& c, int index) = 0;
+    virtual void WritePeers(TPeerDataContainer& peers) = 0;
+};
+
+class TFileSink : public TContainerSink {
+public:
+    explicit TFileSink(FILE* file) : FFile(file) {}
+    int64_t Position() override { return std::ftell(FFile); }
+    void Write(const void* data, size_t size) override { std::fwrite(data, 1, size, FFile); }
+    void Patch(int64_t position, int32_t value) override {
+        const long end = std::ftell(FFile);
+        if (position < 0 || end < 0 || std::fseek(FFile, static_cast<long>(position), SEEK_SET) != 0) return;
+        WriteInt32(FFile, value);
+        std::fseek(FFile, end, SEEK_SET);
+    }
+    void WriteItem(TContainer& c, int index) override { c.WriteItemAt(FFile, index); }
+    void WritePeers(TPeerDataContainer& peers) override { peers.WriteBinary(FFile); }
+
+private:
+    FILE* FFile;
+};
+
+class TStreamSink : public TContainerSink {
+public:
+    explicit TStreamSink(std::ostream& stream) : FStream(stream) {}
+    int64_t Position() override { return static_cast<int64_t>(FStream.tellp()); }
+    void Write(const void* data, size_t size) override {
+        FStream.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    void Patch(int64_t position, int32_t value) override {
+        const std::ostream::pos_type end = FStream.tellp();
+        if (position < 0 || end == std::ostream::pos_type(-1)) return;
+        FStream.seekp(position);
+        WriteInt32(FStream, value);
+        FStream.seekp(end);
+    }
+    void WriteItem(TContainer& c, int index) override { c.WriteItemAt(FStream, index, std::ios_base::binary); }
+    void WritePeers(TPeerDataContainer& peers) override { peers.Write(FStream, std::ios_base::binary); }
+
+private:
+    std::ostream& FStream;
+};
+
+class TBufferSink : public TContainerSink {
+public:
+    explicit TBufferSink(TMemBuffer& buffer) : FBuffer(buffer) {}
+    int64_t Position() override { return FBuffer.Length(); }
+    void Write(const void* data, size_t size) override {
+        if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max())) throw TKestBadAlloc();
+        FBuffer.Append(data, static_cast<int32_t>(size));
+    }
+    void Patch(int64_t position, int32_t value) override {
+        uint8_t bytes[4];
+        StoreInt32(value, bytes);
+        FBuffer.WriteAt(static_cast<int32_t>(position), bytes, 4);
+    }
+    void WriteItem(TContainer& c, int index) override { c.WriteItemAt(FBuffer, index); }
+    void WritePeers(TPeerDataContainer& peers) override { peers.WriteToBuffer(FBuffer); }
+
+private:
+    TMemBuffer& FBuffer;
+};
+
+// Where a binary image comes from.
+class TContainerSource {
+public:
+    virtual ~TContainerSource() = default;
+    // The absolute position of the next byte, or -1 when the source cannot tell.
+    virtual int64_t Position() = 0;
+    // Reads exactly size bytes; false when fewer are left.
+    virtual bool Read(void* data, size_t size) = 0;
+    // Moves forward by size bytes; false when that many are not there.
+    virtual bool Skip(int64_t size) = 0;
+    virtual void* ReadItem(TContainer& c) = 0;
+    virtual void ReadPeers(TPeerDataContainer& peers) = 0;
+};
+
+class TFileSource : public TContainerSource {
+public:
+    explicit TFileSource(FILE* file) : FFile(file) {}
+    int64_t Position() override { return std::ftell(FFile); }
+    bool Read(void* data, size_t size) override { return std::fread(data, 1, size, FFile) == size; }
+    bool Skip(int64_t size) override {
+        char scrap[512];
+        while (size > 0) {
+            const size_t step = size > 512 ? 512 : static_cast<size_t>(size);
+            if (std::fread(scrap, 1, step, FFile) != step) return false;
+            size -= static_cast<int64_t>(step);
+        }
+        return true;
+    }
+    void* ReadItem(TContainer& c) override { return c.ReadItem(FFile); }
+    void ReadPeers(TPeerDataContainer& peers) override { peers.ReadBinary(FFile); }
+
+private:
+    FILE* FFile;
+};
+
+class TStreamSource : public TContainerSource {
+public:
+    explicit TStreamSource(std::istream& stream) : FStream(stream) {}
+    int64_t Position() override { return static_cast<int64_t>(FStream.tellg()); }
+    bool Read(void* data, size_t size) override {
+        return static_cast<bool>(FStream.read(static_cast<char*>(data), static_cast<std::streamsize>(size)));
+    }
+    bool Skip(int64_t size) override {
+        FStream.ignore(static_cast<std::streamsize>(size));
+        return FStream.gcount() == static_cast<std::streamsize>(size);
+    }
+    void* ReadItem(TContainer& c) override { return c.ReadItem(FStream, std::ios_base::binary); }
+    void ReadPeers(TPeerDataContainer& peers) override { peers.Read(FStream, std::ios_base::binary); }
+
+private:
+    std::istream& FStream;
+};
+
+class TSpaceSource : public TContainerSource {
+public:
+    explicit TSpaceSource(TMemSpace& space) : FSpace(space) {}
+    int64_t Position() override { return FSpace.Position(); }
+    bool Read(void* data, size_t size) override {
+        if (size == 0) return true;
+        if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
+        return FSpace.ReadBytes(data, static_cast<int32_t>(size)) != nullptr;
+    }
+    bool Skip(int64_t size) override {
+        const int64_t left = static_cast<int64_t>(FSpace.Length()) - FSpace.Position();
+        if (size < 0 || size > left) return false;
+        if (size == left)
+            FSpace.Seek(0, 2);
+        else if (size > 0)
+            FSpace.Seek(static_cast<int32_t>(size), 1);
+        return true;
+    }
+    void* ReadItem(TContainer& c) override { return c.ReadItem(FSpace); }
+    void ReadPeers(TPeerDataContainer& peers) override { peers.ReadFromSpace(FSpace); }
+
+private:
+    TMemSpace& FSpace;
+};
+
+}  // namespace kest::container_detail
+
+using namespace kest::container_detail;
+
+// Header, items and peer records, as the three binary forms share them.
+void TContainer::WriteImage(TContainerSink& sink) {
+    TSavingScope saving(*this);
+    const int64_t start = sink.Position();
+    uint8_t header[kHeaderSize];
+    EncodeHeader(HeaderOf(*this, FCount), 0, header);
+    sink.Write(header, kHeaderSize);
+    if (!IsPointerMode()) {
+        if (FCount > 0) sink.Write(FItems, static_cast<size_t>(FCount) * static_cast<size_t>(FElementSize));
+    } else {
+        for (int32_t i = 0; i < FCount; ++i) {
+            if (!FSizePrefix) {
+                sink.WriteItem(*this, i);
+                continue;
+            }
+            const int64_t mark = sink.Position();
+            uint8_t placeholder[4] = {0, 0, 0, 0};
+            sink.Write(placeholder, 4);
+            sink.WriteItem(*this, i);
+            sink.Patch(mark, static_cast<int32_t>(sink.Position() - mark - 4));
+        }
+    }
+    if (FPeerData) sink.WritePeers(*FPeers);
+    sink.Patch(start, static_cast<int32_t>(sink.Position()));
+}
+
+void TContainer::TakeHeader(const TContainerHeader& h) {
+    // The kind of item is the container class's own; an image cannot turn elements into
+    // objects or back.
+    if (h.count < 0 || h.inlineElements != FInline) throw TKestSerialization();
+    if (h.inlineElements && h.count > 0 && h.elementSize <= 0) throw TKestSerialization();
+    if (h.inlineElements && !h.pointers &&
+        static_cast<int64_t>(h.count) * h.elementSize > std::numeric_limits<int32_t>::max())
+        throw TKestSerialization();
+    Clear(true);
+    FGrowBy = h.growBy;
+    FInline = h.inlineElements;
+    FPointers = h.pointers;
+    FReserved = h.reserved;
+    FElementSize = h.elementSize;
+    FOwnsItems = h.ownsItems;
+    FDuplicates = h.duplicates;
+    FPeerData = h.peerData;
+    FSizePrefix = h.sizePrefix;
+    FLinearGrowth = h.linearGrowth;
+}
+
+void TContainer::KeepReadItem(void* item) {
+    if (item == nullptr) throw TKestSerialization();
+    const int32_t before = FCount;
+    try {
+        AddItem(item);
+    } catch (...) {
+        DisposeLoose(item);
+        throw;
+    }
+    // A refused duplicate was made here, so it is disposed of here.
+    if (FCount == before) DisposeLoose(item);
+}
+
+void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
+    const int64_t perChunk = FElementSize >= kChunkBytes ? 1 : kChunkBytes / FElementSize;
+    while (FCount < count) {
+        const int32_t batch = static_cast<int32_t>(count - FCount < perChunk ? count - FCount : perChunk);
+        if (FCount + batch > FAllocated) {
+            int64_t capacity = int64_t{FAllocated} * 2;
+            if (capacity < FCount + batch) capacity = FCount + batch;
+            if (capacity > count) capacity = count;
+            Reallocate(static_cast<int32_t>(capacity));
+        }
+        unsigned char* slot = Bytes() + static_cast<size_t>(FCount) * static_cast<size_t>(FElementSize);
+        if (!source.Read(slot, static_cast<size_t>(batch) * static_cast<size_t>(FElementSize)))
+            throw TKestSerialization();
+        FCount += batch;
+    }
+}
+
+void TContainer::ReadImage(TContainerSource& source) {
+    uint8_t header[kHeaderSize];
+    if (!source.Read(header, kHeaderSize)) throw TKestSerialization();
+    const TContainerHeader h = DecodeHeader(header);
+    TakeHeader(h);
+    TLoadingScope loading(*this);
+    if (!IsPointerMode()) {
+        ReadContiguous(h.count, source);
+    } else {
+        if (h.count > 0) Reallocate(h.count < 1024 ? h.count : 1024);
+        for (int32_t i = 0; i < h.count; ++i) {
+            if (!FSizePrefix) {
+                KeepReadItem(source.ReadItem(*this));
+                continue;
+            }
+            const int64_t mark = source.Position();
+            uint8_t bytes[4];
+            if (mark < 0 || !source.Read(bytes, 4)) throw TKestSerialization();
+            const int32_t size = LoadInt32(bytes);
+            void* item = source.ReadItem(*this);
+            const int64_t after = source.Position();
+            const int64_t consumed = after - mark - 4;
+            // An item that read beyond its announced size has eaten into what follows.
+            if (item == nullptr || after < 0 || size < consumed) {
+                if (item != nullptr) DisposeLoose(item);
+                throw TKestSerialization();
+            }
+            KeepReadItem(item);
+            if (size > consumed && !source.Skip(size - consumed)) throw TKestSerialization();
+        }
+    }
+    if (FCount > 0 && FAllocated != FCount && FCount == h.count) Reallocate(FCount);
+    if (FPeerData) {
+        source.ReadPeers(*FPeers);
+        FPeers->Apply(*this);
+    }
+}
+
+void TContainer::WriteDirect(FILE* file) {
+    TFileSink sink(file);
+    WriteImage(sink);
+}
+
+void TContainer::ReadDirect(FILE* file) {
+    TFileSource source(file);
+    ReadImage(source);
+}
+
+void TContainer::WriteBinary(std::ostream& stream) {
+    TStreamSink sink(stream);
+    WriteImage(sink);
+}
+
+void TContainer::ReadBinary(std::istream& stream) {
+    TStreamSource source(stream);
+    ReadImage(source);
+}
+
+void TContainer::WriteToBuffer(TMemBuffer& buffer) {
+    TBufferSink sink(buffer);
+    WriteImage(sink);
+}
+
+void TContainer::ReadFromSpace(TMemSpace& space) {
+    TSpaceSource source(space);
+    ReadImage(source);
+}
+
+void TContainer::WriteText(FILE* file) {
+    std::fprintf(file, "%d ", FCompressed ? 1 : 0);
+    if (FCompressed) {
+        TContainerBase::WriteText(file);
+        return;
+    }
+    TSavingScope saving(*this);
+    const std::vector<int32_t> values = TextValues(HeaderOf(*this, FCount));
+    for (size_t i = 0; i < values.size(); ++i) std::fprintf(file, i + 1 < values.size() ? "%d " : "%d\n", values[i]);
+    for (int32_t i = 0; i < FCount; ++i) {
+        void* item = At(i);
+        if (item == nullptr) throw TKestBadIndex();
+        if (FInline) {
+            const unsigned char* bytes = static_cast<const unsigned char*>(item);
+            for (int32_t b = 0; b < FElementSize; ++b) {
+                if (b != 0) std::fputc(b % 8 == 0 ? '\n' : ' ', file);
+                std::fprintf(file, "%02x", bytes[b]);
+            }
+            std::fputc('\n', file);
+        } else {
+            TContainerItem& object = *static_cast<TContainerItem*>(item);
+            std::fprintf(file, "%d\n", object.FTypeId);
+            object.WriteText(file);
+        }
+    }
+    if (FPeerData) FPeers->WriteText(file);
+}
+
+void TContainer::ReadText(FILE* file) {
+    int32_t compressed = 0;
+    if (!ReadDecimal(file, compressed)) throw TKestSerialization();
+    if (compressed != 0) {
+        FCompressed = true;
+        TContainerBase::ReadText(file);
+        return;
+    }
+    FCompressed = false;
+    int32_t values[kHeaderValues];
+    for (int32_t& value : values)
+        if (!ReadDecimal(file, value)) throw TKestSerialization();
+    const TContainerHeader h = HeaderFromText(values);
+    TakeHeader(h);
+    TLoadingScope loading(*this);
+    if (h.count > 0) Reallocate(h.count < 1024 ? h.count : 1024);
+    for (int32_t i = 0; i < h.count; ++i) {
+        if (FInline) {
+            KeepReadItem(ReadElement(
+                [](void* f, unsigned char* data, size_t size) -> bool {
+                    for (size_t b = 0; b < size; ++b) {
+                        unsigned int value = 0;
+                        if (std::fscanf(static_cast<FILE*>(f), "%2x", &value) != 1) return false;
+                        data[b] = static_cast<unsigned char>(value);
+                    }
+                    return true;
+                },
+                file));
+            continue;
+        }
+        int32_t typeId = 0;
+        if (!ReadDecimal(file, typeId)) throw TKestSerialization();
+        KeepReadItem(ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadText(file); }));
+    }
+    if (FCount > 0 && FAllocated != FCount && FCount == h.count) Reallocate(FCount);
+    if (FPeerData) {
+        FPeers->ReadText(file);
+        FPeers->Apply(*this);
+    }
+}
+
+void TContainer::WriteText(std::ostream& stream) {
+    TSavingScope saving(*this);
+    const std::vector<int32_t> values = TextValues(HeaderOf(*this, FCount));
+    for (size_t i = 0; i < values.size(); ++i) stream << values[i] << (i + 1 < values.size() ? ' ' : '\n');
+    for (int32_t i = 0; i < FCount; ++i) WriteItemAt(stream, i, std::ios_base::out);
+    if (FPeerData) FPeers->WriteText(stream);
+}
+
+void TContainer::ReadText(std::istream& stream) {
+    int32_t values[kHeaderValues];
+    for (int32_t& value : values)
+        if (!(stream >> value)) throw TKestSerialization();
+    const TContainerHeader h = HeaderFromText(values);
+    TakeHeader(h);
+    TLoadingScope loading(*this);
+    if (h.count > 0) Reallocate(h.count < 1024 ? h.count : 1024);
+    for (int32_t i = 0; i < h.count; ++i) KeepReadItem(ReadItem(stream, std::ios_base::in));
+    if (FCount > 0 && FAllocated != FCount && FCount == h.count) Reallocate(FCount);
+    if (FPeerData) {
+        FPeers->ReadText(stream);
+        FPeers->Apply(*this);
+    }
+}
