@@ -30,7 +30,9 @@ TQuilloryMainForm* QuilloryMainForm = nullptr;
 
 TQuilloryMainForm::TQuilloryMainForm(QWidget* parent) : QMainWindow(parent) {
     ui.setupUi(this);
+    // The form marks the separator with the caption "-"; drawn, a separator shows no text.
     ui.N1->setSeparator(true);
+    ui.N1->setText(QString());
     ui.mBackground->menuAction()->setVisible(false);
     clientArea = new TClientArea(kBoardWidthPixels, kBoardHeightPixels, this);
     clientArea->onKeyDown = [this](uint16_t key, Qt::KeyboardModifiers shift) {

@@ -73,8 +73,10 @@ TEST_F(MainWindowTest, EachMenuHoldsItsItemsWithTheirCaptions) {
               Expected({{"mBackground", "Background"}, {"mShowTime", "Show time"}}));
     EXPECT_EQ(Items(ui.mBackground->actions()), Expected({{"Black1", "Black"}, {"Gray1", "Gray"}}));
     EXPECT_EQ(Items(ui.mHelp->actions()),
-              Expected({{"mAbout", "About..."}, {"N1", "-"}, {"mFindRoute", "Find route"}}));
+              Expected({{"mAbout", "About..."}, {"N1", ""}, {"mFindRoute", "Find route"}}));
+    // The separator is a plain line: no "-" drawn beside it.
     EXPECT_TRUE(ui.N1->isSeparator());
+    EXPECT_TRUE(ui.N1->iconText().isEmpty());
     EXPECT_FALSE(ui.mAbout->isSeparator());
 }
 
