@@ -1,0 +1,665 @@
+#include "containers/container.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "containers/binary_io.h"
+#include "containers/kest_exception.h"
+#include "containers/peer_data_container.h"
+#include "memory/int_container.h"
+#include "memory/mem_buffer.h"
+
+namespace {
+
+using Bytes = std::string;
+
+// An object item holding a few bytes; it writes writeSize bytes and reads readSize of them
+// (both its length by default), so that size prefixes can be put to the test.
+class TBlobItem : public TContainerItem {
+public:
+    using TContainerItem::ReadBinary;
+    using TContainerItem::ReadText;
+    using TContainerItem::WriteBinary;
+    using TContainerItem::WriteText;
+
+    static int destroyed;
+    static int readSize;
+    std::string bytes;
+
+    explicit TBlobItem(std::string b = std::string()) : bytes(std::move(b)) {}
+    ~TBlobItem() override { ++destroyed; }
+
+    void Assign(const TContainerItem& source) override { bytes = static_cast<const TBlobItem&>(source).bytes; }
+    void WriteBinary(FILE* file) override {
+        WriteInt32(file, static_cast<int32_t>(bytes.size()));
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+    }
+    void ReadBinary(FILE* file) override {
+        int32_t size = 0;
+        if (!ReadInt32(file, size) || size < 0 || size > 1000) throw TKestSerialization();
+        const int32_t take = readSize >= 0 ? readSize : size;
+        bytes.assign(static_cast<size_t>(take), '\0');
+        if (take > 0 && std::fread(bytes.data(), 1, static_cast<size_t>(take), file) != static_cast<size_t>(take))
+            throw TKestSerialization();
+    }
+    void WriteBinary(std::ostream& stream) override {
+        WriteInt32(stream, static_cast<int32_t>(bytes.size()));
+        stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    void ReadBinary(std::istream& stream) override {
+        int32_t size = 0;
+        if (!ReadInt32(stream, size) || size < 0 || size > 1000) throw TKestSerialization();
+        const int32_t take = readSize >= 0 ? readSize : size;
+        bytes.assign(static_cast<size_t>(take), '\0');
+        if (!stream.read(bytes.data(), take)) throw TKestSerialization();
+    }
+    void WriteToBuffer(TMemBuffer& buffer) override {
+        buffer.AppendInt(static_cast<int32_t>(bytes.size()));
+        buffer.Append(bytes.data(), static_cast<int32_t>(bytes.size()));
+    }
+    void ReadFromSpace(TMemSpace& space) override {
+        const int32_t size = space.ReadInt();
+        if (size < 0 || size > 1000) throw TKestSerialization();
+        const int32_t take = readSize >= 0 ? readSize : size;
+        bytes.assign(static_cast<size_t>(take), '\0');
+        if (take > 0 && space.ReadBytes(bytes.data(), take) == nullptr) throw TKestSerialization();
+    }
+    void WriteText(FILE* file) override { std::fprintf(file, "%s\n", bytes.c_str()); }
+    void ReadText(FILE* file) override {
+        char word[64] = {};
+        if (std::fscanf(file, "%63s", word) != 1) throw TKestSerialization();
+        bytes = word;
+    }
+    void WriteText(std::ostream& stream) override { stream << bytes << '\n'; }
+    void ReadText(std::istream& stream) override {
+        if (!(stream >> bytes)) throw TKestSerialization();
+    }
+};
+int TBlobItem::destroyed = 0;
+int TBlobItem::readSize = -1;
+
+class TBlobContainer : public TContainer {
+public:
+    void* CreateItem(int32_t typeId) override {
+        TBlobItem* item = new TBlobItem;
+        item->FTypeId = typeId;
+        return static_cast<TContainerItem*>(item);
+    }
+    TBlobItem& Blob(int index) const { return *static_cast<TBlobItem*>(static_cast<TContainerItem*>(At(index))); }
+    std::vector<std::string> Contents() const {
+        std::vector<std::string> all;
+        for (int i = 0; i < Count(); ++i) all.push_back(Blob(i).bytes);
+        return all;
+    }
+    void Add(const std::string& bytes, int32_t tag = 0) {
+        TBlobItem* item = new TBlobItem(bytes);
+        item->FTypeId = tag;
+        AddItem(static_cast<TContainerItem*>(item));
+    }
+};
+
+// An item that points at a sibling and records that pointer while its owner saves itself.
+class TLinkItem : public TContainerItem {
+public:
+    using TContainerItem::ReadBinary;
+    using TContainerItem::WriteBinary;
+
+    TLinkItem* FNext = nullptr;
+    int32_t FIndex = 0;
+
+    static int32_t NextOffset() {
+        TLinkItem probe;
+        return static_cast<int32_t>(reinterpret_cast<const char*>(&probe.FNext) - reinterpret_cast<const char*>(&probe));
+    }
+    void Record() {
+        TContainer* owner = static_cast<TContainer*>(FOwner);
+        if (owner != nullptr && owner->FSaving && owner->FPeers != nullptr)
+            owner->FPeers->Add(FIndex, FNext != nullptr ? FNext->FIndex : -1, NextOffset());
+    }
+    void WriteBinary(FILE* file) override {
+        Record();
+        WriteInt32(file, FIndex);
+    }
+    void ReadBinary(FILE* file) override { ReadInt32(file, FIndex); }
+    void WriteToBuffer(TMemBuffer& buffer) override {
+        Record();
+        buffer.AppendInt(FIndex);
+    }
+    void ReadFromSpace(TMemSpace& space) override { FIndex = space.ReadInt(); }
+    void WriteText(FILE* file) override {
+        Record();
+        std::fprintf(file, "%d\n", FIndex);
+    }
+    void ReadText(FILE* file) override {
+        if (std::fscanf(file, "%d", &FIndex) != 1) throw TKestSerialization();
+    }
+};
+
+class TLinkContainer : public TContainer {
+public:
+    void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
+    int32_t ItemByteSize(int) const override { return static_cast<int32_t>(sizeof(TLinkItem)); }
+    TLinkItem& Link(int index) const { return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index))); }
+};
+
+Bytes Hex(std::initializer_list<int> bytes) {
+    Bytes out;
+    for (int b : bytes) out.push_back(static_cast<char>(b));
+    return out;
+}
+
+Bytes FileBytes(FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    Bytes bytes;
+    int c;
+    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<char>(c));
+    return bytes;
+}
+
+FILE* FileWith(const Bytes& bytes) {
+    FILE* file = std::tmpfile();
+    EXPECT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::rewind(file);
+    return file;
+}
+
+// The stored forms a container can take, each written and read on its own medium.
+enum class TForm { DirectFile, BufferedFile, BinaryStream, BufferedStream, MemoryImage, FileText, StreamText };
+const TForm kForms[] = {TForm::DirectFile,     TForm::BufferedFile, TForm::BinaryStream, TForm::BufferedStream,
+                        TForm::MemoryImage,    TForm::FileText,     TForm::StreamText};
+
+const char* Name(TForm form) {
+    switch (form) {
+        case TForm::DirectFile: return "direct file";
+        case TForm::BufferedFile: return "buffered file";
+        case TForm::BinaryStream: return "binary stream";
+        case TForm::BufferedStream: return "buffered stream";
+        case TForm::MemoryImage: return "memory image";
+        case TForm::FileText: return "file text";
+        case TForm::StreamText: return "stream text";
+    }
+    return "";
+}
+
+Bytes Save(TContainer& c, TForm form) {
+    switch (form) {
+        case TForm::DirectFile:
+        case TForm::BufferedFile:
+        case TForm::FileText: {
+            FILE* file = std::tmpfile();
+            if (form == TForm::DirectFile) c.WriteDirect(file);
+            if (form == TForm::BufferedFile) c.WriteBinary(file);
+            if (form == TForm::FileText) c.WriteText(file);
+            Bytes bytes = FileBytes(file);
+            std::fclose(file);
+            return bytes;
+        }
+        case TForm::BinaryStream:
+        case TForm::BufferedStream:
+        case TForm::StreamText: {
+            std::ostringstream stream(std::ios::binary);
+            if (form == TForm::BinaryStream) c.WriteBinary(stream);
+            if (form == TForm::BufferedStream) c.Write(stream, std::ios::binary);
+            if (form == TForm::StreamText) c.WriteText(stream);
+            return stream.str();
+        }
+        case TForm::MemoryImage: {
+            TMemBuffer buffer;
+            c.WriteToBuffer(buffer);
+            return Bytes(reinterpret_cast<const char*>(buffer.Data()), static_cast<size_t>(buffer.Length()));
+        }
+    }
+    return Bytes();
+}
+
+void Load(TContainer& c, TForm form, const Bytes& bytes) {
+    switch (form) {
+        case TForm::DirectFile:
+        case TForm::BufferedFile:
+        case TForm::FileText: {
+            FILE* file = FileWith(bytes);
+            try {
+                if (form == TForm::DirectFile) c.ReadDirect(file);
+                if (form == TForm::BufferedFile) c.ReadBinary(file);
+                if (form == TForm::FileText) c.ReadText(file);
+            } catch (...) {
+                std::fclose(file);
+                throw;
+            }
+            std::fclose(file);
+            return;
+        }
+        case TForm::BinaryStream:
+        case TForm::BufferedStream:
+        case TForm::StreamText: {
+            std::istringstream stream(bytes, std::ios::binary);
+            if (form == TForm::BinaryStream) c.ReadBinary(stream);
+            if (form == TForm::BufferedStream) c.Read(stream, std::ios::binary);
+            if (form == TForm::StreamText) c.ReadText(stream);
+            return;
+        }
+        case TForm::MemoryImage: {
+            TMemBuffer buffer;
+            buffer.Append(bytes.data(), static_cast<int32_t>(bytes.size()));
+            c.ReadFromSpace(buffer);
+            return;
+        }
+    }
+}
+
+class ContainerPersistence : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TBlobItem::destroyed = 0;
+        TBlobItem::readSize = -1;
+    }
+    void TearDown() override { TBlobItem::readSize = -1; }
+};
+
+const Bytes kEmptyHeader = Hex({0x18, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0});
+
+TEST_F(ContainerPersistence, AnEmptyContainerIsTheBareHeader) {
+    TContainer c;
+    EXPECT_EQ(Save(c, TForm::DirectFile), kEmptyHeader);
+    EXPECT_EQ(Save(c, TForm::BinaryStream), kEmptyHeader);
+    EXPECT_EQ(Save(c, TForm::MemoryImage), kEmptyHeader);
+    EXPECT_EQ(Save(c, TForm::FileText), "0 0 16 0 1 1 0 1 1 0 0 0\n");
+    EXPECT_EQ(Save(c, TForm::StreamText), "0 16 0 1 1 0 1 1 0 0 0\n");
+}
+
+TEST_F(ContainerPersistence, TheBufferedFormWrapsTheMemoryImageInABuffer) {
+    TContainer c;
+    const Bytes expected = Hex({1, 0}) + Hex({0x18, 0, 0, 0}) + Hex({0}) + kEmptyHeader + Hex({0, 1, 0, 0});
+    EXPECT_EQ(Save(c, TForm::BufferedFile), expected);
+    EXPECT_EQ(Save(c, TForm::BufferedStream), expected);
+    // Unbuffered, the direct image follows the flag byte, so it ends at 25.
+    c.FBuffered = false;
+    const Bytes direct = Hex({0, 0x19, 0, 0, 0}) + kEmptyHeader.substr(4);
+    EXPECT_EQ(Save(c, TForm::BufferedFile), direct);
+    EXPECT_EQ(Save(c, TForm::BufferedStream), direct);
+}
+
+TEST_F(ContainerPersistence, TheEndPositionIsAbsolute) {
+    TContainer c;
+    FILE* file = std::tmpfile();
+    std::fputs("abc", file);
+    c.WriteDirect(file);
+    EXPECT_EQ(FileBytes(file), "abc" + Hex({0x1B, 0, 0, 0}) + kEmptyHeader.substr(4));
+    std::fclose(file);
+
+    TMemBuffer buffer;
+    buffer.Append("xy", 2);
+    c.WriteToBuffer(buffer);
+    EXPECT_EQ(buffer.Data()[2], 26);
+}
+
+TEST_F(ContainerPersistence, ObjectItemRecordsCarryTheirTypeTag) {
+    TBlobContainer c;
+    c.Add("ab", 0);
+    const Bytes item = Hex({2, 0, 0, 0}) + "ab";
+    const Bytes header = Hex({34, 0, 0, 0, 1, 0, 0, 0, 0x10, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0});
+    EXPECT_EQ(Save(c, TForm::DirectFile), header + Hex({0, 0, 0, 0}) + item);
+    EXPECT_EQ(Save(c, TForm::BinaryStream), header + Hex({0, 0, 0, 0}) + item);
+    const Bytes image = Save(c, TForm::MemoryImage);
+    EXPECT_EQ(image.substr(24), Hex({1, 0}) + Hex({1, 2}) + "ab");
+    EXPECT_EQ(image[0], 30);
+    EXPECT_EQ(Save(c, TForm::FileText), "0 1 16 0 1 1 0 1 1 0 0 0\n0\nab\n");
+    EXPECT_EQ(Save(c, TForm::StreamText), "1 16 0 1 1 0 1 1 0 0 0\n0 ab\n");
+}
+
+TEST_F(ContainerPersistence, SizePrefixesAnnounceEachRecord) {
+    TBlobContainer c;
+    c.FSizePrefix = true;
+    c.Add("abc", 0);
+    const Bytes image = Save(c, TForm::DirectFile);
+    EXPECT_EQ(image.substr(24), Hex({11, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0}) + "abc");
+    EXPECT_EQ(Save(c, TForm::BinaryStream).substr(24), image.substr(24));
+    EXPECT_EQ(Save(c, TForm::MemoryImage).substr(24), Hex({7, 0, 0, 0, 1, 0, 1, 3}) + "abc");
+    EXPECT_EQ(Save(c, TForm::FileText), "0 1 16 0 1 1 0 1 1 0 1 0\n0\nabc\n");
+}
+
+TEST_F(ContainerPersistence, AReaderSkipsWhatAnItemLeftOfItsRecord) {
+    for (TForm form : {TForm::DirectFile, TForm::BinaryStream, TForm::MemoryImage}) {
+        TBlobContainer c;
+        c.FSizePrefix = true;
+        c.Add("abc");
+        c.Add("defg");
+        const Bytes image = Save(c, form);
+        TBlobItem::readSize = 1;
+        TBlobContainer back;
+        Load(back, form, image);
+        EXPECT_EQ(back.Contents(), (std::vector<std::string>{"a", "d"})) << Name(form);
+    }
+}
+
+TEST_F(ContainerPersistence, AnItemThatReadsPastItsRecordIsRejected) {
+    for (TForm form : {TForm::DirectFile, TForm::BinaryStream, TForm::MemoryImage}) {
+        TBlobContainer c;
+        c.FSizePrefix = true;
+        c.Add("abc");
+        c.Add("defgh");
+        const Bytes image = Save(c, form);
+        TBlobItem::readSize = 5;
+        TBlobContainer back;
+        TBlobItem::destroyed = 0;
+        EXPECT_THROW(Load(back, form, image), TKestSerialization) << Name(form);
+        EXPECT_EQ(back.Count(), 0) << Name(form);
+        EXPECT_EQ(TBlobItem::destroyed, 1) << Name(form);
+        EXPECT_EQ(back.FPeers, nullptr);
+    }
+}
+
+TEST_F(ContainerPersistence, InlineElementsInTheTextForms) {
+    TContainer c;
+    c.FInline = true;
+    c.FPointers = false;
+    c.FElementSize = 3;
+    const uint8_t element[3] = {0x01, 0x0A, 0xFF};
+    c.AddItem(const_cast<uint8_t*>(element));
+    EXPECT_EQ(Save(c, TForm::FileText), "0 1 16 1 0 1 3 1 1 0 0 0\n01 0a ff\n");
+    EXPECT_EQ(Save(c, TForm::StreamText), "1 16 1 0 1 3 1 1 0 0 0\n1 10 255\n");
+    EXPECT_EQ(Save(c, TForm::DirectFile).substr(24), Hex({0x01, 0x0A, 0xFF}));
+}
+
+TEST_F(ContainerPersistence, LongElementsBreakTheirTextLinesAfterEightBytes) {
+    TPeerDataContainer records;
+    records.Add(1, 2, 3);
+    EXPECT_EQ(Save(records, TForm::FileText),
+              "0 1 16 1 0 1 12 1 1 0 0 0\n01 00 00 00 02 00 00 00\n03 00 00 00\n");
+}
+
+TEST_F(ContainerPersistence, IntegersRoundTripInEveryForm) {
+    for (TForm form : kForms) {
+        TIntContainer c;
+        c.Add(3).Add(-7).Add(12).Add(std::numeric_limits<int32_t>::min());
+        const Bytes image = Save(c, form);
+        TIntContainer back;
+        back.Add(99);
+        Load(back, form, image);
+        ASSERT_EQ(back.Count(), 4) << Name(form);
+        EXPECT_EQ(back.At(1), -7) << Name(form);
+        EXPECT_EQ(back.At(3), std::numeric_limits<int32_t>::min()) << Name(form);
+        EXPECT_EQ(back.FAllocated, 4) << Name(form);
+        EXPECT_FALSE(back.FPointers);
+    }
+}
+
+TEST_F(ContainerPersistence, ManyIntegersRoundTripInEveryForm) {
+    std::mt19937 random(99);
+    TIntContainer c;
+    for (int i = 0; i < 40000; ++i) c.Add(static_cast<int32_t>(random()));
+    for (TForm form : kForms) {
+        TIntContainer back;
+        Load(back, form, Save(c, form));
+        ASSERT_EQ(back.Count(), c.Count()) << Name(form);
+        EXPECT_EQ(std::memcmp(back.FItems, c.FItems, 4 * static_cast<size_t>(c.Count())), 0) << Name(form);
+    }
+}
+
+TEST_F(ContainerPersistence, SeparateElementBlocksRoundTripInEveryForm) {
+    for (TForm form : kForms) {
+        TIntContainer c;
+        c.FPointers = true;
+        c.FSizePrefix = true;
+        c.Add(5).Add(-6);
+        TIntContainer back;
+        Load(back, form, Save(c, form));
+        EXPECT_TRUE(back.FPointers) << Name(form);
+        ASSERT_EQ(back.Count(), 2) << Name(form);
+        EXPECT_EQ(back.At(1), -6) << Name(form);
+    }
+}
+
+TEST_F(ContainerPersistence, ObjectsAndSettingsRoundTripInEveryForm) {
+    for (TForm form : kForms) {
+        TBlobItem::destroyed = 0;
+        TBlobContainer c;
+        c.Add("one", 3);
+        c.Add("two", -4);
+        c.Add("three", 0);
+        c.FGrowBy = 7;
+        c.FReserved = false;
+        c.FLinearGrowth = true;
+        c.FSizePrefix = form != TForm::FileText && form != TForm::StreamText;
+        TBlobContainer back;
+        back.Add("old");
+        Load(back, form, Save(c, form));
+        EXPECT_EQ(TBlobItem::destroyed, 1) << Name(form);
+        TBlobItem::destroyed = 0;
+        EXPECT_EQ(back.Contents(), c.Contents()) << Name(form);
+        EXPECT_EQ(back.TypeIdAt(0), 3) << Name(form);
+        EXPECT_EQ(back.TypeIdAt(1), -4) << Name(form);
+        EXPECT_EQ(back.Blob(2).FOwner, &back) << Name(form);
+        EXPECT_EQ(back.FGrowBy, 7) << Name(form);
+        EXPECT_FALSE(back.FReserved) << Name(form);
+        EXPECT_TRUE(back.FLinearGrowth) << Name(form);
+        EXPECT_FALSE(back.FSaving);
+        EXPECT_FALSE(c.FSaving);
+    }
+}
+
+TEST_F(ContainerPersistence, CompressedImagesRoundTrip) {
+    TBlobContainer c;
+    for (int i = 0; i < 50; ++i) c.Add("same");
+    c.FCompressed = true;
+    const Bytes binary = Save(c, TForm::BufferedFile);
+    EXPECT_EQ(binary.substr(0, 2), Hex({1, 1}));
+    TBlobContainer plain;
+    for (int i = 0; i < 50; ++i) plain.Add("same");
+    EXPECT_LT(binary.size(), Save(plain, TForm::BufferedFile).size());
+    for (TForm form : {TForm::BufferedFile, TForm::BufferedStream, TForm::FileText}) {
+        TBlobContainer back;
+        Load(back, form, Save(c, form));
+        EXPECT_TRUE(back.FCompressed) << Name(form);
+        EXPECT_EQ(back.Contents(), c.Contents()) << Name(form);
+    }
+    EXPECT_EQ(Save(c, TForm::FileText).substr(0, 2), "1 ");
+}
+
+TEST_F(ContainerPersistence, PeerDataWithoutRecordsLeavesTheItemsAlone) {
+    TIntContainer c;
+    c.FPeerData = true;
+    c.Add(1).Add(2);
+    const Bytes image = Save(c, TForm::DirectFile);
+    TPeerDataContainer empty;
+    const Bytes emptyPeers = Save(empty, TForm::BufferedFile);
+    EXPECT_EQ(image.substr(24 + 8), emptyPeers);
+    // Nested in the image, the record container's end position counts from the image's start.
+    const Bytes nested = Save(c, TForm::MemoryImage).substr(24 + 8);
+    EXPECT_EQ(LoadInt32(reinterpret_cast<const uint8_t*>(nested.data())), 24 + 8 + 24);
+    EXPECT_EQ(nested.substr(4), Save(empty, TForm::MemoryImage).substr(4));
+    EXPECT_EQ(Save(c, TForm::StreamText), "2 16 1 0 1 4 1 1 1 0 0\n1 0 0 0\n2 0 0 0\n0 16 1 0 1 12 1 1 0 0 0\n");
+    for (TForm form : kForms) {
+        TIntContainer back;
+        Load(back, form, Save(c, form));
+        ASSERT_EQ(back.Count(), 2) << Name(form);
+        EXPECT_EQ(back.At(0), 1);
+        EXPECT_EQ(back.At(1), 2);
+        EXPECT_TRUE(back.FPeerData);
+        EXPECT_EQ(back.FPeers, nullptr);
+    }
+}
+
+TEST_F(ContainerPersistence, PointersBetweenItemsSurviveSavingAndLoading) {
+    for (TForm form : {TForm::DirectFile, TForm::BufferedFile, TForm::MemoryImage, TForm::FileText}) {
+        TLinkContainer c;
+        c.FPeerData = true;
+        for (int i = 0; i < 3; ++i) {
+            TLinkItem* item = new TLinkItem;
+            item->FIndex = i;
+            c.AddItem(static_cast<TContainerItem*>(item));
+        }
+        c.Link(0).FNext = &c.Link(2);
+        c.Link(1).FNext = &c.Link(1);
+        TLinkContainer back;
+        Load(back, form, Save(c, form));
+        ASSERT_EQ(back.Count(), 3) << Name(form);
+        EXPECT_EQ(back.Link(0).FNext, &back.Link(2)) << Name(form);
+        EXPECT_EQ(back.Link(1).FNext, &back.Link(1)) << Name(form);
+        EXPECT_EQ(back.Link(2).FNext, nullptr) << Name(form);
+        EXPECT_EQ(c.FPeers, nullptr);
+        EXPECT_EQ(back.FPeers, nullptr);
+    }
+}
+
+TEST_F(ContainerPersistence, NamedFilesRoundTrip) {
+    const std::string path = ::testing::TempDir() + "quillory_container_" + std::to_string(::getpid());
+    TIntContainer c;
+    c.Add(10).Add(20);
+    c.SaveBinaryFile(path.c_str());
+    TIntContainer binary;
+    binary.LoadBinaryFile(path.c_str());
+    EXPECT_EQ(binary.At(1), 20);
+    c.SaveTextFile(path.c_str());
+    TIntContainer text;
+    text.LoadTextFile(path.c_str());
+    EXPECT_EQ(text.At(0), 10);
+    for (std::ios::openmode mode : {std::ios::binary, std::ios::openmode{}}) {
+        c.SaveToStreamFile(path.c_str(), mode);
+        TIntContainer stream;
+        stream.LoadFromStreamFile(path.c_str(), mode);
+        ASSERT_EQ(stream.Count(), 2);
+        EXPECT_EQ(stream.At(1), 20);
+    }
+    std::remove(path.c_str());
+    EXPECT_THROW(c.LoadBinaryFile(path.c_str()), TKestFileException);
+    EXPECT_EQ(c.Count(), 2);
+}
+
+// Every shorter piece of a good image must be refused, never half-read into garbage.
+TEST_F(ContainerPersistence, TruncatedImagesAreRejectedInEveryForm) {
+    for (TForm form : kForms) {
+        TBlobContainer c;
+        c.FSizePrefix = form != TForm::FileText && form != TForm::StreamText;
+        c.Add("alpha", 1);
+        c.Add("beta", 2);
+        const Bytes image = Save(c, form);
+        // A text form cut inside its last word still reads as a shorter word.
+        const bool text = form == TForm::FileText || form == TForm::StreamText;
+        const size_t whole = text ? image.find_last_of(" \n", image.size() - 2) + 1 : image.size();
+        for (size_t size = 0; size < whole; ++size) {
+            TBlobContainer back;
+            EXPECT_THROW(Load(back, form, image.substr(0, size)), TKestException) << Name(form) << " " << size;
+            EXPECT_LE(back.Count(), 2);
+            EXPECT_EQ(back.FPeers, nullptr);
+        }
+    }
+}
+
+TEST_F(ContainerPersistence, TruncatedContiguousImagesAreRejected) {
+    for (TForm form : kForms) {
+        TIntContainer c;
+        c.Add(1).Add(2).Add(3);
+        c.FPeerData = true;
+        const Bytes image = Save(c, form);
+        for (size_t size = 0; size + 1 < image.size(); ++size) {
+            TIntContainer back;
+            EXPECT_THROW(Load(back, form, image.substr(0, size)), TKestException) << Name(form) << " " << size;
+        }
+    }
+}
+
+TEST_F(ContainerPersistence, CorruptedImagesNeverCrash) {
+    std::mt19937 random(8086);
+    for (TForm form : kForms) {
+        TBlobContainer c;
+        c.FSizePrefix = true;
+        c.Add("alpha", 1);
+        c.Add("beta", 2);
+        const Bytes image = Save(c, form);
+        for (int round = 0; round < 300; ++round) {
+            Bytes damaged = image;
+            const int flips = 1 + static_cast<int>(random() % 3);
+            for (int f = 0; f < flips; ++f)
+                damaged[random() % damaged.size()] = static_cast<char>(random());
+            TBlobContainer back;
+            try {
+                Load(back, form, damaged);
+            } catch (const TKestException&) {
+            }
+            EXPECT_LE(back.Count(), 2) << Name(form);
+        }
+    }
+}
+
+Bytes HeaderWith(int32_t count, bool inlineElements, bool pointers, int32_t elementSize) {
+    Bytes header(24, '\0');
+    uint8_t* h = reinterpret_cast<uint8_t*>(header.data());
+    StoreInt32(count, h + 4);
+    StoreInt32(16, h + 8);
+    h[12] = inlineElements;
+    h[13] = pointers;
+    StoreInt32(elementSize, h + 15);
+    h[19] = 1;
+    h[20] = 1;
+    return header;
+}
+
+TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocated) {
+    struct TCase {
+        Bytes image;
+        const char* what;
+    };
+    const std::vector<TCase> cases = {
+        {HeaderWith(-1, true, false, 4), "negative count"},
+        {HeaderWith(2, true, false, 0), "elements without a size"},
+        {HeaderWith(2, true, false, -4), "elements of negative size"},
+        {HeaderWith(0x7FFFFFFF, true, false, 4), "count whose bytes do not fit"},
+        {HeaderWith(1, false, true, 0), "objects where integers belong"},
+        {HeaderWith(0x7FFFFFFF, true, false, 1) + "abc", "count far beyond the data"},
+        {HeaderWith(0x7FFFFFFF, true, true, 4) + "abcd", "blocks far beyond the data"},
+        {HeaderWith(1, true, true, 0x7FFFFFFF) + "abcd", "huge element"},
+    };
+    for (const TCase& item : cases) {
+        for (TForm form : {TForm::DirectFile, TForm::BinaryStream, TForm::MemoryImage}) {
+            TIntContainer back;
+            back.Add(5);
+            EXPECT_THROW(Load(back, form, item.image), TKestSerialization) << item.what << " " << Name(form);
+            EXPECT_LE(back.FAllocated, 1 << 16) << item.what;
+        }
+    }
+}
+
+TEST_F(ContainerPersistence, ImpossibleTextHeadersAreRejected) {
+    for (const char* text : {"0 -1 16 1 0 1 4 1 1 0 0 0\n", "0 1 16 0 1 1 4 1 1 0 0 0\n", "0 99999999999 16\n",
+                             "0 2000000000 16 1 0 1 4 1 1 0 0 0\n1 0 0 0\n", "x"}) {
+        TIntContainer back;
+        EXPECT_THROW(Load(back, TForm::FileText, text), TKestSerialization) << text;
+        EXPECT_LE(back.FAllocated, 1 << 16);
+    }
+    TIntContainer back;
+    EXPECT_THROW(Load(back, TForm::StreamText, "2000000000 16 1 1 1 4 1 1 0 0 0\n1 0 0 0\n"), TKestSerialization);
+    EXPECT_LE(back.FAllocated, 1 << 16);
+}
+
+TEST_F(ContainerPersistence, AContainerWithoutAFactoryCannotReadObjects) {
+    TBlobContainer c;
+    c.Add("x");
+    TContainer plain;
+    EXPECT_THROW(Load(plain, TForm::DirectFile, Save(c, TForm::DirectFile)), TKestSerialization);
+    EXPECT_EQ(plain.Count(), 0);
+}
+
+TEST_F(ContainerPersistence, RefusedDuplicatesInAnImageAreDisposedOf) {
+    TIntContainer c;
+    c.FPointers = true;
+    c.Add(4).Add(4).Add(5);
+    c.FDuplicates = false;
+    TIntContainer back;
+    Load(back, TForm::DirectFile, Save(c, TForm::DirectFile));
+    EXPECT_EQ(back.Count(), 2);
+    EXPECT_EQ(back.At(1), 5);
+}
+
+}  // namespace
