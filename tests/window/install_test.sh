@@ -3,10 +3,11 @@
 # cmake --install, and checks what lands where: the program, the images folder, the
 # desktop entry and the metainfo (both must pass their validators) and the icons.
 #
-# Usage: install_test.sh BUILD_DIR
+# Usage: install_test.sh BUILD_DIR SOURCE_DIR
 set -u
 
 build_dir=$1
+source_dir=$2
 app_id=io.github.quillory.Quillory
 prefix=/opt/quillory-install-check
 
@@ -40,6 +41,14 @@ stray=$(cd "$work/stage" && find . -mindepth 1 -maxdepth 3 -path "./${prefix#/}"
 
 [[ -x "$root/bin/quillory" ]] || fail "the program is not installed as bin/quillory"
 [[ -d "$share/quillory/images" ]] || fail "no images folder in share/quillory"
+# The result pictures go with the program, byte for byte; nothing else of images/ does.
+for picture in "$source_dir"/images/*.bmp; do
+    [[ -e "$picture" ]] || continue
+    cmp -s "$picture" "$share/quillory/images/$(basename "$picture")" ||
+        fail "images/$(basename "$picture") is not installed as it is"
+done
+unexpected=$(find "$share/quillory/images" -type f ! -name '*.bmp')
+[[ -z "$unexpected" ]] || fail "installed beside the pictures: $unexpected"
 
 desktop="$share/applications/$app_id.desktop"
 if [[ -f "$desktop" ]]; then

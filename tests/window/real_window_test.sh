@@ -6,14 +6,14 @@
 #
 # Usage: real_window_test.sh GAME CHECKER SOURCE_DIR [SCREENSHOT_COPY]
 #   GAME             the built quillory program
-#   CHECKER          the built board_screen_check program
+#   CHECKER          the built window_shot_check program
 #   SOURCE_DIR       working directory for the game (the repository root)
 #   SCREENSHOT_COPY  where to keep the picture of the first table, if wanted
 set -u
 
-game=$1
-checker=$2
-source_dir=$3
+game=$(realpath "$1")
+checker=$(realpath "$2")
+source_dir=$(realpath "$3")
 screenshot_copy=${4:-}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillory-window.XXXXXX")
@@ -97,7 +97,7 @@ expect_board() {
         shots=$((shots + 1))
         shot="$work/shot$shots.png"
         if timeout 10 import -window "$window" "png:$shot" 2>>"$work/import.log"; then
-            result=$("$checker" "$shot" "$table" "$keys")
+            result=$("$checker" board "$shot" "$table" "$keys")
             case $? in
             0) echo "ok: $what: $result"; last_shot=$shot; return 0 ;;
             2) fail "$what: $result" ;;
@@ -124,6 +124,45 @@ press BackSpace
 expect_board 0 UB "Backspace restores the cell"
 press n
 expect_board 1 - "N puts table 1 into play"
+press p
+expect_board 0 - "P puts table 0 back into play"
+
+# Walking into a dead end loses: the result dialog shows the picture of a loss when
+# images/lost.bmp is there, a message box otherwise. The board stays as it is.
+dead_end="Down Right Right Right Right Up Up Up Left Left Left Left Down"
+# shellcheck disable=SC2086
+press $dead_end
+lost_picture="$source_dir/images/lost.bmp"
+if [[ -f "$lost_picture" ]]; then
+    report=$(timeout 10 xdotool search --sync --onlyvisible --name '^Result$' 2>/dev/null | head -n 1)
+    [[ -n "$report" ]] || fail "no result dialog after a loss"
+    shown=""
+    for tries in $(seq 1 20); do
+        shots=$((shots + 1))
+        shot="$work/shot$shots.png"
+        if timeout 10 import -window "$report" "png:$shot" 2>>"$work/import.log"; then
+            shown=$("$checker" picture "$shot" "$lost_picture") && break
+        fi
+        shown="${shown:-no screenshot of the result dialog}"
+        sleep 0.5
+    done
+    [[ $tries -lt 20 ]] || fail "the result dialog: $shown"
+    echo "ok: a loss shows the result dialog: $shown"
+else
+    report=$(timeout 10 xdotool search --sync --onlyvisible --name '^Quillory$' 2>/dev/null | grep -vx "$window" | head -n 1)
+    [[ -n "$report" ]] || fail "no message box after a loss"
+    echo "ok: a loss shows a message box"
+fi
+timeout 5 xdotool windowfocus --sync "$report" >/dev/null 2>&1 || fail "the report took no focus"
+press Return
+for tries in $(seq 1 50); do
+    timeout 2 xdotool search --onlyvisible --name '^Result$' >/dev/null 2>&1 || break
+    sleep 0.1
+done
+timeout 5 xdotool windowfocus --sync "$window" >/dev/null 2>&1 || fail "the game's window took no focus back"
+expect_board 0 DRRRRUUULLLLD "the board stays after a loss"
+press BackSpace
+expect_board 0 DRRRRUUULLLLDB "Backspace undoes the losing move"
 
 # File, Exit by their access letters ends the program with exit code 0.
 press alt+f

@@ -1,12 +1,20 @@
-// Checks a screenshot of the game's window against a table played with a list of keys:
-// every cell must show the player's red tile, a blue cell tile or the background.
+// Checks screenshots of the game's windows. Two forms:
 //
-// Usage: board_screen_check SCREENSHOT TABLE KEYS
-//   SCREENSHOT  a picture of the whole window (menu bar above, 450 x 300 board below)
-//   TABLE       index of the built-in table that was put into play
-//   KEYS        the keys pressed since: U D L R arrows, B Backspace, - none
-// Exits 0 when the board matches, 1 with a list of differences when it does not, and
-// 2 when the arguments or the picture cannot be used.
+//   window_shot_check board SCREENSHOT TABLE KEYS
+//     SCREENSHOT  a picture of the main window (menu bar above, 450 x 300 board below)
+//     TABLE       index of the built-in table that was put into play
+//     KEYS        the keys pressed since: U D L R arrows, B Backspace, - none
+//     Every cell must show the player's red tile, a blue cell tile or the background
+//     as the table stands after those keys, and the table number must be there.
+//
+//   window_shot_check picture SCREENSHOT PICTURE
+//     SCREENSHOT  a picture of the result dialog
+//     PICTURE     the picture file it shows
+//     The dialog must be 8 pixels wider and 37 higher than the picture and show it,
+//     pixel for pixel, at (4, 4).
+//
+// Exits 0 when the screenshot matches, 1 with a list of differences when it does not,
+// and 2 when the arguments or the pictures cannot be used.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -71,27 +79,21 @@ bool Play(TQuilloryTable& table, const std::string& keys) {
 // The table number is written at the top right, over the empty outer ring.
 bool UnderTableNumber(int x, int y) { return y == 0 && x >= 12; }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: board_screen_check SCREENSHOT TABLE KEYS\n");
-        return 2;
-    }
+int CheckBoard(char** argv) {
     char* end = nullptr;
     const long index = std::strtol(argv[2], &end, 10);
     if (*argv[2] == '\0' || *end != '\0' || index < 0 || index >= kBuiltInTableCount) {
-        std::fprintf(stderr, "board_screen_check: no table %s\n", argv[2]);
+        std::fprintf(stderr, "window_shot_check: no table %s\n", argv[2]);
         return 2;
     }
     TQuilloryTable table = MakeTable(BuiltInTable(static_cast<int>(index)));
     if (!Play(table, argv[3])) {
-        std::fprintf(stderr, "board_screen_check: unknown key in %s\n", argv[3]);
+        std::fprintf(stderr, "window_shot_check: unknown key in %s\n", argv[3]);
         return 2;
     }
     const QImage shot = QImage(QString::fromLocal8Bit(argv[1])).convertToFormat(QImage::Format_RGB32);
     if (shot.isNull() || shot.width() < kBoardWidthPixels || shot.height() < kBoardHeightPixels) {
-        std::fprintf(stderr, "board_screen_check: %s is not a picture of the window\n", argv[1]);
+        std::fprintf(stderr, "window_shot_check: %s is not a picture of the window\n", argv[1]);
         return 2;
     }
     // The board fills the bottom of the window, below the menu bar.
@@ -136,4 +138,44 @@ int main(int argc, char** argv) {
     }
     std::printf("board matches table %ld after \"%s\"\n", index, argv[3]);
     return 0;
+}
+
+int CheckPicture(char** argv) {
+    const QImage shot = QImage(QString::fromLocal8Bit(argv[1])).convertToFormat(QImage::Format_RGB32);
+    const QImage picture = QImage(QString::fromLocal8Bit(argv[2])).convertToFormat(QImage::Format_RGB32);
+    if (shot.isNull() || picture.isNull()) {
+        std::fprintf(stderr, "window_shot_check: cannot read %s or %s\n", argv[1], argv[2]);
+        return 2;
+    }
+    const QSize expected(picture.width() + 8, picture.height() + 37);
+    if (shot.size() != expected) {
+        std::printf("the dialog is %dx%d, not %dx%d\n", shot.width(), shot.height(), expected.width(),
+                    expected.height());
+        return 1;
+    }
+    long differences = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if ((shot.pixel(x + 4, y + 4) & 0xFFFFFFu) != (picture.pixel(x, y) & 0xFFFFFFu))
+                ++differences;
+    if (differences > 0) {
+        std::printf("%ld pixels of the picture differ\n", differences);
+        return 1;
+    }
+    std::printf("the dialog shows the %dx%d picture at (4, 4)\n", picture.width(), picture.height());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "board" && argc == 5)
+        return CheckBoard(argv + 1);
+    if (mode == "picture" && argc == 4)
+        return CheckPicture(argv + 1);
+    std::fprintf(stderr,
+                 "usage: window_shot_check board SCREENSHOT TABLE KEYS\n"
+                 "       window_shot_check picture SCREENSHOT PICTURE\n");
+    return 2;
 }
