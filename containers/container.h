@@ -172,7 +172,8 @@ private:
     // Empties the container and takes the stored settings; throws TKestSerialization first
     // for settings this container cannot hold.
     void TakeHeader(const kest::container_detail::TContainerHeader& header);
-    // Stores an item made by a reader; throws TKestSerialization for none. A refused duplicate is disposed of.
+    // Stores an item made by a reader (copying it in, contiguous mode); throws TKestSerialization
+    // for none. What the container does not take over is disposed of.
     void KeepReadItem(void* item);
     // Reads count contiguous elements piece by piece.
     void ReadContiguous(int32_t count, kest::container_detail::TContainerSource& source);

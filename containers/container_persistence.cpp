@@ -369,8 +369,9 @@ void TContainer::KeepReadItem(void* item) {
         DisposeLoose(item);
         throw;
     }
-    // A refused duplicate was made here, so it is disposed of here.
-    if (FCount == before) DisposeLoose(item);
+    // Contiguous mode copied the element in; a refused duplicate was made here; either way
+    // the block is this reader's to dispose of.
+    if (!IsPointerMode() || FCount == before) DisposeLoose(item);
 }
 
 void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
