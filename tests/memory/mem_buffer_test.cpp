@@ -1,6 +1,9 @@
 // Growth, appending, packed integers and assignment of the memory buffer.
 #include "memory/mem_buffer.h"
 
+#include <sys/resource.h>
+
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -92,6 +95,47 @@ TEST(MemBufferGrowth, SetCapacityIsExactAndTruncates) {
     EXPECT_EQ(buffer.Data(), nullptr);
     EXPECT_EQ(buffer.FCapacity, 0);
     EXPECT_EQ(buffer.Length(), 0);
+}
+
+// Caps the address space a little above what the process uses now, so that a large
+// allocation fails for real; false when the limit cannot be set.
+bool CapAddressSpace() {
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr) return false;
+    unsigned long pages = 0;
+    const bool read = std::fscanf(statm, "%lu", &pages) == 1;
+    std::fclose(statm);
+    if (!read) return false;
+    const rlim_t cap = static_cast<rlim_t>(pages) * 4096 + (rlim_t{64} << 20);
+    const rlimit limit{cap, cap};
+    return setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
+// Grows a buffer of 5 bytes to sizes the capped process cannot have; exits 0 only when
+// every failure was TKestBadAlloc and left the buffer exactly as it was.
+[[noreturn]] void GrowBeyondTheCap() {
+    if (!CapAddressSpace()) std::_Exit(2);
+    TMemBuffer buffer;
+    const uint8_t bytes[] = {1, 2, 3, 4, 5};
+    buffer.Append(bytes, 5);
+    const uint8_t* before = buffer.Data();
+    int refused = 0;
+    const auto unchanged = [&] {
+        return buffer.Data() == before && buffer.Length() == 5 && buffer.FCapacity == 256 &&
+               std::memcmp(buffer.Data(), bytes, 5) == 0;
+    };
+    try { buffer.SetCapacity(1 << 30); } catch (const TKestBadAlloc&) { refused += unchanged(); }
+    try { buffer.SetLength(1 << 30); } catch (const TKestBadAlloc&) { refused += unchanged(); }
+    std::_Exit(refused == 2 ? 0 : 1);
+}
+
+TEST(MemBufferGrowthDeathTest, StorageThatCannotBeHadLeavesTheBufferAsItWas) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the cap allows";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(GrowBeyondTheCap(), ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 TEST(MemBufferAppend, CapacityFollowsTheStep) {
