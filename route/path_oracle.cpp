@@ -79,7 +79,7 @@ TPathOracle::TPathOracle() {
 }
 
 void TPathOracle::ResetHash(size_t expected) {
-    size_t size = 64;
+    size_t size = 256;
     while (size < 2 * expected)
         size *= 2;
     if (slots.size() < size) {
@@ -87,9 +87,27 @@ void TPathOracle::ResetHash(size_t expected) {
         stamp = 0;
     }
     slotMask = static_cast<uint32_t>(size - 1);
+    slotCount = 0;
     if (++stamp == 0) {
         std::fill(slots.begin(), slots.end(), TSlot{0, 0});
         stamp = 1;
+    }
+}
+
+void TPathOracle::GrowHash(const uint32_t* layer, size_t count) {
+    const size_t size = 2 * (static_cast<size_t>(slotMask) + 1);
+    if (slots.size() < size)
+        slots.resize(size, TSlot{0, 0});
+    slotMask = static_cast<uint32_t>(size - 1);
+    if (++stamp == 0) {
+        std::fill(slots.begin(), slots.end(), TSlot{0, 0});
+        stamp = 1;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t slot = Hash(layer[i]) & slotMask;
+        while (slots[slot].stamp == stamp)
+            slot = (slot + 1) & slotMask;
+        slots[slot] = TSlot{stamp, layer[i]};
     }
 }
 
@@ -177,18 +195,19 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
         const bool canDown = here && r + 1 < kRows && cells[k + 1] != 0;
         const bool isEnd = k == sweep.endCell;
         const bool isLast = k == sweep.lastCell;
-        ResetHash(3 * static_cast<size_t>(end - begin) + 1);
+        ResetHash(end - begin + 1);
+        const uint32_t layerBegin = static_cast<uint32_t>(states.size());
 
         auto emit = [&](uint32_t state, uint32_t parent, uint32_t choice) {
-            uint32_t h = state * 2654435761u;
-            h ^= h >> 15;
-            for (uint32_t slot = h & slotMask;; slot = (slot + 1) & slotMask) {
+            for (uint32_t slot = Hash(state) & slotMask;; slot = (slot + 1) & slotMask) {
                 TSlot& entry = slots[slot];
                 if (entry.stamp != stamp) {
                     entry.stamp = stamp;
                     entry.state = state;
                     states.push_back(state);
                     links.push_back(parent | (choice << kChoiceShift));
+                    if (2 * ++slotCount > slotMask)
+                        GrowHash(states.data() + layerBegin, states.size() - layerBegin);
                     return;
                 }
                 if (entry.state == state)

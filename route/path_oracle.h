@@ -61,7 +61,15 @@ private:
     std::vector<TSlot> slots;
     uint32_t stamp = 0;
     uint32_t slotMask = 0;
+    uint32_t slotCount = 0;
 
+    static uint32_t Hash(uint32_t state) {
+        const uint32_t h = state * 2654435761u;
+        return h ^ (h >> 15);
+    }
+    // Starts an empty state set for about `expected` states.
     void ResetHash(size_t expected);
+    // Doubles the set's table and puts the layer's `count` states back into it.
+    void GrowHash(const uint32_t* layer, size_t count);
     uint32_t Run(TSweep& sweep, int firstLayer);
 };

@@ -1,64 +1,27 @@
 #include "route/route_finder.h"
 
+#include <algorithm>
 #include <bit>
 
 #include "route/path_oracle.h"
+#include "route/path_search.h"
 
 namespace {
 
-constexpr int kColumns = TPathOracle::kColumns;
-constexpr int kRows = TPathOracle::kRows;
-constexpr int kCells = TPathOracle::kCells;
-constexpr int kStepX[4] = {0, 1, 0, -1};
-constexpr int kStepY[4] = {-1, 0, 1, 0};
+using path_search::kCells;
+using path_search::kColumns;
+using path_search::kRows;
+using path_search::MayHavePath;
+using path_search::Neighbour;
+using path_search::SearchPath;
+using path_search::TSearch;
 
-// The neighbour of `cell` in direction d, or -1 off the board.
-int Neighbour(int cell, int d) {
-    const int x = cell % kColumns + kStepX[d];
-    const int y = cell / kColumns + kStepY[d];
-    if (x < 0 || x >= kColumns || y < 0 || y >= kRows)
-        return -1;
-    return y * kColumns + x;
-}
-
-// Quick necessary conditions for a path from `end` through all `count` present cells:
-// they are connected, at most one cell besides `end` is a dead end, and the colours of
-// a checkerboard alternate along the path. False means no such path exists; true
-// proves nothing.
-bool MayHavePath(const uint8_t* cells, int count, int end) {
-    if (count <= 1)
-        return true;
-    int queue[kCells];
-    bool seen[kCells] = {};
-    int head = 0, tail = 0;
-    queue[tail++] = end;
-    seen[end] = true;
-    int deadEnds = 0;
-    int colourBalance = 0;
-    while (head < tail) {
-        const int cell = queue[head++];
-        colourBalance += ((cell % kColumns + cell / kColumns) & 1) ? 1 : -1;
-        int degree = 0;
-        for (int d = 0; d < 4; ++d) {
-            const int n = Neighbour(cell, d);
-            if (n < 0 || cells[n] == 0)
-                continue;
-            ++degree;
-            if (!seen[n]) {
-                seen[n] = true;
-                queue[tail++] = n;
-            }
-        }
-        if (degree == 1 && cell != end && ++deadEnds > 1)
-            return false;
-    }
-    if (tail != count)
-        return false;
-    const int endColour = ((end % kColumns + end / kColumns) & 1) ? 1 : -1;
-    if (count % 2 == 0)
-        return colourBalance == 0;
-    return colourBalance == endColour;
-}
+// Neighbours a quick search may look at before the exact test is asked instead: enough
+// to walk a whole route with some backtracking. All quick searches of one FindRoute
+// together stop at kTotalSearchBudget.
+int SearchBudget(int count) { return 4 * count + 100; }
+constexpr int kTotalSearchBudget = 6000;
+using path_search::TOrder;
 
 int DirectionBetween(int from, int to) {
     for (int d = 0; d < 4; ++d)
@@ -108,27 +71,54 @@ bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
     if (remaining > 1) {
         if (!MayHavePath(rest, remaining, current))
             return false;
-        ++oracleCalls;
-        const uint32_t ways = oracle->FirstSteps(rest, start.x, start.y);
-        if (ways == 0)
-            return false;
-        // A known route from the current cell. Each step either follows it, when no
-        // earlier direction can possibly work, or asks the exact test for the earliest
-        // direction that does and takes a fresh witness from it.
+        // A route found by the quick search in direction order is the answer itself: every
+        // branch before it was ruled out. Otherwise the walk below needs a known route.
+        int searchLeft = kTotalSearchBudget;
+        auto quickSearch = [&](int count, int from, std::vector<int>& found) {
+            const int budget = std::min(SearchBudget(count), searchLeft);
+            if (budget <= 0)
+                return TSearch::Undecided;
+            searchLeft -= budget;
+            return SearchPath(rest, count, from, budget, TOrder::Directions, found);
+        };
         std::vector<int> witness;
-        oracle->Witness(std::countr_zero(ways), witness);
+        const TSearch first = quickSearch(remaining, current, witness);
+        if (first == TSearch::None)
+            return false;
+        if (first == TSearch::Found) {
+            path = witness;
+            remaining = 1;
+        } else {
+            ++oracleCalls;
+            const uint32_t ways = oracle->FirstSteps(rest, start.x, start.y);
+            if (ways == 0)
+                return false;
+            oracle->Witness(std::countr_zero(ways), witness);
+        }
+        // Each step follows the known route unless an earlier direction may also work.
+        // Such a direction is settled by a quick search from its cell (a route found
+        // completes the answer, a proof of none rules the direction out) or, when that
+        // search gives up, by the exact test, which names the earliest direction that works.
         size_t at = 0;
+        std::vector<int> found;
         while (remaining > 1) {
             const int planned = DirectionBetween(current, witness[at + 1]);
             rest[current] = 0;
-            bool ask = false;
-            for (int d = 0; d < planned && !ask; ++d) {
-                const int target = Neighbour(current, d);
-                if (target >= 0 && rest[target] != 0 && MayHavePath(rest, remaining - 1, target))
-                    ask = true;
-            }
             int chosen = planned;
-            if (ask) {
+            bool finished = false;
+            for (int d = 0; d < planned; ++d) {
+                const int target = Neighbour(current, d);
+                if (target < 0 || rest[target] == 0 || !MayHavePath(rest, remaining - 1, target))
+                    continue;
+                found.clear();
+                const TSearch outcome = quickSearch(remaining - 1, target, found);
+                if (outcome == TSearch::None)
+                    continue;
+                if (outcome == TSearch::Found) {
+                    path.insert(path.end(), found.begin(), found.end());
+                    finished = true;
+                    break;
+                }
                 rest[current] = 1;
                 ++oracleCalls;
                 const uint32_t open =
@@ -140,7 +130,10 @@ bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
                     oracle->Witness(chosen, witness);
                     at = 0;
                 }
+                break;
             }
+            if (finished)
+                break;
             current = Neighbour(current, chosen);
             ++at;
             --remaining;

@@ -1,0 +1,5 @@
+# The route finder against the plain search: prints per-table and random-play figures.
+if(TARGET quillory_route)
+  add_executable(route_bench ${CMAKE_CURRENT_LIST_DIR}/route_bench.cpp)
+  target_link_libraries(route_bench PRIVATE quillory_route)
+endif()
