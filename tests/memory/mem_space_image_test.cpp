@@ -298,6 +298,23 @@ INSTANTIATE_TEST_SUITE_P(AllSources, MemSpaceRoundTrip,
                                            Source::ForwardStream),
                          [](const auto& info) { return std::string(SourceName(info.param)); });
 
+TEST(MemSpaceImageReader, LargeImagesFromAStreamOfUnknownSize) {
+    // Several times the step in which such sources are read, and not a multiple of it.
+    const Bytes payload = memory_test::RandomBytes((3u << 20) + 17, 14);
+    for (bool compressed : {false, true}) {
+        TRecordingSpace source(payload);
+        source.FCompressed = compressed;
+        const Bytes image = BinaryOnStream(source);
+        TRecordingSpace target;
+        LoadBinary(target, Source::ForwardStream, image);
+        EXPECT_EQ(target.Content(), payload);
+        // Cut short by one byte it is refused, without keeping anything.
+        TRecordingSpace cut(Bytes{1});
+        EXPECT_THROW(LoadBinary(cut, Source::ForwardStream, Bytes(image.begin(), image.end() - 1)), TKestSerialization);
+        EXPECT_EQ(cut.Content(), Bytes{1});
+    }
+}
+
 TEST(MemSpaceImageReader, StopsAfterItsImage) {
     TRecordingSpace source(kAbc);
     const Bytes tail = {0xEE};
