@@ -617,6 +617,7 @@ TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocat
         {HeaderWith(2, true, false, -4), "elements of negative size"},
         {HeaderWith(0x7FFFFFFF, true, false, 4), "count whose bytes do not fit"},
         {HeaderWith(1, false, true, 0), "objects where integers belong"},
+        {HeaderWith(1, false, true, 0) + Bytes(4, '\0') + "abcdefgh", "an object record where integers belong"},
         {HeaderWith(0x7FFFFFFF, true, false, 1) + "abc", "count far beyond the data"},
         {HeaderWith(0x7FFFFFFF, true, true, 4) + "abcd", "blocks far beyond the data"},
         {HeaderWith(1, true, true, 0x7FFFFFFF) + "abcd", "huge element"},
@@ -628,6 +629,17 @@ TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocat
             EXPECT_THROW(Load(back, form, item.image), TKestSerialization) << item.what << " " << Name(form);
             EXPECT_LE(back.FAllocated, 1 << 16) << item.what;
         }
+    }
+}
+
+TEST_F(ContainerPersistence, ElementsCannotBeReadIntoAContainerOfObjects) {
+    TIntContainer integers;
+    integers.Add(1).Add(2);
+    for (TForm form : kForms) {
+        TBlobContainer objects;
+        objects.Add("kept");
+        EXPECT_THROW(Load(objects, form, Save(integers, form)), TKestSerialization) << Name(form);
+        EXPECT_FALSE(objects.FInline);
     }
 }
 
