@@ -308,6 +308,36 @@ TEST(MemBufferBadImage, EveryTruncationOfTheBinaryImageIsRejected) {
     }
 }
 
+TEST(MemBufferBadImage, EveryTruncationOfTheTextImageBeforeItsStepIsRejected) {
+    auto compressedSource = memory_test::BufferWith(kAbc, true);
+    const std::string texts[] = {"3\n0\n61 62 63\n256\n", "0\n256\n", TextOnFile(*compressedSource)};
+    for (const std::string& text : texts) {
+        // Cut before the step begins, a part of the image is missing; cut inside the
+        // step's digits it is merely a different step.
+        const size_t stepStart = text.rfind("256");
+        for (size_t cut = 0; cut < stepStart; ++cut) {
+            SCOPED_TRACE(text.substr(0, cut));
+            const std::string part = text.substr(0, cut);
+            File file = memory_test::FileWith(ToBytes(part));
+            TMemBuffer fromFile;
+            try {
+                fromFile.ReadText(file.get());
+                ADD_FAILURE() << "accepted from a file";
+            } catch (const TKestSerialization&) {
+            } catch (const TKestCompressException&) {
+            }
+            std::istringstream stream(part);
+            TMemBuffer fromStream;
+            try {
+                fromStream.ReadText(stream);
+                ADD_FAILURE() << "accepted from a stream";
+            } catch (const TKestSerialization&) {
+            } catch (const TKestCompressException&) {
+            }
+        }
+    }
+}
+
 TEST(MemBufferBadImage, MissingStepLeavesTheBufferEmpty) {
     File file = memory_test::FileWith(Bytes(kAbcBufferImage.begin(), kAbcBufferImage.begin() + 8));
     auto buffer = memory_test::BufferWith({1, 2});
