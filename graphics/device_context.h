@@ -57,7 +57,7 @@ public:
 
     // Selects `bitmap` (not owned, may be null) into a memory context and returns the
     // bitmap selected before; on a context over a paint device it does nothing and
-    // returns null.
+    // returns null. A selected bitmap must outlive the context or be deselected first.
     TDeviceBitmap* SelectBitmap(TDeviceBitmap* bitmap);
     // The bitmap selected into a memory context, or null.
     TDeviceBitmap* SelectedBitmap() const { return bitmap_; }

@@ -248,7 +248,9 @@ TDeviceContext* TMemBitmap::BeginDraw(bool keepContents, TDeviceContext* referen
     if (!keepContents) {
         drawDC->SelectStockPen(TStockPen::Black);
         drawDC->SelectStockBrush(TStockBrush::Black);
-        drawDC->Rectangle(0, 0, width, height);
+        // The bitmap's own size: a loaded top-down picture records a negative height.
+        if (bitmap)
+            drawDC->Rectangle(0, 0, bitmap->Width(), bitmap->Height());
     }
     return drawDC.get();
 }

@@ -135,6 +135,20 @@ TEST(PictureFile, TopDownFileShowsTheRightWayUp) {
     EXPECT_EQ(Shown(picture, 0, 1), 0u);
     picture.SetPixel(0, 0, 0xFFFFFF);  // rows it cannot address are ignored
     EXPECT_EQ(ImageBytes(picture)[40], 0);
+    // Drawing goes back into the rows in their stored order.
+    TDeviceContext* dc = picture.BeginDraw(true, nullptr);
+    ASSERT_NE(dc, nullptr);
+    dc->FillRect(1, 0, 2, 1, 0xFF0000);
+    picture.EndDraw();
+    std::vector<std::uint8_t> bytes = ImageBytes(picture);
+    EXPECT_EQ(bytes[42], 0xFF);  // (0, 0) still red
+    EXPECT_EQ(bytes[43], 0xFF);  // (1, 0) now blue
+    EXPECT_EQ(bytes[48 + 2], 0);
+    picture.BeginDraw(false, nullptr);
+    picture.EndDraw();
+    bytes = ImageBytes(picture);
+    EXPECT_EQ(bytes[42], 0);
+    EXPECT_EQ(bytes[43], 0);
 }
 
 TEST(PictureFile, JpegAndGifNamesAndFormatsAreRefusedUnopened) {
