@@ -139,6 +139,18 @@ TEST_F(BoardViewTest, TableNumberIsWhiteAtTheTopRightAndTheTimeHidden) {
     // Nothing white anywhere else on the start board (no route, no time).
     EXPECT_EQ(WhiteIn(QRect(0, 0, 450, 300)), WhiteIn(text));
     EXPECT_EQ(WhiteIn(QRect(0, 0, 60, 20)), 0);
+    // The letters themselves end near the right edge, 2 pixels in, and start below the top.
+    int right = -1, top = 300;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 300; x < 450; ++x)
+            if (Frame(x, y) == kWhite) {
+                right = std::max(right, x);
+                top = std::min(top, y);
+            }
+    EXPECT_LE(right, 447);
+    EXPECT_GE(right, 440);
+    EXPECT_GE(top, 2);
+    EXPECT_LE(top, 8);
 }
 
 TEST_F(BoardViewTest, TableNumberFollowsTheTable) {
