@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "game/board_texts.h"
 #include "game/tile_data.h"
 
 namespace {
@@ -105,27 +104,6 @@ TEST(PlayerTile, IsTheCellDiscInRedOnePixelRightAndDown) {
             EXPECT_EQ((p >> 16) & 0xFF, c & 0xFF) << x << "," << y;
         }
     EXPECT_EQ(PlayerTileValue(13, 13), 0x2C2CE3u);  // cell (12, 12) with red and blue exchanged
-}
-
-TEST(BoardTexts, TimeFollowsTheTwoDigitRules) {
-    EXPECT_EQ(TimeText(0), "00:00");
-    EXPECT_EQ(TimeText(5), "00:05");
-    EXPECT_EQ(TimeText(59), "00:59");
-    EXPECT_EQ(TimeText(60), "01:00");
-    EXPECT_EQ(TimeText(65), "01:05");
-    EXPECT_EQ(TimeText(600), "10:00");
-    EXPECT_EQ(TimeText(605), "10:05");
-    EXPECT_EQ(TimeText(3599), "59:59");
-    EXPECT_EQ(TimeText(5999), "99:59");
-    EXPECT_EQ(TimeText(6000), "100: 0");
-    EXPECT_EQ(TimeText(6005), "100: 5");
-    EXPECT_EQ(TimeText(6015), "100:15");
-    EXPECT_EQ(TimeText(60 * 1000 + 7), "1000: 7");
-}
-
-TEST(BoardTexts, TableNumberStartsAtZero) {
-    EXPECT_EQ(TableText(0), "Table: 0");
-    EXPECT_EQ(TableText(49), "Table: 49");
 }
 
 }  // namespace
