@@ -57,6 +57,7 @@ public:
     // Returns false, writing nothing, when the header is not usable.
     bool ReadInto(std::uint8_t* image, std::size_t size, std::size_t pixelOffset) const;
 
+    // Size in pixels (0 for a 0 x 0 bitmap).
     int Width() const { return image_.width(); }
     int Height() const { return image_.height(); }
     // The pixels, owned by this bitmap.
