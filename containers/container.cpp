@@ -158,6 +158,7 @@ void TContainer::Assign(const TContainerItem& source) {
     const TContainer* container = dynamic_cast<const TContainer*>(&source);
     if (container == nullptr || container->FInline != FInline || container->FPointers != FPointers)
         throw TKestBadAssign();
+    if (FInline && !AcceptsElementSize(container->FElementSize)) throw TKestBadAssign();
     AssignFrom(*container);
 }
 
@@ -398,6 +399,8 @@ void TContainer::CopyItem(void* target, void* source) {
 }
 
 int32_t TContainer::ItemByteSize(int) const { return FInline ? FElementSize : 0; }
+
+bool TContainer::AcceptsElementSize(int32_t) const { return true; }
 
 void TContainer::ReleaseElement(void* element) { std::free(element); }
 

@@ -138,6 +138,9 @@ public:
     // The bytes of the item at index that pointer fix-ups may write into: FElementSize
     // for inline elements, 0 for object items unless a container of such items says more.
     virtual int32_t ItemByteSize(int index) const;
+    // True when this container's inline elements may be size bytes long; a container whose
+    // hooks handle one fixed size says so, and images and assignments of other sizes are refused.
+    virtual bool AcceptsElementSize(int32_t size) const;
 
     // Frees an element block; null is ignored. Element blocks of every container come
     // from std::malloc or std::calloc, so that any container can release them.

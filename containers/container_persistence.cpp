@@ -344,6 +344,7 @@ void TContainer::TakeHeader(const TContainerHeader& h) {
     // objects or back.
     if (h.count < 0 || h.inlineElements != FInline) throw TKestSerialization();
     if (h.inlineElements && h.count > 0 && h.elementSize <= 0) throw TKestSerialization();
+    if (h.inlineElements && !AcceptsElementSize(h.elementSize)) throw TKestSerialization();
     if (h.inlineElements && !h.pointers &&
         static_cast<int64_t>(h.count) * h.elementSize > std::numeric_limits<int32_t>::max())
         throw TKestSerialization();

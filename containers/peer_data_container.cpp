@@ -38,6 +38,8 @@ void* TPeerDataContainer::CreateItem(int32_t) {
 
 void TPeerDataContainer::CopyItem(void* target, void* source) { std::memcpy(target, source, sizeof(TRecord)); }
 
+bool TPeerDataContainer::AcceptsElementSize(int32_t size) const { return size == kRecordSize; }
+
 TPeerDataContainer::TRecord& TPeerDataContainer::Record(int index) const {
     if (!FInline || FElementSize != kRecordSize) throw TKestSerialization();
     return *static_cast<TRecord*>(At(index));

@@ -29,6 +29,8 @@ public:
     void* CreateItem(int32_t typeId) override;
     // Copies the three values.
     void CopyItem(void* target, void* source) override;
+    // Only 12-byte records.
+    bool AcceptsElementSize(int32_t size) const override;
 
     // The record at index; throws TKestBadIndex.
     TRecord& Record(int index) const;

@@ -47,6 +47,8 @@ int TIntContainer::Compare(const void* a, const void* b) {
 
 void TIntContainer::CopyItem(void* target, void* source) { std::memcpy(target, source, sizeof(int32_t)); }
 
+bool TIntContainer::AcceptsElementSize(int32_t size) const { return size == kIntSize; }
+
 void TIntContainer::CheckShape() const {
     if (!FInline || FElementSize != kIntSize) throw TKestSerialization();
 }

@@ -7,8 +7,9 @@
 #include "containers/container.h"
 
 // Plain 4-byte elements, stored back to back after construction. A container whose
-// settings were changed to separately allocated elements works the same; one whose
-// elements are no longer 4-byte blocks throws TKestSerialization from the typed access.
+// settings were changed to separately allocated elements works the same. Images and
+// assignments with elements of another size are refused; a container whose element size
+// was changed by hand throws TKestSerialization from the typed access.
 class TIntContainer : public TContainer {
 public:
     // The TContainer defaults, then Init.
@@ -25,6 +26,8 @@ public:
     int Compare(const void* a, const void* b) override;
     // Copies the 4-byte integer.
     void CopyItem(void* target, void* source) override;
+    // Only 4-byte elements.
+    bool AcceptsElementSize(int32_t size) const override;
 
     // The integer at index, kept by the container; throws TKestBadIndex unless 0 <= index < Count().
     int32_t& At(int index) const;

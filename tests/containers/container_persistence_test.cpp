@@ -621,6 +621,8 @@ TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocat
         {HeaderWith(0x7FFFFFFF, true, false, 1) + "abc", "count far beyond the data"},
         {HeaderWith(0x7FFFFFFF, true, true, 4) + "abcd", "blocks far beyond the data"},
         {HeaderWith(1, true, true, 0x7FFFFFFF) + "abcd", "huge element"},
+        {HeaderWith(1, true, false, 1) + "a", "elements of another size"},
+        {HeaderWith(2, true, true, 2) + "abcd", "element blocks of another size"},
     };
     for (const TCase& item : cases) {
         for (TForm form : {TForm::DirectFile, TForm::BinaryStream, TForm::MemoryImage}) {
@@ -653,6 +655,18 @@ TEST_F(ContainerPersistence, ImpossibleTextHeadersAreRejected) {
     TIntContainer back;
     EXPECT_THROW(Load(back, TForm::StreamText, "2000000000 16 1 1 1 4 1 1 0 0 0\n1 0 0 0\n"), TKestSerialization);
     EXPECT_LE(back.FAllocated, 1 << 16);
+}
+
+TEST_F(ContainerPersistence, RecordContainersTakeOnlyTwelveByteRecords) {
+    TIntContainer integers;
+    integers.Add(1).Add(2).Add(3);
+    for (TForm form : kForms) {
+        TPeerDataContainer records;
+        records.Add(1, 2, 3);
+        EXPECT_THROW(Load(records, form, Save(integers, form)), TKestSerialization) << Name(form);
+        EXPECT_EQ(records.Count(), 1);
+        EXPECT_EQ(records.FElementSize, 12);
+    }
 }
 
 TEST_F(ContainerPersistence, AContainerWithoutAFactoryCannotReadObjects) {

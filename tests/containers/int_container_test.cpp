@@ -208,6 +208,20 @@ TEST(IntContainer, WithoutDuplicatesSeparateBlocksRefuseEqualValues) {
     EXPECT_EQ(Values(c), (std::vector<int32_t>{5, 6}));
 }
 
+TEST(IntContainer, AssignmentFromElementsOfAnotherSizeIsRefused) {
+    TContainer bytes;
+    bytes.FInline = true;
+    bytes.FPointers = false;
+    bytes.FElementSize = 1;
+    const uint8_t byte = 7;
+    bytes.AddItem(const_cast<uint8_t*>(&byte));
+    TIntContainer c;
+    c.Add(1).Add(2);
+    EXPECT_THROW(c.Assign(bytes), TKestBadAssign);
+    EXPECT_EQ(Values(c), (std::vector<int32_t>{1, 2}));
+    EXPECT_EQ(c.FElementSize, 4);
+}
+
 TEST(IntContainer, ElementsOfAnotherShapeAreRejected) {
     TIntContainer c;
     c.Add(1);
