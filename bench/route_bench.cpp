@@ -22,7 +22,8 @@ double Milliseconds(TClock::duration d) {
 }
 
 // Best of `runs` searches with a fresh finder each, as the game does it.
-double FastSearch(const TQuilloryTable& table, int runs, bool& found) {
+double FastSearch(const TQuilloryTable& table, int runs, bool& found,
+                  TRouteFinder::TStats* stats = nullptr) {
     double best = 1e300;
     for (int run = 0; run < runs; ++run) {
         TRouteFinder finder;
@@ -32,6 +33,8 @@ double FastSearch(const TQuilloryTable& table, int runs, bool& found) {
         const auto begin = TClock::now();
         found = finder.FindRoute({table.x, table.y}, route);
         best = std::min(best, Milliseconds(TClock::now() - begin));
+        if (stats != nullptr)
+            *stats = finder.Stats();
     }
     return best;
 }
@@ -66,11 +69,13 @@ int main(int argc, char** argv) {
 
     std::printf("Route search from the start of each table (fast: best of %d runs; "
                 "plain search capped at %.0f ms)\n", runs, capMs);
-    std::printf("%5s %6s %10s %12s %10s\n", "table", "cells", "fast ms", "plain ms", "ratio");
+    std::printf("%5s %6s %10s %12s %10s %7s %10s\n", "table", "cells", "fast ms", "plain ms",
+                "ratio", "exact", "states");
     double total = 0, worst = 0;
     for (int t = 0; t < kBuiltInTableCount; ++t) {
         bool found = false;
-        const double fast = FastSearch(tables[t], runs, found);
+        TRouteFinder::TStats stats;
+        const double fast = FastSearch(tables[t], runs, found, &stats);
         const double plain = ReferenceSearch(tables[t], capMs);
         total += fast;
         worst = std::max(worst, fast);
@@ -82,8 +87,10 @@ int main(int argc, char** argv) {
             std::snprintf(plainText, sizeof plainText, "%.2f", plain);
             std::snprintf(ratioText, sizeof ratioText, "%.1f", plain / std::max(fast, 1e-3));
         }
-        std::printf("%5d %6d %10.2f %12s %10s%s\n", t, CountPresentCells(tables[t]), fast,
-                    plainText, ratioText, found ? "" : "  (no route)");
+        std::printf("%5d %6d %10.2f %12s %10s %7d %10llu%s\n", t, CountPresentCells(tables[t]),
+                    fast, plainText, ratioText, stats.exactTests,
+                    static_cast<unsigned long long>(stats.exactStates),
+                    found ? "" : "  (no route)");
     }
     std::printf("all fifty tables: %.1f ms in total (target 100 ms), slowest %.2f ms "
                 "(target 10 ms per table)\n", total, worst);

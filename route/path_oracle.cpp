@@ -82,36 +82,44 @@ void TPathOracle::ResetHash(size_t expected) {
     size_t size = 256;
     while (size < 2 * expected)
         size *= 2;
-    if (slots.size() < size) {
-        slots.assign(size, TSlot{0, 0});
-        stamp = 0;
-    }
+    if (slots.size() < size)
+        slots.resize(size);
+    std::fill(slots.begin(), slots.begin() + static_cast<std::ptrdiff_t>(size), kEmptySlot);
     slotMask = static_cast<uint32_t>(size - 1);
     slotCount = 0;
-    if (++stamp == 0) {
-        std::fill(slots.begin(), slots.end(), TSlot{0, 0});
-        stamp = 1;
-    }
 }
 
 void TPathOracle::GrowHash(const uint32_t* layer, size_t count) {
     const size_t size = 2 * (static_cast<size_t>(slotMask) + 1);
     if (slots.size() < size)
-        slots.resize(size, TSlot{0, 0});
+        slots.resize(size);
+    std::fill(slots.begin(), slots.begin() + static_cast<std::ptrdiff_t>(size), kEmptySlot);
     slotMask = static_cast<uint32_t>(size - 1);
-    if (++stamp == 0) {
-        std::fill(slots.begin(), slots.end(), TSlot{0, 0});
-        stamp = 1;
-    }
     for (size_t i = 0; i < count; ++i) {
         uint32_t slot = Hash(layer[i]) & slotMask;
-        while (slots[slot].stamp == stamp)
+        while (slots[slot] != kEmptySlot)
             slot = (slot + 1) & slotMask;
-        slots[slot] = TSlot{stamp, layer[i]};
+        slots[slot] = layer[i];
     }
 }
 
 uint32_t TPathOracle::FirstSteps(const uint8_t* cells, int endX, int endY) {
+    return Query(cells, endX, endY, true);
+}
+
+bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
+    return Query(cells, endX, endY, false) != 0;
+}
+
+void TPathOracle::Witness(std::vector<int>& path) const {
+    Trace(finalIndex[0], path);
+}
+
+void TPathOracle::Witness(int direction, std::vector<int>& path) const {
+    Trace(finalIndex[BoardDirection(direction, lastSweep)], path);
+}
+
+uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagged) {
     computedStates = 0;
     reusedStates = 0;
     if (endX < 0 || endX >= kColumns || endY < 0 || endY >= kRows ||
@@ -151,6 +159,9 @@ uint32_t TPathOracle::FirstSteps(const uint8_t* cells, int endX, int endY) {
             valid = std::min({valid, old.endCell, endCell[s]});
         if (old.lastCell != lastCell[s])
             valid = std::min({valid, old.lastCell, lastCell[s]});
+        // Before the end cell a run with directions and one without keep the same states.
+        if (old.tagged != tagged)
+            valid = std::min(valid, endCell[s]);
         reusable[s] = std::max(valid, 0);
     }
     int chosen;
@@ -165,6 +176,7 @@ uint32_t TPathOracle::FirstSteps(const uint8_t* cells, int endX, int endY) {
     std::copy(std::begin(order[chosen]), std::end(order[chosen]), sweep.cells);
     sweep.endCell = endCell[chosen];
     sweep.lastCell = lastCell[chosen];
+    sweep.tagged = tagged;
     sweep.validLayers = reusable[chosen];
     sweep.layerStart.resize(sweep.validLayers + 2);
     sweep.states.resize(sweep.layerStart.back());
@@ -174,6 +186,8 @@ uint32_t TPathOracle::FirstSteps(const uint8_t* cells, int endX, int endY) {
 
     const uint32_t found = Run(sweep, sweep.validLayers);
     computedStates = sweep.states.size() - reusedStates;
+    if (!tagged)
+        return found;
     uint32_t result = 0;
     for (int tag = 0; tag < 4; ++tag)
         if (found & (1u << tag))
@@ -195,22 +209,22 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
         const bool canDown = here && r + 1 < kRows && cells[k + 1] != 0;
         const bool isEnd = k == sweep.endCell;
         const bool isLast = k == sweep.lastCell;
+        const uint32_t tagMask = sweep.tagged ? 3u : 0u;
         ResetHash(end - begin + 1);
         const uint32_t layerBegin = static_cast<uint32_t>(states.size());
 
         auto emit = [&](uint32_t state, uint32_t parent, uint32_t choice) {
             for (uint32_t slot = Hash(state) & slotMask;; slot = (slot + 1) & slotMask) {
-                TSlot& entry = slots[slot];
-                if (entry.stamp != stamp) {
-                    entry.stamp = stamp;
-                    entry.state = state;
+                const uint32_t held = slots[slot];
+                if (held == kEmptySlot) {
+                    slots[slot] = state;
                     states.push_back(state);
                     links.push_back(parent | (choice << kChoiceShift));
                     if (2 * ++slotCount > slotMask)
                         GrowHash(states.data() + layerBegin, states.size() - layerBegin);
                     return;
                 }
-                if (entry.state == state)
+                if (held == state)
                     return;
             }
         };
@@ -264,7 +278,8 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
             // direction in which the path leaves it.
             if (isEnd || (s & kFreeEndUsed) == 0) {
                 auto mark = [&](uint32_t state, int direction) {
-                    return isEnd ? state | (static_cast<uint32_t>(direction) << kTagShift)
+                    return isEnd ? state | ((static_cast<uint32_t>(direction) & tagMask)
+                                            << kTagShift)
                                  : state | kFreeEndUsed;
                 };
                 if (up == kNone && left == kNone) {
@@ -309,7 +324,7 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
     return found;
 }
 
-void TPathOracle::Witness(int direction, std::vector<int>& path) const {
+void TPathOracle::Trace(uint32_t index, std::vector<int>& path) const {
     const TSweep& sweep = sweeps[lastSweep];
     // Each cell's one or two path neighbours, rebuilt from the edges chosen along the trace.
     int links[kCells][2];
@@ -319,7 +334,6 @@ void TPathOracle::Witness(int direction, std::vector<int>& path) const {
         links[a][links[a][0] >= 0 ? 1 : 0] = b;
         links[b][links[b][0] >= 0 ? 1 : 0] = a;
     };
-    uint32_t index = finalIndex[BoardDirection(direction, lastSweep)];
     for (int k = sweep.lastCell; k >= 0; --k) {
         const uint32_t link = sweep.links[sweep.layerStart[k + 1] + index];
         const uint32_t choice = link >> kChoiceShift;

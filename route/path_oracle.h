@@ -29,9 +29,15 @@ public:
     // `cells` holds kCells entries, index y * kColumns + x; the caller keeps ownership.
     uint32_t FirstSteps(const uint8_t* cells, int endX, int endY);
 
+    // True when some path over every present cell starts at (endX, endY); the same
+    // conditions as FirstSteps, at about half its cost.
+    bool HasPath(const uint8_t* cells, int endX, int endY);
+
     // Appends to `path` the cell indices (y * kColumns + x) of one path found by the last
     // FirstSteps that leaves the end cell in `direction`, which must be set in its result.
     void Witness(int direction, std::vector<int>& path) const;
+    // The same after a HasPath that returned true: one path it found, from the end cell.
+    void Witness(std::vector<int>& path) const;
 
     // States the last FirstSteps computed afresh, and those it reused (for measurements).
     uint64_t LastComputedStates() const { return computedStates; }
@@ -43,23 +49,21 @@ private:
         uint8_t cells[kCells] = {};  // in sweep order: index column * kRows + row
         int endCell = -1;
         int lastCell = -1;
+        bool tagged = true;  // whether states record the direction leaving the end
         int validLayers = 0;
         std::vector<uint32_t> states;
         std::vector<uint32_t> links;       // parent index in the layer before, edge bits on top
         std::vector<uint32_t> layerStart;  // layerStart[k + 1]: first entry of layer k
     };
-    struct TSlot {
-        uint32_t stamp;
-        uint32_t state;
-    };
+    // A state never has its top bit set, so that value marks a free slot.
+    static constexpr uint32_t kEmptySlot = 0xFFFFFFFFu;
 
     TSweep sweeps[2];
     int lastSweep = 0;
     uint32_t finalIndex[4] = {};
     uint64_t computedStates = 0;
     uint64_t reusedStates = 0;
-    std::vector<TSlot> slots;
-    uint32_t stamp = 0;
+    std::vector<uint32_t> slots;
     uint32_t slotMask = 0;
     uint32_t slotCount = 0;
 
@@ -69,6 +73,8 @@ private:
     }
     // Starts an empty state set for about `expected` states.
     void ResetHash(size_t expected);
+    uint32_t Query(const uint8_t* cells, int endX, int endY, bool tagged);
+    void Trace(uint32_t index, std::vector<int>& path) const;
     // Doubles the set's table and puts the layer's `count` states back into it.
     void GrowHash(const uint32_t* layer, size_t count);
     uint32_t Run(TSweep& sweep, int firstLayer);

@@ -40,7 +40,7 @@ TRouteFinder::TRouteFinder()
 TRouteFinder::~TRouteFinder() = default;
 
 bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
-    oracleCalls = 0;
+    stats = TStats{};
     if (start.x < 0 || start.x >= kColumns || start.y < 0 || start.y >= kRows ||
         static_cast<int>(board.size()) != kCells)
         return false;
@@ -79,6 +79,7 @@ bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
             if (budget <= 0)
                 return TSearch::Undecided;
             searchLeft -= budget;
+            stats.searchBudgetUsed += budget;
             return SearchPath(rest, count, from, budget, TOrder::Directions, found);
         };
         std::vector<int> witness;
@@ -89,16 +90,17 @@ bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
             path = witness;
             remaining = 1;
         } else {
-            ++oracleCalls;
-            const uint32_t ways = oracle->FirstSteps(rest, start.x, start.y);
-            if (ways == 0)
+            ++stats.exactTests;
+            const bool exists = oracle->HasPath(rest, start.x, start.y);
+            stats.exactStates += oracle->LastComputedStates();
+            if (!exists)
                 return false;
-            oracle->Witness(std::countr_zero(ways), witness);
+            oracle->Witness(witness);
         }
         // Each step follows the known route unless an earlier direction may also work.
         // Such a direction is settled by a quick search from its cell (a route found
         // completes the answer, a proof of none rules the direction out) or, when that
-        // search gives up, by the exact test, which names the earliest direction that works.
+        // search gives up, by the exact test, whose route then becomes the known one.
         size_t at = 0;
         std::vector<int> found;
         while (remaining > 1) {
@@ -119,17 +121,15 @@ bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
                     finished = true;
                     break;
                 }
-                rest[current] = 1;
-                ++oracleCalls;
-                const uint32_t open =
-                    oracle->FirstSteps(rest, current % kColumns, current / kColumns);
-                rest[current] = 0;
-                chosen = std::countr_zero(open);
-                if (chosen != planned) {
-                    witness.clear();
-                    oracle->Witness(chosen, witness);
-                    at = 0;
-                }
+                ++stats.exactTests;
+                const bool exists = oracle->HasPath(rest, target % kColumns, target / kColumns);
+                stats.exactStates += oracle->LastComputedStates();
+                if (!exists)
+                    continue;
+                chosen = d;
+                witness.assign(1, current);
+                oracle->Witness(witness);
+                at = 0;
                 break;
             }
             if (finished)

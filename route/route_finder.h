@@ -50,10 +50,16 @@ public:
     // `board` is left as it was given. Throws std::bad_alloc when memory runs out.
     bool FindRoute(TPoint start, std::vector<TPoint>& route);
 
-    // Number of exact feasibility tests the last FindRoute ran (for measurements).
-    int OracleCalls() const { return oracleCalls; }
+    // What the last FindRoute did, for measurements: exact tests run, states they
+    // computed afresh, and the neighbours the quick searches were allowed to look at.
+    struct TStats {
+        int exactTests = 0;
+        uint64_t exactStates = 0;
+        int searchBudgetUsed = 0;
+    };
+    const TStats& Stats() const { return stats; }
 
 private:
     std::unique_ptr<TPathOracle> oracle;
-    int oracleCalls = 0;
+    TStats stats;
 };
