@@ -77,6 +77,16 @@ TEST(PathOracle, AgreesWithEnumerationAndWitnessesAreRoutes) {
         const uint32_t ways = oracle.FirstSteps(cells.data(), end.x, end.y);
         ASSERT_EQ(ways, FirstStepsByEnumeration(board, end)) << "trial " << trial;
         ++(ways != 0 ? found : none);
+        TPathOracle plain;
+        ASSERT_EQ(plain.HasPath(cells.data(), end.x, end.y), ways != 0) << "trial " << trial;
+        if (ways != 0) {
+            std::vector<int> any;
+            plain.Witness(any);
+            std::vector<TPoint> route;
+            for (int cell : any)
+                route.push_back({cell % 18, cell / 18});
+            ASSERT_EQ(RouteProblem(board, end, route), "") << "trial " << trial;
+        }
         for (int d = 0; d < 4; ++d) {
             if ((ways & (1u << d)) == 0)
                 continue;
@@ -122,6 +132,8 @@ TEST(PathOracle, ReusedSweepsAnswerAsFreshOnes) {
             TPathOracle fresh;
             const uint32_t expected = fresh.FirstSteps(cells.data(), at.x, at.y);
             ASSERT_EQ(kept.FirstSteps(cells.data(), at.x, at.y), expected)
+                << "trial " << trial << " step " << step;
+            ASSERT_EQ(kept.HasPath(cells.data(), at.x, at.y), expected != 0)
                 << "trial " << trial << " step " << step;
             const TPoint other = present[rng() % present.size()];
             if (board[other.y * 18 + other.x] == 1) {
