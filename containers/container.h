@@ -104,7 +104,8 @@ public:
     // that is truncated, announces a negative count, inline elements without a size, a
     // different kind of item (objects for elements or back), an item that read past its
     // size prefix, or an item this container cannot make throws TKestSerialization, keeping
-    // the items read so far. Memory grows only with data actually read.
+    // the items read so far. Memory grows only with data actually read. An image that says
+    // the container does not own its items leaves the items read to the caller to delete.
     void WriteDirect(FILE* file) override;
     void ReadDirect(FILE* file) override;
     void WriteBinary(std::ostream& stream) override;
