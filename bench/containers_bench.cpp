@@ -1,0 +1,113 @@
+// Times filling an integer container against std::vector, and its memory image and direct
+// C file image (contiguous, written as one block; and separately allocated elements)
+// against memcpy of the same bytes.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "memory/int_container.h"
+#include "memory/mem_buffer.h"
+
+namespace {
+
+constexpr int kCount = 2 * 1024 * 1024;
+constexpr int kRuns = 3;
+
+// Best time in seconds of runs calls of work.
+template <typename Work>
+double Best(int runs, Work work) {
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        const auto end = std::chrono::steady_clock::now();
+        best = std::min(best, std::chrono::duration<double>(end - start).count());
+    }
+    return best;
+}
+
+double MBps(double bytes, double seconds) { return bytes / (1024.0 * 1024.0) / seconds; }
+
+void Fail(const char* what) {
+    std::fprintf(stderr, "containers_bench: %s\n", what);
+    std::exit(1);
+}
+
+void Fill(TIntContainer& c, const std::vector<int32_t>& values) {
+    for (int32_t v : values) c.Add(v);
+}
+
+void ImageRoundTrip(const char* label, TIntContainer& source, double bytes) {
+    TMemBuffer buffer;
+    const double write = Best(kRuns, [&] {
+        buffer.SetLength(0);
+        source.WriteToBuffer(buffer);
+    });
+    TIntContainer back;
+    back.FPointers = source.FPointers;
+    const double read = Best(kRuns, [&] {
+        buffer.Rewind();
+        back.ReadFromSpace(buffer);
+    });
+    if (back.Count() != source.Count() || back.At(kCount - 1) != source.At(kCount - 1)) Fail("memory image differs");
+    std::printf("  %-34s write %8.1f MB/s   read %8.1f MB/s\n", label, MBps(bytes, write), MBps(bytes, read));
+
+    FILE* file = std::tmpfile();
+    if (file == nullptr) Fail("no temporary file");
+    const double fileWrite = Best(kRuns, [&] {
+        std::rewind(file);
+        source.WriteDirect(file);
+        std::fflush(file);
+    });
+    const double fileRead = Best(kRuns, [&] {
+        std::rewind(file);
+        back.ReadDirect(file);
+    });
+    std::fclose(file);
+    if (back.Count() != source.Count() || back.At(0) != source.At(0)) Fail("file image differs");
+    std::printf("  %-34s write %8.1f MB/s   read %8.1f MB/s\n", "  same, direct C file image", MBps(bytes, fileWrite),
+                MBps(bytes, fileRead));
+}
+
+}  // namespace
+
+int main() {
+    std::mt19937 engine(7);
+    std::vector<int32_t> values(kCount);
+    for (int32_t& v : values) v = static_cast<int32_t>(engine());
+    const double bytes = static_cast<double>(kCount) * sizeof(int32_t);
+    std::printf("%d integers (%.0f MB, seed 7), best of %d run(s)\n", kCount, bytes / (1024.0 * 1024.0), kRuns);
+
+    const double vectorFill = Best(kRuns, [&] {
+        std::vector<int32_t> v;
+        for (int32_t x : values) v.push_back(x);
+        if (v.size() != values.size()) Fail("vector size");
+    });
+    const double containerFill = Best(kRuns, [&] {
+        TIntContainer c;
+        Fill(c, values);
+        if (c.Count() != kCount) Fail("container size");
+    });
+    std::printf("fill by appending one at a time:\n");
+    std::printf("  %-34s %8.1f M/s\n", "std::vector<int32_t>::push_back", kCount / vectorFill / 1e6);
+    std::printf("  %-34s %8.1f M/s\n", "TIntContainer::Add (contiguous)", kCount / containerFill / 1e6);
+
+    std::vector<uint8_t> target(static_cast<size_t>(bytes));
+    const double copy = Best(kRuns, [&] { std::memcpy(target.data(), values.data(), target.size()); });
+    std::printf("images of the integers:\n");
+    std::printf("  %-34s       %8.1f MB/s\n", "memcpy of the same bytes", MBps(bytes, copy));
+
+    TIntContainer contiguous;
+    Fill(contiguous, values);
+    ImageRoundTrip("contiguous, memory image", contiguous, bytes);
+
+    TIntContainer blocks;
+    blocks.FPointers = true;
+    Fill(blocks, values);
+    ImageRoundTrip("separate blocks, memory image", blocks, bytes);
+    return 0;
+}
