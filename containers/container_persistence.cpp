@@ -343,6 +343,9 @@ void TContainer::TakeHeader(const TContainerHeader& h) {
     // The kind of item is the container class's own; an image cannot turn elements into
     // objects or back.
     if (h.count < 0 || h.inlineElements != FInline) throw TKestSerialization();
+    // Records carry no records of their own; an image that says otherwise would nest
+    // record containers as deep as its bytes reach.
+    if (h.peerData && dynamic_cast<const TPeerDataContainer*>(this) != nullptr) throw TKestSerialization();
     if (h.inlineElements && h.count > 0 && h.elementSize <= 0) throw TKestSerialization();
     if (h.inlineElements && !AcceptsElementSize(h.elementSize)) throw TKestSerialization();
     if (h.inlineElements && !h.pointers &&

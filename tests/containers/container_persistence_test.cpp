@@ -669,6 +669,23 @@ TEST_F(ContainerPersistence, RecordContainersTakeOnlyTwelveByteRecords) {
     }
 }
 
+TEST_F(ContainerPersistence, RecordImagesWithRecordsOfTheirOwnAreRejected) {
+    Bytes nested;
+    for (int level = 0; level < 20000; ++level) {
+        Bytes header = HeaderWith(0, true, false, 12);
+        header[21] = 1;
+        nested += header;
+    }
+    for (TForm form : {TForm::DirectFile, TForm::BinaryStream, TForm::MemoryImage}) {
+        TPeerDataContainer records;
+        EXPECT_THROW(Load(records, form, nested), TKestSerialization) << Name(form);
+        EXPECT_FALSE(records.FPeerData);
+    }
+    TPeerDataContainer records;
+    EXPECT_THROW(Load(records, TForm::StreamText, "0 16 1 0 1 12 1 1 1 0 0\n0 16 1 0 1 12 1 1 1 0 0\n"),
+                 TKestSerialization);
+}
+
 TEST_F(ContainerPersistence, AContainerWithoutAFactoryCannotReadObjects) {
     TBlobContainer c;
     c.Add("x");
