@@ -27,6 +27,9 @@ constexpr uint32_t kParentMask = (1u << kChoiceShift) - 1;
 
 enum : int { kUp = 0, kRight = 1, kDown = 2, kLeft = 3 };
 
+// Room for the states of a typical full sweep, so that growing rarely copies them.
+constexpr size_t kReservedStates = size_t{1} << 19;
+
 uint32_t Plug(uint32_t state, int pos) { return (state >> (2 * pos)) & 3u; }
 
 uint32_t WithPlug(uint32_t state, int pos, uint32_t value) {
@@ -72,6 +75,8 @@ int BoardCell(int k, int sweep) {
 
 TPathOracle::TPathOracle() {
     for (TSweep& sweep : sweeps) {
+        sweep.states.reserve(kReservedStates);
+        sweep.links.reserve(kReservedStates);
         sweep.states.assign(1, 0);
         sweep.links.assign(1, 0);
         sweep.layerStart = {0, 1};
@@ -237,8 +242,12 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
             const uint32_t up = Plug(s, r);
             const uint32_t left = Plug(s, r + 1);
             if (!here) {
-                if (up == kNone && left == kNone)
-                    emit(s, parent, 0);
+                // An absent cell passes on the states with no edge into it; they stay
+                // distinct, so no lookup is needed.
+                if (up == kNone && left == kNone) {
+                    states.push_back(s);
+                    links.push_back(parent);
+                }
                 continue;
             }
             const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
