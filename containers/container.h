@@ -106,6 +106,7 @@ public:
     // size prefix, or an item this container cannot make throws TKestSerialization, keeping
     // the items read so far. Memory grows only with data actually read. An image that says
     // the container does not own its items leaves the items read to the caller to delete.
+    // On a stream that cannot tell its position, positions count from the image's own start.
     void WriteDirect(FILE* file) override;
     void ReadDirect(FILE* file) override;
     void WriteBinary(std::ostream& stream) override;

@@ -6,6 +6,8 @@
 #include <limits>
 #include <memory>
 #include <ostream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "containers/binary_io.h"
@@ -444,8 +446,18 @@ void TContainer::ReadDirect(FILE* file) {
 }
 
 void TContainer::WriteBinary(std::ostream& stream) {
-    TStreamSink sink(stream);
+    if (stream.tellp() != std::ostream::pos_type(-1)) {
+        TStreamSink sink(stream);
+        WriteImage(sink);
+        return;
+    }
+    // A stream that cannot tell its position cannot have the lengths patched in either: the
+    // image is made apart, its positions counted from its own start, and then copied out.
+    std::ostringstream image(std::ios_base::binary);
+    TStreamSink sink(image);
     WriteImage(sink);
+    const std::string bytes = image.str();
+    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 void TContainer::ReadBinary(std::istream& stream) {

@@ -304,6 +304,37 @@ TEST_F(ContainerPersistence, TheEndPositionIsAbsolute) {
     EXPECT_EQ(buffer.Data()[2], 26);
 }
 
+// Takes bytes but cannot tell or change its position, as a pipe cannot.
+class TForwardOnlyBuffer : public std::streambuf {
+public:
+    std::string bytes;
+
+protected:
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof()) bytes.push_back(static_cast<char>(c));
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        bytes.append(s, static_cast<size_t>(n));
+        return n;
+    }
+};
+
+TEST_F(ContainerPersistence, AStreamWithoutPositionsGetsTheImageWithItsOwnPositions) {
+    TBlobContainer c;
+    c.FSizePrefix = true;
+    c.Add("abc");
+    c.Add("de");
+    TForwardOnlyBuffer pipe;
+    std::ostream stream(&pipe);
+    ASSERT_EQ(stream.tellp(), std::ostream::pos_type(-1));
+    c.WriteBinary(stream);
+    EXPECT_EQ(pipe.bytes, Save(c, TForm::BinaryStream));
+    TBlobContainer back;
+    Load(back, TForm::BinaryStream, pipe.bytes);
+    EXPECT_EQ(back.Contents(), c.Contents());
+}
+
 TEST_F(ContainerPersistence, ObjectItemRecordsCarryTheirTypeTag) {
     TBlobContainer c;
     c.Add("ab", 0);
