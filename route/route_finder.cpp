@@ -43,8 +43,9 @@ TRouteFinder::~TRouteFinder() = default;
 
 // The route sought is, at every cell, the earliest direction from which the rest can
 // still be cleared. A direction that fails the quick necessary tests cannot be it. So
-// the walk keeps a known route from the current cell and a greedy prefix: the path that
-// always takes the earliest direction passing the quick tests. Where they agree the
+// the walk keeps a known route from the current cell (none at the start, until the
+// first exact test gives one) and a greedy prefix: the path that always takes the
+// earliest direction passing the quick tests. Where they agree the
 // step is right. Where they part, the greedy direction is earlier than the known one;
 // the exact test then looks for the longest greedy prefix from there that can still be
 // completed. Every
@@ -94,14 +95,8 @@ bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
         if (first == TSearch::Found) {
             path = witness;
             remaining = 1;
-        } else {
-            ++stats.exactTests;
-            const bool exists = oracle->HasPath(rest, start.x, start.y);
-            stats.exactStates += oracle->LastComputedStates();
-            if (!exists)
-                return false;
-            oracle->Witness(witness);
         }
+        witness.clear();
 
         // The exact test on the rest of the board after `prefix[0..length-1]` is walked,
         // from prefix[length]; a route found replaces the known one.
@@ -131,7 +126,8 @@ bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
         uint32_t ruledOut = 0;  // directions from the current cell known to fail
         std::vector<int> greedy;
         while (remaining > 1) {
-            const int planned = DirectionBetween(current, witness[at + 1]);
+            // Without a known route yet every direction is open to question.
+            const int planned = witness.empty() ? 4 : DirectionBetween(current, witness[at + 1]);
             rest[current] = 0;
             int earliest = planned;
             for (int d = 0; d < planned; ++d) {
@@ -143,6 +139,8 @@ bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
                 }
             }
             rest[current] = 1;
+            if (earliest == 4)
+                return false;
             if (earliest == planned) {
                 rest[current] = 0;
                 current = witness[++at];
