@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev zlib1g-dev libgtest-dev fontconfig fonts-dejavu-core)
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(xvfb xauth xdotool imagemagick desktop-file-utils appstream)
+  packages+=(xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream)
 fi
 
 missing=()
