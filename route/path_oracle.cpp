@@ -136,11 +136,33 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
     if (present < 2)
         return 0;
 
+    // A cell with a single present neighbour can only be an end of the path; besides
+    // the fixed end there is room for one such cell, which is then the other end.
+    const int endIndex = endY * kColumns + endX;
+    int deadEnd = -1;
+    for (int i = 0; i < kCells; ++i) {
+        if (cells[i] == 0 || i == endIndex)
+            continue;
+        int degree = 0;
+        for (int n : {i - kColumns, i + kColumns})
+            degree += (n >= 0 && n < kCells && cells[n] != 0) ? 1 : 0;
+        if (i % kColumns > 0 && cells[i - 1] != 0)
+            ++degree;
+        if (i % kColumns < kColumns - 1 && cells[i + 1] != 0)
+            ++degree;
+        if (degree == 1) {
+            if (deadEnd >= 0)
+                return 0;
+            deadEnd = i;
+        }
+    }
+
     // The same question in both sweep orders, and how much of each sweep's last run
     // still holds for it.
     uint8_t order[2][kCells];
     int endCell[2] = {-1, -1};
     int lastCell[2] = {-1, -1};
+    int freeEndCell[2] = {-1, -1};
     int reusable[2] = {0, 0};
     for (int s = 0; s < 2; ++s) {
         for (int k = 0; k < kCells; ++k) {
@@ -148,8 +170,10 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
             order[s][k] = cells[cell] != 0 ? 1 : 0;
             if (order[s][k] != 0)
                 lastCell[s] = k;
-            if (cell == endY * kColumns + endX)
+            if (cell == endIndex)
                 endCell[s] = k;
+            if (cell == deadEnd)
+                freeEndCell[s] = k;
         }
         const TSweep& old = sweeps[s];
         int firstChange = kCells;
@@ -167,6 +191,17 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
         // Before the end cell a run with directions and one without keep the same states.
         if (old.tagged != tagged)
             valid = std::min(valid, endCell[s]);
+        // Layers swept while the other end could lie anywhere hold more states than
+        // needed once it is known, never fewer, so they serve either question. Layers
+        // swept with the other end known serve only the same cell, or a cell for which
+        // they hold the same states: those before both cells, where neither is used.
+        if (old.restrictedFrom < kCells) {
+            if (freeEndCell[s] < 0)
+                valid = std::min(valid, old.restrictedFrom);
+            else if (old.freeEndCell != freeEndCell[s])
+                valid = std::min(valid, std::max(old.restrictedFrom,
+                                                 std::min(old.freeEndCell, freeEndCell[s])));
+        }
         reusable[s] = std::max(valid, 0);
     }
     int chosen;
@@ -182,6 +217,12 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
     sweep.endCell = endCell[chosen];
     sweep.lastCell = lastCell[chosen];
     sweep.tagged = tagged;
+    if (freeEndCell[chosen] < 0) {
+        sweep.restrictedFrom = kCells;
+    } else {
+        sweep.restrictedFrom = std::min(sweep.restrictedFrom, reusable[chosen]);
+    }
+    sweep.freeEndCell = freeEndCell[chosen];
     sweep.validLayers = reusable[chosen];
     sweep.layerStart.resize(sweep.validLayers + 2);
     sweep.states.resize(sweep.layerStart.back());
@@ -215,6 +256,7 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
         const bool isEnd = k == sweep.endCell;
         const bool isLast = k == sweep.lastCell;
         const uint32_t tagMask = sweep.tagged ? 3u : 0u;
+        const bool freeEndAllowed = sweep.freeEndCell < 0 || k == sweep.freeEndCell;
         ResetHash(end - begin + 1);
         const uint32_t layerBegin = static_cast<uint32_t>(states.size());
 
@@ -285,7 +327,7 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
 
             // An end of the whole path: one edge is used. The fixed end records the
             // direction in which the path leaves it.
-            if (isEnd || (s & kFreeEndUsed) == 0) {
+            if (isEnd || ((s & kFreeEndUsed) == 0 && freeEndAllowed)) {
                 auto mark = [&](uint32_t state, int direction) {
                     return isEnd ? state | ((static_cast<uint32_t>(direction) & tagMask)
                                             << kTagShift)

@@ -49,7 +49,9 @@ private:
         uint8_t cells[kCells] = {};  // in sweep order: index column * kRows + row
         int endCell = -1;
         int lastCell = -1;
-        bool tagged = true;  // whether states record the direction leaving the end
+        bool tagged = true;    // whether states record the direction leaving the end
+        int freeEndCell = -1;  // the only cell that may be the other end, or -1 for any
+        int restrictedFrom = kCells;  // first layer swept with freeEndCell in force
         int validLayers = 0;
         std::vector<uint32_t> states;
         std::vector<uint32_t> links;       // parent index in the layer before, edge bits on top

@@ -121,8 +121,9 @@ TEST(PathOracle, BoardEdgesAndCornersAreSwept) {
 TEST(PathOracle, ReusedSweepsAnswerAsFreshOnes) {
     std::mt19937 rng(5);
     TPathOracle kept;
-    for (int trial = 0; trial < 40; ++trial) {
-        auto board = RandomBoard(rng, 1 + static_cast<int>(rng() % 3), 1, 9, 7, 0.85);
+    for (int trial = 0; trial < 200; ++trial) {
+        auto board = RandomBoard(rng, 1 + static_cast<int>(rng() % 3), 1, 5 + static_cast<int>(rng() % 5),
+                                 3 + static_cast<int>(rng() % 5), 0.7 + 0.05 * (trial % 5));
         auto present = PresentCells(board);
         if (present.size() < 3)
             continue;
