@@ -1,0 +1,116 @@
+// Feeds arbitrary bytes to the track reader and routes the positions it accepts.
+//
+// Built with a fuzzing engine it provides LLVMFuzzerTestOneInput; built without one
+// (QUILLORY_FUZZ_DRIVER) it replays the files named on its command line, or, with none,
+// a fixed-seed run of mutated tracks, and prints how many inputs were accepted.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "game/game_rules.h"
+#include "game/track_file.h"
+#include "route/find_route_command.h"
+
+namespace {
+
+// Boards larger than this are read but not routed, to keep each input quick.
+constexpr int kMaxRoutedCells = 48;
+
+// True when the bytes, read as a track file, gave a table. Aborts on any broken promise.
+bool LoadOne(const std::uint8_t* data, std::size_t size) {
+    static const std::string path =
+        "/tmp/quillory_track_fuzz_" + std::to_string(getpid()) + ".txt";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    if (size > 0)
+        std::fwrite(data, 1, size, file);
+    std::fclose(file);
+
+    std::vector<std::string> lines;
+    if (!ReadLines(path.c_str(), lines))
+        std::abort();
+    TQuilloryTable table;
+    if (!TableFromTrackLines(lines, table))
+        return false;
+    if (!table.IsPresent(table.x, table.y))
+        std::abort();
+    if (CountPresentCells(table) <= kMaxRoutedCells) {
+        std::vector<TRouteFinder::TPoint> route;
+        if (FindRouteOnTable(table, route)) {
+            TQuilloryTable left = table;
+            if (route.empty() || route[0].x != table.x || route[0].y != table.y)
+                std::abort();
+            for (size_t i = 0; i < route.size(); ++i) {
+                if (!left.IsPresent(route[i].x, route[i].y))
+                    std::abort();
+                left.SetCell(route[i].x, route[i].y, false);
+                if (i > 0 && std::abs(route[i].x - route[i - 1].x) +
+                                     std::abs(route[i].y - route[i - 1].y) != 1)
+                    std::abort();
+            }
+            if (CountPresentCells(left) != 0)
+                std::abort();
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+#ifndef QUILLORY_FUZZ_DRIVER
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    LoadOne(data, size);
+    return 0;
+}
+#else
+int main(int argc, char** argv) {
+    int accepted = 0, total = 0;
+    if (argc > 1) {
+        for (int i = 1; i < argc; ++i) {
+            std::FILE* file = std::fopen(argv[i], "rb");
+            if (file == nullptr)
+                continue;
+            std::vector<std::uint8_t> bytes;
+            int c;
+            while ((c = std::fgetc(file)) != EOF)
+                bytes.push_back(static_cast<std::uint8_t>(c));
+            std::fclose(file);
+            accepted += LoadOne(bytes.data(), bytes.size()) ? 1 : 0;
+            ++total;
+        }
+    } else {
+        const std::string seeds[] = {
+            "3 3\r\n2 2\r\n3 2\r\n4 2\r\n2 3\r\n3 3\r\n4 3\r\n2 4\r\n3 4\r\n4 4",
+            "0 0\n0 0\n1 0\n2 0\n17 0\n17 1\n0 11\n17 11\n",
+            "5 5\r\n\r\n5 6\r\n6\r\n  7 7 x\r\n-1\r\n",
+        };
+        std::mt19937 rng(4242);
+        const char alphabet[] = "0123456789 -+\r\n\t\0x";
+        for (int run = 0; run < 4000; ++run) {
+            std::string bytes = seeds[rng() % 3];
+            const int edits = 1 + static_cast<int>(rng() % 6);
+            for (int e = 0; e < edits; ++e) {
+                const size_t at = bytes.empty() ? 0 : rng() % bytes.size();
+                const char c = alphabet[rng() % (sizeof alphabet - 1)];
+                switch (rng() % 3) {
+                case 0: if (!bytes.empty()) bytes[at] = c; break;
+                case 1: bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), c); break;
+                default: if (!bytes.empty()) bytes.erase(at, 1 + rng() % 4); break;
+                }
+            }
+            accepted += LoadOne(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                bytes.size()) ? 1 : 0;
+            ++total;
+        }
+    }
+    std::printf("%d of %d inputs gave a table\n", accepted, total);
+    return 0;
+}
+#endif
