@@ -157,6 +157,11 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
         }
     }
 
+    // Along a path the colours of a checkerboard alternate, so the other end has the
+    // fixed end's colour when the count is odd and the other colour when it is even.
+    const int endParity = (endX + endY) & 1;
+    const int otherEndParity = present % 2 == 1 ? endParity : 1 - endParity;
+
     // The same question in both sweep orders, and how much of each sweep's last run
     // still holds for it.
     uint8_t order[2][kCells];
@@ -191,6 +196,8 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
         // Before the end cell a run with directions and one without keep the same states.
         if (old.tagged != tagged)
             valid = std::min(valid, endCell[s]);
+        if (old.otherEndParity != otherEndParity)
+            valid = 0;
         // Layers swept while the other end could lie anywhere hold more states than
         // needed once it is known, never fewer, so they serve either question. Layers
         // swept with the other end known serve only the same cell, or a cell for which
@@ -223,6 +230,7 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
         sweep.restrictedFrom = std::min(sweep.restrictedFrom, reusable[chosen]);
     }
     sweep.freeEndCell = freeEndCell[chosen];
+    sweep.otherEndParity = otherEndParity;
     sweep.validLayers = reusable[chosen];
     sweep.layerStart.resize(sweep.validLayers + 2);
     sweep.states.resize(sweep.layerStart.back());
@@ -256,7 +264,10 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
         const bool isEnd = k == sweep.endCell;
         const bool isLast = k == sweep.lastCell;
         const uint32_t tagMask = sweep.tagged ? 3u : 0u;
-        const bool freeEndAllowed = sweep.freeEndCell < 0 || k == sweep.freeEndCell;
+        const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps));
+        const bool freeEndAllowed =
+            (sweep.freeEndCell < 0 || k == sweep.freeEndCell) &&
+            ((boardCell % kColumns + boardCell / kColumns) & 1) == sweep.otherEndParity;
         ResetHash(end - begin + 1);
         const uint32_t layerBegin = static_cast<uint32_t>(states.size());
 

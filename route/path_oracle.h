@@ -52,6 +52,7 @@ private:
         bool tagged = true;    // whether states record the direction leaving the end
         int freeEndCell = -1;  // the only cell that may be the other end, or -1 for any
         int restrictedFrom = kCells;  // first layer swept with freeEndCell in force
+        int otherEndParity = -1;      // checkerboard colour the other end must have
         int validLayers = 0;
         std::vector<uint32_t> states;
         std::vector<uint32_t> links;       // parent index in the layer before, edge bits on top
