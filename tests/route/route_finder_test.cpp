@@ -207,4 +207,29 @@ TEST(RouteFinder, EveryBuiltInTableHasAValidRouteFromItsStart) {
     }
 }
 
+// On the tables where the plain search ends within a fixed number of steps, both give
+// the same route point for point.
+TEST(RouteFinder, MatchesThePlainSearchOnTheTablesItFinishes) {
+    const auto tables = BuildTables();
+    int compared = 0;
+    for (size_t t = 0; t < tables.size(); ++t) {
+        TReferenceRouteFinder reference;
+        TRouteFinder fast;
+        for (int i = 0; i < 216; ++i)
+            reference.board[i] = fast.board[i] = tables[t].cells[i] != 0 ? 1 : 0;
+        const TPoint start{tables[t].x, tables[t].y};
+        std::vector<TPoint> expected, actual;
+        int checks = 0;
+        const auto outcome =
+            reference.Search(start, expected, [&] { return ++checks > 500; }, 4096);
+        if (outcome == TReferenceRouteFinder::TOutcome::Stopped)
+            continue;
+        ASSERT_EQ(outcome, TReferenceRouteFinder::TOutcome::Found) << "table " << t;
+        ASSERT_TRUE(fast.FindRoute(start, actual)) << "table " << t;
+        EXPECT_EQ(actual, expected) << "table " << t;
+        ++compared;
+    }
+    EXPECT_GE(compared, 15);
+}
+
 }  // namespace
