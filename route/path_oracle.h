@@ -9,7 +9,9 @@
 // a path exists that starts at E, moves in orthogonal steps and visits every present cell
 // exactly once, and in which directions such a path can leave E. It sweeps the board
 // column by column, cell by cell, keeping only how the partial path's pieces cross the
-// sweep line, so its cost does not depend on how many paths there are.
+// sweep line, so its cost does not depend on how many paths there are. A cell with a
+// single neighbour, and the colour a path's length gives its other end, narrow where
+// that other end may lie.
 //
 // The sweep runs from the left or from the right. For each of the two it keeps the state
 // sets of its last run, and a later call reuses the leading columns that nothing has

@@ -10,9 +10,11 @@ class TPathOracle;
 // The route finder the game uses. Its answer is the first route of the depth-first search
 // that tries the directions up, right, down, left at every cell: the route whose step
 // sequence comes first in that order among all routes from the start. It reaches that
-// route without the search's backtracking by asking, before each step, an exact test
-// whether the rest of the board can still be cleared from the cell stepped onto.
-// Failures are reported through results; only exhausted memory throws (std::bad_alloc).
+// route without the search's backtracking: it walks forward, and wherever a quick
+// necessary test leaves an earlier direction open than the route it already knows, an
+// exact test (TPathOracle) decides whether the rest of the board can still be cleared
+// that way. Cells on the outer ring count like any other. Failures are reported through
+// results; only exhausted memory throws (std::bad_alloc).
 class TRouteFinder {
 public:
     // A cell position (column x, row y) or a step (dx, dy).
