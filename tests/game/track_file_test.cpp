@@ -65,6 +65,18 @@ TEST_F(TrackFileTest, DirectoryIsNotAReadableFile) {
     EXPECT_EQ(lines, Lines{"keep"});
 }
 
+TEST_F(TrackFileTest, OversizedFileIsRefusedWhole) {
+    Write(std::string(static_cast<size_t>(kMaxTrackFileBytes), '7'));
+    Lines lines{"keep"};
+    ASSERT_TRUE(ReadLines(path.c_str(), lines));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].size(), static_cast<size_t>(kMaxTrackFileBytes));
+    Write(std::string(static_cast<size_t>(kMaxTrackFileBytes) + 1, '7'));
+    lines = {"keep"};
+    EXPECT_FALSE(ReadLines(path.c_str(), lines));
+    EXPECT_EQ(lines, Lines{"keep"});
+}
+
 TEST_F(TrackFileTest, LongLinesAreKeptWhole) {
     const std::string longLine(100000, 'x');
     EXPECT_EQ(Read(longLine + "\n1 2"), (Lines{longLine, "1 2"}));
