@@ -1,4 +1,4 @@
-// Runs the container fuzz entry over the files named on the command line, for compilers
+// Runs a fuzz entry over the files named on the command line, for compilers
 // without libFuzzer; exits non-zero when a file cannot be read.
 #include <cstdint>
 #include <cstdio>
