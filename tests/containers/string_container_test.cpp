@@ -1,0 +1,316 @@
+#include "containers/string_container.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "containers/kest_exception.h"
+#include "memory/mem_buffer.h"
+#include "tests/memory/image_test_support.h"
+
+namespace {
+
+using memory_test::Bytes;
+using memory_test::FileBytes;
+using memory_test::FileWith;
+using memory_test::PipeWith;
+using memory_test::TempFile;
+using memory_test::ToBytes;
+
+std::vector<std::string> Lines(const TStringContainer& c) {
+    std::vector<std::string> out;
+    for (int i = 0; i < c.Count(); ++i) out.emplace_back(c.At(i).Text());
+    return out;
+}
+
+void Fill(TStringContainer& c, const std::vector<std::string>& texts) {
+    for (const auto& t : texts) c.Add(TString(t.c_str()));
+}
+
+Bytes Saved(TStringContainer& c) {
+    auto file = TempFile();
+    c.WriteText(file.get());
+    return FileBytes(file.get());
+}
+
+// Loads bytes through a temporary file (LoadLines closes it); returns the longest line.
+int Load(TStringContainer& c, const Bytes& bytes) { return c.LoadLines(FileWith(bytes).release(), nullptr, 0, nullptr, 0); }
+
+std::string TempPath(const char* name) {
+    return ::testing::TempDir() + "string_container_test_" + name + "_" + std::to_string(::getpid());
+}
+
+TEST(StringContainerBasics, DefaultsAndTypedAccess) {
+    TStringContainer c;
+    EXPECT_TRUE(c.FCrLf);
+    EXPECT_FALSE(c.FUnicodeLoaded);
+    EXPECT_EQ(c.FGrowBy, 256);
+    EXPECT_FALSE(c.FInline);
+    EXPECT_TRUE(c.FOwnsItems);
+    TString kept("a");
+    c.Add(kept).Add(TString("b"));
+    EXPECT_EQ(c.FAllocated, 256);
+    EXPECT_NE(c.At(0).Text(), kept.Text());
+    EXPECT_EQ(c.At(0).FOwner, &c);
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"a", "b"}));
+    EXPECT_THROW(c.At(-1), TKestBadIndex);
+    EXPECT_THROW(c.At(2), TKestBadIndex);
+    EXPECT_THROW(TStringContainer().At(0), TKestBadIndex);
+}
+
+TEST(StringContainerBasics, HooksCompareCopyAndRefuseDuplicates) {
+    TStringContainer c;
+    TString a("abc"), b("abd");
+    EXPECT_EQ(c.Compare(static_cast<TContainerItem*>(&a), static_cast<TContainerItem*>(&b)), -1);
+    EXPECT_EQ(c.Compare(static_cast<TContainerItem*>(&b), static_cast<TContainerItem*>(&a)), 1);
+    void* made = c.CreateItem(42);
+    TString& fresh = *static_cast<TString*>(static_cast<TContainerItem*>(made));
+    EXPECT_EQ(fresh.Length(), 0);
+    c.CopyItem(made, static_cast<TContainerItem*>(&a));
+    EXPECT_STREQ(fresh.Text(), "abc");
+    delete &fresh;
+    c.FDuplicates = false;
+    c.Add(a).Add(b).Add(TString("abc"));
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"abc", "abd"}));
+}
+
+TEST(StringContainerBasics, AssignCopiesItemsAndLineEnds) {
+    TStringContainer source;
+    Fill(source, {"x", "y z"});
+    source.FCrLf = false;
+    TStringContainer target;
+    Fill(target, {"old"});
+    target.Assign(source);
+    EXPECT_EQ(Lines(target), (std::vector<std::string>{"x", "y z"}));
+    EXPECT_FALSE(target.FCrLf);
+    EXPECT_NE(target.At(0).Text(), source.At(0).Text());
+}
+
+TEST(StringContainerSave, ExactBytesWithCrLfAndLf) {
+    TStringContainer c;
+    char line[32];
+    for (int p : {1, 3}) {
+        std::snprintf(line, sizeof line, "%d %d", p, p + 1);
+        c.Add(TString(line));
+    }
+    EXPECT_EQ(Saved(c), (Bytes{0x31, 0x20, 0x32, 0x0D, 0x0A, 0x33, 0x20, 0x34}));
+    c.FCrLf = false;
+    EXPECT_EQ(Saved(c), (Bytes{0x31, 0x20, 0x32, 0x0A, 0x33, 0x20, 0x34}));
+}
+
+TEST(StringContainerSave, EmptyListsAndEmptyStringGiveEmptyFiles) {
+    TStringContainer none;
+    EXPECT_TRUE(Saved(none).empty());
+    TStringContainer one;
+    Fill(one, {""});
+    EXPECT_TRUE(Saved(one).empty());
+    TStringContainer two;
+    Fill(two, {"", ""});
+    EXPECT_EQ(Saved(two), ToBytes("\r\n"));
+}
+
+TEST(StringContainerSave, ProgressIsCalledPerItemAndCancelStops) {
+    struct Call {
+        int total, done, user;
+    };
+    static std::vector<Call> calls;
+    static int cancelAt;
+    calls.clear();
+    cancelAt = -1;
+    auto progress = [](int total, int done, int user, bool* cancel) {
+        EXPECT_FALSE(*cancel);
+        calls.push_back({total, done, user});
+        if (done == cancelAt) *cancel = true;
+    };
+    TStringContainer c;
+    Fill(c, {"a", "b", "c"});
+    auto file = TempFile();
+    c.SaveLines(file.get(), progress, 77);
+    ASSERT_EQ(calls.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(calls[i].total, 2);
+        EXPECT_EQ(calls[i].done, i);
+        EXPECT_EQ(calls[i].user, 77);
+    }
+    EXPECT_EQ(FileBytes(file.get()), ToBytes("a\r\nb\r\nc"));
+    calls.clear();
+    cancelAt = 1;
+    auto cancelled = TempFile();
+    c.SaveLines(cancelled.get(), progress, 0);
+    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_TRUE(FileBytes(cancelled.get()).empty());
+}
+
+TEST(StringContainerLoad, LineEndsOfEveryKind) {
+    TStringContainer c;
+    EXPECT_EQ(Load(c, ToBytes("1 2\r\n3 4")), 3);
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"1 2", "3 4"}));
+    Load(c, ToBytes("1 2\n3 4"));
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"1 2", "3 4"}));
+    for (const char* text : {"a\rb", "a\nb", "a\r\nb"}) {
+        Load(c, ToBytes(text));
+        EXPECT_EQ(Lines(c), (std::vector<std::string>{"a", "b"})) << text;
+    }
+    Load(c, ToBytes("a\r\rb"));
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"a", "", "b"}));
+    Load(c, ToBytes("a\n\rb"));
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_FALSE(c.FUnicodeLoaded);
+}
+
+TEST(StringContainerLoad, FinalLineEndGivesAnEmptyItemAndSavesBackExactly) {
+    TStringContainer c;
+    const Bytes file = ToBytes("one\r\ntwo\r\n");
+    Load(c, file);
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"one", "two", ""}));
+    EXPECT_EQ(Saved(c), file);
+}
+
+TEST(StringContainerLoad, EmptyFilesAndByteOrderMark) {
+    TStringContainer c;
+    Fill(c, {"old"});
+    EXPECT_EQ(Load(c, {}), 0);
+    EXPECT_EQ(c.Count(), 0);
+    EXPECT_FALSE(c.FUnicodeLoaded);
+    EXPECT_EQ(Load(c, {0xFF, 0xFE}), 0);
+    EXPECT_EQ(c.Count(), 0);
+    EXPECT_TRUE(c.FUnicodeLoaded);
+    Load(c, {0xFF});
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"\xFF"}));
+    EXPECT_FALSE(c.FUnicodeLoaded);
+}
+
+TEST(StringContainerLoad, Utf16KeepsLowBytes) {
+    TStringContainer c;
+    Load(c, {0xFF, 0xFE, 0x61, 0x00, 0x0D, 0x00, 0x0A, 0x00, 0x62, 0x00});
+    EXPECT_TRUE(c.FUnicodeLoaded);
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"a", "b"}));
+    // An odd byte at the end and code units above 0xFF cannot lead out of the data.
+    Load(c, {0xFF, 0xFE, 0xE1, 0x00, 0x41, 0x01, 0x0A, 0x0D, 0x63});
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"\xE1\x41", "c"}));
+}
+
+TEST(StringContainerLoad, LongLineGrowsTheLineBuffer) {
+    TStringContainer c;
+    const std::string big(5000, 'k');
+    EXPECT_EQ(Load(c, ToBytes("ab\n" + big + "\ncd")), 5000);
+    ASSERT_EQ(c.Count(), 3);
+    EXPECT_EQ(std::string(c.At(1).Text()), big);
+}
+
+TEST(StringContainerLoad, PipeOfUnknownSize) {
+    TStringContainer c;
+    EXPECT_EQ(c.LoadLines(PipeWith(ToBytes("p\r\nq")).release(), nullptr, 0, nullptr, 0), 1);
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"p", "q"}));
+}
+
+TEST(StringContainerLoad, SinkTakesLinesInsteadOfItems) {
+    static std::vector<std::string> seen;
+    static std::vector<int> values;
+    seen.clear();
+    values.clear();
+    TStringContainer c;
+    Fill(c, {"old"});
+    auto sink = [](const char* line, int length, int value) {
+        seen.emplace_back(line, static_cast<size_t>(length));
+        values.push_back(value);
+    };
+    c.LoadLines(FileWith(ToBytes("x\nyy\n")).release(), nullptr, 0, sink, 9);
+    EXPECT_EQ(c.Count(), 0);
+    EXPECT_EQ(seen, (std::vector<std::string>{"x", "yy", ""}));
+    EXPECT_EQ(values, (std::vector<int>{9, 9, 9}));
+}
+
+TEST(StringContainerLoad, ProgressAndCancel) {
+    static std::vector<std::pair<int, int>> calls;
+    static bool cancelFirst;
+    calls.clear();
+    cancelFirst = false;
+    auto progress = [](int total, int done, int user, bool* cancel) {
+        EXPECT_EQ(user, 5);
+        calls.emplace_back(total, done);
+        if (cancelFirst) *cancel = true;
+    };
+    TStringContainer c;
+    c.LoadLines(FileWith(ToBytes("ab\ncd\n")).release(), progress, 5, nullptr, 0);
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{6, 3}, {6, 6}, {6, 6}}));
+    calls.clear();
+    cancelFirst = true;
+    c.LoadLines(FileWith(ToBytes("ab\ncd\n")).release(), progress, 5, nullptr, 0);
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"ab"}));
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{6, 3}, {6, 6}}));
+}
+
+TEST(StringContainerFiles, NamedFilesRoundTripAndMissingFilesThrow) {
+    const std::string path = TempPath("track");
+    TStringContainer c;
+    Fill(c, {"5 6", "0 0", "17 11"});
+    c.SaveTextFile(path.c_str());
+    TStringContainer back;
+    Fill(back, {"stays"});
+    back.LoadTextFile(path.c_str());
+    EXPECT_EQ(Lines(back), Lines(c));
+    std::remove(path.c_str());
+    EXPECT_THROW(back.LoadTextFile(path.c_str()), TKestFileException);
+    EXPECT_EQ(Lines(back), Lines(c));
+    EXPECT_THROW(c.SaveTextFile((path + "/no/such/dir").c_str()), TKestFileException);
+    EXPECT_THROW(c.LoadLines(nullptr, nullptr, 0, nullptr, 0), TKestFileException);
+    EXPECT_THROW(c.SaveTextFile(nullptr), TKestFileException);
+}
+
+TEST(StringContainerFiles, ReadTextLeavesTheFileOpen) {
+    auto file = FileWith(ToBytes("a\nb"));
+    TStringContainer c;
+    c.ReadText(file.get());
+    EXPECT_EQ(Lines(c), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(std::fseek(file.get(), 0, SEEK_SET), 0);
+    EXPECT_EQ(std::fgetc(file.get()), 'a');
+}
+
+TEST(StringContainerImages, MemoryImageHoldsStringForms) {
+    TStringContainer c;
+    Fill(c, {"ab"});
+    TMemBuffer buffer;
+    c.WriteToBuffer(buffer);
+    ASSERT_EQ(buffer.Length(), 24 + 2 + 7);
+    const Bytes tail(buffer.Data() + 24, buffer.Data() + buffer.Length());
+    EXPECT_EQ(tail, (Bytes{0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x61, 0x62}));
+    buffer.Rewind();
+    TStringContainer back;
+    back.ReadFromSpace(buffer);
+    EXPECT_EQ(Lines(back), (std::vector<std::string>{"ab"}));
+}
+
+TEST(StringContainerImages, BinaryFileRoundTripAndTruncatedImagesThrow) {
+    TStringContainer c;
+    Fill(c, {"first", "", "third"});
+    auto file = TempFile();
+    c.WriteBinary(file.get());
+    const Bytes image = FileBytes(file.get());
+    TStringContainer back;
+    back.ReadBinary(FileWith(image).get());
+    EXPECT_EQ(Lines(back), Lines(c));
+    for (size_t cut = 0; cut < image.size(); ++cut) {
+        TStringContainer part;
+        EXPECT_ANY_THROW(part.ReadBinary(FileWith(Bytes(image.begin(), image.begin() + static_cast<long>(cut))).get()))
+            << cut;
+    }
+}
+
+TEST(StringContainerImages, CorruptStringLengthInsideAnImageThrows) {
+    TStringContainer c;
+    Fill(c, {"ab"});
+    TMemBuffer buffer;
+    c.WriteToBuffer(buffer);
+    const uint8_t huge[4] = {0xFF, 0xFF, 0xFF, 0x7F};
+    ASSERT_NE(buffer.WriteAt(26, huge, 4), nullptr);
+    buffer.Rewind();
+    TStringContainer back;
+    EXPECT_THROW(back.ReadFromSpace(buffer), TKestSerialization);
+}
+
+}  // namespace
