@@ -1,9 +1,9 @@
 #include "game/track_writer.h"
 
 #include <cstdio>
-#include <memory>
 
-#include "containers/kest_exception.h"
+#include "containers/kest_string.h"
+#include "containers/string_container.h"
 
 namespace {
 
@@ -12,10 +12,6 @@ std::string Pair(int x, int y) {
     std::snprintf(text, sizeof text, "%d %d", x, y);
     return text;
 }
-
-struct TFileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 }  // namespace
 
@@ -29,19 +25,8 @@ std::vector<std::string> TrackLines(const TQuilloryTable& table) {
 }
 
 void SaveLinesFile(const char* fileName, const std::vector<std::string>& lines) {
-    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName, "wb"));
-    if (!file)
-        throw TKestFileException();
-    std::string text;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            text += "\r\n";
-        text += lines[i];
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-    const bool closed = std::fclose(file.release()) == 0;
-    if (!written || !closed) {
-        std::remove(fileName);
-        throw TKestFileException();
-    }
+    TStringContainer track;
+    for (const std::string& line : lines)
+        track.Add(TString(line.c_str()));
+    track.SaveTextFile(fileName);
 }

@@ -10,7 +10,7 @@
 // row order (row 0 first, each row from column 0). Throws nothing but std::bad_alloc.
 std::vector<std::string> TrackLines(const TQuilloryTable& table);
 
-// Creates or truncates `fileName` and writes `lines` joined by CR LF, with nothing
-// after the last line. Throws TKestFileException when the file cannot be created or
-// fully written; a file that could not be written completely is removed.
+// Creates or truncates `fileName` and writes `lines` as a string list's line file:
+// joined by CR LF, with nothing after the last line. Throws TKestFileException when the
+// file cannot be created or fully written.
 void SaveLinesFile(const char* fileName, const std::vector<std::string>& lines);
