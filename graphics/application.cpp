@@ -7,7 +7,7 @@ std::string ExceptionMessage(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
     } catch (const TKestException& e) {
-        return e.What();
+        return e.Detail().empty() ? std::string(e.What()) : e.Detail();
     } catch (const std::exception& e) {
         return e.what();
     } catch (...) {

@@ -7,7 +7,8 @@
 #include <QApplication>
 
 // The text shown for an exception that escaped an event handler: a library
-// exception's own text, a standard exception's what(), or a fixed text for anything else.
+// exception's detail (naming the file and the cause) or else its fixed text, a
+// standard exception's what(), or a fixed text for anything else.
 std::string ExceptionMessage(std::exception_ptr error);
 
 // Shows `error` in a message box captioned with the application's title; the program goes on.

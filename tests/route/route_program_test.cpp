@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
@@ -17,9 +18,11 @@ struct TRun {
     std::string err;
 };
 
-// Runs the program with `arguments` (already quoted for the shell).
+// Runs the program with `arguments` (already quoted for the shell). CTest runs the
+// cases of this file in parallel processes, so each keeps its own error file.
 TRun RunProgram(const std::string& arguments) {
-    const std::string errFile = std::string(QUILLORY_TEST_SCRATCH) + "/route_program_stderr.txt";
+    const std::string errFile = std::string(QUILLORY_TEST_SCRATCH) + "/route_program_stderr_" +
+                                std::to_string(getpid()) + ".txt";
     const std::string command =
         std::string("'") + QUILLORY_ROUTE_PROGRAM + "' " + arguments + " 2>'" + errFile + "'";
     TRun run;
@@ -36,6 +39,7 @@ TRun RunProgram(const std::string& arguments) {
     std::stringstream errText;
     errText << errStream.rdbuf();
     run.err = errText.str();
+    std::remove(errFile.c_str());
     return run;
 }
 
