@@ -2,7 +2,7 @@
 # that Exec names the installed program and Path the folder that holds its images/,
 # and installs it (DESTDIR is honoured by file(INSTALL)).
 # Expects QUILLORY_DESKTOP_TEMPLATE, QUILLORY_DESKTOP_OUTPUT, QUILLORY_APP_ID,
-# QUILLORY_BINDIR and QUILLORY_DATADIR (the GNUInstallDirs values, relative or absolute).
+# QUILLORY_BINDIR and QUILLORY_DATADIR (relative to the prefix, or absolute).
 foreach(dir BINDIR DATADIR)
   if(IS_ABSOLUTE "${QUILLORY_${dir}}")
     set(full_${dir} "${QUILLORY_${dir}}")

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev zlib1g-dev libgtest-dev fontconfig fonts-dejavu-core)
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream)
+  # The package check: CPack's dependency list, lintian, a Debian root, the example.
+  packages+=(dpkg-dev file lintian debootstrap pkgconf)
 fi
 
 missing=()

@@ -11,3 +11,6 @@ ctest --preset sanitize
 cmake --preset release >/dev/null
 cmake --build --preset release
 ctest --preset release
+
+# The Debian packages: built, installed on a fresh Debian 12 root and removed; the library's example built against them.
+scripts/package_test.sh

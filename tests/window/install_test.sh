@@ -39,7 +39,7 @@ share="$root/share"
 stray=$(cd "$work/stage" && find . -mindepth 1 -maxdepth 3 -path "./${prefix#/}" -prune -o -type f -print)
 [[ -z "$stray" ]] || fail "files outside the prefix: $stray"
 
-[[ -x "$root/bin/quillory" ]] || fail "the program is not installed as bin/quillory"
+[[ -x "$root/games/quillory" ]] || fail "the program is not installed as games/quillory"
 [[ -d "$share/quillory/images" ]] || fail "no images folder in share/quillory"
 # The result pictures go with the program, byte for byte; nothing else of images/ does.
 for picture in "$source_dir"/images/*.bmp; do
@@ -55,7 +55,7 @@ if [[ -f "$desktop" ]]; then
     desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $app_id.desktop"
     key() { sed -n "s/^$1=//p" "$desktop"; }
     [[ "$(key Categories)" == "Game;LogicGame;" ]] || fail "Categories is '$(key Categories)'"
-    [[ "$(key Exec)" == "$prefix/bin/quillory" ]] || fail "Exec is '$(key Exec)'"
+    [[ "$(key Exec)" == "$prefix/games/quillory" ]] || fail "Exec is '$(key Exec)'"
     [[ "$(key Path)" == "$prefix/share/quillory" ]] || fail "Path is '$(key Path)'"
     [[ "$(key Icon)" == "$app_id" ]] || fail "Icon is '$(key Icon)'"
     [[ "$(key Name)" == "Quillory" ]] || fail "Name is '$(key Name)'"

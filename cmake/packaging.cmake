@@ -1,0 +1,81 @@
+# Installing and packaging. Two components: "game" (the program, the route program,
+# the pictures and the desktop integration) and "kest" (the container library for
+# other programs: headers, static library, CMake package config and kest.pc).
+# One CPack run makes a Debian package of each, quillory and libkest-dev:
+#   cpack --preset release     (after building quillory, quillory-route and kest)
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+# The library. Its target and headers are installed next to their sources.
+set(KEST_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/kest)
+install(EXPORT kestTargets NAMESPACE kest:: DESTINATION ${KEST_CMAKE_DIR} COMPONENT kest)
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/kestConfig.cmake.in
+  ${CMAKE_BINARY_DIR}/kestConfig.cmake INSTALL_DESTINATION ${KEST_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/kestConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/kestConfig.cmake ${CMAKE_BINARY_DIR}/kestConfigVersion.cmake
+  DESTINATION ${KEST_CMAKE_DIR} COMPONENT kest)
+# kest.pc names absolute folders, so it is written at install time for the prefix
+# being installed to (cmake --install --prefix, or /usr inside a package).
+install(CODE "
+  set(KEST_VERSION \"${PROJECT_VERSION}\")
+  set(KEST_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(KEST_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  configure_file(\"${CMAKE_CURRENT_LIST_DIR}/kest.pc.in\" \"${CMAKE_BINARY_DIR}/kest.pc\" @ONLY)
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\"
+       TYPE FILE FILES \"${CMAKE_BINARY_DIR}/kest.pc\")
+" COMPONENT kest)
+
+# Every package carries the copyright notice and the changelog (compressed, as
+# Debian's policy asks) in its own documentation folder.
+set(QUILLORY_PACKAGE_DOCS ${PROJECT_SOURCE_DIR}/data/debian/copyright ${CMAKE_BINARY_DIR}/changelog.gz)
+execute_process(COMMAND gzip -9nc INPUT_FILE ${PROJECT_SOURCE_DIR}/data/debian/changelog
+                OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/debian/changelog)
+install(FILES ${QUILLORY_PACKAGE_DOCS} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libkest-dev COMPONENT kest)
+set(CPACK_COMPONENTS_ALL kest)
+
+# The game, when it is built (not in the library-only build).
+if(NOT QUILLORY_LIBRARY_ONLY)
+  install(TARGETS quillory-route RUNTIME DESTINATION ${QUILLORY_INSTALL_BINDIR} COMPONENT game)
+  install(FILES ${QUILLORY_PACKAGE_DOCS} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillory COMPONENT game)
+  list(APPEND CPACK_COMPONENTS_ALL game)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quillory)
+set(CPACK_PACKAGE_VENDOR "The Quillory developers")
+set(CPACK_PACKAGE_CONTACT "The Quillory developers <quillory@example.org>")
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Run-time dependencies are read from the binaries by dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+set(CPACK_DEBIAN_GAME_PACKAGE_NAME quillory)
+set(CPACK_DEBIAN_GAME_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_GAME_DESCRIPTION "puzzle game: clear the board one cell at a time
+Quillory is a single-player puzzle on a board of square cells. You stand on
+one cell and step with the arrow keys onto a neighbouring one; the cell you
+leave disappears. A table is won when a single cell remains.
+.
+Fifty tables are built in. Moves can be undone, a table restarted, and the
+game finds a route that clears the rest of a table, also on the command line
+with quillory-route.")
+
+set(CPACK_DEBIAN_KEST_PACKAGE_NAME libkest-dev)
+set(CPACK_DEBIAN_KEST_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_KEST_PACKAGE_DEPENDS "zlib1g-dev")
+set(CPACK_DEBIAN_KEST_DESCRIPTION "container library that saves and loads itself (development files)
+kest is a small C++ library of strings, containers of items, lists of
+strings with a line-file form, integer containers and byte buffers, all of
+which save and load themselves in binary and text forms, optionally
+zlib-compressed.
+.
+This package holds the headers, the static library, a CMake package
+config (target kest::kest) and a pkg-config file.")
+
+include(CPack)
