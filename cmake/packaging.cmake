@@ -26,12 +26,16 @@ install(CODE "
        TYPE FILE FILES \"${CMAKE_BINARY_DIR}/kest.pc\")
 " COMPONENT kest)
 
-# Every package carries the copyright notice and the changelog (compressed, as
-# Debian's policy asks) in its own documentation folder.
+# The changelog and the manual pages are installed compressed, as Debian's policy asks
+# (gzip -9n: the same bytes on every build).
+foreach(document debian/changelog quillory.6 quillory-route.6)
+  get_filename_component(name ${document} NAME)
+  execute_process(COMMAND gzip -9nc INPUT_FILE ${PROJECT_SOURCE_DIR}/data/${document}
+                  OUTPUT_FILE ${CMAKE_BINARY_DIR}/${name}.gz COMMAND_ERROR_IS_FATAL ANY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/${document})
+endforeach()
+# Every package carries the copyright notice and the changelog in its own documentation folder.
 set(QUILLORY_PACKAGE_DOCS ${PROJECT_SOURCE_DIR}/data/debian/copyright ${CMAKE_BINARY_DIR}/changelog.gz)
-execute_process(COMMAND gzip -9nc INPUT_FILE ${PROJECT_SOURCE_DIR}/data/debian/changelog
-                OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/debian/changelog)
 install(FILES ${QUILLORY_PACKAGE_DOCS} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libkest-dev COMPONENT kest)
 set(CPACK_COMPONENTS_ALL kest)
 
@@ -39,6 +43,8 @@ set(CPACK_COMPONENTS_ALL kest)
 if(NOT QUILLORY_LIBRARY_ONLY)
   install(TARGETS quillory-route RUNTIME DESTINATION ${QUILLORY_INSTALL_BINDIR} COMPONENT game)
   install(FILES ${QUILLORY_PACKAGE_DOCS} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillory COMPONENT game)
+  install(FILES ${CMAKE_BINARY_DIR}/quillory.6.gz ${CMAKE_BINARY_DIR}/quillory-route.6.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT game)
   list(APPEND CPACK_COMPONENTS_ALL game)
 endif()
 
