@@ -36,9 +36,10 @@ for tool in debootstrap cpack lintian desktop-file-validate dpkg-deb dpkg-shlibd
     }
 done
 
-# Everything mounted inside the root, deepest first.
+# Everything mounted below the work folder (the root, or a debootstrap that stopped
+# half-way), deepest first.
 mounts_in_root() {
-    awk -v root="$root/" 'index($2 "/", root) == 1 { print $2 }' /proc/self/mounts | sort -r
+    awk -v work="$work/" 'index($2 "/", work) == 1 { print $2 }' /proc/self/mounts | sort -r
 }
 scratch=""
 cleanup() {
@@ -49,6 +50,7 @@ cleanup() {
     [[ -z "$scratch" ]] || rm -rf "$scratch"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
 step() { echo "== $* ($((SECONDS - started)) s)"; }
 fail() {
     echo "FAIL: $*" >&2
@@ -76,6 +78,9 @@ grep -v '^running with root privileges' <<<"$findings" || true
 
 step "a fresh Debian 12 root"
 mkdir -p "$work"
+# Never delete through a mount (the root's /dev is the machine's own).
+cleanup
+[[ -z "$(mounts_in_root)" ]] || fail "cannot unmount what is mounted in $work"
 if [[ ! -f "$base_tarball" ]]; then
     rm -rf "$work/base"
     debootstrap --variant=minbase bookworm "$work/base" "$mirror" >"$work/debootstrap.log" 2>&1 ||
@@ -83,9 +88,6 @@ if [[ ! -f "$base_tarball" ]]; then
     tar -C "$work/base" -czf "$base_tarball.part" . && mv "$base_tarball.part" "$base_tarball"
     rm -rf "$work/base"
 fi
-# Never delete through a mount (the root's /dev is the machine's own).
-cleanup
-[[ -z "$(mounts_in_root)" ]] || fail "cannot unmount what is mounted in $root"
 rm -rf "$root"
 mkdir -p "$root"
 tar -C "$root" -xzf "$base_tarball"
