@@ -97,7 +97,7 @@ inline std::uint32_t PackDirect(const TBmpVariant& v, std::uint32_t colour) {
 inline std::vector<std::uint8_t> EncodeRunLengths(const TBmpVariant& v, const TBmpPicture& p) {
     const bool four = v.bits == 4;
     std::vector<std::uint8_t> out;
-    auto emit = [&](int a, int b) {
+    auto putCode = [&](int a, int b) {
         out.push_back(static_cast<std::uint8_t>(a));
         out.push_back(static_cast<std::uint8_t>(b));
     };
@@ -107,8 +107,8 @@ inline std::vector<std::uint8_t> EncodeRunLengths(const TBmpVariant& v, const TB
         for (int x = 0; x < p.width; ++x)
             rowSkipped = rowSkipped && p.At(x, y) == TBmpPicture::kBmpSkipped;
         if (rowSkipped && row + 1 < p.height) {
-            emit(0, 2);
-            emit(0, 1);
+            putCode(0, 2);
+            putCode(0, 1);
             continue;
         }
         int x = 0;
@@ -120,13 +120,13 @@ inline std::vector<std::uint8_t> EncodeRunLengths(const TBmpVariant& v, const TB
             if (value == TBmpPicture::kBmpSkipped) {
                 if (end == p.width)
                     break;
-                emit(0, 2);
-                emit(end - x, 0);
+                putCode(0, 2);
+                putCode(end - x, 0);
                 x = end;
                 continue;
             }
             if (end - x >= 3) {
-                emit(end - x, four ? value << 4 | value : value);
+                putCode(end - x, four ? value << 4 | value : value);
                 x = end;
                 continue;
             }
@@ -137,7 +137,7 @@ inline std::vector<std::uint8_t> EncodeRunLengths(const TBmpVariant& v, const TB
                        other != TBmpPicture::kBmpSkipped && other != value)
                     ++alt;
                 if (alt - x >= 4) {
-                    emit(alt - x, value << 4 | other);
+                    putCode(alt - x, value << 4 | other);
                     x = alt;
                     continue;
                 }
@@ -147,11 +147,11 @@ inline std::vector<std::uint8_t> EncodeRunLengths(const TBmpVariant& v, const TB
             while (stop < p.width && stop - x < 255 && p.At(stop, y) != TBmpPicture::kBmpSkipped)
                 ++stop;
             if (stop - x < 3) {
-                emit(1, four ? value << 4 | value : value);
+                putCode(1, four ? value << 4 | value : value);
                 ++x;
                 continue;
             }
-            emit(0, stop - x);
+            putCode(0, stop - x);
             std::size_t bytes = 0;
             for (int i = x; i < stop; ++i) {
                 if (!four) {
@@ -169,9 +169,9 @@ inline std::vector<std::uint8_t> EncodeRunLengths(const TBmpVariant& v, const TB
             x = stop;
         }
         if (row + 1 < p.height)
-            emit(0, 0);
+            putCode(0, 0);
     }
-    emit(0, 1);
+    putCode(0, 1);
     return out;
 }
 
