@@ -1,11 +1,11 @@
 // TMemBitmap: an off-screen picture kept as a packed memory image and as a device bitmap.
 #include "graphics/mem_bitmap.h"
 
-#include "graphics/bmp_file_reader.h"
-
 #include <cctype>
 #include <cstring>
 #include <string>
+
+#include "graphics/bmp_file_reader.h"
 
 namespace {
 
