@@ -34,9 +34,10 @@ struct TImageLayout {
 
 // Largest width or height accepted in a memory image.
 inline constexpr std::int32_t kMaxImageSide = 32768;
-// Largest number of pixels accepted in a memory image: enough for the largest
-// screens. It bounds what a few bytes of run-length stream can make us allocate.
-inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 25;
+// Largest number of pixels accepted in a memory image (4096 x 4096, more than a
+// 5K screen shows). It bounds what a few bytes of run-length stream can make us
+// allocate and paint.
+inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 24;
 
 // Reads and checks the header of the memory image `image` (`size` bytes) whose pixel
 // rows begin `pixelOffset` bytes in. Returns false, leaving `layout` unspecified,
