@@ -260,6 +260,15 @@ TEST(PictureFile, HeadersThatPromiseMoreThanTheFileHoldsAreRefused) {
         Load(picture, "bad.bmp", file);
         ExpectEmpty(picture, c.why);
     }
+    // A few bytes of run-length stream may not make us allocate for more pixels than
+    // a screen shows.
+    const TBmpVariant rle{.name = "rle", .bits = 8, .compression = 1};
+    std::vector<std::uint8_t> huge = WriteBmpVariant(rle, MakeBmpPicture(rle, 4, 3));
+    PutU32(huge, 18, 4097);
+    PutU32(huge, 22, 4096);
+    TMemBitmap picture;
+    Load(picture, "huge.bmp", huge);
+    ExpectEmpty(picture, "4097 x 4096 run-length picture");
 }
 
 TEST(PictureFile, ShowsEveryVariantCommonToolsWrite) {
