@@ -144,11 +144,10 @@ void TQuilloryMainForm::FormKeyDown(uint16_t key, Qt::KeyboardModifiers) {
 }
 
 void TQuilloryMainForm::ShowOutcome(bool won) {
-    // The result dialog when the picture was read at start-up, a message box otherwise.
+    // The result dialog when the picture was read at start-up and can be shown, a
+    // message box otherwise.
     const TMemBitmap& picture = won ? successPicture : lostPicture;
-    if (picture.loaded && ResultForm)
-        ResultForm->ShowPicture(picture);
-    else
+    if (!(picture.loaded && ResultForm && ResultForm->ShowPicture(picture)))
         Dialogs().MessageBox(this, won ? kWonText : kLostText, kCaption, TMessageIcon::None);
     if (won)
         mNextClick();

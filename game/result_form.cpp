@@ -30,10 +30,19 @@ void TResultForm::ArrangeFor(int width, int height) {
     ui.btnOk->move(layout.buttonLeft, layout.buttonTop);
 }
 
-void TResultForm::ShowPicture(const TMemBitmap& source) {
+bool TResultForm::ShowPicture(const TMemBitmap& source) {
+    if (showing_ || !source.loaded || source.width <= 0 || source.height <= 0)
+        return false;
     ArrangeFor(source.width, source.height);
     picture.Assign(source);
+    // Cleared however the modal showing ends.
+    struct TShowing {
+        bool& flag;
+        explicit TShowing(bool& f) : flag(f) { flag = true; }
+        ~TShowing() { flag = false; }
+    } showing(showing_);
     Dialogs().ShowModal(*this);
+    return true;
 }
 
 void TResultForm::FormPaint() {

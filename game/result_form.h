@@ -32,9 +32,12 @@ public:
     explicit TResultForm(QWidget* parent = nullptr);
 
     // Sizes the dialog for `source`, keeps a deep copy of it (the caller keeps its own)
-    // and shows the dialog modally; returns when it is closed. A picture whose copy
-    // cannot be made is shown as an empty area of its size.
-    void ShowPicture(const TMemBitmap& source);
+    // and shows the dialog modally; returns true when it has been closed. A picture whose
+    // copy cannot be made is shown as an empty area of its size. Returns false at once,
+    // showing nothing, for a picture that is not `loaded` or has a side of 0 (a dialog
+    // sized for it may never appear, leaving its modal loop waiting), and while the
+    // dialog is already being shown.
+    bool ShowPicture(const TMemBitmap& source);
 
     // Sizes the dialog for a `width` x `height` picture and places btnOk below it.
     void ArrangeFor(int width, int height);
@@ -51,6 +54,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // True during the modal showing.
+    bool showing_ = false;
     // Centres the dialog on the screen each time it appears.
     void showEvent(QShowEvent* event) override;
 };

@@ -6,11 +6,9 @@
 #include <cstring>
 #include <new>
 
-namespace {
+#include "graphics/bitmap_info_header.h"
 
-constexpr std::size_t kInfoHeaderSize = 40;
-constexpr std::uint32_t kUncompressed = 0;
-constexpr std::uint32_t kBitFields = 3;
+namespace {
 
 std::uint32_t ReadU32(const std::uint8_t* p) {
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
@@ -52,7 +50,7 @@ void ReadColourTable(const std::uint8_t* image, const TImageLayout& layout, QRgb
     for (QRgb& entry : table)
         entry = qRgb(0, 0, 0);
     for (int i = 0; i < layout.colourCount; ++i) {
-        const std::uint8_t* e = image + layout.colourTableOffset + 4 * static_cast<std::size_t>(i);
+        const std::uint8_t* e = image + layout.colourTableOffset + layout.colourEntrySize * static_cast<std::size_t>(i);
         table[i] = qRgb(e[2], e[1], e[0]);
     }
 }
@@ -100,49 +98,141 @@ std::size_t RowOffset(const TImageLayout& layout, int row) {
     return layout.pixelOffset + layout.stride * static_cast<std::size_t>(stored);
 }
 
+// Paints the run-length stream `stream` (`length` bytes) of 8- or 4-bit colour
+// indices into `target`, a black bitmap of the layout's size. The stream fills rows
+// from the bottom up: a run is a count and a value (two alternating nibbles for 4
+// bits); a zero count escapes to end of line (0), end of picture (1), a move right
+// and up (2, then two bytes) or a literal group of n >= 3 indices padded to an even
+// byte count. Pixels beyond the right edge are dropped, never wrapped; the stream
+// ends at the top row, at its end mark, or where its bytes run out.
+void DecodeRunLengths(const std::uint8_t* stream, std::size_t length, const TImageLayout& layout,
+                      const QRgb (&table)[256], QImage& target) {
+    const bool nibbles = layout.coding == TPixelCoding::Rle4;
+    const int width = layout.width;
+    int x = 0;
+    int row = 0;  // rows counted from the bottom
+    QRgb* line = nullptr;
+    auto enterRow = [&] {
+        line = row < layout.height ? reinterpret_cast<QRgb*>(target.scanLine(layout.height - 1 - row)) : nullptr;
+    };
+    auto put = [&](unsigned index) {
+        if (x < width) {
+            line[x] = table[index];
+            ++x;
+        }
+    };
+    enterRow();
+    std::size_t at = 0;
+    while (line != nullptr && at + 2 <= length) {
+        const unsigned count = stream[at];
+        const unsigned value = stream[at + 1];
+        at += 2;
+        if (count > 0) {
+            for (unsigned i = 0; i < count && x < width; ++i)
+                put(nibbles ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : value);
+            continue;
+        }
+        if (value == 0) {
+            x = 0;
+            ++row;
+            enterRow();
+        } else if (value == 1) {
+            return;
+        } else if (value == 2) {
+            if (at + 2 > length)
+                return;
+            x = std::min(width, x + stream[at]);
+            row += stream[at + 1];
+            at += 2;
+            enterRow();
+        } else {
+            const std::size_t bytes = nibbles ? (value + 1) / 2 : value;
+            for (unsigned i = 0; i < value && x < width; ++i) {
+                const std::size_t byte = at + (nibbles ? i / 2 : i);
+                if (byte >= length)
+                    return;
+                put(nibbles ? (i % 2 == 0 ? stream[byte] >> 4 : stream[byte] & 0x0F) : stream[byte]);
+            }
+            at += (bytes + 1) / 2 * 2;
+        }
+    }
+}
+
 }  // namespace
 
 bool ParseImageLayout(const std::uint8_t* image, std::size_t size, std::size_t pixelOffset,
                       TImageLayout& layout) {
-    if (image == nullptr || size < kInfoHeaderSize)
+    TBitmapInfoHeader header;
+    if (!DecodeBitmapInfoHeader(image, size, header))
         return false;
-    const std::uint32_t headerSize = ReadU32(image);
-    if (headerSize < kInfoHeaderSize || headerSize > size)
-        return false;
-    const auto width = static_cast<std::int32_t>(ReadU32(image + 4));
-    const auto height = static_cast<std::int32_t>(ReadU32(image + 8));
-    const int bits = ReadU16(image + 14);
-    const std::uint32_t compression = ReadU32(image + 16);
-    const std::uint32_t coloursUsed = ReadU32(image + 32);
+    const std::int32_t width = header.width;
+    const std::int32_t height = header.height;
+    const int bits = header.bitCount;
     if (width < 0 || width > kMaxImageSide || height < -kMaxImageSide || height > kMaxImageSide)
         return false;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+    const std::int32_t rows = height < 0 ? -height : height;
+    if (std::int64_t{width} * rows > kMaxImagePixels)
         return false;
-    if (compression != kUncompressed && !(compression == kBitFields && (bits == 16 || bits == 32)))
+    if (header.IsCore() ? bits != 1 && bits != 4 && bits != 8 && bits != 24
+                        : bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         return false;
 
+    // Compression 3 means bit fields only in the 40-byte header and its longer
+    // successors; the other family of long headers uses it for 1-D Huffman coding.
+    const bool windowsFamily = header.size == kInfoHeaderSize || header.size == kV2HeaderSize ||
+                               header.size == kV3HeaderSize || header.size == kV4HeaderSize ||
+                               header.size == kV5HeaderSize;
+    layout.coding = TPixelCoding::Plain;
+    bool bitFields = false;
+    switch (header.compression) {
+    case bmp_coding::kRgb: break;
+    case bmp_coding::kRle8:
+        if (bits != 8 || height < 0)
+            return false;
+        layout.coding = TPixelCoding::Rle8;
+        break;
+    case bmp_coding::kRle4:
+        if (bits != 4 || height < 0)
+            return false;
+        layout.coding = TPixelCoding::Rle4;
+        break;
+    case bmp_coding::kBitFields:
+        if (!windowsFamily)
+            return false;
+        [[fallthrough]];
+    case bmp_coding::kAlphaBitFields:
+        if (bits != 16 && bits != 32)
+            return false;
+        bitFields = true;
+        break;
+    default: return false;  // JPEG, PNG and anything unknown
+    }
+
     layout.width = width;
-    layout.height = height < 0 ? -height : height;
+    layout.height = rows;
     layout.bottomUp = height >= 0;
     layout.bitsPerPixel = bits;
     layout.stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
-    layout.colourTableOffset = headerSize;
+    layout.colourTableOffset = header.ColourTableOffset();
+    layout.colourEntrySize = header.IsCore() ? 3 : 4;
     layout.colourCount = 0;
     layout.pixelOffset = pixelOffset;
 
     if (bits <= 8) {
+        // A short table ends where the pixels begin; entries beyond what the depth
+        // can index are never used.
         const std::uint32_t full = 1u << bits;
-        std::uint32_t count = coloursUsed != 0 && coloursUsed < full ? coloursUsed : full;
-        const std::size_t available = (size - headerSize) / 4;
+        std::uint32_t count = header.clrUsed != 0 && header.clrUsed < full ? header.clrUsed : full;
+        const std::size_t tableEnd = std::min(pixelOffset, size);
+        const std::size_t available =
+            tableEnd > layout.colourTableOffset ? (tableEnd - layout.colourTableOffset) / layout.colourEntrySize : 0;
         if (count > available)
             count = static_cast<std::uint32_t>(available);
         layout.colourCount = static_cast<int>(count);
-    } else if (compression == kBitFields) {
-        // The three masks follow the 40-byte header, or are its continuation in longer headers.
-        if (size < kInfoHeaderSize + 12)
-            return false;
-        for (int i = 0; i < 3; ++i)
-            layout.masks[i] = ReadU32(image + kInfoHeaderSize + 4 * i);
+    } else if (bitFields) {
+        layout.masks[0] = header.redMask;
+        layout.masks[1] = header.greenMask;
+        layout.masks[2] = header.blueMask;
     } else if (bits == 16) {
         layout.masks[0] = 0x7C00;
         layout.masks[1] = 0x03E0;
@@ -155,12 +245,16 @@ bool ParseImageLayout(const std::uint8_t* image, std::size_t size, std::size_t p
 
     if (pixelOffset > size)
         return false;
+    layout.pixelBytes = size - pixelOffset;
+    if (layout.coding != TPixelCoding::Plain)
+        return true;
     const std::size_t area = layout.stride * static_cast<std::size_t>(layout.height);
-    return area <= size - pixelOffset;
+    return area <= layout.pixelBytes;
 }
 
 std::unique_ptr<TDeviceBitmap> TDeviceBitmap::CreateCompatible(int width, int height) {
-    if (width < 0 || height < 0 || width > kMaxImageSide || height > kMaxImageSide)
+    if (width < 0 || height < 0 || width > kMaxImageSide || height > kMaxImageSide ||
+        std::int64_t{width} * height > kMaxImagePixels)
         return nullptr;
     QImage image;
     if (width > 0 && height > 0) {
@@ -184,8 +278,12 @@ std::unique_ptr<TDeviceBitmap> TDeviceBitmap::FromMemoryImage(const std::uint8_t
     QRgb table[256];
     if (layout.bitsPerPixel <= 8)
         ReadColourTable(image, layout, table);
-    const TChannel red(layout.masks[0]), green(layout.masks[1]), blue(layout.masks[2]);
     QImage& target = result->image_;
+    if (layout.coding != TPixelCoding::Plain) {
+        DecodeRunLengths(image + layout.pixelOffset, layout.pixelBytes, layout, table, target);
+        return result;
+    }
+    const TChannel red(layout.masks[0]), green(layout.masks[1]), blue(layout.masks[2]);
     for (int row = 0; row < layout.height; ++row) {
         const std::uint8_t* src = image + RowOffset(layout, row);
         auto* dst = reinterpret_cast<QRgb*>(target.scanLine(row));
@@ -225,7 +323,7 @@ std::unique_ptr<TDeviceBitmap> TDeviceBitmap::FromMemoryImage(const std::uint8_t
 
 bool TDeviceBitmap::ReadInto(std::uint8_t* image, std::size_t size, std::size_t pixelOffset) const {
     TImageLayout layout;
-    if (!ParseImageLayout(image, size, pixelOffset, layout))
+    if (!ParseImageLayout(image, size, pixelOffset, layout) || layout.coding != TPixelCoding::Plain)
         return false;
     const int columns = std::min(layout.width, image_.width());
     const int rows = std::min(layout.height, image_.height());

@@ -2,31 +2,19 @@
 #include "graphics/mem_bitmap.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "graphics/bmp_file_reader.h"
+
 namespace {
 
-constexpr std::int32_t kFileHeaderSize = 14;
 constexpr std::int32_t kFormatJpeg = 1;
 constexpr std::int32_t kFormatGif = 2;
-
-void WriteU32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 
 void WriteU16(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v);
     p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-std::int32_t ReadI32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
-                                     std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
 }
 
 // The text after the last '.' of the file name's last path component, upper-cased;
@@ -43,11 +31,6 @@ std::string UpperExtension(const char* fileName) {
     return extension;
 }
 
-// Closes a C file when it goes out of scope.
-struct TFileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 }  // namespace
 
 TMemBitmap::TMemBitmap() = default;
@@ -59,7 +42,11 @@ TMemBitmap& TMemBitmap::operator=(const TMemBitmap& source) {
     return *this;
 }
 
-TMemBitmap::~TMemBitmap() { Release(); }
+TMemBitmap::~TMemBitmap() {
+    // The context goes first: it may still be painting on the bitmap.
+    drawDC.reset();
+    Release();
+}
 
 std::int32_t TMemBitmap::ColourTableSize(std::int32_t bits) {
     if (bits == 4)
@@ -92,12 +79,15 @@ std::int64_t TMemBitmap::PixelAreaOffset() const {
 }
 
 void TMemBitmap::Release() {
-    // A drawing context still open would otherwise keep drawing into a freed bitmap.
-    drawDC.reset();
     if (memory) {
         if (lockCount > 0)
             memory->Unlock();
         memory.reset();
+    }
+    if (drawDC && !drawDetached_) {
+        // The open context keeps its bitmap until EndDraw, which then discards it.
+        drawTarget_ = std::move(bitmap);
+        drawDetached_ = true;
     }
     bitmap.reset();
     lockCount = 0;
@@ -124,15 +114,15 @@ bool TMemBitmap::Create(std::int32_t newWidth, std::int32_t newHeight, std::int3
     stride = newStride;
     bitsPerPixel = bits;
     bitsGap = 0;
+    rowsTopDown_ = false;
+    plainRows_ = true;
     loaded = true;
 
-    std::uint8_t* header = memory->Lock();
-    WriteU32(header + 0, kMemBitmapHeaderSize);
-    WriteU32(header + 4, static_cast<std::uint32_t>(width));
-    WriteU32(header + 8, static_cast<std::uint32_t>(height));
-    WriteU16(header + 12, 1);
-    WriteU16(header + 14, static_cast<std::uint16_t>(bitsPerPixel));
-    // Compression, image size, resolution and colour counts stay 0 from the zero fill.
+    TBitmapInfoHeader header;
+    header.width = width;
+    header.height = height;
+    header.bitCount = static_cast<std::uint16_t>(bitsPerPixel);
+    EncodeBitmapInfoHeader(header, memory->Lock());
     memory->Unlock();
 
     UpdateBitmap();
@@ -164,9 +154,10 @@ bool TMemBitmap::Unlock() {
 }
 
 void TMemBitmap::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t colour) {
-    if (x < 0 || x >= width || y < 0 || y >= height || !memory)
+    if (x < 0 || x >= width || y < 0 || y >= height || !memory || !plainRows_)
         return;
-    std::int64_t offset = PixelAreaOffset() + std::int64_t{stride} * (std::int64_t{height} - 1 - y);
+    const std::int64_t storedRow = rowsTopDown_ ? y : std::int64_t{height} - 1 - y;
+    std::int64_t offset = PixelAreaOffset() + std::int64_t{stride} * storedRow;
     std::int64_t bytes = 0;
     switch (bitsPerPixel) {
     case 24: offset += 3 * std::int64_t{x}; bytes = 3; break;
@@ -214,6 +205,11 @@ void TMemBitmap::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t colour) 
 void TMemBitmap::UpdateBitmap() {
     if (!loaded)
         return;
+    // An open context drawing on this picture moves to the new bitmap; one left on a
+    // released bitmap stays there.
+    const bool moveContext = drawDC && !drawDetached_;
+    if (moveContext)
+        drawDC->SelectBitmap(nullptr);
     bitmap.reset();
     std::unique_ptr<TDeviceBitmap> made;
     const std::int64_t pixelOffset = PixelAreaOffset();
@@ -223,7 +219,7 @@ void TMemBitmap::UpdateBitmap() {
         memory->Unlock();
     }
     bitmap = std::move(made);
-    if (drawDC)
+    if (moveContext)
         drawDC->SelectBitmap(bitmap.get());
     if (!bitmap)
         loaded = false;
@@ -233,6 +229,7 @@ TDeviceContext* TMemBitmap::BeginDraw(bool keepContents, TDeviceContext* referen
     if (drawDC)
         return nullptr;
     drawDC = std::make_unique<TDeviceContext>();
+    drawDetached_ = false;
     if (reference == nullptr) {
         drawDC->SelectBitmap(bitmap.get());
     } else if (std::unique_ptr<TDeviceBitmap> fresh = TDeviceBitmap::CreateCompatible(width, height)) {
@@ -248,7 +245,6 @@ TDeviceContext* TMemBitmap::BeginDraw(bool keepContents, TDeviceContext* referen
     if (!keepContents) {
         drawDC->SelectStockPen(TStockPen::Black);
         drawDC->SelectStockBrush(TStockBrush::Black);
-        // The bitmap's own size: a loaded top-down picture records a negative height.
         if (bitmap)
             drawDC->Rectangle(0, 0, bitmap->Width(), bitmap->Height());
     }
@@ -260,6 +256,12 @@ void TMemBitmap::EndDraw() {
         return;
     // Closing the context first finishes every pending drawing call on the bitmap.
     drawDC.reset();
+    const bool detached = drawDetached_;
+    drawTarget_.reset();
+    drawDetached_ = false;
+    // A context whose picture was released or replaced drew on a bitmap of its own.
+    if (detached)
+        return;
     const std::int64_t pixelOffset = PixelAreaOffset();
     if (memory && bitmap && pixelOffset >= 0) {
         std::uint8_t* image = memory->Lock();
@@ -299,6 +301,8 @@ void TMemBitmap::Assign(const TMemBitmap& source) {
     height = source.height;
     stride = source.stride;
     bitsGap = source.bitsGap;
+    rowsTopDown_ = source.rowsTopDown_;
+    plainRows_ = source.plainRows_;
     UpdateBitmap();
     for (std::int32_t i = 0; i < source.lockCount; ++i)
         data = memory->Lock();
@@ -311,45 +315,26 @@ void TMemBitmap::LoadFromFile(const char* fileName, std::int32_t format) {
     const bool jpeg = extension == "JPG" || extension == "JPEG" || format == kFormatJpeg;
     const bool gif = extension == "GIF" || format == kFormatGif;
     loaded = false;
-    if (jpeg || gif || fileName == nullptr)
+    if (jpeg || gif)
+        return;
+    TBmpFileImage file;
+    if (!ReadBmpFile(fileName, file))
+        return;
+    const TBitmapInfoHeader& header = file.header;
+    // A top-down file stores its height negated; the picture has that many rows.
+    const std::int64_t rows = header.height < 0 ? -std::int64_t{header.height} : header.height;
+    // A picture with nothing in it cannot be shown.
+    if (header.width <= 0 || rows == 0 || rows > kMaxImageSide)
         return;
 
-    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName, "rb"));
-    if (!file)
-        return;
-    std::uint8_t fileHeader[kFileHeaderSize];
-    if (std::fread(fileHeader, 1, sizeof fileHeader, file.get()) != sizeof fileHeader ||
-        fileHeader[0] != 'B' || fileHeader[1] != 'M')
-        return;
-    if (std::fseek(file.get(), 0, SEEK_END) != 0)
-        return;
-    const long length = std::ftell(file.get());
-    if (length < kFileHeaderSize + kMemBitmapHeaderSize ||
-        std::fseek(file.get(), kFileHeaderSize, SEEK_SET) != 0)
-        return;
-    const auto imageSize = static_cast<std::size_t>(length - kFileHeaderSize);
-    std::unique_ptr<TMemoryBlock> block = TMemoryBlock::Allocate(imageSize);
-    if (!block)
-        return;
-    std::uint8_t* image = block->Lock();
-    const bool complete = std::fread(image, 1, imageSize, file.get()) == imageSize;
-    file.reset();
-    const auto pixelOffset = static_cast<std::uint32_t>(ReadI32(fileHeader + 10));
-    const std::int32_t fileWidth = ReadI32(image + 4);
-    const std::int32_t fileHeight = ReadI32(image + 8);
-    const std::int32_t fileBits = image[14] | image[15] << 8;
-    block->Unlock();
-    // The pixel rows must start after the file header and inside the file.
-    if (!complete || pixelOffset < static_cast<std::uint32_t>(kFileHeaderSize + kMemBitmapHeaderSize) ||
-        pixelOffset > static_cast<std::uint64_t>(length))
-        return;
-
-    memory = std::move(block);
-    width = fileWidth;
-    height = fileHeight;
-    bitsPerPixel = fileBits;
-    bitsGap = static_cast<std::int32_t>(pixelOffset) - kFileHeaderSize - kMemBitmapHeaderSize -
-              ColourTableSize(fileBits);
+    memory = std::move(file.memory);
+    width = header.width;
+    height = static_cast<std::int32_t>(rows);
+    bitsPerPixel = header.bitCount;
+    bitsGap = static_cast<std::int32_t>(std::int64_t{file.pixelOffset} - kBmpFileHeaderSize - kMemBitmapHeaderSize -
+                                        ColourTableSize(bitsPerPixel));
+    rowsTopDown_ = header.height < 0;
+    plainRows_ = header.compression != bmp_coding::kRle8 && header.compression != bmp_coding::kRle4;
     loaded = true;
     // Building the device bitmap checks the header against the bytes actually read.
     UpdateBitmap();

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <string>
 
 #include "graphics/mem_bitmap.h"
 #include "graphics_test_support.h"
@@ -510,21 +512,56 @@ TEST(MemBitmap, AssigningAPictureToItselfKeepsIt) {
     EXPECT_EQ(ImageBytes(picture), before);
 }
 
-TEST(MemBitmap, ReleaseOrCreateWhileDrawingClosesTheContext) {
-    TMemBitmap picture;
-    ASSERT_TRUE(picture.Create(10, 10, 24));
-    TDeviceContext* dc = picture.BeginDraw(false, nullptr);
-    dc->FillRect(0, 0, 10, 10, 0xFFFFFF);
-    ASSERT_TRUE(picture.Create(5, 5, 24));
-    EXPECT_FALSE(picture.drawDC);
-    EXPECT_EQ(ImagePixel24(picture, 0, 0), 0u);
-    EXPECT_NE(picture.BeginDraw(false, nullptr), nullptr);
+TEST(MemBitmap, ReleaseCreateAndAssignWhileDrawingLeaveTheContextUsable) {
+    TMemBitmap other;
+    ASSERT_TRUE(other.Create(3, 3, 24));
+    const std::string missing = WriteTempFile("dangling.bmp", {});
+    struct Case { const char* why; std::function<void(TMemBitmap&)> step; };
+    const Case cases[] = {
+        {"Release", [](TMemBitmap& p) { p.Release(); }},
+        {"Create", [](TMemBitmap& p) { ASSERT_TRUE(p.Create(5, 5, 24)); }},
+        {"Assign", [&](TMemBitmap& p) { p.Assign(other); }},
+        {"LoadFromFile", [&](TMemBitmap& p) { p.LoadFromFile(missing.c_str(), -1); }},
+    };
+    for (const Case& c : cases) {
+        TMemBitmap picture;
+        ASSERT_TRUE(picture.Create(10, 10, 24));
+        TDeviceContext* dc = picture.BeginDraw(false, nullptr);
+        ASSERT_NE(dc, nullptr);
+        dc->FillRect(0, 0, 10, 10, 0xFFFFFF);
+        c.step(picture);
+        EXPECT_EQ(picture.drawDC.get(), dc) << c.why;
+        EXPECT_EQ(picture.BeginDraw(false, nullptr), nullptr) << c.why;
+        // The context still draws on the bitmap it was opened on.
+        dc->FillRect(0, 0, 10, 10, 0x00FF00);
+        dc->MoveTo(0, 0);
+        dc->LineTo(9, 9);
+        dc->TextOut(0, 0, "Q");
+        const std::vector<std::uint8_t> before = ImageBytes(picture);
+        picture.EndDraw();
+        EXPECT_FALSE(picture.drawDC) << c.why;
+        // None of that drawing reaches what the picture holds now.
+        EXPECT_EQ(ImageBytes(picture), before) << c.why;
+        if (picture.bitmap) {
+            TTarget target(1, 1, 0x123456);
+            picture.Draw(target.dc, 0, 0, rop::kSrcCopy);
+            EXPECT_EQ(target.Pixel(0, 0), 0u) << c.why;
+        }
+        EXPECT_NE(picture.BeginDraw(false, nullptr), nullptr) << c.why;
+        picture.EndDraw();
+    }
+    // A picture destroyed with its context still open after a Release.
+    TMemBitmap dropped;
+    ASSERT_TRUE(dropped.Create(4, 4, 24));
+    dropped.BeginDraw(false, nullptr)->FillRect(0, 0, 4, 4, 0xFFFFFF);
+    dropped.Release();
 }
 
 TEST(MemBitmap, UpdateBitmapWhileDrawingKeepsTheContextOnTheNewBitmap) {
     TMemBitmap picture;
     ASSERT_TRUE(picture.Create(3, 3, 24));
     TDeviceContext* dc = picture.BeginDraw(true, nullptr);
+    dc->FillRect(2, 2, 3, 3, 0x00FF00);  // the context is painting when the bitmap goes
     picture.UpdateBitmap();
     EXPECT_EQ(dc->SelectedBitmap(), picture.bitmap.get());
     dc->FillRect(0, 0, 1, 1, 0x0000FF);

@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "bmp_test_files.h"
 #include "graphics/mem_bitmap.h"
 #include "graphics_test_support.h"
 
@@ -17,6 +18,26 @@ TColor Shown(const TMemBitmap& picture, int x, int y) {
                    0x5A5A5A);
     picture.Draw(target.dc, 0, 0, rop::kSrcCopy);
     return target.Pixel(x, y);
+}
+
+// Every pixel the picture shows, row-major from the top row.
+std::vector<TColor> ShownPixels(const TMemBitmap& picture) {
+    TTarget target(picture.width, picture.height, 0x5A5A5A);
+    picture.Draw(target.dc, 0, 0, rop::kSrcCopy);
+    std::vector<TColor> pixels;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            pixels.push_back(target.Pixel(x, y));
+    return pixels;
+}
+
+// The colours `intended` stored as `variant` is meant to show, in ShownPixels order.
+std::vector<TColor> IntendedPixels(const TBmpVariant& variant, const TBmpPicture& intended) {
+    std::vector<TColor> pixels;
+    for (int y = 0; y < intended.height; ++y)
+        for (int x = 0; x < intended.width; ++x)
+            pixels.push_back(IntendedColour(variant, intended, x, y));
+    return pixels;
 }
 
 void ExpectEmpty(const TMemBitmap& picture, const std::string& why) {
@@ -133,8 +154,10 @@ TEST(PictureFile, TopDownFileShowsTheRightWayUp) {
     ASSERT_TRUE(picture.loaded);
     EXPECT_EQ(Shown(picture, 0, 0), 0x0000FFu);
     EXPECT_EQ(Shown(picture, 0, 1), 0u);
-    picture.SetPixel(0, 0, 0xFFFFFF);  // rows it cannot address are ignored
-    EXPECT_EQ(ImageBytes(picture)[40], 0);
+    EXPECT_EQ(picture.height, 2);
+    picture.SetPixel(0, 0, 0xFFFFFF);  // the top row is the first one stored
+    EXPECT_EQ(ImageBytes(picture)[40], 0xFF);
+    EXPECT_EQ(ImageBytes(picture)[48], 0);
     // Drawing goes back into the rows in their stored order.
     TDeviceContext* dc = picture.BeginDraw(true, nullptr);
     ASSERT_NE(dc, nullptr);
@@ -220,6 +243,12 @@ TEST(PictureFile, HeadersThatPromiseMoreThanTheFileHoldsAreRefused) {
         {"run-length compression", 30, 1, true},
         {"header size too small", 14, 12, true},
         {"header size past the end", 14, 5000, true},
+        {"header size between core and info", 14, 24, true},
+        {"zero width", 18, 0, true},
+        {"zero height", 22, 0, true},
+        {"JPEG inside", 30, 4, true},
+        {"PNG inside", 30, 5, true},
+        {"bit fields at 24 bits", 30, 3, true},
     };
     for (const Case& c : cases) {
         std::vector<std::uint8_t> file = MakeBmpFile(4, 3, 24);
@@ -230,6 +259,165 @@ TEST(PictureFile, HeadersThatPromiseMoreThanTheFileHoldsAreRefused) {
         TMemBitmap picture;
         Load(picture, "bad.bmp", file);
         ExpectEmpty(picture, c.why);
+    }
+    // A few bytes of run-length stream may not make us allocate for more pixels than
+    // a screen shows.
+    const TBmpVariant rle{.name = "rle", .bits = 8, .compression = 1};
+    std::vector<std::uint8_t> huge = WriteBmpVariant(rle, MakeBmpPicture(rle, 4, 3));
+    PutU32(huge, 18, 4097);
+    PutU32(huge, 22, 4096);
+    TMemBitmap picture;
+    Load(picture, "huge.bmp", huge);
+    ExpectEmpty(picture, "4097 x 4096 run-length picture");
+}
+
+TEST(PictureFile, ShowsEveryVariantCommonToolsWrite) {
+    using K = TBmpHeaderKind;
+    const TBmpVariant variants[] = {
+        {.name = "1 bit", .bits = 1},
+        {.name = "1 bit, one colour", .bits = 1, .tableEntries = 1},
+        {.name = "4 bits", .bits = 4},
+        {.name = "4 bits, short table", .bits = 4, .tableEntries = 5},
+        {.name = "4 bits, oversized table", .bits = 4, .tableEntries = 24},
+        {.name = "8 bits", .bits = 8},
+        {.name = "8 bits, short table", .bits = 8, .tableEntries = 20},
+        {.name = "8 bits, oversized table", .bits = 8, .tableEntries = 300},
+        {.name = "8 bits, top down", .bits = 8, .topDown = true},
+        {.name = "16 bits, 5-5-5", .bits = 16},
+        {.name = "16 bits, top down", .bits = 16, .topDown = true},
+        {.name = "16 bits, fields 5-6-5", .bits = 16, .compression = 3},
+        {.name = "16 bits, fields 4-4-4 and alpha", .bits = 16, .header = K::V4, .compression = 3,
+         .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}},
+        {.name = "16 bits, fields with alpha after the header", .bits = 16, .compression = 6,
+         .masks = {0x7C00, 0x03E0, 0x001F, 0x8000}},
+        {.name = "24 bits", .bits = 24},
+        {.name = "24 bits, top down", .bits = 24, .topDown = true},
+        {.name = "32 bits", .bits = 32},
+        {.name = "32 bits, fields", .bits = 32, .compression = 3, .masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0}},
+        {.name = "32 bits, fields, top down", .bits = 32, .compression = 3, .topDown = true},
+        {.name = "32 bits, fields and alpha", .bits = 32, .header = K::V5, .compression = 3,
+         .masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
+        {.name = "32 bits, 10-10-10 fields", .bits = 32, .header = K::V5, .compression = 3,
+         .masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}},
+        {.name = "4 bits, core header", .bits = 4, .header = K::Core},
+        {.name = "1 bit, core header", .bits = 1, .header = K::Core},
+        {.name = "8 bits, core header", .bits = 8, .header = K::Core},
+        {.name = "24 bits, core header", .bits = 24, .header = K::Core},
+        {.name = "8 bits, V4 header", .bits = 8, .header = K::V4},
+        {.name = "24 bits, V5 header, top down", .bits = 24, .header = K::V5, .topDown = true},
+        {.name = "24 bits, 64-byte header", .bits = 24, .header = K::Other64},
+        {.name = "RLE8", .bits = 8, .compression = 1},
+        {.name = "RLE8, short table", .bits = 8, .compression = 1, .tableEntries = 40},
+        {.name = "RLE8, V5 header", .bits = 8, .header = K::V5, .compression = 1},
+        {.name = "RLE4", .bits = 4, .compression = 2},
+        {.name = "RLE4, short table", .bits = 4, .compression = 2, .tableEntries = 6},
+    };
+    for (const TBmpVariant& variant : variants) {
+        const TBmpPicture intended = MakeBmpPicture(variant, 13, 6);
+        TMemBitmap picture;
+        Load(picture, "variant.bmp", WriteBmpVariant(variant, intended));
+        ASSERT_TRUE(picture.loaded) << variant.name;
+        EXPECT_EQ(picture.width, 13) << variant.name;
+        EXPECT_EQ(picture.height, 6) << variant.name;
+        EXPECT_EQ(picture.bitsPerPixel, variant.bits) << variant.name;
+        EXPECT_EQ(ShownPixels(picture), IntendedPixels(variant, intended)) << variant.name;
+    }
+}
+
+TEST(PictureFile, FormatsNobodyWritesAreRefused) {
+    struct Case { TBmpVariant variant; std::size_t at; std::uint32_t value; int bytes; };
+    const Case cases[] = {
+        // Code 3 means bit fields only in the 40-byte header and its successors.
+        {{.name = "1-D Huffman", .bits = 32, .header = TBmpHeaderKind::Other64, .compression = 3}, 0, 0, 0},
+        {{.name = "64 bits", .bits = 32}, 28, 64, 2},
+        {{.name = "JPEG inside", .bits = 24}, 30, 4, 4},
+        {{.name = "PNG inside", .bits = 24}, 30, 5, 4},
+        {{.name = "RLE8 at 4 bits", .bits = 4, .compression = 2}, 30, 1, 4},
+        {{.name = "RLE4 at 8 bits", .bits = 8, .compression = 1}, 30, 2, 4},
+        {{.name = "RLE8 top down", .bits = 8, .compression = 1}, 22, static_cast<std::uint32_t>(-6), 4},
+        {{.name = "16 bits in a core header", .bits = 16, .header = TBmpHeaderKind::Core}, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> file = WriteBmpVariant(c.variant, MakeBmpPicture(c.variant, 13, 6));
+        if (c.bytes == 4)
+            PutU32(file, c.at, c.value);
+        else if (c.bytes == 2)
+            PutU16(file, c.at, static_cast<std::uint16_t>(c.value));
+        TMemBitmap picture;
+        Load(picture, "nobody.bmp", file);
+        ExpectEmpty(picture, c.variant.name);
+    }
+    // 64 bits with all the bytes its rows need.
+    TMemBitmap wide;
+    Load(wide, "wide64.bmp", MakeBmpFile(4, 3, 64));
+    ExpectEmpty(wide, "64 bits, full size");
+}
+
+TEST(PictureFile, RunLengthStreamsStayInsideThePicture) {
+    // A 4 x 3 picture; `shown` names each pixel from the top row: '.' black, a digit
+    // the palette entry.
+    struct Case { const char* why; int bits; std::vector<std::uint8_t> stream; const char* shown; };
+    const Case cases[] = {
+        {"run past the right edge is cut, not wrapped", 8, {255, 1, 0, 0, 2, 2, 0, 1}, "....22..1111"},
+        {"literal past the right edge", 8, {0, 6, 1, 2, 3, 4, 5, 6, 0, 0, 1, 7, 0, 1}, "....7...1234"},
+        {"move past the right edge", 8, {0, 2, 200, 0, 3, 3, 0, 0, 3, 3, 0, 1}, "....333....."},
+        {"move past the top", 8, {2, 1, 0, 2, 0, 200, 4, 4, 0, 1}, "........11.."},
+        {"more rows than the picture", 8, {4, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 0, 4, 4, 0, 0, 4, 5, 0, 1},
+         "333322221111"},
+        {"end of line on the top row", 8, {4, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 0, 0, 0, 0, 0, 1, 9}, "333322221111"},
+        {"cut inside a literal", 8, {0, 5, 1, 2}, "........12.."},
+        {"cut inside a move", 8, {1, 1, 0, 2, 3}, "........1..."},
+        {"no end mark", 8, {2, 1}, "........11.."},
+        {"odd byte at the end", 8, {2, 1, 0}, "........11.."},
+        {"empty stream", 8, {}, "............"},
+        {"nibble runs alternate and are cut", 4, {7, 0x12, 0, 0, 0, 1}, "........1212"},
+        {"literal nibbles", 4, {0, 3, 0x12, 0x30, 1, 0x40, 0, 1}, "........1234"},
+        {"literal nibbles past the edge, padded", 4, {0, 6, 0x12, 0x34, 0x56, 0, 0, 0, 2, 0x77, 0, 1},
+         "....77..1234"},
+        {"cut inside literal nibbles", 4, {0, 4, 0x12}, "........12.."},
+    };
+    for (const Case& c : cases) {
+        const TBmpVariant variant{.name = c.why, .bits = c.bits, .compression = c.bits == 8 ? 1u : 2u};
+        const TBmpPicture palette = MakeBmpPicture(variant, 4, 3);
+        std::vector<std::uint8_t> file = WriteBmpVariant(variant, palette);
+        file.resize(file[10] | file[11] << 8);
+        file.insert(file.end(), c.stream.begin(), c.stream.end());
+        TMemBitmap picture;
+        Load(picture, "stream.bmp", file);
+        ASSERT_TRUE(picture.loaded) << c.why;
+        std::vector<TColor> expected;
+        for (const char* p = c.shown; *p != '\0'; ++p)
+            expected.push_back(*p == '.' ? 0u : palette.palette[static_cast<std::size_t>(*p - '0')]);
+        EXPECT_EQ(ShownPixels(picture), expected) << c.why;
+        // Nothing can be drawn into a stream: drawing leaves the image as it was.
+        const std::vector<std::uint8_t> before = ImageBytes(picture);
+        picture.SetPixel(0, 0, 0xFFFFFF);
+        TDeviceContext* dc = picture.BeginDraw(false, nullptr);
+        ASSERT_NE(dc, nullptr);
+        picture.EndDraw();
+        EXPECT_EQ(ImageBytes(picture), before) << c.why;
+    }
+}
+
+TEST(PictureFile, EveryTruncationOfARunLengthFileStaysInside) {
+    for (std::uint32_t compression : {1u, 2u}) {
+        const TBmpVariant variant{.name = "cut", .bits = compression == 1 ? 8 : 4, .compression = compression};
+        const TBmpPicture intended = MakeBmpPicture(variant, 13, 6);
+        const std::vector<std::uint8_t> file = WriteBmpVariant(variant, intended);
+        const std::size_t pixelOffset = file[10] | file[11] << 8;
+        const std::vector<TColor> whole = IntendedPixels(variant, intended);
+        // Cuts inside the headers and the colour table are refused like any other file's.
+        for (std::size_t length = pixelOffset - 1; length < file.size(); ++length) {
+            TMemBitmap picture;
+            Load(picture, "cutrle.bmp", std::vector<std::uint8_t>(file.begin(), file.begin() + static_cast<long>(length)));
+            ASSERT_EQ(picture.loaded, length >= pixelOffset) << length;
+            if (!picture.loaded)
+                continue;
+            // What the stream reached shows as meant; the rest stays black.
+            const std::vector<TColor> shown = ShownPixels(picture);
+            for (std::size_t i = 0; i < shown.size(); ++i)
+                ASSERT_TRUE(shown[i] == whole[i] || shown[i] == 0) << length << " pixel " << i;
+        }
     }
 }
 

@@ -10,6 +10,10 @@
 
 #include <unistd.h>
 
+#include <QImage>
+#include <QPixmap>
+
+#include "bmp_test_files.h"
 #include "game/game_rules.h"
 #include "game/quillory_main_form.h"
 #include "game/result_form.h"
@@ -19,40 +23,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A plain 24-bit BMP file of width x height in one colour (blue, green, red bytes).
-void WriteBmp(const fs::path& file, int width, int height, uint8_t b, uint8_t g, uint8_t r) {
-    const int stride = (width * 3 + 3) / 4 * 4;
-    const uint32_t pixels = static_cast<uint32_t>(stride * height);
-    std::vector<uint8_t> bytes;
-    auto u16 = [&](uint32_t v) { bytes.push_back(v & 0xFF); bytes.push_back((v >> 8) & 0xFF); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
-    bytes.push_back('B');
-    bytes.push_back('M');
-    u32(54 + pixels);
-    u32(0);
-    u32(54);
-    u32(40);
-    u32(static_cast<uint32_t>(width));
-    u32(static_cast<uint32_t>(height));
-    u16(1);
-    u16(24);
-    u32(0);
-    u32(pixels);
-    u32(2835);
-    u32(2835);
-    u32(0);
-    u32(0);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            bytes.push_back(b);
-            bytes.push_back(g);
-            bytes.push_back(r);
-        }
-        for (int pad = width * 3; pad < stride; ++pad)
-            bytes.push_back(0);
-    }
+void WriteFile(const fs::path& file, const std::vector<uint8_t>& bytes) {
     std::ofstream out(file, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A plain 24-bit BMP file of width x height in one colour (blue, green, red bytes).
+void WriteBmp(const fs::path& file, int width, int height, uint8_t b, uint8_t g, uint8_t r) {
+    TBmpPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.palette = {uint32_t{r} | uint32_t{g} << 8 | uint32_t{b} << 16};
+    picture.index.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    WriteFile(file, WriteBmpVariant(TBmpVariant{.name = "plain"}, picture));
 }
 
 // Runs a test in a fresh working directory and goes back afterwards.
@@ -146,6 +129,55 @@ TEST_F(OutcomeDialogTest, LossWithPictureShowsTheResultDialogAndKeepsTheBoard) {
     EXPECT_EQ(form->tableIndex, 0);
     EXPECT_EQ(form->currentTable.x, 6);
     EXPECT_EQ(form->history.size(), 1u);
+}
+
+TEST_F(OutcomeDialogTest, TopDownPicturesGiveDialogsOfTheirRealHeightUpright) {
+    TWorkingDirectory directory;
+    const TBmpVariant topDown{.name = "top down", .bits = 24, .topDown = true};
+    const TBmpPicture won = MakeBmpPicture(topDown, 30, 20);
+    const TBmpPicture lost = MakeBmpPicture(topDown, 12, 7);
+    WriteFile(directory.Path() / "images" / "success.bmp", WriteBmpVariant(topDown, won));
+    WriteFile(directory.Path() / "images" / "lost.bmp", WriteBmpVariant(topDown, lost));
+    MakeForm();
+    QImage shot;
+    dialogs.onShowModal = [&](QDialog& dialog) {
+        shownSize = dialog.size();
+        shot = dialog.grab().toImage();
+    };
+    auto expectUpright = [&](const TBmpPicture& intended) {
+        ASSERT_EQ(shot.size(), QSize(intended.width + 8, intended.height + 37));
+        for (int y = 0; y < intended.height; ++y)
+            for (int x = 0; x < intended.width; ++x) {
+                const uint32_t c = IntendedColour(topDown, intended, x, y);
+                ASSERT_EQ(shot.pixel(4 + x, 4 + y), qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF)) << x << "," << y;
+            }
+    };
+    PlayEndgame(true);
+    EXPECT_EQ(dialogs.modalShows, 1);
+    expectUpright(lost);
+    PlayEndgame(true);  // a second loss shows the dialog again
+    EXPECT_EQ(dialogs.modalShows, 2);
+    PlayEndgame(false);
+    EXPECT_EQ(dialogs.modalShows, 3);
+    EXPECT_EQ(shownSize, QSize(38, 57));
+    expectUpright(won);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(form->tableIndex, 1);
+    EXPECT_EQ(form->currentTable, form->tables[1]);
+}
+
+TEST_F(OutcomeDialogTest, PicturesWithAZeroSideCountAsMissing) {
+    TWorkingDirectory directory;
+    WriteBmp(directory.Path() / "images" / "success.bmp", 0, 5, 0, 0xFF, 0);
+    WriteBmp(directory.Path() / "images" / "lost.bmp", 5, 0, 0, 0xFF, 0);
+    MakeForm();
+    EXPECT_FALSE(form->successPicture.loaded);
+    EXPECT_FALSE(form->lostPicture.loaded);
+    PlayEndgame(true);
+    PlayEndgame(false);
+    EXPECT_EQ(dialogs.modalShows, 0);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(form->tableIndex, 1);
 }
 
 TEST_F(OutcomeDialogTest, MissingPicturesFallBackToMessageBoxes) {

@@ -90,6 +90,31 @@ TEST(ResultFormTest, ShowPictureSizesTheDialogForOneByOne) {
     EXPECT_EQ(dialog.ui.btnOk->geometry(), QRect(-33, 9, 75, 25));
 }
 
+TEST(ResultFormTest, PicturesThatCannotBeShownAreLeftToTheCaller) {
+    TRecordingDialogs dialogs;
+    TResultForm dialog;
+    TMemBitmap empty;  // loaded, but 0 x 0
+    EXPECT_FALSE(dialog.ShowPicture(empty));
+    TMemBitmap zeroWide;
+    ASSERT_TRUE(zeroWide.Create(0, 5, 24));
+    EXPECT_FALSE(dialog.ShowPicture(zeroWide));
+    TMemBitmap unread;
+    unread.LoadFromFile("/nonexistent/picture.bmp", -1);
+    EXPECT_FALSE(dialog.ShowPicture(unread));
+    EXPECT_EQ(dialogs.modalShows, 0);
+
+    // No second modal showing while one runs.
+    bool nested = true;
+    dialogs.onShowModal = [&](QDialog&) { nested = dialog.ShowPicture(MakePicture(2, 2)); };
+    EXPECT_TRUE(dialog.ShowPicture(MakePicture(3, 3)));
+    EXPECT_FALSE(nested);
+    EXPECT_EQ(dialogs.modalShows, 1);
+    EXPECT_EQ(dialog.picture.width, 3);
+    dialogs.onShowModal = nullptr;
+    EXPECT_TRUE(dialog.ShowPicture(MakePicture(2, 2)));
+    EXPECT_EQ(dialogs.modalShows, 2);
+}
+
 TEST(ResultFormTest, DialogKeepsItsOwnCopyOfThePicture) {
     TRecordingDialogs dialogs;
     TResultForm dialog;

@@ -1,0 +1,317 @@
+// BMP files written by the tests: one writer for every variant of the format that
+// the picture reader shows, and the colours each pixel of them is meant to show.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The info header a file starts with: the 12-byte core header (16-bit sides, 3-byte
+// colour entries), the 40-byte info header, its 108- and 124-byte successors, and the
+// 64-byte header of the other family, whose compression 3 means 1-D Huffman coding.
+enum class TBmpHeaderKind { Core, Info, V4, V5, Other64 };
+
+// How a file stores its picture.
+struct TBmpVariant {
+    std::string name;
+    int bits = 24;
+    TBmpHeaderKind header = TBmpHeaderKind::Info;
+    std::uint32_t compression = 0;  // 0 plain, 1 RLE8, 2 RLE4, 3 bit fields, 6 bit fields with alpha
+    int tableEntries = -1;          // colour-table entries written and counted; -1: the full table, none above 8 bits
+    bool topDown = false;
+    std::uint32_t masks[4] = {};    // red, green, blue, alpha of bit fields; zero: 5-6-5 or 8-8-8
+};
+
+// A picture of known colours: a palette of 256 colours (0x00BBGGRR) and, per pixel
+// (row-major, top row first), the palette index it shows, or kBmpSkipped where a
+// run-length stream leaves the pixel out.
+struct TBmpPicture {
+    static constexpr int kBmpSkipped = -1;
+    int width = 0;
+    int height = 0;
+    std::vector<int> index;
+    std::vector<std::uint32_t> palette;
+
+    int At(int x, int y) const { return index[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+};
+
+namespace bmp_test_detail {
+
+inline void Put(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        v[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x >> (8 * i));
+}
+
+inline bool Indexed(const TBmpVariant& v) { return v.bits <= 8; }
+
+inline int TableEntries(const TBmpVariant& v) {
+    if (v.tableEntries >= 0)
+        return v.tableEntries;
+    return Indexed(v) ? 1 << v.bits : 0;
+}
+
+inline bool BitFields(const TBmpVariant& v) { return v.compression == 3 || v.compression == 6; }
+
+// Red, green, blue and alpha masks the pixels are stored with.
+inline void Masks(const TBmpVariant& v, std::uint32_t (&m)[4]) {
+    if (v.masks[0] | v.masks[1] | v.masks[2]) {
+        std::copy(v.masks, v.masks + 4, m);
+    } else if (v.bits == 16) {
+        const bool fields = BitFields(v);
+        m[0] = fields ? 0xF800 : 0x7C00;
+        m[1] = fields ? 0x07E0 : 0x03E0;
+        m[2] = 0x001F;
+        m[3] = 0;
+    } else {
+        m[0] = 0xFF0000;
+        m[1] = 0x00FF00;
+        m[2] = 0x0000FF;
+        m[3] = 0;
+    }
+}
+
+inline std::uint32_t Scale(std::uint32_t component, std::uint32_t mask) {
+    if (mask == 0)
+        return 0;
+    const int shift = std::countr_zero(mask);
+    const std::uint32_t max = mask >> shift;
+    return static_cast<std::uint32_t>((std::uint64_t{component} * max + 127) / 255) << shift;
+}
+
+// One stored direct-colour pixel; bits no mask claims are set, to show they are ignored.
+inline std::uint32_t PackDirect(const TBmpVariant& v, std::uint32_t colour) {
+    std::uint32_t m[4];
+    Masks(v, m);
+    const std::uint32_t used = m[0] | m[1] | m[2];
+    const std::uint32_t all = v.bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
+    return Scale(colour & 0xFF, m[0]) | Scale((colour >> 8) & 0xFF, m[1]) | Scale((colour >> 16) & 0xFF, m[2]) |
+           (all & ~used);
+}
+
+// A run-length stream of `picture`, rows bottom up: repeats as runs, alternating
+// nibble pairs as runs (4 bits), mixed pixels as literal groups, skipped pixels by a
+// move (a wholly skipped row by a move up), end of line after each row and end of
+// picture last.
+inline std::vector<std::uint8_t> EncodeRunLengths(const TBmpVariant& v, const TBmpPicture& p) {
+    const bool four = v.bits == 4;
+    std::vector<std::uint8_t> out;
+    auto putCode = [&](int a, int b) {
+        out.push_back(static_cast<std::uint8_t>(a));
+        out.push_back(static_cast<std::uint8_t>(b));
+    };
+    for (int row = 0; row < p.height; ++row) {
+        const int y = p.height - 1 - row;
+        bool rowSkipped = true;
+        for (int x = 0; x < p.width; ++x)
+            rowSkipped = rowSkipped && p.At(x, y) == TBmpPicture::kBmpSkipped;
+        if (rowSkipped && row + 1 < p.height) {
+            putCode(0, 2);
+            putCode(0, 1);
+            continue;
+        }
+        int x = 0;
+        while (x < p.width) {
+            const int value = p.At(x, y);
+            int end = x;
+            while (end < p.width && p.At(end, y) == value && end - x < 255)
+                ++end;
+            if (value == TBmpPicture::kBmpSkipped) {
+                if (end == p.width)
+                    break;
+                putCode(0, 2);
+                putCode(end - x, 0);
+                x = end;
+                continue;
+            }
+            if (end - x >= 3) {
+                putCode(end - x, four ? value << 4 | value : value);
+                x = end;
+                continue;
+            }
+            if (four && x + 3 < p.width) {
+                const int other = p.At(x + 1, y);
+                int alt = x;
+                while (alt < p.width && alt - x < 255 && p.At(alt, y) == ((alt - x) % 2 == 0 ? value : other) &&
+                       other != TBmpPicture::kBmpSkipped && other != value)
+                    ++alt;
+                if (alt - x >= 4) {
+                    putCode(alt - x, value << 4 | other);
+                    x = alt;
+                    continue;
+                }
+            }
+            // A literal group: pixels up to the next skipped one or the row's end.
+            int stop = x;
+            while (stop < p.width && stop - x < 255 && p.At(stop, y) != TBmpPicture::kBmpSkipped)
+                ++stop;
+            if (stop - x < 3) {
+                putCode(1, four ? value << 4 | value : value);
+                ++x;
+                continue;
+            }
+            putCode(0, stop - x);
+            std::size_t bytes = 0;
+            for (int i = x; i < stop; ++i) {
+                if (!four) {
+                    out.push_back(static_cast<std::uint8_t>(p.At(i, y)));
+                    ++bytes;
+                } else if ((i - x) % 2 == 0) {
+                    out.push_back(static_cast<std::uint8_t>(p.At(i, y) << 4));
+                    ++bytes;
+                } else {
+                    out.back() = static_cast<std::uint8_t>(out.back() | p.At(i, y));
+                }
+            }
+            if (bytes % 2 != 0)
+                out.push_back(0);
+            x = stop;
+        }
+        if (row + 1 < p.height)
+            putCode(0, 0);
+    }
+    putCode(0, 1);
+    return out;
+}
+
+}  // namespace bmp_test_detail
+
+// The picture the tests store in `variant`: width x height, with colours that every
+// variant can hold exactly. Run-length variants get runs, literal groups and
+// skipped pixels (a whole row among them); others a varied pattern.
+inline TBmpPicture MakeBmpPicture(const TBmpVariant& variant, int width, int height) {
+    TBmpPicture p;
+    p.width = width;
+    p.height = height;
+    p.palette.resize(256);
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        if (i < 8)  // every channel 0 or 255: exact at any mask width
+            p.palette[i] = (i & 1 ? 0xFFu : 0) | (i & 2 ? 0xFF00u : 0) | (i & 4 ? 0xFF0000u : 0);
+        else
+            p.palette[i] = ((i * 0x3B + 0x11) & 0xFF) | ((i * 0x59 + 0x22) & 0xFF) << 8 | ((i * 0x83 + 0x44) & 0xFF) << 16;
+    }
+    const bool rle = variant.compression == 1 || variant.compression == 2;
+    const int levels = variant.bits <= 8 ? 1 << variant.bits : variant.bits == 16 ? 8 : 16;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            int index = (x * 37 + y * 11 + 5) % levels;
+            if (rle) {
+                if (y == 1 || (y == 3 && x >= 2 && x < 5) || (y == height - 1 && x >= width - 2))
+                    index = TBmpPicture::kBmpSkipped;
+                else if (y == 2 && x < 6)
+                    index = x % 2 == 0 ? 9 : 4;
+                else if (x < width / 2)
+                    index = (x / 3 * 7 + y) % levels;
+            }
+            p.index.push_back(index);
+        }
+    }
+    return p;
+}
+
+// The colour pixel (x, y) of `picture` stored as `variant` is meant to show: its
+// palette colour, or black where the stream skips it or its index lies beyond the
+// colour table.
+inline std::uint32_t IntendedColour(const TBmpVariant& variant, const TBmpPicture& picture, int x, int y) {
+    const int index = picture.At(x, y);
+    if (index == TBmpPicture::kBmpSkipped)
+        return 0;
+    if (variant.bits <= 8 && index >= std::min(bmp_test_detail::TableEntries(variant), 1 << variant.bits))
+        return 0;
+    return picture.palette[static_cast<std::size_t>(index)];
+}
+
+// The BMP file of `picture` stored as `variant`, byte for byte as a writer of that
+// variant lays it out.
+inline std::vector<std::uint8_t> WriteBmpVariant(const TBmpVariant& variant, const TBmpPicture& picture) {
+    using namespace bmp_test_detail;
+    const bool core = variant.header == TBmpHeaderKind::Core;
+    std::uint32_t headerSize = 40;
+    switch (variant.header) {
+    case TBmpHeaderKind::Core: headerSize = 12; break;
+    case TBmpHeaderKind::Info: headerSize = 40; break;
+    case TBmpHeaderKind::V4: headerSize = 108; break;
+    case TBmpHeaderKind::V5: headerSize = 124; break;
+    case TBmpHeaderKind::Other64: headerSize = 64; break;
+    }
+    const std::size_t masksAfter =
+        variant.header == TBmpHeaderKind::Info ? (variant.compression == 3 ? 12 : variant.compression == 6 ? 16 : 0) : 0;
+    const std::size_t entrySize = core ? 3 : 4;
+    const std::size_t entries = static_cast<std::size_t>(TableEntries(variant));
+    const std::size_t pixelOffset = 14 + headerSize + masksAfter + entries * entrySize;
+
+    std::vector<std::uint8_t> pixels;
+    if (variant.compression == 1 || variant.compression == 2) {
+        pixels = EncodeRunLengths(variant, picture);
+    } else {
+        const std::size_t stride = (static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(variant.bits) + 31) / 32 * 4;
+        pixels.assign(stride * static_cast<std::size_t>(picture.height), 0);
+        for (int row = 0; row < picture.height; ++row) {
+            const int y = variant.topDown ? row : picture.height - 1 - row;
+            const std::size_t start = stride * static_cast<std::size_t>(row);
+            for (int x = 0; x < picture.width; ++x) {
+                const int index = picture.At(x, y);
+                const auto ux = static_cast<std::size_t>(x);
+                if (variant.bits <= 8) {
+                    const int perByte = 8 / variant.bits;
+                    const int shift = 8 - variant.bits * (x % perByte + 1);
+                    pixels[start + ux / static_cast<std::size_t>(perByte)] |= static_cast<std::uint8_t>(index << shift);
+                } else if (variant.bits == 24) {
+                    const std::uint32_t c = picture.palette[static_cast<std::size_t>(index)];
+                    pixels[start + 3 * ux] = static_cast<std::uint8_t>(c >> 16);
+                    pixels[start + 3 * ux + 1] = static_cast<std::uint8_t>(c >> 8);
+                    pixels[start + 3 * ux + 2] = static_cast<std::uint8_t>(c);
+                } else {
+                    const int bytes = variant.bits / 8;
+                    Put(pixels, start + ux * static_cast<std::size_t>(bytes),
+                        PackDirect(variant, picture.palette[static_cast<std::size_t>(index)]), bytes);
+                }
+            }
+        }
+    }
+
+    std::vector<std::uint8_t> file(pixelOffset + pixels.size(), 0);
+    file[0] = 'B';
+    file[1] = 'M';
+    Put(file, 2, static_cast<std::uint32_t>(file.size()), 4);
+    Put(file, 10, static_cast<std::uint32_t>(pixelOffset), 4);
+    Put(file, 14, headerSize, 4);
+    const auto height = static_cast<std::uint32_t>(variant.topDown ? -picture.height : picture.height);
+    if (core) {
+        Put(file, 18, static_cast<std::uint32_t>(picture.width), 2);
+        Put(file, 20, height, 2);
+        Put(file, 22, 1, 2);
+        Put(file, 24, static_cast<std::uint32_t>(variant.bits), 2);
+    } else {
+        Put(file, 18, static_cast<std::uint32_t>(picture.width), 4);
+        Put(file, 22, height, 4);
+        Put(file, 26, 1, 2);
+        Put(file, 28, static_cast<std::uint32_t>(variant.bits), 2);
+        Put(file, 30, variant.compression, 4);
+        Put(file, 34, static_cast<std::uint32_t>(pixels.size()), 4);
+        Put(file, 38, 2835, 4);
+        Put(file, 42, 2835, 4);
+        Put(file, 46, variant.tableEntries >= 0 ? static_cast<std::uint32_t>(variant.tableEntries) : 0, 4);
+        std::uint32_t m[4];
+        Masks(variant, m);
+        if (headerSize >= 108 || masksAfter > 0) {
+            for (std::size_t i = 0; i < (masksAfter == 12 ? 3u : 4u); ++i)
+                Put(file, 54 + 4 * i, m[i], 4);
+        }
+        if (headerSize >= 108)
+            Put(file, 70, 0x73524742, 4);  // colour space "sRGB"
+        if (headerSize >= 124)
+            Put(file, 122, 4, 4);  // rendering intent: pictures
+    }
+    const std::size_t table = 14 + headerSize + masksAfter;
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::uint32_t c = picture.palette[i % 256];
+        file[table + i * entrySize] = static_cast<std::uint8_t>(c >> 16);
+        file[table + i * entrySize + 1] = static_cast<std::uint8_t>(c >> 8);
+        file[table + i * entrySize + 2] = static_cast<std::uint8_t>(c);
+    }
+    std::copy(pixels.begin(), pixels.end(), file.begin() + static_cast<std::ptrdiff_t>(pixelOffset));
+    return file;
+}
