@@ -47,8 +47,8 @@ TQuilloryMainForm::TQuilloryMainForm(QWidget* parent) : QMainWindow(parent) {
     connect(&Timer, &QTimer::timeout, this, &TQuilloryMainForm::TimerTimer);
     Timer.start();
 
-    OpenDialog = {"Open track", "txt", "Text files (*.txt)|*.txt|Any file (*.*)|*.*", 1};
-    SaveDialog = {"Save track", "txt", "Text files (*.txt)|*.txt", 1};
+    OpenDialog = {"Open track", "txt", "Text files (*.txt)|*.txt|Any file (*.*)|*.*", 1, {}};
+    SaveDialog = {"Save track", "txt", "Text files (*.txt)|*.txt", 1, {}};
 
     viewBitmap.Create(kBoardWidthPixels, kBoardHeightPixels, kViewBitsPerPixel);
     tables = BuildTables();
