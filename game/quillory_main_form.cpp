@@ -7,7 +7,7 @@
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
 #include "game/result_form.h"
-#include "game/window_frame.h"
+#include "graphics/window_frame.h"
 #include "graphics/client_area.h"
 #include "route/find_route_command.h"
 
