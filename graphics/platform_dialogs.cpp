@@ -19,6 +19,31 @@ QMessageBox::Icon QtIcon(TMessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// The patterns of one filter pair as Qt reads them: separated by spaces, "*.*" as "*".
+std::string QtPatterns(const std::string& patterns) {
+    std::string result;
+    size_t start = 0;
+    while (start <= patterns.size()) {
+        size_t end = patterns.find(';', start);
+        if (end == std::string::npos)
+            end = patterns.size();
+        std::string pattern = patterns.substr(start, end - start);
+        while (!pattern.empty() && pattern.front() == ' ')
+            pattern.erase(0, 1);
+        while (!pattern.empty() && pattern.back() == ' ')
+            pattern.pop_back();
+        if (pattern == "*.*")
+            pattern = "*";
+        if (!pattern.empty()) {
+            if (!result.empty())
+                result += ' ';
+            result += pattern;
+        }
+        start = end + 1;
+    }
+    return result.empty() ? "*" : result;
+}
+
 bool RunFileDialog(QWidget* owner, const TFileDialogOptions& options, TFileDialogKind kind,
                    std::string& fileName) {
     QFileDialog dialog(owner);
@@ -58,35 +83,6 @@ TPlatformDialogs* installed = nullptr;
 TPlatformDialogs& Dialogs() { return installed ? *installed : qtDialogs; }
 
 void SetDialogs(TPlatformDialogs* dialogs) { installed = dialogs; }
-
-namespace {
-
-// The patterns of one filter pair as Qt reads them: separated by spaces, "*.*" as "*".
-std::string QtPatterns(const std::string& patterns) {
-    std::string result;
-    size_t start = 0;
-    while (start <= patterns.size()) {
-        size_t end = patterns.find(';', start);
-        if (end == std::string::npos)
-            end = patterns.size();
-        std::string pattern = patterns.substr(start, end - start);
-        while (!pattern.empty() && pattern.front() == ' ')
-            pattern.erase(0, 1);
-        while (!pattern.empty() && pattern.back() == ' ')
-            pattern.pop_back();
-        if (pattern == "*.*")
-            pattern = "*";
-        if (!pattern.empty()) {
-            if (!result.empty())
-                result += ' ';
-            result += pattern;
-        }
-        start = end + 1;
-    }
-    return result.empty() ? "*" : result;
-}
-
-}  // namespace
 
 std::vector<std::string> QtNameFilters(const std::string& filter) {
     // "A|a|B|b": descriptions and patterns alternate.

@@ -51,9 +51,8 @@ void SetDialogs(TPlatformDialogs* dialogs);
 // Converts a bar-separated filter list into Qt name filters, one per pair: the
 // description followed by its patterns in parentheses, "Any file (*.*) (*)". Qt takes
 // the patterns from the last parentheses; a dialog that hides filter details shows the
-// description alone. "*.*" becomes "*", which matches every name as it does where
-// these lists come from, also a name without a dot; patterns separated by ';' are
-// separated by spaces. A description without its pattern gets "*". Throws only
+// description alone. "*.*" becomes "*": in a filter list it means every file, also one
+// whose name has no dot; patterns separated by ';' are separated by spaces. A description without its pattern gets "*". Throws only
 // std::bad_alloc.
 std::vector<std::string> QtNameFilters(const std::string& filter);
 
