@@ -68,9 +68,15 @@ TOutcome Outcome(const TQuilloryTable& table) {
     return TOutcome::Playing;
 }
 
-int NextTableIndex(int index, int count) { return (index + 1) % count; }
+int NextTableIndex(int index, int count) {
+    if (count <= 0)
+        return 0;
+    return (index + 1) % count;
+}
 
 int PreviousTableIndex(int index, int count) {
+    if (count <= 0)
+        return 0;
     int previous = index - 1;
     if (previous == -1)
         previous = count - 1;

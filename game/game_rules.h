@@ -37,10 +37,12 @@ bool HasPresentNeighbour(const TQuilloryTable& table, int x, int y);
 // Won with one cell left, lost when the player has no present neighbour.
 TOutcome Outcome(const TQuilloryTable& table);
 
-// The index after `index` among `count` tables: the first follows the last.
+// The index after `index` among `count` tables: the first follows the last (0 when
+// there are no tables).
 int NextTableIndex(int index, int count);
 
-// The index before `index` among `count` tables: the last precedes the first.
+// The index before `index` among `count` tables: the last precedes the first (0 when
+// there are no tables).
 int PreviousTableIndex(int index, int count);
 
 // What playing a key asks of the window that shows the game. The rules call these and

@@ -132,6 +132,8 @@ TEST(GameRules, NextAndPreviousIndexWrapAround) {
     EXPECT_EQ(PreviousTableIndex(0, 50), 49);
     EXPECT_EQ(NextTableIndex(0, 1), 0);
     EXPECT_EQ(PreviousTableIndex(0, 1), 0);
+    EXPECT_EQ(NextTableIndex(0, 0), 0);
+    EXPECT_EQ(PreviousTableIndex(0, 0), 0);
 }
 
 // Notes what the rules ask of the window, with the length of the history at that moment.
