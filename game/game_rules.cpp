@@ -1,11 +1,27 @@
 #include "game/game_rules.h"
 
-bool ArrowStep(int key, int& dx, int& dy) {
+TKeyCommand KeyCommand(std::uint16_t key) {
     switch (key) {
-    case keys::kLeft: dx = -1; dy = 0; return true;
-    case keys::kUp: dx = 0; dy = -1; return true;
-    case keys::kRight: dx = 1; dy = 0; return true;
-    case keys::kDown: dx = 0; dy = 1; return true;
+    case keys::kBackspace: return TKeyCommand::Undo;
+    case keys::kSpace: return TKeyCommand::Again;
+    case keys::kLeft: return TKeyCommand::MoveLeft;
+    case keys::kUp: return TKeyCommand::MoveUp;
+    case keys::kRight: return TKeyCommand::MoveRight;
+    case keys::kDown: return TKeyCommand::MoveDown;
+    case keys::kNext: return TKeyCommand::Next;
+    case keys::kPrevious: return TKeyCommand::Previous;
+    default: return TKeyCommand::None;
+    }
+}
+
+bool ArrowStep(int key, int& dx, int& dy) {
+    if (key < 0 || key > 0xFFFF)
+        return false;
+    switch (KeyCommand(static_cast<std::uint16_t>(key))) {
+    case TKeyCommand::MoveLeft: dx = -1; dy = 0; return true;
+    case TKeyCommand::MoveUp: dx = 0; dy = -1; return true;
+    case TKeyCommand::MoveRight: dx = 1; dy = 0; return true;
+    case TKeyCommand::MoveDown: dx = 0; dy = 1; return true;
     default: return false;
     }
 }
@@ -50,4 +66,52 @@ TOutcome Outcome(const TQuilloryTable& table) {
     if (!HasPresentNeighbour(table, table.x, table.y))
         return TOutcome::Lost;
     return TOutcome::Playing;
+}
+
+int NextTableIndex(int index, int count) {
+    if (count <= 0)
+        return 0;
+    return (index + 1) % count;
+}
+
+int PreviousTableIndex(int index, int count) {
+    if (count <= 0)
+        return 0;
+    int previous = index - 1;
+    if (previous == -1)
+        previous = count - 1;
+    return previous;
+}
+
+TOutcome PlayKey(std::uint16_t key, TQuilloryTable& table, std::vector<TBoardPoint>& history,
+                 TPlayWindow& window) {
+    const TBoardPoint old{table.x, table.y};
+    bool moved = false;
+    bool record = true;
+    int dx = 0;
+    int dy = 0;
+    if (ArrowStep(key, dx, dy)) {
+        moved = MovePlayer(table, dx, dy);
+    } else {
+        switch (KeyCommand(key)) {
+        case TKeyCommand::Undo:
+            moved = UndoMove(table, history);
+            record = false;
+            break;
+        case TKeyCommand::Again: window.Again(); break;
+        case TKeyCommand::Next: window.Next(); break;
+        case TKeyCommand::Previous: window.Previous(); break;
+        default: break;
+        }
+    }
+    if (!moved)
+        return TOutcome::Playing;
+    // The new board is on screen before any report.
+    window.DrawBoard();
+    if (record)
+        history.push_back(old);
+    const TOutcome outcome = Outcome(table);
+    if (outcome != TOutcome::Playing)
+        window.ShowOutcome(outcome == TOutcome::Won);
+    return outcome;
 }

@@ -1,24 +1,21 @@
 // The rules of play: moves, undo and the end of a table, over TQuilloryTable alone.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "game/quillory_table.h"
+#include "graphics/key_codes.h"
 
 // How a table stands after a move or an undo.
 enum class TOutcome { Playing, Won, Lost };
 
-// Virtual key codes the game reacts to.
-namespace keys {
-inline constexpr int kBackspace = 8;
-inline constexpr int kSpace = 32;
-inline constexpr int kLeft = 37;
-inline constexpr int kUp = 38;
-inline constexpr int kRight = 39;
-inline constexpr int kDown = 40;
-inline constexpr int kNext = 78;      // N
-inline constexpr int kPrevious = 80;  // P
-}  // namespace keys
+// What a key does in the game (the keys are those of graphics/key_codes.h).
+enum class TKeyCommand { None, Undo, Again, MoveLeft, MoveUp, MoveRight, MoveDown, Next, Previous };
+
+// The command of virtual key `key`: Backspace undoes, Space plays the table again, the
+// arrows move, N and P step to the next and the previous table; any other key is None.
+TKeyCommand KeyCommand(std::uint16_t key);
 
 // The step (dx, dy) of an arrow key; false for any other key.
 bool ArrowStep(int key, int& dx, int& dy);
@@ -39,3 +36,37 @@ bool HasPresentNeighbour(const TQuilloryTable& table, int x, int y);
 
 // Won with one cell left, lost when the player has no present neighbour.
 TOutcome Outcome(const TQuilloryTable& table);
+
+// The index after `index` among `count` tables: the first follows the last (0 when
+// there are no tables).
+int NextTableIndex(int index, int count);
+
+// The index before `index` among `count` tables: the last precedes the first (0 when
+// there are no tables).
+int PreviousTableIndex(int index, int count);
+
+// What playing a key asks of the window that shows the game. The rules call these and
+// never draw or report themselves.
+class TPlayWindow {
+public:
+    virtual ~TPlayWindow() = default;
+    // Composes the board as it now stands and shows it.
+    virtual void DrawBoard() = 0;
+    // Reports a won or lost table; after a win the window puts the next table into play.
+    virtual void ShowOutcome(bool won) = 0;
+    // The table commands reached from the keyboard; each resets and draws by itself.
+    virtual void Again() = 0;
+    virtual void Next() = 0;
+    virtual void Previous() = 0;
+};
+
+// Plays virtual key `key` on `table` with its move `history`: an arrow moves onto a
+// present neighbour, Backspace undoes the last move, Space, N and P call the window's
+// table commands, any other key does nothing. After a move or an undo, in this order:
+// the window draws the board; an arrow move appends the old position to `history`;
+// one present cell left is a win, a player without a present neighbour a loss, either
+// reported through the window, which may replace `table` (nothing is read from it
+// afterwards). Returns the outcome (Playing when nothing moved). Throws what the
+// window throws.
+TOutcome PlayKey(std::uint16_t key, TQuilloryTable& table, std::vector<TBoardPoint>& history,
+                 TPlayWindow& window);

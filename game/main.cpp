@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr int kExitStartFailed = 1;
+
 // Qt aborts when it cannot reach a display; say so plainly instead.
 bool DisplayAvailable() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -43,7 +45,7 @@ private:
 int main(int argc, char** argv) {
     if (!DisplayAvailable()) {
         std::fprintf(stderr, "quillory: no display found (DISPLAY is not set); start it from a desktop session\n");
-        return 1;
+        return kExitStartFailed;
     }
     TApplication application(argc, argv);
     TApplication::setApplicationName("Quillory");
@@ -57,7 +59,8 @@ int main(int argc, char** argv) {
         TApplication::exec();
         return 0;
     } catch (...) {
+        // The program could not start or ended in disorder: shown, and told to the caller.
         ShowException(std::current_exception());
-        return 0;
+        return kExitStartFailed;
     }
 }

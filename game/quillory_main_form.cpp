@@ -7,7 +7,7 @@
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
 #include "game/result_form.h"
-#include "game/window_frame.h"
+#include "graphics/window_frame.h"
 #include "graphics/client_area.h"
 #include "route/find_route_command.h"
 
@@ -23,6 +23,20 @@ constexpr const char* kCaption = "Quillory";
 constexpr const char* kWonText = "Well done...\nTry the next one.";
 constexpr const char* kLostText = "You have lost!";
 constexpr const char* kNoRouteText = "There is no route from here";
+
+// The window as the rules of play see it.
+class TFormPlayWindow final : public TPlayWindow {
+public:
+    explicit TFormPlayWindow(TQuilloryMainForm& form) : form_(form) {}
+    void DrawBoard() override { form_.DrawBoard(); }
+    void ShowOutcome(bool won) override { form_.ShowOutcome(won); }
+    void Again() override { form_.mAgainClick(); }
+    void Next() override { form_.mNextClick(); }
+    void Previous() override { form_.mPrevClick(); }
+
+private:
+    TQuilloryMainForm& form_;
+};
 
 }  // namespace
 
@@ -47,8 +61,8 @@ TQuilloryMainForm::TQuilloryMainForm(QWidget* parent) : QMainWindow(parent) {
     connect(&Timer, &QTimer::timeout, this, &TQuilloryMainForm::TimerTimer);
     Timer.start();
 
-    OpenDialog = {"Open track", "txt", "Text files (*.txt)|*.txt|Any file (*.*)|*.*", 1};
-    SaveDialog = {"Save track", "txt", "Text files (*.txt)|*.txt", 1};
+    OpenDialog = {"Open track", "txt", "Text files (*.txt)|*.txt|Any file (*.*)|*.*", 1, {}};
+    SaveDialog = {"Save track", "txt", "Text files (*.txt)|*.txt", 1, {}};
 
     viewBitmap.Create(kBoardWidthPixels, kBoardHeightPixels, kViewBitsPerPixel);
     tables = BuildTables();
@@ -90,16 +104,13 @@ void TQuilloryMainForm::PutTableInPlay(int index) {
 }
 
 void TQuilloryMainForm::mNextClick() {
-    PutTableInPlay((tableIndex + 1) % static_cast<int>(tables.size()));
+    PutTableInPlay(NextTableIndex(tableIndex, static_cast<int>(tables.size())));
 }
 
 void TQuilloryMainForm::mAgainClick() { PutTableInPlay(tableIndex); }
 
 void TQuilloryMainForm::mPrevClick() {
-    int index = tableIndex - 1;
-    if (index == -1)
-        index = static_cast<int>(tables.size()) - 1;
-    PutTableInPlay(index);
+    PutTableInPlay(PreviousTableIndex(tableIndex, static_cast<int>(tables.size())));
 }
 
 void TQuilloryMainForm::ResetPlay() {
@@ -114,33 +125,9 @@ void TQuilloryMainForm::ClearCurrentCell() {
 }
 
 void TQuilloryMainForm::FormKeyDown(uint16_t key, Qt::KeyboardModifiers) {
-    const TBoardPoint old{currentTable.x, currentTable.y};
-    bool moved = false;
-    bool record = true;
-    int dx = 0;
-    int dy = 0;
-    if (ArrowStep(key, dx, dy)) {
-        moved = MovePlayer(currentTable, dx, dy);
-    } else if (key == keys::kBackspace) {
-        moved = UndoMove(currentTable, history);
-        record = false;
-    } else if (key == keys::kSpace) {
-        mAgainClick();
-    } else if (key == keys::kNext) {
-        mNextClick();
-    } else if (key == keys::kPrevious) {
-        mPrevClick();
-    }
-    if (!moved)
-        return;
-    DrawBoard();
-    if (record)
-        history.push_back(old);
-    switch (Outcome(currentTable)) {
-    case TOutcome::Won: ShowOutcome(true); break;
-    case TOutcome::Lost: ShowOutcome(false); break;
-    case TOutcome::Playing: break;
-    }
+    // The modifiers are ignored: Shift+N acts like N.
+    TFormPlayWindow window(*this);
+    PlayKey(key, currentTable, history, window);
 }
 
 void TQuilloryMainForm::ShowOutcome(bool won) {

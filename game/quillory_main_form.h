@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <QMainWindow>
@@ -73,6 +74,7 @@ public:
 
 private:
     void ConnectMenu();
+    void RememberTrackFolder(const std::string& fileName);
     void PutTableInPlay(int index);
 };
 

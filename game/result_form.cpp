@@ -2,7 +2,7 @@
 
 #include <QPushButton>
 
-#include "game/window_frame.h"
+#include "graphics/window_frame.h"
 #include "graphics/device_context.h"
 #include "graphics/platform_dialogs.h"
 

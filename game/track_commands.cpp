@@ -10,13 +10,23 @@ void TQuilloryMainForm::mSaveTrackClick() {
     std::string fileName;
     if (!Dialogs().SaveFileName(this, SaveDialog, fileName))
         return;
+    RememberTrackFolder(fileName);
     SaveLinesFile(fileName.c_str(), TrackLines(currentTable));
 }
 
 void TQuilloryMainForm::mOpenTrackClick() {
     std::string fileName;
-    if (Dialogs().OpenFileName(this, OpenDialog, fileName))
-        LoadTrack(fileName.c_str());
+    if (!Dialogs().OpenFileName(this, OpenDialog, fileName))
+        return;
+    RememberTrackFolder(fileName);
+    LoadTrack(fileName.c_str());
+}
+
+void TQuilloryMainForm::RememberTrackFolder(const std::string& fileName) {
+    // Both dialogs start next time where the player last chose a track.
+    const std::string folder = FolderOf(fileName);
+    OpenDialog.initialDir = folder;
+    SaveDialog.initialDir = folder;
 }
 
 void TQuilloryMainForm::LoadTrack(const char* fileName) {

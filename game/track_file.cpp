@@ -1,16 +1,52 @@
 #include "game/track_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
+#include <cstring>
 
 namespace {
 
-struct TFileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+// An open file descriptor, closed when it goes.
+class TFileDescriptor {
+public:
+    explicit TFileDescriptor(int fd) : fd_(fd) {}
+    ~TFileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    TFileDescriptor(const TFileDescriptor&) = delete;
+    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
 };
-using TFileHandle = std::unique_ptr<std::FILE, TFileCloser>;
+
+bool Refuse(std::string* cause, const char* text) {
+    if (cause)
+        *cause = text;
+    return false;
+}
+
+bool RefuseWithSystemError(std::string* cause, int error) {
+    return Refuse(cause, std::strerror(error));
+}
+
+// Whether `info` describes something a track can be read from; names the cause if not.
+bool IsTrackSized(const struct stat& info, std::string* cause) {
+    if (S_ISDIR(info.st_mode))
+        return Refuse(cause, "is a directory");
+    if (!S_ISREG(info.st_mode))
+        return Refuse(cause, "is not a regular file");
+    if (info.st_size > kMaxTrackFileBytes)
+        return Refuse(cause, "is larger than a track can be");
+    return true;
+}
 
 bool IsScanSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -48,30 +84,45 @@ bool ScanInt(const std::string& text, size_t& pos, int& value) {
 }  // namespace
 
 bool ReadLines(const char* fileName, std::vector<std::string>& lines) {
+    return ReadLines(fileName, lines, nullptr);
+}
+
+bool ReadLines(const char* fileName, std::vector<std::string>& lines, std::string* cause) {
     if (fileName == nullptr)
+        return RefuseWithSystemError(cause, ENOENT);
+    // Looked at before opening, and opened without waiting: opening a pipe for reading
+    // would otherwise wait for a writer.
+    struct stat info {};
+    if (::stat(fileName, &info) != 0)
+        return RefuseWithSystemError(cause, errno);
+    if (!IsTrackSized(info, cause))
         return false;
-    TFileHandle file(std::fopen(fileName, "rb"));
-    if (!file)
+    TFileDescriptor file(::open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.Get() < 0)
+        return RefuseWithSystemError(cause, errno);
+    // The name may have been given to another file in between.
+    if (::fstat(file.Get(), &info) != 0)
+        return RefuseWithSystemError(cause, errno);
+    if (!IsTrackSized(info, cause))
         return false;
 
-    // Read in blocks rather than trusting a reported length: the length of a pipe or a
-    // device is not known in advance, and a growing file must not overrun the buffer.
+    // Read in blocks up to the limit rather than trusting the size: a growing file
+    // must not overrun it.
     std::string bytes;
     char block[16384];
     for (;;) {
-        const size_t got = std::fread(block, 1, sizeof block, file.get());
-        if (got > 0) {
-            if (bytes.size() + got > static_cast<size_t>(kMaxTrackFileBytes))
-                return false;
-            bytes.append(block, got);
+        const ssize_t got = ::read(file.Get(), block, sizeof block);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return RefuseWithSystemError(cause, errno);
         }
-        if (got < sizeof block) {
-            if (std::ferror(file.get()))
-                return false;
+        if (got == 0)
             break;
-        }
+        if (bytes.size() + static_cast<size_t>(got) > static_cast<size_t>(kMaxTrackFileBytes))
+            return Refuse(cause, "is larger than a track can be");
+        bytes.append(block, static_cast<size_t>(got));
     }
-    file.reset();
 
     std::vector<std::string> result;
     if (!bytes.empty()) {

@@ -12,9 +12,16 @@ inline constexpr long kMaxTrackFileBytes = 16L * 1024 * 1024;
 // Reads the whole file `fileName` in binary as lines: CR, LF and CR LF each end a line,
 // zero bytes are dropped, and a file ending in a line end yields a last empty line.
 // Returns true with `lines` replaced (an empty file gives no lines); returns false,
-// leaving `lines` untouched, when the file cannot be opened or read or exceeds
-// kMaxTrackFileBytes. Throws std::bad_alloc only when memory runs out.
+// leaving `lines` untouched, when the file is missing, is not a regular file (a
+// directory, a pipe, a device: these are refused before any read, so that nothing
+// blocks), exceeds kMaxTrackFileBytes, or cannot be opened or read. Throws
+// std::bad_alloc only when memory runs out.
 bool ReadLines(const char* fileName, std::vector<std::string>& lines);
+
+// As above; on failure `cause` (when not null) is set to why, for a message after the
+// file's name: the system's text ("No such file or directory", "Permission denied"),
+// "is a directory", "is not a regular file" or "is larger than a track can be".
+bool ReadLines(const char* fileName, std::vector<std::string>& lines, std::string* cause);
 
 // Reads up to two decimal integers as "%d %d" does (leading white space skipped, trailing
 // text ignored) and returns how many were read (0, 1 or 2). A number that does not fit

@@ -21,7 +21,7 @@ bool TClientArea::event(QEvent* event) {
 
 void TClientArea::keyPressEvent(QKeyEvent* event) {
     const uint16_t key = VirtualKeyFromQt(event->key());
-    if (key != 0 && onKeyDown)
+    if (key != keys::kNone && onKeyDown)
         onKeyDown(key, event->modifiers());
     event->accept();
 }

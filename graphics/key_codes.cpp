@@ -2,34 +2,34 @@
 
 #include <Qt>
 
-uint16_t VirtualKeyFromQt(int qtKey) {
+std::uint16_t VirtualKeyFromQt(int qtKey) {
     if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
-        return static_cast<uint16_t>('A' + (qtKey - Qt::Key_A));
+        return static_cast<std::uint16_t>(keys::kLetterA + (qtKey - Qt::Key_A));
     if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
-        return static_cast<uint16_t>('0' + (qtKey - Qt::Key_0));
+        return static_cast<std::uint16_t>(keys::kDigit0 + (qtKey - Qt::Key_0));
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12)
-        return static_cast<uint16_t>(112 + (qtKey - Qt::Key_F1));
+        return static_cast<std::uint16_t>(keys::kF1 + (qtKey - Qt::Key_F1));
     switch (qtKey) {
-    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Backspace: return keys::kBackspace;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Backtab: return keys::kTab;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    default: return 0;
+    case Qt::Key_Enter: return keys::kReturn;
+    case Qt::Key_Shift: return keys::kShift;
+    case Qt::Key_Control: return keys::kControl;
+    case Qt::Key_Alt: return keys::kAlt;
+    case Qt::Key_Escape: return keys::kEscape;
+    case Qt::Key_Space: return keys::kSpace;
+    case Qt::Key_PageUp: return keys::kPageUp;
+    case Qt::Key_PageDown: return keys::kPageDown;
+    case Qt::Key_End: return keys::kEnd;
+    case Qt::Key_Home: return keys::kHome;
+    case Qt::Key_Left: return keys::kLeft;
+    case Qt::Key_Up: return keys::kUp;
+    case Qt::Key_Right: return keys::kRight;
+    case Qt::Key_Down: return keys::kDown;
+    case Qt::Key_Insert: return keys::kInsert;
+    case Qt::Key_Delete: return keys::kDelete;
+    default: return keys::kNone;
     }
 }

@@ -1,10 +1,38 @@
-// Translation of Qt key events into 16-bit virtual key codes.
+// Virtual key codes: the one set of 16-bit key numbers that the game's rules read and
+// that Qt key events are translated into. Free of Qt.
 #pragma once
 
 #include <cstdint>
 
-// The virtual key code of Qt key `qtKey` (a Qt::Key value): Backspace 8, Tab 9,
-// Return 13, Escape 27, Space 32, Page Up/Down 33/34, End 35, Home 36, arrows
-// 37..40, Insert 45, Delete 46, digits 48..57, letters 65..90, F1..F12 112..123;
-// 0 for a key without a code.
-uint16_t VirtualKeyFromQt(int qtKey);
+namespace keys {
+inline constexpr std::uint16_t kBackspace = 8;
+inline constexpr std::uint16_t kTab = 9;
+inline constexpr std::uint16_t kReturn = 13;
+inline constexpr std::uint16_t kShift = 16;
+inline constexpr std::uint16_t kControl = 17;
+inline constexpr std::uint16_t kAlt = 18;
+inline constexpr std::uint16_t kEscape = 27;
+inline constexpr std::uint16_t kSpace = 32;
+inline constexpr std::uint16_t kPageUp = 33;
+inline constexpr std::uint16_t kPageDown = 34;
+inline constexpr std::uint16_t kEnd = 35;
+inline constexpr std::uint16_t kHome = 36;
+inline constexpr std::uint16_t kLeft = 37;
+inline constexpr std::uint16_t kUp = 38;
+inline constexpr std::uint16_t kRight = 39;
+inline constexpr std::uint16_t kDown = 40;
+inline constexpr std::uint16_t kInsert = 45;
+inline constexpr std::uint16_t kDelete = 46;
+inline constexpr std::uint16_t kDigit0 = 48;   // digits 0..9 are 48..57
+inline constexpr std::uint16_t kLetterA = 65;  // letters A..Z are 65..90
+inline constexpr std::uint16_t kNext = kLetterA + ('N' - 'A');      // N
+inline constexpr std::uint16_t kPrevious = kLetterA + ('P' - 'A');  // P
+inline constexpr std::uint16_t kF1 = 112;      // F1..F12 are 112..123
+// No code: a key the game cannot tell apart.
+inline constexpr std::uint16_t kNone = 0;
+}  // namespace keys
+
+// The virtual key code of Qt key `qtKey` (a Qt::Key value): one of the codes above,
+// letters and digits by their place, F1..F12; keys::kNone for a key without a code.
+// Never throws.
+std::uint16_t VirtualKeyFromQt(int qtKey);

@@ -1,7 +1,10 @@
 #include "graphics/platform_dialogs.h"
 
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
@@ -16,29 +19,40 @@ QMessageBox::Icon QtIcon(TMessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
-// The description of the filterIndex-th pair, which Qt selects by its full text.
-QString SelectedFilter(const std::string& filters, int filterIndex) {
-    const QStringList list = QString::fromStdString(filters).split(QStringLiteral(";;"));
-    if (filterIndex >= 1 && filterIndex <= list.size())
-        return list[filterIndex - 1];
-    return QString();
+// The patterns of one filter pair as Qt reads them: separated by spaces, "*.*" as "*".
+std::string QtPatterns(const std::string& patterns) {
+    std::string result;
+    size_t start = 0;
+    while (start <= patterns.size()) {
+        size_t end = patterns.find(';', start);
+        if (end == std::string::npos)
+            end = patterns.size();
+        std::string pattern = patterns.substr(start, end - start);
+        while (!pattern.empty() && pattern.front() == ' ')
+            pattern.erase(0, 1);
+        while (!pattern.empty() && pattern.back() == ' ')
+            pattern.pop_back();
+        if (pattern == "*.*")
+            pattern = "*";
+        if (!pattern.empty()) {
+            if (!result.empty())
+                result += ' ';
+            result += pattern;
+        }
+        start = end + 1;
+    }
+    return result.empty() ? "*" : result;
 }
 
-bool RunFileDialog(QWidget* owner, const TFileDialogOptions& options, QFileDialog::AcceptMode mode,
+bool RunFileDialog(QWidget* owner, const TFileDialogOptions& options, TFileDialogKind kind,
                    std::string& fileName) {
-    QFileDialog dialog(owner, QString::fromStdString(options.title));
-    dialog.setAcceptMode(mode);
-    // The open dialog accepts names of files that do not exist; the save dialog
-    // replaces an existing file without asking.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    dialog.setDefaultSuffix(QString::fromStdString(options.defaultExtension));
-    const std::string filters = QtNameFilters(options.filter);
-    dialog.setNameFilters(QString::fromStdString(filters).split(QStringLiteral(";;")));
-    dialog.selectNameFilter(SelectedFilter(filters, options.filterIndex));
+    QFileDialog dialog(owner);
+    ConfigureFileDialog(dialog, options, kind);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    fileName = dialog.selectedFiles().front().toStdString();
+    const QString chosen = dialog.selectedFiles().front();
+    fileName = WithDefaultExtension(QFile::encodeName(chosen).toStdString(), options.defaultExtension,
+                                    kind, QFileInfo::exists(chosen));
     return true;
 }
 
@@ -52,11 +66,11 @@ public:
     }
     bool OpenFileName(QWidget* owner, const TFileDialogOptions& options,
                       std::string& fileName) override {
-        return RunFileDialog(owner, options, QFileDialog::AcceptOpen, fileName);
+        return RunFileDialog(owner, options, TFileDialogKind::Open, fileName);
     }
     bool SaveFileName(QWidget* owner, const TFileDialogOptions& options,
                       std::string& fileName) override {
-        return RunFileDialog(owner, options, QFileDialog::AcceptSave, fileName);
+        return RunFileDialog(owner, options, TFileDialogKind::Save, fileName);
     }
     int ShowModal(QDialog& dialog) override { return dialog.exec(); }
 };
@@ -70,22 +84,69 @@ TPlatformDialogs& Dialogs() { return installed ? *installed : qtDialogs; }
 
 void SetDialogs(TPlatformDialogs* dialogs) { installed = dialogs; }
 
-std::string QtNameFilters(const std::string& filter) {
-    // "A|a|B|b" -> "A;;B": Qt reads the patterns from the descriptions.
-    std::string result;
+std::vector<std::string> QtNameFilters(const std::string& filter) {
+    // "A|a|B|b": descriptions and patterns alternate.
+    std::vector<std::string> parts;
     size_t start = 0;
-    bool description = true;
     while (start <= filter.size()) {
         size_t bar = filter.find('|', start);
         if (bar == std::string::npos)
             bar = filter.size();
-        if (description) {
-            if (!result.empty())
-                result += ";;";
-            result += filter.substr(start, bar - start);
-        }
-        description = !description;
+        parts.push_back(filter.substr(start, bar - start));
         start = bar + 1;
     }
+    std::vector<std::string> result;
+    for (size_t i = 0; i < parts.size(); i += 2) {
+        if (parts[i].empty() && i + 1 >= parts.size())
+            break;
+        const std::string patterns = QtPatterns(i + 1 < parts.size() ? parts[i + 1] : std::string());
+        result.push_back(parts[i] + " (" + patterns + ")");
+    }
     return result;
+}
+
+bool HasExtension(const std::string& fileName) {
+    const size_t slash = fileName.rfind('/');
+    const size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = fileName.rfind('.');
+    return dot != std::string::npos && dot > base;
+}
+
+std::string WithDefaultExtension(const std::string& chosen, const std::string& defaultExtension,
+                                 TFileDialogKind kind, bool existsAsChosen) {
+    if (chosen.empty() || defaultExtension.empty() || chosen.back() == '/' || HasExtension(chosen))
+        return chosen;
+    if (kind == TFileDialogKind::Open && existsAsChosen)
+        return chosen;
+    return chosen + "." + defaultExtension;
+}
+
+std::string FolderOf(const std::string& fileName) {
+    const size_t slash = fileName.rfind('/');
+    if (slash == std::string::npos)
+        return std::string();
+    return slash == 0 ? std::string("/") : fileName.substr(0, slash);
+}
+
+void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogOptions& options, TFileDialogKind kind) {
+    dialog.setWindowTitle(QString::fromStdString(options.title));
+    // The desktop's own dialog would read the patterns its own way.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(kind == TFileDialogKind::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // The open dialog accepts names of files that do not exist; the save dialog
+    // replaces an existing file without asking. The default extension is added by
+    // WithDefaultExtension, not by Qt, which would add it to an existing name too.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // The list shows the descriptions as written; the patterns Qt filters with follow them.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    QStringList filters;
+    for (const std::string& filter : QtNameFilters(options.filter))
+        filters.append(QString::fromStdString(filter));
+    dialog.setNameFilters(filters);
+    if (options.filterIndex >= 1 && options.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[options.filterIndex - 1]);
+    // Qt would otherwise start in the folder of whichever file dialog ran last.
+    dialog.setDirectory(options.initialDir.empty() ? QDir::currentPath()
+                                                   : QFile::decodeName(options.initialDir.c_str()));
 }

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class QDialog;
+class QFileDialog;
 class QWidget;
 
 // The icon a message box shows.
@@ -16,7 +18,11 @@ struct TFileDialogOptions {
     std::string defaultExtension;
     std::string filter;
     int filterIndex = 1;  // 1-based, the filter the dialog starts with
+    std::string initialDir;  // the folder the dialog starts in; the working directory when empty
 };
+
+// Which of the two file dialogs.
+enum class TFileDialogKind { Open, Save };
 
 // The modal user interface the game calls. The installed implementation shows
 // real Qt dialogs; tests install one that records what it was asked and answers.
@@ -42,5 +48,30 @@ TPlatformDialogs& Dialogs();
 // Installs `dialogs` (not owned) in place of the Qt implementation; null restores it.
 void SetDialogs(TPlatformDialogs* dialogs);
 
-// Converts a bar-separated filter list into Qt's ";;"-separated name filters.
-std::string QtNameFilters(const std::string& filter);
+// Converts a bar-separated filter list into Qt name filters, one per pair: the
+// description followed by its patterns in parentheses, "Any file (*.*) (*)". Qt takes
+// the patterns from the last parentheses; a dialog that hides filter details shows the
+// description alone. "*.*" becomes "*": in a filter list it means every file, also one
+// whose name has no dot; patterns separated by ';' are separated by spaces. A description without its pattern gets "*". Throws only
+// std::bad_alloc.
+std::vector<std::string> QtNameFilters(const std::string& filter);
+
+// True when the last component of `fileName` has an extension: a dot after its first
+// character. Throws nothing.
+bool HasExtension(const std::string& fileName);
+
+// The name a confirmed file dialog returns for the name `chosen`: with "." and
+// `defaultExtension` appended when it has no extension and, for the open dialog, no
+// file of that name exists (`existsAsChosen`); `chosen` unchanged otherwise and when
+// either is empty. Throws only std::bad_alloc.
+std::string WithDefaultExtension(const std::string& chosen, const std::string& defaultExtension,
+                                 TFileDialogKind kind, bool existsAsChosen);
+
+// The folder of `fileName`: everything before its last '/', "/" for a file in the root,
+// empty for a name without a folder. Throws only std::bad_alloc.
+std::string FolderOf(const std::string& fileName);
+
+// Sets up `dialog` (not yet shown) from `options`: title, mode, filters with the
+// starting one, starting folder; Qt's own dialog rather than the desktop's, so that
+// the filters mean the same everywhere. Never throws except for exhausted memory.
+void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogOptions& options, TFileDialogKind kind);

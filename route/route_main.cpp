@@ -1,4 +1,5 @@
 // quillory-route: prints the route that clears a built-in table or a saved track.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,12 @@ constexpr int kExitNoRoute = 1;
 constexpr int kExitUsage = 2;
 constexpr const char* kUsage =
     "usage: quillory-route [--time] [--reference] (--table N | FILE)";
+constexpr const char* kHelp =
+    "Prints the route that clears built-in table N (0 to 49) or the track saved in FILE,\n"
+    "one \"column row\" line per cell, from the player's cell to the last one.\n"
+    "  --time       also print the search time on standard error\n"
+    "  --reference  search with the plain depth-first finder\n"
+    "Exit status: 0 route printed, 1 no route, 2 bad arguments, input or output.\n";
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "quillory-route: %s\n", message.c_str());
@@ -36,6 +43,15 @@ bool ParseTableNumber(const char* text, int& number) {
     return number < kBuiltInTableCount;
 }
 
+// Flushes standard output; a failed write (a full disk, a closed pipe) is an error.
+int FinishOutput(int exitCode) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int error = errno;
+        return Fail(std::string("cannot write to standard output: ") + std::strerror(error));
+    }
+    return exitCode;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -45,7 +61,10 @@ int main(int argc, char** argv) {
     const char* fileName = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--time") {
+        if (arg == "--help" || arg == "-h") {
+            std::printf("%s\n%s", kUsage, kHelp);
+            return FinishOutput(0);
+        } else if (arg == "--time") {
             showTime = true;
         } else if (arg == "--reference") {
             reference = true;
@@ -69,8 +88,9 @@ int main(int argc, char** argv) {
         table = MakeTable(BuiltInTable(tableNumber));
     } else if (fileName != nullptr) {
         std::vector<std::string> lines;
-        if (!ReadLines(fileName, lines))
-            return Fail(std::string("cannot read ") + fileName);
+        std::string cause;
+        if (!ReadLines(fileName, lines, &cause))
+            return Fail(std::string("cannot read ") + fileName + ": " + cause);
         if (!TableFromTrackLines(lines, table))
             return Fail(std::string(fileName) + " is not a usable track");
     } else {
@@ -102,5 +122,5 @@ int main(int argc, char** argv) {
     }
     for (const TRouteFinder::TPoint& p : route)
         std::printf("%d %d\n", p.x, p.y);
-    return 0;
+    return FinishOutput(0);
 }

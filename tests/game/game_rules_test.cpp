@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
 
@@ -103,6 +108,99 @@ TEST(GameRules, OutcomeCountsTheWholeBoard) {
     // A ring cell far away still counts as a cell left.
     EXPECT_EQ(Outcome(TableOf({{5, 5}, {0, 11}}, {5, 5})), TOutcome::Lost);
     EXPECT_EQ(CountPresentCells(TableOf({{0, 0}, {17, 11}, {9, 6}}, {9, 6})), 3);
+}
+
+TEST(GameRules, KeyTable) {
+    const std::pair<std::uint16_t, TKeyCommand> table[] = {
+        {8, TKeyCommand::Undo},       {32, TKeyCommand::Again},    {37, TKeyCommand::MoveLeft},
+        {38, TKeyCommand::MoveUp},    {39, TKeyCommand::MoveRight}, {40, TKeyCommand::MoveDown},
+        {78, TKeyCommand::Next},      {80, TKeyCommand::Previous}, {0, TKeyCommand::None},
+        {9, TKeyCommand::None},       {13, TKeyCommand::None},     {36, TKeyCommand::None},
+        {41, TKeyCommand::None},      {'n', TKeyCommand::None},    {'p', TKeyCommand::None},
+        {'N' + 256, TKeyCommand::None}, {0xFFFF, TKeyCommand::None},
+    };
+    for (const auto& [key, command] : table)
+        EXPECT_EQ(KeyCommand(key), command) << "key " << key;
+}
+
+TEST(GameRules, NextAndPreviousIndexWrapAround) {
+    EXPECT_EQ(NextTableIndex(0, 50), 1);
+    EXPECT_EQ(NextTableIndex(48, 50), 49);
+    EXPECT_EQ(NextTableIndex(49, 50), 0);
+    EXPECT_EQ(PreviousTableIndex(49, 50), 48);
+    EXPECT_EQ(PreviousTableIndex(1, 50), 0);
+    EXPECT_EQ(PreviousTableIndex(0, 50), 49);
+    EXPECT_EQ(NextTableIndex(0, 1), 0);
+    EXPECT_EQ(PreviousTableIndex(0, 1), 0);
+    EXPECT_EQ(NextTableIndex(0, 0), 0);
+    EXPECT_EQ(PreviousTableIndex(0, 0), 0);
+}
+
+// Notes what the rules ask of the window, with the length of the history at that moment.
+class TNotingWindow final : public TPlayWindow {
+public:
+    explicit TNotingWindow(const std::vector<TBoardPoint>& history) : history_(history) {}
+    std::vector<std::string> calls;
+    void DrawBoard() override { Note("draw"); }
+    void ShowOutcome(bool won) override { Note(won ? "won" : "lost"); }
+    void Again() override { Note("again"); }
+    void Next() override { Note("next"); }
+    void Previous() override { Note("previous"); }
+
+private:
+    void Note(const std::string& call) { calls.push_back(call + " " + std::to_string(history_.size())); }
+    const std::vector<TBoardPoint>& history_;
+};
+
+TEST(GameRules, PlayKeyDrawsThenRecordsThenReports) {
+    using Calls = std::vector<std::string>;
+    struct TCase {
+        const char* what;
+        std::uint16_t key;
+        std::vector<TBoardPoint> cells;
+        TBoardPoint player;
+        std::vector<TBoardPoint> history;
+        Calls calls;
+        TOutcome outcome;
+        TBoardPoint after;
+        size_t historyAfter;
+    };
+    const TCase cases[] = {
+        {"onto an empty cell", keys::kUp, {{5, 5}, {6, 5}, {7, 5}}, {6, 5}, {}, {}, TOutcome::Playing,
+         {6, 5}, 0},
+        {"a move that leaves cells", keys::kRight, {{5, 5}, {6, 5}, {7, 5}}, {5, 5}, {}, {"draw 0"},
+         TOutcome::Playing, {6, 5}, 1},
+        {"the winning move", keys::kDown, {{5, 5}, {5, 6}}, {5, 5}, {{5, 4}}, {"draw 1", "won 2"},
+         TOutcome::Won, {5, 6}, 2},
+        {"into a dead end", keys::kUp, {{5, 5}, {5, 4}, {9, 9}}, {5, 5}, {}, {"draw 0", "lost 1"},
+         TOutcome::Lost, {5, 4}, 1},
+        {"undo", keys::kBackspace, {{5, 5}}, {5, 5}, {{5, 6}}, {"draw 0"}, TOutcome::Playing, {5, 6}, 0},
+        {"undo without history", keys::kBackspace, {{5, 5}, {5, 6}}, {5, 5}, {}, {}, TOutcome::Playing,
+         {5, 5}, 0},
+        {"space", keys::kSpace, {{5, 5}, {5, 6}}, {5, 5}, {{4, 5}}, {"again 1"}, TOutcome::Playing, {5, 5}, 1},
+        {"N", keys::kNext, {{5, 5}, {5, 6}}, {5, 5}, {}, {"next 0"}, TOutcome::Playing, {5, 5}, 0},
+        {"P", keys::kPrevious, {{5, 5}, {5, 6}}, {5, 5}, {}, {"previous 0"}, TOutcome::Playing, {5, 5}, 0},
+        {"another key", keys::kReturn, {{5, 5}, {5, 6}}, {5, 5}, {}, {}, TOutcome::Playing, {5, 5}, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TQuilloryTable table = TableOf({}, c.player);
+        for (const TBoardPoint& p : c.cells)
+            table.SetCell(p.x, p.y, true);
+        std::vector<TBoardPoint> history = c.history;
+        TNotingWindow window(history);
+        EXPECT_EQ(PlayKey(c.key, table, history, window), c.outcome);
+        EXPECT_EQ(window.calls, c.calls);
+        EXPECT_EQ(table.x, c.after.x);
+        EXPECT_EQ(table.y, c.after.y);
+        EXPECT_TRUE(table.IsPresent(c.after.x, c.after.y));
+        ASSERT_EQ(history.size(), c.historyAfter);
+        if (c.historyAfter > c.history.size()) {
+            EXPECT_EQ(history.back().x, c.player.x);
+            EXPECT_EQ(history.back().y, c.player.y);
+            EXPECT_FALSE(table.IsPresent(c.player.x, c.player.y));
+        }
+    }
 }
 
 }  // namespace

@@ -255,6 +255,10 @@ TEST_F(TrackCommandsTest, SavedTrackOpensAsTheSamePosition) {
     ASSERT_EQ(dialogs.fileDialogs.size(), 2u);
     EXPECT_EQ(dialogs.fileDialogs[1].title, "Open track");
     EXPECT_EQ(dialogs.fileDialogs[1].filter, "Text files (*.txt)|*.txt|Any file (*.*)|*.*");
+    // The first dialog starts in the working directory, the next where the track went.
+    EXPECT_EQ(dialogs.fileDialogs[0].initialDir, "");
+    EXPECT_EQ(dialogs.fileDialogs[1].initialDir, FolderOf(name));
+    EXPECT_FALSE(dialogs.fileDialogs[1].initialDir.empty());
     EXPECT_EQ(form->currentTable, saved);
     EXPECT_TRUE(form->history.empty());
     EXPECT_TRUE(form->route.empty());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdio>
 #include <fstream>
@@ -65,6 +67,27 @@ TEST_F(TrackFileTest, DirectoryIsNotAReadableFile) {
     EXPECT_EQ(lines, Lines{"keep"});
 }
 
+TEST_F(TrackFileTest, FilesThatAreNoTrackAreRefusedWithTheirCause) {
+    // A pipe without a writer would block a plain open; it is refused at once.
+    const std::string pipe = path + ".fifo";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    struct TCase {
+        std::string name;
+        std::string cause;
+    };
+    for (const TCase& c : {TCase{path + ".absent", "No such file or directory"},
+                           TCase{::testing::TempDir(), "is a directory"},
+                           TCase{pipe, "is not a regular file"},
+                           TCase{"/dev/null", "is not a regular file"}}) {
+        Lines lines{"keep"};
+        std::string cause;
+        EXPECT_FALSE(ReadLines(c.name.c_str(), lines, &cause)) << c.name;
+        EXPECT_EQ(cause, c.cause) << c.name;
+        EXPECT_EQ(lines, Lines{"keep"});
+    }
+    std::remove(pipe.c_str());
+}
+
 TEST_F(TrackFileTest, OversizedFileIsRefusedWhole) {
     Write(std::string(static_cast<size_t>(kMaxTrackFileBytes), '7'));
     Lines lines{"keep"};
@@ -75,6 +98,9 @@ TEST_F(TrackFileTest, OversizedFileIsRefusedWhole) {
     lines = {"keep"};
     EXPECT_FALSE(ReadLines(path.c_str(), lines));
     EXPECT_EQ(lines, Lines{"keep"});
+    std::string cause;
+    EXPECT_FALSE(ReadLines(path.c_str(), lines, &cause));
+    EXPECT_EQ(cause, "is larger than a track can be");
 }
 
 TEST_F(TrackFileTest, LongLinesAreKeptWhole) {

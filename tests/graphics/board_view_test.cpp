@@ -6,11 +6,13 @@
 #include <QImage>
 #include <QWindow>
 
+#include "game/board_composition.h"
 #include "game/board_texts.h"
 #include "game/game_rules.h"
 #include "game/quillory_main_form.h"
 #include "game/tile_data.h"
 #include "graphics/client_area.h"
+#include "graphics/window_frame.h"
 #include "graphics_test_support.h"
 #include "recording_dialogs.h"
 
@@ -291,6 +293,55 @@ TEST(BoardViewOrder, TheNewBoardIsPaintedBeforeTheMessageOfTheSameKey) {
     form.FormKeyDown(keys::kRight, Qt::NoModifier);
     ASSERT_EQ(dialogs.paintsAtMessage.size(), 1u);
     EXPECT_GT(dialogs.paintsAtMessage[0], before);
+}
+
+// The composition alone, on a memory bitmap, with no window; the same state in the
+// window gives the same picture.
+TEST(BoardComposition, ComposesAMemoryBitmapWithoutAWindow) {
+    TMemBitmap cellTile, playerTile, view;
+    BuildBoardTiles(cellTile, playerTile, kGrey);
+    ASSERT_TRUE(view.Create(kBoardWidthPixels, kBoardHeightPixels, 24));
+    TQuilloryTable table;
+    for (const TBoardPoint& p : std::initializer_list<TBoardPoint>{{1, 3}, {2, 3}, {3, 3}, {3, 4}})
+        table.SetCell(p.x, p.y, true);
+    table.x = 2;
+    table.y = 3;
+    const std::vector<TRouteFinder::TPoint> route{{2, 3}, {3, 3}, {3, 4}};
+    const QFont font = WindowFont();
+    const TBoardScene scene{table, 7, kGrey, true, 65, route, kBoardWidthPixels, kBoardHeightPixels, font};
+    TDeviceContext* dc = view.BeginDraw(false, nullptr);
+    ASSERT_NE(dc, nullptr);
+    ComposeBoard(*dc, cellTile, playerTile, scene);
+    view.EndDraw();
+
+    EXPECT_EQ(ImagePixel24(view, 5 * kCellPixels + 12, 8 * kCellPixels + 12), kGrey);
+    EXPECT_EQ(ImagePixel24(view, 1 * kCellPixels + 12, 3 * kCellPixels + 4), CellTileValue(12, 4));
+    EXPECT_EQ(ImagePixel24(view, 2 * kCellPixels + 6, 3 * kCellPixels + 20), PlayerTileValue(6, 20));
+    EXPECT_EQ(ImagePixel24(view, 1 * kCellPixels + 24, 3 * kCellPixels + 24), kGrey);
+    // The route runs right from the player's centre, then down.
+    for (int x = 2 * kCellPixels + 13; x <= 3 * kCellPixels + 13; ++x)
+        EXPECT_EQ(ImagePixel24(view, x, 3 * kCellPixels + 13), kWhite) << x;
+    for (int y = 3 * kCellPixels + 13; y <= 4 * kCellPixels + 13; ++y)
+        EXPECT_EQ(ImagePixel24(view, 3 * kCellPixels + 13, y), kWhite) << y;
+    int whiteLeft = 0, whiteRight = 0;
+    for (int y = 0; y < kCellPixels; ++y)
+        for (int x = 0; x < 4 * kCellPixels; ++x) {
+            whiteLeft += ImagePixel24(view, x, y) == kWhite;
+            whiteRight += ImagePixel24(view, kBoardWidthPixels - 1 - x, y) == kWhite;
+        }
+    EXPECT_GT(whiteLeft, 0);
+    EXPECT_GT(whiteRight, 0);
+
+    TRecordingDialogs dialogs;
+    TQuilloryMainForm form;
+    form.Gray1Click();
+    form.mShowTimeClick();
+    form.tableIndex = 7;
+    form.currentTable = table;
+    form.elapsedSeconds = 65;
+    form.route = route;
+    form.DrawBoard();
+    EXPECT_EQ(ImageBytes(form.viewBitmap), ImageBytes(view));
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
+#include "game/track_file.h"
 
 namespace {
 
@@ -133,6 +135,48 @@ TEST(RouteProgram, UnusableArgumentsAndFilesExitWithTwo) {
         ASSERT_FALSE(run.err.empty()) << "arguments: " << args;
         EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "arguments: " << args;
     }
+}
+
+TEST(RouteProgram, HelpPrintsTheUsageAndSucceeds) {
+    const TRun run = RunProgram("--help");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out.rfind("usage: quillory-route [--time] [--reference] (--table N | FILE)\n", 0), 0u)
+        << run.out;
+}
+
+TEST(RouteProgram, RefusalsNameTheCause) {
+    const std::string scratch = QUILLORY_TEST_SCRATCH;
+    const std::string pipe = scratch + "/route_program_fifo_" + std::to_string(getpid());
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // A sparse file one byte larger than any track is read.
+    const std::string huge = scratch + "/route_program_huge_" + std::to_string(getpid()) + ".txt";
+    WriteScratch("route_program_huge_" + std::to_string(getpid()) + ".txt", "5 5\n5 5\n");
+    ASSERT_EQ(truncate(huge.c_str(), kMaxTrackFileBytes + 1), 0);
+    const std::string notATrack = WriteScratch("route_program_words.txt", "left\nright\n");
+    const std::string missing = scratch + "/no_such_track.txt";
+    struct TCase {
+        std::string arguments;
+        std::string err;
+    };
+    for (const TCase& c : {
+             TCase{"'" + scratch + "'", "quillory-route: cannot read " + scratch + ": is a directory\n"},
+             TCase{"'" + pipe + "'", "quillory-route: cannot read " + pipe + ": is not a regular file\n"},
+             TCase{"'" + huge + "'", "quillory-route: cannot read " + huge + ": is larger than a track can be\n"},
+             TCase{"'" + missing + "'", "quillory-route: cannot read " + missing + ": No such file or directory\n"},
+             TCase{"'" + notATrack + "'", "quillory-route: " + notATrack + " is not a usable track\n"},
+             TCase{"--table 0 >/dev/full",
+                   "quillory-route: cannot write to standard output: No space left on device\n"},
+             TCase{"--help >/dev/full",
+                   "quillory-route: cannot write to standard output: No space left on device\n"},
+         }) {
+        const TRun run = RunProgram(c.arguments);
+        EXPECT_EQ(run.exitCode, 2) << c.arguments;
+        EXPECT_EQ(run.out, "") << c.arguments;
+        EXPECT_EQ(run.err, c.err) << c.arguments;
+    }
+    std::remove(pipe.c_str());
+    std::remove(huge.c_str());
 }
 
 }  // namespace

@@ -7,10 +7,14 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextLayout>
 #include <QTextBlock>
 
 #include "game/about_dlg.h"
 #include "game/quillory_main_form.h"
+#include "graphics/window_frame.h"
 #include "recording_dialogs.h"
 
 namespace {
@@ -42,7 +46,8 @@ TEST(AboutDlgTest, FormHasItsSizeCaptionAndControls) {
     EXPECT_EQ(dialog.maximumSize(), QSize(274, 120));
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About Quillory"));
     EXPECT_EQ(dialog.font().family(), QStringLiteral("DejaVu Sans"));
-    EXPECT_EQ(dialog.font().pointSize(), 8);
+    EXPECT_EQ(dialog.font().pixelSize(), 11);
+    EXPECT_EQ(dialog.font(), WindowFont());
     EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
@@ -66,6 +71,34 @@ TEST(AboutDlgTest, CreditTextIsFiveReadOnlyLines) {
     ASSERT_EQ(memo.document()->blockCount(), 5);
     for (QTextBlock line = memo.document()->begin(); line.isValid(); line = line.next())
         EXPECT_FALSE(line.text().trimmed().isEmpty()) << line.blockNumber();
+}
+
+TEST(AboutDlgTest, EveryTextShowsWholeWithoutScrollBars) {
+    TAboutDlg dialog;
+    dialog.ShowLastBuild();
+    dialog.show();
+    QApplication::processEvents();
+    const QLabel& label = *dialog.ui.Label1;
+    EXPECT_LE(label.fontMetrics().horizontalAdvance(label.text()), label.width());
+    EXPECT_LE(label.fontMetrics().height(), label.height());
+    const QLabel& stamp = *dialog.ui.lbLastBuild;
+    EXPECT_LE(stamp.geometry().right(), dialog.ui.btnClose->geometry().left());
+
+    QPlainTextEdit& memo = *dialog.ui.Memo1;
+    ASSERT_EQ(memo.document()->blockCount(), 5);
+    for (QTextBlock line = memo.document()->begin(); line.isValid(); line = line.next()) {
+        ASSERT_NE(line.layout(), nullptr);
+        EXPECT_EQ(line.layout()->lineCount(), 1) << line.text().toStdString();
+        // The caret after the line's last character lies inside the visible area.
+        QTextCursor end(line);
+        end.movePosition(QTextCursor::EndOfBlock);
+        const QRect caret = memo.cursorRect(end);
+        EXPECT_GE(caret.top(), 0) << line.text().toStdString();
+        EXPECT_LT(caret.right(), memo.viewport()->width()) << line.text().toStdString();
+        EXPECT_LT(caret.bottom(), memo.viewport()->height()) << line.text().toStdString();
+    }
+    EXPECT_FALSE(memo.verticalScrollBar()->isVisible());
+    EXPECT_FALSE(memo.horizontalScrollBar()->isVisible());
 }
 
 TEST(AboutDlgTest, BuildStampIsCompilerDateAndTimeJoinedByOneSpace) {

@@ -12,7 +12,7 @@
 #include <QScreen>
 
 #include "game/quillory_main_form.h"
-#include "game/window_frame.h"
+#include "graphics/window_frame.h"
 #include "graphics/client_area.h"
 #include "recording_dialogs.h"
 
@@ -171,7 +171,8 @@ TEST_F(MainWindowTest, WindowIsCentredWithButtonFaceAndSmallSansFont) {
     EXPECT_EQ(form->palette().color(QPalette::Window), form->palette().color(QPalette::Button));
     EXPECT_TRUE(form->autoFillBackground());
     EXPECT_EQ(form->font().family(), QStringLiteral("DejaVu Sans"));
-    EXPECT_EQ(form->font().pointSize(), 8);
+    EXPECT_EQ(form->font().pixelSize(), 11);
+    EXPECT_EQ(form->font(), WindowFont());
     EXPECT_FALSE(form->font().bold());
     EXPECT_FALSE(form->font().italic());
 }

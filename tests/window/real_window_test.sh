@@ -127,6 +127,34 @@ expect_board 1 - "N puts table 1 into play"
 press p
 expect_board 0 - "P puts table 0 back into play"
 
+# Help, About by the keyboard (Game by its access letter, then two menus to the right):
+# the about dialog shows "Last build:" and its five credit lines whole.
+press alt+g
+sleep 0.3
+press Right Right Return
+about=$(timeout 10 xdotool search --sync --onlyvisible --name '^About Quillory$' 2>/dev/null | head -n 1)
+[[ -n "$about" ]] || fail "Help, About showed no about dialog"
+shown=""
+for tries in $(seq 1 20); do
+    shots=$((shots + 1))
+    shot="$work/shot$shots.png"
+    if timeout 10 import -window "$about" "png:$shot" 2>>"$work/import.log"; then
+        shown=$("$checker" about "$shot" 2>>"$work/checker.log") && break
+    fi
+    shown="${shown:-no screenshot of the about dialog}"
+    sleep 0.5
+done
+[[ $tries -lt 20 ]] || fail "the about dialog: $shown"
+echo "ok: the about dialog: $shown"
+timeout 5 xdotool windowfocus --sync "$about" >/dev/null 2>&1 || fail "the about dialog took no focus"
+press Escape
+for tries in $(seq 1 50); do
+    timeout 2 xdotool search --onlyvisible --name '^About Quillory$' >/dev/null 2>&1 || break
+    sleep 0.1
+done
+timeout 5 xdotool windowfocus --sync "$window" >/dev/null 2>&1 || fail "the game's window took no focus back"
+expect_board 0 - "the board stays after the about dialog"
+
 # Walking into a dead end loses: the result dialog shows the picture of a loss when
 # images/lost.bmp is there, a message box otherwise. The board stays as it is.
 dead_end="Down Right Right Right Right Up Up Up Left Left Left Left Down"

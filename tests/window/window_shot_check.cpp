@@ -13,17 +13,28 @@
 //     The dialog must be 8 pixels wider and 37 higher than the picture and show it,
 //     pixel for pixel, at (4, 4).
 //
+//   window_shot_check about SCREENSHOT
+//     SCREENSHOT  a picture of the about dialog's client area (274 x 120)
+//     The label "Last build:" must be drawn whole in its 48 x 13 box, as far as the
+//     text reaches when drawn in the window font without a box, and the credit text
+//     must show as five lines inside its box, with no scroll bar.
+//
 // Exits 0 when the screenshot matches, 1 with a list of differences when it does not,
 // and 2 when the arguments or the pictures cannot be used.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
+#include <QRect>
 
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
+#include "graphics/window_frame.h"
 
 namespace {
 
@@ -166,16 +177,124 @@ int CheckPicture(char** argv) {
     return 0;
 }
 
+// Dark text on the light dialog or the white text box; anti-aliased edges count when
+// they are more than half dark.
+bool IsInk(QRgb pixel) { return qRed(pixel) < 0x90 && qGreen(pixel) < 0x90 && qBlue(pixel) < 0x90; }
+
+// The first and last columns of `area` in `image` that hold ink; false when none does.
+bool InkColumns(const QImage& image, const QRect& area, int& first, int& last) {
+    first = area.right() + 1;
+    last = area.left() - 1;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (IsInk(image.pixel(x, y))) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+    return first <= last;
+}
+
+// True when every pixel of `area` has the same colour.
+bool Uniform(const QImage& image, const QRect& area) {
+    const QRgb colour = image.pixel(area.topLeft());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixel(x, y) != colour)
+                return false;
+    return true;
+}
+
+int CheckAbout(char** argv) {
+    const QImage shot = QImage(QString::fromLocal8Bit(argv[1])).convertToFormat(QImage::Format_RGB32);
+    if (shot.isNull()) {
+        std::fprintf(stderr, "window_shot_check: cannot read %s\n", argv[1]);
+        return 2;
+    }
+    if (shot.size() != QSize(274, 120)) {
+        std::printf("the dialog is %dx%d, not 274x120\n", shot.width(), shot.height());
+        return 1;
+    }
+    int differences = 0;
+
+    // The label's text drawn whole, left-aligned with no box, reaches this far.
+    QImage whole(200, 13, QImage::Format_RGB32);
+    whole.fill(Qt::white);
+    {
+        QPainter painter(&whole);
+        painter.setFont(WindowFont());
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(0, 0, whole.width(), whole.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         QStringLiteral("Last build:"));
+    }
+    int wholeFirst = 0, wholeLast = 0, first = 0, last = 0;
+    const QRect label(0, 88, 48, 13);
+    if (!InkColumns(whole, whole.rect(), wholeFirst, wholeLast) || wholeLast >= label.width()) {
+        ++differences;
+        std::printf("\"Last build:\" is %d pixels wide in the window font, more than its box\n",
+                    wholeLast + 1);
+    } else if (!InkColumns(shot, label, first, last)) {
+        ++differences;
+        std::printf("no text in the box of \"Last build:\"\n");
+    } else if (std::abs(first - wholeFirst) > 1 || std::abs(last - wholeLast) > 1) {
+        ++differences;
+        std::printf("\"Last build:\" shows from column %d to %d; drawn whole it spans %d to %d\n", first,
+                    last, wholeFirst, wholeLast);
+    }
+    // The build stamp follows the label.
+    if (!InkColumns(shot, QRect(56, 88, 130, 13), first, last)) {
+        ++differences;
+        std::printf("no build stamp after \"Last build:\"\n");
+    }
+
+    // The credit text: bands of rows with ink inside the box's frame, one per line.
+    const QRect text(3, 3, 267, 75);
+    int bands = 0;
+    bool inBand = false;
+    int lastInkRow = -1;
+    for (int y = text.top(); y <= text.bottom(); ++y) {
+        int f = 0, l = 0;
+        const bool ink = InkColumns(shot, QRect(text.left(), y, text.width(), 1), f, l);
+        if (ink && !inBand)
+            ++bands;
+        if (ink)
+            lastInkRow = y;
+        inBand = ink;
+    }
+    if (bands != 5) {
+        ++differences;
+        std::printf("the credit text shows %d lines, not 5\n", bands);
+    }
+    // Nothing at the box's right and bottom edges: no line runs out of it and there is
+    // no scroll bar.
+    const QRect rightEdge(text.right() - 14, text.top(), 15, text.height());
+    const QRect bottomEdge(text.left(), lastInkRow + 2, text.width(), text.bottom() - lastInkRow - 1);
+    if (!Uniform(shot, rightEdge) || bottomEdge.height() < 2 || !Uniform(shot, bottomEdge)) {
+        ++differences;
+        std::printf("the credit text runs into the edge of its box or has a scroll bar\n");
+    }
+    if (differences > 0)
+        return 1;
+    std::printf("\"Last build:\" and the five credit lines are drawn whole\n");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "about" && argc == 3) {
+        // Measures the window font without a display of its own.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication application(argc, argv);
+        return CheckAbout(argv + 1);
+    }
     if (mode == "board" && argc == 5)
         return CheckBoard(argv + 1);
     if (mode == "picture" && argc == 4)
         return CheckPicture(argv + 1);
     std::fprintf(stderr,
                  "usage: window_shot_check board SCREENSHOT TABLE KEYS\n"
-                 "       window_shot_check picture SCREENSHOT PICTURE\n");
+                 "       window_shot_check picture SCREENSHOT PICTURE\n"
+                 "       window_shot_check about SCREENSHOT\n");
     return 2;
 }

@@ -1,4 +1,4 @@
-#include "game/window_frame.h"
+#include "graphics/window_frame.h"
 
 #include <algorithm>
 
@@ -9,6 +9,10 @@
 #include <QWidget>
 
 namespace {
+
+constexpr const char* kWindowFontFamily = "DejaVu Sans";
+constexpr int kWindowFontPixels = 11;
+constexpr int kWindowFontStretch = 80;
 
 constexpr Qt::WindowFlags kTitleBar =
     Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
@@ -22,9 +26,19 @@ void UseButtonFace(QWidget& window) {
 
 }  // namespace
 
+QFont WindowFont() {
+    QFont font(QString::fromLatin1(kWindowFontFamily));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(kWindowFontPixels);
+    // Without a narrow face of the family, Qt narrows the regular one.
+    font.setStretch(kWindowFontStretch);
+    return font;
+}
+
 void SetMainWindowFrame(QWidget& window) {
     window.setWindowFlags(Qt::Window | kTitleBar | Qt::WindowContextHelpButtonHint);
     UseButtonFace(window);
+    window.setFont(WindowFont());
     // The layout sizes the window to its contents (menu bar and the fixed client area)
     // and forbids any other size.
     if (QLayout* layout = window.layout())
@@ -36,6 +50,7 @@ void SetMainWindowFrame(QWidget& window) {
 void SetDialogFrame(QWidget& dialog) {
     dialog.setWindowFlags(Qt::Dialog | kTitleBar);
     UseButtonFace(dialog);
+    dialog.setFont(WindowFont());
     SetFixedClientSize(dialog, dialog.width(), dialog.height());
 }
 
