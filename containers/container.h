@@ -138,7 +138,7 @@ public:
     // CopiedTo target.
     virtual void CopyItem(void* target, void* source);
     // The bytes of the item at index that pointer fix-ups may write into: FElementSize
-    // for inline elements, 0 for object items unless a container of such items says more.
+    // for inline elements, the object's own ObjectSize for object items (0 for none).
     virtual int32_t ItemByteSize(int index) const;
     // True when this container's inline elements may be size bytes long; a container whose
     // hooks handle one fixed size says so, and images and assignments of other sizes are refused.

@@ -178,7 +178,7 @@ class TFileSink : public TContainerSink {
 public:
     explicit TFileSink(FILE* file) : FFile(file) {}
     int64_t Position() override { return std::ftell(FFile); }
-    void Write(const void* data, size_t size) override { std::fwrite(data, 1, size, FFile); }
+    void Write(const void* data, size_t size) override { kest::io::PutBytes(FFile, data, size); }
     void Patch(int64_t position, int32_t value) override {
         const long end = std::ftell(FFile);
         if (position < 0 || end < 0 || std::fseek(FFile, static_cast<long>(position), SEEK_SET) != 0) return;
@@ -196,9 +196,7 @@ class TStreamSink : public TContainerSink {
 public:
     explicit TStreamSink(std::ostream& stream) : FStream(stream) {}
     int64_t Position() override { return static_cast<int64_t>(FStream.tellp()); }
-    void Write(const void* data, size_t size) override {
-        FStream.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    void Write(const void* data, size_t size) override { kest::io::PutBytes(FStream, data, size); }
     void Patch(int64_t position, int32_t value) override {
         const std::ostream::pos_type end = FStream.tellp();
         if (position < 0 || end == std::ostream::pos_type(-1)) return;
@@ -348,7 +346,8 @@ void TContainer::TakeHeader(const TContainerHeader& h) {
     // Records carry no records of their own; an image that says otherwise would nest
     // record containers as deep as its bytes reach.
     if (h.peerData && dynamic_cast<const TPeerDataContainer*>(this) != nullptr) throw TKestSerialization();
-    if (h.inlineElements && h.count > 0 && h.elementSize <= 0) throw TKestSerialization();
+    // An element needs at least one byte, whether or not any are stored.
+    if (h.inlineElements && h.elementSize <= 0) throw TKestSerialization("An element size that cannot hold an element");
     if (h.inlineElements && !AcceptsElementSize(h.elementSize)) throw TKestSerialization();
     if (h.inlineElements && !h.pointers &&
         static_cast<int64_t>(h.count) * h.elementSize > std::numeric_limits<int32_t>::max())
@@ -381,6 +380,7 @@ void TContainer::KeepReadItem(void* item) {
 }
 
 void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
+    if (FElementSize <= 0) throw TKestSerialization();
     const int64_t perChunk = FElementSize >= kChunkBytes ? 1 : kChunkBytes / FElementSize;
     while (FCount < count) {
         const int32_t batch = static_cast<int32_t>(count - FCount < perChunk ? count - FCount : perChunk);
@@ -457,7 +457,7 @@ void TContainer::WriteBinary(std::ostream& stream) {
     TStreamSink sink(image);
     WriteImage(sink);
     const std::string bytes = image.str();
-    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    kest::io::PutBytes(stream, bytes.data(), bytes.size());
 }
 
 void TContainer::ReadBinary(std::istream& stream) {
@@ -476,27 +476,27 @@ void TContainer::ReadFromSpace(TMemSpace& space) {
 }
 
 void TContainer::WriteText(FILE* file) {
-    std::fprintf(file, "%d ", FCompressed ? 1 : 0);
+    kest::io::PutFormat(file, "%d ", FCompressed ? 1 : 0);
     if (FCompressed) {
         TContainerBase::WriteText(file);
         return;
     }
     TSavingScope saving(*this);
     const std::vector<int32_t> values = TextValues(HeaderOf(*this, FCount));
-    for (size_t i = 0; i < values.size(); ++i) std::fprintf(file, i + 1 < values.size() ? "%d " : "%d\n", values[i]);
+    for (size_t i = 0; i < values.size(); ++i) kest::io::PutFormat(file, i + 1 < values.size() ? "%d " : "%d\n", values[i]);
     for (int32_t i = 0; i < FCount; ++i) {
         void* item = At(i);
         if (item == nullptr) throw TKestBadIndex();
         if (FInline) {
             const unsigned char* bytes = static_cast<const unsigned char*>(item);
             for (int32_t b = 0; b < FElementSize; ++b) {
-                if (b != 0) std::fputc(b % 8 == 0 ? '\n' : ' ', file);
-                std::fprintf(file, "%02x", bytes[b]);
+                if (b != 0) kest::io::PutChar(file, b % 8 == 0 ? '\n' : ' ');
+                kest::io::PutFormat(file, "%02x", bytes[b]);
             }
-            std::fputc('\n', file);
+            kest::io::PutChar(file, '\n');
         } else {
             TContainerItem& object = *static_cast<TContainerItem*>(item);
-            std::fprintf(file, "%d\n", object.FTypeId);
+            kest::io::PutFormat(file, "%d\n", object.FTypeId);
             object.WriteText(file);
         }
     }
@@ -548,6 +548,7 @@ void TContainer::WriteText(std::ostream& stream) {
     TSavingScope saving(*this);
     const std::vector<int32_t> values = TextValues(HeaderOf(*this, FCount));
     for (size_t i = 0; i < values.size(); ++i) stream << values[i] << (i + 1 < values.size() ? ' ' : '\n');
+    kest::io::CheckStream(stream);
     for (int32_t i = 0; i < FCount; ++i) WriteItemAt(stream, i, std::ios_base::out);
     if (FPeerData) FPeers->WriteText(stream);
 }

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 
+#include "containers/binary_io.h"
 #include "containers/kest_exception.h"
 #include "memory/image_channel.h"
 #include "memory/int_container.h"
@@ -327,8 +328,8 @@ void TString::ReadFromSpace(TMemSpace& space) {
 
 void TString::WriteText(FILE* file) {
     const int count = Length();
-    std::fprintf(file, "%d\n", count);
-    if (count > 0) std::fprintf(file, "%s\n", FText);
+    kest::io::PutFormat(file, "%d\n", count);
+    if (count > 0) kest::io::PutFormat(file, "%s\n", FText);
 }
 
 void TString::ReadText(FILE* file) {
@@ -366,6 +367,7 @@ void TString::WriteText(std::ostream& stream) {
         shown[static_cast<size_t>(i)] = '_';
     }
     stream << '\n' << blanks << shown << '\n';
+    kest::io::CheckStream(stream);
 }
 
 void TString::ReadText(std::istream& stream) {

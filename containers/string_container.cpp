@@ -1,12 +1,16 @@
 #include "containers/string_container.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
+#include "containers/binary_io.h"
+#include "containers/file_save.h"
 #include "containers/kest_exception.h"
 
 namespace {
@@ -39,9 +43,7 @@ Block HalvingBlock(size_t wanted, size_t& size) {
     }
 }
 
-void WriteAll(FILE* file, const char* bytes, size_t count) {
-    if (count > 0 && std::fwrite(bytes, 1, count, file) != count) throw TKestFileException();
-}
+void WriteAll(FILE* file, const char* bytes, size_t count) { kest::io::PutBytes(file, bytes, count); }
 
 // Bytes between the file's position and its end, or -1 when the file cannot seek.
 int64_t FileRemaining(FILE* file) {
@@ -108,7 +110,11 @@ void TStringContainer::Assign(const TContainerItem& source) {
 // --- saving ----------------------------------------------------------------------
 
 void TStringContainer::SaveLines(FILE* file, TProgress progress, int user) {
-    if (file == nullptr) throw TKestFileException();
+    if (file == nullptr) throw TKestFileException("Could not write: no file");
+    WriteLines(file, progress, user);
+}
+
+bool TStringContainer::WriteLines(FILE* file, TProgress progress, int user) {
     const size_t lineEnd = FCrLf ? 2 : 1;
     const char* const endBytes = FCrLf ? "\r\n" : "\n";
     // A small list needs no more staging than its whole form.
@@ -140,10 +146,11 @@ void TStringContainer::SaveLines(FILE* file, TProgress progress, int user) {
         }
         if (progress != nullptr) {
             progress(FCount - 1, i, user, &cancel);
-            if (cancel) return;
+            if (cancel) return false;
         }
     }
     WriteAll(file, staging.get(), staged);
+    return true;
 }
 
 void TStringContainer::WriteText(FILE* file) { SaveLines(file, nullptr, 0); }
@@ -151,13 +158,16 @@ void TStringContainer::WriteText(FILE* file) { SaveLines(file, nullptr, 0); }
 void TStringContainer::SaveTextFile(const char* path) { SaveTextFile(path, nullptr, 0); }
 
 void TStringContainer::SaveTextFile(const char* path, TProgress progress, int user) {
-    if (path == nullptr) throw TKestFileException();
-    FILE* opened = std::fopen(path, "wb");
-    if (opened == nullptr) throw TKestFileException();
-    FileHandle file(opened);
-    SaveLines(file.get(), progress, user);
-    // Bytes still buffered must reach the file too, or the save did not succeed.
-    if (std::fclose(file.release()) != 0) throw TKestFileException();
+    kest::io::TFileSave save(path);
+    bool finished = false;
+    try {
+        finished = WriteLines(save.File(), progress, user);
+    } catch (const kest::io::TWriteFailure& failure) {
+        save.Abandon();
+        save.Fail(failure.FCode);
+    }
+    // A cancelled save keeps the old file: the save drops its temporary file.
+    if (finished) save.Commit();
 }
 
 // --- loading ---------------------------------------------------------------------
@@ -239,8 +249,8 @@ void TStringContainer::ReadText(FILE* file) {
 void TStringContainer::LoadTextFile(const char* path) { LoadTextFile(path, nullptr, 0, nullptr, 0); }
 
 int TStringContainer::LoadTextFile(const char* path, TProgress progress, int user, TLineSink sink, int sinkValue) {
-    if (path == nullptr) throw TKestFileException();
+    if (path == nullptr) throw TKestFileException("Could not open: no file name");
     FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) throw TKestFileException();
+    if (file == nullptr) throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
     return LoadLines(file, progress, user, sink, sinkValue);
 }

@@ -55,7 +55,9 @@ public:
     // Replaces the items by the lines of the open file from its position on; the file
     // stays open, as for every C file form of the library.
     void ReadText(FILE* file) override;
-    // Writes the line-file form to path (opened "wb"); throws TKestFileException.
+    // Writes the line-file form to path through a temporary file in the same folder that
+    // replaces the old file only when complete (TContainerItem's path saves); throws
+    // TKestFileException "Could not save PATH: reason", the old file unchanged.
     void SaveTextFile(const char* path) override;
     // Replaces the items by the lines of path (opened "rb"); throws TKestFileException.
     void LoadTextFile(const char* path) override;
@@ -64,6 +66,7 @@ public:
     // (Count() - 1, index, user) after each item; a cancel stops at once and drops the
     // bytes not yet written.
     void SaveLines(FILE* file, TProgress progress, int user);
+    // As SaveTextFile; a cancelled save leaves the old file as it was.
     void SaveTextFile(const char* path, TProgress progress, int user);
     // Replaces the items by the lines of an open file from its position on (or hands them
     // to sink when it is not null) and closes the file; reports progress as (bytes in the
@@ -73,6 +76,8 @@ public:
     int LoadTextFile(const char* path, TProgress progress, int user, TLineSink sink, int sinkValue);
 
 private:
+    // SaveLines proper; false when the progress function cancelled.
+    bool WriteLines(FILE* file, TProgress progress, int user);
     int ReadLines(FILE* file, TProgress progress, int user, TLineSink sink, int sinkValue);
     // Stores text as a new item; what AddItem does not take over is deleted.
     void AddText(const char* text);

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <streambuf>
 
+#include "containers/binary_io.h"
 #include "containers/hex_block.h"
 #include "containers/kest_exception.h"
 #include "memory/mem_buffer.h"
@@ -12,17 +13,9 @@
 
 namespace kest::detail {
 
-void StoreLittleEndian32(uint32_t value, uint8_t out[4]) {
-    out[0] = static_cast<uint8_t>(value);
-    out[1] = static_cast<uint8_t>(value >> 8);
-    out[2] = static_cast<uint8_t>(value >> 16);
-    out[3] = static_cast<uint8_t>(value >> 24);
-}
+void StoreLittleEndian32(uint32_t value, uint8_t out[4]) { StoreInt32(static_cast<int32_t>(value), out); }
 
-uint32_t LoadLittleEndian32(const uint8_t in[4]) {
-    return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
-           static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
-}
+uint32_t LoadLittleEndian32(const uint8_t in[4]) { return static_cast<uint32_t>(LoadInt32(in)); }
 
 namespace {
 
@@ -199,21 +192,19 @@ int64_t TSpaceSource::Remaining() {
 // --- sinks ---------------------------------------------------------------------
 
 void TBinaryFileSink::WriteNumber(int32_t value) {
-    uint8_t bytes[4];
-    StoreLittleEndian32(static_cast<uint32_t>(value), bytes);
-    std::fwrite(bytes, 1, 4, FFile);
+    WriteInt32(FFile, value);
 }
 
 void TBinaryFileSink::WriteFlag(bool value) {
-    std::fputc(value ? 1 : 0, FFile);
+    kest::io::PutChar(FFile, value ? 1 : 0);
 }
 
 void TBinaryFileSink::WriteBytes(const uint8_t* bytes, size_t count) {
-    std::fwrite(bytes, 1, count, FFile);
+    kest::io::PutBytes(FFile, bytes, count);
 }
 
 void TTextFileSink::WriteNumber(int32_t value) {
-    std::fprintf(FFile, "%d\n", value);
+    kest::io::PutFormat(FFile, "%d\n", value);
 }
 
 void TTextFileSink::WriteFlag(bool value) {
@@ -236,11 +227,12 @@ void TBinaryStreamSink::WriteFlag(bool value) {
 }
 
 void TBinaryStreamSink::WriteBytes(const uint8_t* bytes, size_t count) {
-    FStream.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
+    kest::io::PutBytes(FStream, bytes, count);
 }
 
 void TTextStreamSink::WriteNumber(int32_t value) {
     FStream << value << '\n';
+    kest::io::CheckStream(FStream);
 }
 
 void TTextStreamSink::WriteFlag(bool value) {

@@ -116,6 +116,7 @@ public:
     TLinkItem* FNext = nullptr;
     int32_t FIndex = 0;
 
+    int32_t ObjectSize() const override { return static_cast<int32_t>(sizeof(TLinkItem)); }
     static int32_t NextOffset() {
         TLinkItem probe;
         return static_cast<int32_t>(reinterpret_cast<const char*>(&probe.FNext) - reinterpret_cast<const char*>(&probe));
@@ -147,7 +148,6 @@ public:
 class TLinkContainer : public TContainer {
 public:
     void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
-    int32_t ItemByteSize(int) const override { return static_cast<int32_t>(sizeof(TLinkItem)); }
     TLinkItem& Link(int index) const { return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index))); }
 };
 
