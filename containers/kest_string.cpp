@@ -146,6 +146,23 @@ TString::TString(const char* s) {
 
 TString::TString(const TString& other) : TString(other.FText) {}
 
+TString::TString(const char* text, size_t count) {
+    FText = CopyOrThrow(text, count);
+    FCapacity = static_cast<int32_t>(count + 1);
+}
+
+TString* TString::Adopting(char* block, size_t count) {
+    TString* made = nullptr;
+    try {
+        made = new TString();
+    } catch (...) {
+        std::free(block);
+        throw;
+    }
+    made->Adopt(block, count);
+    return made;
+}
+
 TString& TString::operator=(const TString& other) {
     if (this != &other) Store(other.FText, std::strlen(other.FText), !FExactSize);
     return *this;
