@@ -11,6 +11,7 @@
 #include <string>
 
 #include "containers/binary_io.h"
+#include "containers/byte_channel.h"
 #include "containers/kest_exception.h"
 #include "memory/image_channel.h"
 #include "memory/int_container.h"
@@ -100,14 +101,7 @@ char* ReadStoredText(kest::detail::TImageSource& source, size_t count) {
     return block;
 }
 
-// Bytes between the file's position and its end, or -1 when the file cannot seek.
-int64_t FileRemaining(FILE* file) {
-    const long here = std::ftell(file);
-    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
-    const long end = std::ftell(file);
-    if (std::fseek(file, here, SEEK_SET) != 0 || end < 0) return -1;
-    return end < here ? 0 : end - here;
-}
+using kest::io::FileRemaining;
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "containers/binary_io.h"
+#include "containers/byte_channel.h"
 #include "containers/file_save.h"
 #include "containers/kest_exception.h"
 
@@ -46,14 +47,7 @@ Block HalvingBlock(size_t wanted, size_t& size) {
 
 void WriteAll(FILE* file, const char* bytes, size_t count) { kest::io::PutBytes(file, bytes, count); }
 
-// Bytes between the file's position and its end, or -1 when the file cannot seek.
-int64_t FileRemaining(FILE* file) {
-    const long here = std::ftell(file);
-    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
-    const long end = std::ftell(file);
-    if (std::fseek(file, here, SEEK_SET) != 0 || end < 0) return -1;
-    return end < here ? 0 : end - here;
-}
+using kest::io::FileRemaining;
 
 int ClampToInt(int64_t value) {
     return value > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : static_cast<int>(value);
