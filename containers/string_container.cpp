@@ -101,7 +101,7 @@ bool TStringContainer::WriteLines(FILE* file, TProgress progress, int user) {
     const char* const endBytes = FCrLf ? "\r\n" : "\n";
     // A small list needs no more staging than its whole form.
     size_t total = 0;
-    for (int i = 0; i < FCount; ++i) total += static_cast<size_t>(At(i).Length()) + lineEnd;
+    for (int i = 0; i < FCount && total < kStagingBytes; ++i) total += static_cast<size_t>(At(i).Length()) + lineEnd;
     size_t size = 0;
     Block staging = HalvingBlock(total < kStagingBytes ? total : kStagingBytes, size);
     size_t staged = 0;

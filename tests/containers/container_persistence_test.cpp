@@ -218,6 +218,19 @@ Bytes Hex(std::initializer_list<int> bytes) {
     return out;
 }
 
+Bytes HeaderWith(int32_t count, bool inlineElements, bool pointers, int32_t elementSize) {
+    Bytes header(24, '\0');
+    uint8_t* h = reinterpret_cast<uint8_t*>(header.data());
+    StoreInt32(count, h + 4);
+    StoreInt32(16, h + 8);
+    h[12] = inlineElements;
+    h[13] = pointers;
+    StoreInt32(elementSize, h + 15);
+    h[19] = 1;
+    h[20] = 1;
+    return header;
+}
+
 Bytes FileBytes(FILE* file) {
     std::fflush(file);
     std::rewind(file);
@@ -646,6 +659,20 @@ TEST_F(ContainerPersistence, ImagesNestedTooDeepAreRejectedInEveryForm) {
         TNestContainer back;
         EXPECT_THROW(Load(back, form, Save(deep, form)), TKestSerialization) << Name(form);
     }
+    // An image made by hand 40000 levels deep never reaches that depth of recursion.
+    Bytes image;
+    const Bytes level = HeaderWith(1, false, true, 0) + Hex({0x01, 0x02});
+    for (int k = 0; k < 40000; ++k) image += level;
+    image += HeaderWith(0, false, true, 0);
+    TNestContainer handMade;
+    EXPECT_THROW(Load(handMade, TForm::MemoryImage, image), TKestSerialization);
+    // The same made 100 levels deep is a good image.
+    Bytes shallow;
+    for (int k = 0; k < 100; ++k) shallow += level;
+    shallow += HeaderWith(0, false, true, 0);
+    Load(handMade, TForm::MemoryImage, shallow);
+    EXPECT_EQ(handMade.Count(), 1);
+
     TNestContainer limit;
     TNestContainer::Build(limit, TContainerBase::kMaxNesting);
     TNestContainer back;
@@ -731,19 +758,6 @@ TEST_F(ContainerPersistence, CorruptedImagesNeverCrash) {
             EXPECT_LE(back.Count(), 2) << Name(form);
         }
     }
-}
-
-Bytes HeaderWith(int32_t count, bool inlineElements, bool pointers, int32_t elementSize) {
-    Bytes header(24, '\0');
-    uint8_t* h = reinterpret_cast<uint8_t*>(header.data());
-    StoreInt32(count, h + 4);
-    StoreInt32(16, h + 8);
-    h[12] = inlineElements;
-    h[13] = pointers;
-    StoreInt32(elementSize, h + 15);
-    h[19] = 1;
-    h[20] = 1;
-    return header;
 }
 
 TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocated) {
