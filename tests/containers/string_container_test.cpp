@@ -12,6 +12,7 @@
 #include "containers/kest_exception.h"
 #include "memory/mem_buffer.h"
 #include "tests/memory/image_test_support.h"
+#include "tests/support/failing_save.h"
 
 namespace {
 
@@ -144,6 +145,16 @@ TEST(StringContainerSave, ProgressIsCalledPerItemAndCancelStops) {
     c.SaveLines(cancelled.get(), progress, 0);
     EXPECT_EQ(calls.size(), 2u);
     EXPECT_TRUE(FileBytes(cancelled.get()).empty());
+
+    // A cancelled save to a named file keeps the old file and leaves nothing beside it.
+    kest::test::TScratchFolder folder;
+    const std::string path = folder.Path("list.txt");
+    kest::test::WriteWholeFile(path, "old");
+    calls.clear();
+    c.SaveTextFile(path.c_str(), progress, 0);
+    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_EQ(kest::test::ReadWholeFile(path), "old");
+    EXPECT_EQ(folder.Names(), std::set<std::string>{"list.txt"});
 }
 
 TEST(StringContainerLoad, LineEndsOfEveryKind) {
