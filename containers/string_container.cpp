@@ -16,7 +16,9 @@
 
 namespace {
 
-constexpr size_t kStagingBytes = 16 * 1024 * 1024;
+// Saving stages its output in a buffer of at most this size: a typical list goes out in
+// one write, and a large one costs few writes without mapping many fresh pages per save.
+constexpr size_t kStagingBytes = 1024 * 1024;
 constexpr size_t kFirstLineBytes = 1024;
 // Files are read in chunks of at most this size, so that loading costs little more
 // memory than the lines themselves.
