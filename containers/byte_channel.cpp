@@ -60,6 +60,8 @@ int64_t TFileByteSource::Position() { return static_cast<int64_t>(::ftello(FFile
 
 bool TFileByteSource::Read(void* data, size_t size) { return std::fread(data, 1, size, FFile) == size; }
 
+size_t TFileByteSource::ReadSome(void* data, size_t size) { return std::fread(data, 1, size, FFile); }
+
 bool TFileByteSource::Skip(int64_t size) {
     char scrap[512];
     while (size > 0) {
@@ -79,6 +81,11 @@ bool TStreamByteSource::Read(void* data, size_t size) {
     return static_cast<size_t>(FStream.gcount()) == size && !FStream.fail();
 }
 
+size_t TStreamByteSource::ReadSome(void* data, size_t size) {
+    FStream.read(static_cast<char*>(data), static_cast<std::streamsize>(size));
+    return static_cast<size_t>(FStream.gcount());
+}
+
 bool TStreamByteSource::Skip(int64_t size) {
     if (size < 0) return false;
     FStream.ignore(static_cast<std::streamsize>(size));
@@ -95,6 +102,12 @@ bool TSpaceByteSource::Read(void* data, size_t size) {
     if (size == 0) return true;
     if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
     return FSpace.ReadBytes(data, static_cast<int32_t>(size)) != nullptr;
+}
+
+size_t TSpaceByteSource::ReadSome(void* data, size_t size) {
+    const int64_t left = Remaining();
+    const size_t count = static_cast<int64_t>(size) < left ? size : static_cast<size_t>(left);
+    return Read(data, count) ? count : 0;
 }
 
 bool TSpaceByteSource::Skip(int64_t size) {

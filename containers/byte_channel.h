@@ -34,6 +34,8 @@ public:
     virtual int64_t Position() = 0;
     // Reads exactly size bytes; false when fewer are left (what was read is consumed).
     virtual bool Read(void* data, size_t size) = 0;
+    // Reads up to size bytes; returns how many, 0 only at the end.
+    virtual size_t ReadSome(void* data, size_t size) = 0;
     // Moves forward by size bytes; false when that many are not there.
     virtual bool Skip(int64_t size) = 0;
     // Bytes left before the end, or -1 when the medium cannot tell.
@@ -80,6 +82,7 @@ public:
     explicit TFileByteSource(FILE* file) : FFile(file) {}
     int64_t Position() override;
     bool Read(void* data, size_t size) override;
+    size_t ReadSome(void* data, size_t size) override;
     bool Skip(int64_t size) override;
     int64_t Remaining() override;
 
@@ -92,6 +95,7 @@ public:
     explicit TStreamByteSource(std::istream& stream) : FStream(stream) {}
     int64_t Position() override;
     bool Read(void* data, size_t size) override;
+    size_t ReadSome(void* data, size_t size) override;
     bool Skip(int64_t size) override;
     int64_t Remaining() override;
 
@@ -105,6 +109,7 @@ public:
     explicit TSpaceByteSource(TMemSpace& space) : FSpace(space) {}
     int64_t Position() override;
     bool Read(void* data, size_t size) override;
+    size_t ReadSome(void* data, size_t size) override;
     bool Skip(int64_t size) override;
     int64_t Remaining() override;
 

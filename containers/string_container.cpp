@@ -47,9 +47,7 @@ Block HalvingBlock(size_t wanted, size_t& size) {
     }
 }
 
-void WriteAll(FILE* file, const char* bytes, size_t count) { kest::io::PutBytes(file, bytes, count); }
 
-using kest::io::FileRemaining;
 
 int ClampToInt(int64_t value) {
     return value > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : static_cast<int>(value);
@@ -99,6 +97,8 @@ void TStringContainer::SaveLines(FILE* file, TProgress progress, int user) {
 }
 
 bool TStringContainer::WriteLines(FILE* file, TProgress progress, int user) {
+    kest::io::TFileByteSink sink(file);
+    auto put = [&sink](const char* bytes, size_t count) { sink.Write(bytes, count); };
     const size_t lineEnd = FCrLf ? 2 : 1;
     const char* const endBytes = FCrLf ? "\r\n" : "\n";
     // A small list needs no more staging than its whole form.
@@ -113,13 +113,13 @@ bool TStringContainer::WriteLines(FILE* file, TProgress progress, int user) {
         const size_t n = static_cast<size_t>(item.Length());
         const bool last = i == FCount - 1;
         if (staged + n + lineEnd > size) {
-            WriteAll(file, staging.get(), staged);
+            put(staging.get(), staged);
             staged = 0;
         }
         if (n + lineEnd > size) {
             // Longer than the whole staging buffer: straight through, with the same bytes.
-            WriteAll(file, item.Text(), n);
-            if (!last) WriteAll(file, endBytes, lineEnd);
+            put(item.Text(), n);
+            if (!last) put(endBytes, lineEnd);
         } else {
             std::memcpy(staging.get() + staged, item.Text(), n);
             staged += n;
@@ -133,7 +133,7 @@ bool TStringContainer::WriteLines(FILE* file, TProgress progress, int user) {
             if (cancel) return false;
         }
     }
-    WriteAll(file, staging.get(), staged);
+    put(staging.get(), staged);
     return true;
 }
 
@@ -243,7 +243,8 @@ void TStringContainer::AddString(TString* made) {
 
 int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineSink sink, int sinkValue) {
     Clear(true);
-    const int64_t known = FileRemaining(file);
+    kest::io::TFileByteSource source(file);
+    const int64_t known = source.Remaining();
     // Bounded reads: the file is never held whole, only a chunk and the line in hand.
     size_t size = 0;
     Block data = HalvingBlock(known < 0 || known > static_cast<int64_t>(kReadChunk) ? kReadChunk + 1 : static_cast<size_t>(known) + 1, size);
@@ -296,7 +297,7 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
 
     bool first = true;
     size_t filled = 0;
-    while (!cancel && (filled = std::fread(data.get(), 1, size, file)) > 0) {
+    while (!cancel && (filled = source.ReadSome(data.get(), size)) > 0) {
         char* const bytes = data.get();
         size_t i = 0;
         if (first) {
