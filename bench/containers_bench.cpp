@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "memory/int_container.h"
 #include "memory/mem_buffer.h"
 
@@ -17,25 +18,11 @@ namespace {
 constexpr int kCount = 2 * 1024 * 1024;
 constexpr int kRuns = 3;
 
-// Best time in seconds of runs calls of work.
-template <typename Work>
-double Best(int runs, Work work) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const auto end = std::chrono::steady_clock::now();
-        best = std::min(best, std::chrono::duration<double>(end - start).count());
-    }
-    return best;
-}
+using bench::Best;
 
-double MBps(double bytes, double seconds) { return bytes / (1024.0 * 1024.0) / seconds; }
+using bench::MBps;
 
-void Fail(const char* what) {
-    std::fprintf(stderr, "containers_bench: %s\n", what);
-    std::exit(1);
-}
+void Fail(const char* what) { bench::Fail("containers_bench", what); }
 
 void Fill(TIntContainer& c, const std::vector<int32_t>& values) {
     for (int32_t v : values) c.Add(v);

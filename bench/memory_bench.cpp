@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "memory/mem_buffer.h"
 
 namespace {
@@ -29,22 +30,9 @@ Bytes Payload(size_t size, uint32_t seed) {
     return bytes;
 }
 
-// Best time in seconds of runs calls of work.
-template <typename Work>
-double Best(int runs, Work work) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const auto end = std::chrono::steady_clock::now();
-        best = std::min(best, std::chrono::duration<double>(end - start).count());
-    }
-    return best;
-}
+using bench::Best;
 
-double MBps(size_t bytes, double seconds) {
-    return static_cast<double>(bytes) / (1024.0 * 1024.0) / seconds;
-}
+double MBps(size_t bytes, double seconds) { return bench::MBps(static_cast<double>(bytes), seconds); }
 
 void Fail(const char* what) {
     std::fprintf(stderr, "memory_bench: %s\n", what);

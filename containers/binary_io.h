@@ -1,18 +1,46 @@
-// Little-endian 32-bit integers on C files and streams, as every binary image of the library stores them.
+// The library's byte-I/O base: little-endian 32-bit packing, as every binary image stores
+// integers, and checked writes to C files and streams.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <iosfwd>
+
+#include "containers/kest_exception.h"
 
 // The four little-endian bytes of value into out.
 void StoreInt32(int32_t value, uint8_t out[4]);
 // The value of four little-endian bytes.
 int32_t LoadInt32(const uint8_t in[4]);
 
-// Writes value as 4 little-endian bytes; write errors are the file's or stream's.
+// Writes value as 4 little-endian bytes; throws as the checked writes below.
 void WriteInt32(FILE* file, int32_t value);
 void WriteInt32(std::ostream& stream, int32_t value);
 // Reads 4 little-endian bytes; false (value untouched) when fewer are left.
 bool ReadInt32(FILE* file, int32_t& value);
 bool ReadInt32(std::istream& stream, int32_t& value);
+
+namespace kest::io {
+
+// A write that the C library or the stream reported as failed. It is a
+// TKestFileException whose detail gives the system's reason; FCode is the error
+// number (EIO when the stream gave none).
+class TWriteFailure : public TKestFileException {
+public:
+    explicit TWriteFailure(int code);
+    int FCode;
+};
+
+// Every write of the library goes through these: a short fwrite, an EOF from fputc, a
+// negative fprintf or a failed stream throws TWriteFailure at once. Bytes the C library
+// still buffers are checked by whoever flushes or closes the file: the path operations
+// do; a caller's own file is the caller's to flush.
+void PutBytes(FILE* file, const void* bytes, size_t count);
+void PutChar(FILE* file, int c);
+void PutFormat(FILE* file, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void PutBytes(std::ostream& stream, const void* bytes, size_t count);
+// Throws TWriteFailure when the stream is failed (after insertions the caller made).
+void CheckStream(std::ostream& stream);
+
+}  // namespace kest::io

@@ -262,7 +262,7 @@ void TContainer::WriteItemAt(FILE* file, int index) {
     void* item = At(index);
     if (item == nullptr) throw TKestBadIndex();
     if (FInline) {
-        std::fwrite(item, 1, static_cast<size_t>(FElementSize), file);
+        kest::io::PutBytes(file, item, static_cast<size_t>(FElementSize));
         return;
     }
     TContainerItem& object = *static_cast<TContainerItem*>(item);
@@ -277,7 +277,7 @@ void TContainer::WriteItemAt(std::ostream& stream, int index, std::ios_base::ope
     if (FInline) {
         const unsigned char* bytes = static_cast<const unsigned char*>(item);
         if (binary) {
-            stream.write(reinterpret_cast<const char*>(bytes), FElementSize);
+            kest::io::PutBytes(stream, bytes, static_cast<size_t>(FElementSize));
             return;
         }
         for (int32_t i = 0; i < FElementSize; ++i) {
@@ -285,14 +285,19 @@ void TContainer::WriteItemAt(std::ostream& stream, int index, std::ios_base::ope
             stream << static_cast<int>(bytes[i]);
         }
         stream << '\n';
+        kest::io::CheckStream(stream);
         return;
     }
     TContainerItem& object = *static_cast<TContainerItem*>(item);
-    if (binary)
+    if (binary) {
         WriteInt32(stream, object.FTypeId);
-    else
-        stream << object.FTypeId << ' ';
-    WriteItem(stream, object, mode);
+        WriteItem(stream, object, mode);
+        return;
+    }
+    // The text form carries the item in its own text form, not in a binary wrapper.
+    stream << object.FTypeId << ' ';
+    kest::io::CheckStream(stream);
+    object.WriteText(stream);
 }
 
 void TContainer::WriteItemAt(TMemBuffer& buffer, int index) {
@@ -398,7 +403,11 @@ void TContainer::CopyItem(void* target, void* source) {
     original.CopiedTo(copy);
 }
 
-int32_t TContainer::ItemByteSize(int) const { return FInline ? FElementSize : 0; }
+int32_t TContainer::ItemByteSize(int index) const {
+    if (FInline) return FElementSize;
+    if (index < 0 || index >= FCount || Slots()[index] == nullptr) return 0;
+    return static_cast<const TContainerItem*>(Slots()[index])->ObjectSize();
+}
 
 bool TContainer::AcceptsElementSize(int32_t) const { return true; }
 

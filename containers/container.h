@@ -101,10 +101,12 @@ public:
     // image) are the 24-byte header, the items and, with FPeerData, the fix-up records;
     // text forms hold the same as decimal numbers and hex pairs. Writers set FSaving while
     // they run. Readers empty the container first and take the stored settings; an image
-    // that is truncated, announces a negative count, inline elements without a size, a
-    // different kind of item (objects for elements or back), an item that read past its
-    // size prefix, or an item this container cannot make throws TKestSerialization, keeping
-    // the items read so far. Memory grows only with data actually read. An image that says
+    // that is truncated, announces a negative count, inline elements of a size below one
+    // byte or other than this container's own (even with no elements), a different kind
+    // of item (objects for elements or back), an item that read past its size prefix, an
+    // item this container cannot make, or items nested deeper than kMaxNesting throws
+    // TKestSerialization, keeping the items read so far (the container still owns them).
+    // Object items get FOwner set before they read themselves. Memory grows only with data actually read. An image that says
     // the container does not own its items leaves the items read to the caller to delete.
     // On a stream that cannot tell its position, positions count from the image's own start.
     void WriteDirect(FILE* file) override;
@@ -117,7 +119,8 @@ public:
     // line, the items and the records.
     void WriteText(FILE* file) override;
     void ReadText(FILE* file) override;
-    // The header values, the items and the records, with the stream's own number forms.
+    // The header values, the items and the records, with the stream's own number forms;
+    // an object item is its type tag, a blank and the item's own stream text form.
     void WriteText(std::ostream& stream) override;
     void ReadText(std::istream& stream) override;
 
@@ -138,7 +141,7 @@ public:
     // CopiedTo target.
     virtual void CopyItem(void* target, void* source);
     // The bytes of the item at index that pointer fix-ups may write into: FElementSize
-    // for inline elements, 0 for object items unless a container of such items says more.
+    // for inline elements, the object's own ObjectSize for object items (0 for none).
     virtual int32_t ItemByteSize(int index) const;
     // True when this container's inline elements may be size bytes long; a container whose
     // hooks handle one fixed size says so, and images and assignments of other sizes are refused.

@@ -8,7 +8,7 @@
 #include "memory/mem_buffer.h"
 
 void TContainerBase::WriteBinary(FILE* file) {
-    std::fputc(FBuffered ? 1 : 0, file);
+    kest::io::PutChar(file, FBuffered ? 1 : 0);
     if (!FBuffered) {
         WriteDirect(file);
         return;
@@ -16,7 +16,7 @@ void TContainerBase::WriteBinary(FILE* file) {
     TMemBuffer buffer;
     WriteToBuffer(buffer);
     buffer.FCompressed = FCompressed;
-    std::fputc(FCompressed ? 1 : 0, file);
+    kest::io::PutChar(file, FCompressed ? 1 : 0);
     buffer.WriteBinary(file);
 }
 
@@ -38,7 +38,8 @@ void TContainerBase::ReadBinary(FILE* file) {
 }
 
 void TContainerBase::Write(std::ostream& stream, std::ios_base::openmode mode) {
-    stream.put(FBuffered ? 1 : 0);
+    const char buffered = FBuffered ? 1 : 0;
+    kest::io::PutBytes(stream, &buffered, 1);
     if (!FBuffered) {
         WriteDirect(stream, mode);
         return;
@@ -46,7 +47,8 @@ void TContainerBase::Write(std::ostream& stream, std::ios_base::openmode mode) {
     TMemBuffer buffer;
     WriteToBuffer(buffer);
     buffer.FCompressed = FCompressed;
-    stream.put(FCompressed ? 1 : 0);
+    const char compressed = FCompressed ? 1 : 0;
+    kest::io::PutBytes(stream, &compressed, 1);
     buffer.Write(stream, mode);
 }
 
@@ -83,6 +85,19 @@ void TContainerBase::ReadText(FILE* file) {
     ReadFromSpace(buffer);
 }
 
+namespace {
+
+thread_local int gNesting = 0;
+
+}  // namespace
+
+TContainerBase::TNestingGuard::TNestingGuard() {
+    if (gNesting >= kMaxNesting) throw TKestSerialization("Items nest deeper than the reader allows");
+    ++gNesting;
+}
+
+TContainerBase::TNestingGuard::~TNestingGuard() { --gNesting; }
+
 void* TContainerBase::CreateItem(int32_t) { return nullptr; }
 
 void TContainerBase::WriteItem(FILE* file, TContainerItem& item) { item.WriteBinary(file); }
@@ -104,6 +119,8 @@ void* TContainerBase::ReadItem(std::istream& stream, std::ios_base::openmode mod
     } else if (!(stream >> typeId)) {
         return nullptr;
     }
+    if (!(mode & std::ios_base::binary))
+        return ReadNewItem(typeId, [&stream](TContainerItem& item) { item.ReadText(stream); });
     return ReadNewItem(typeId, [&stream, mode](TContainerItem& item) { item.Read(stream, mode); });
 }
 

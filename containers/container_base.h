@@ -37,14 +37,15 @@ public:
     virtual void* CreateItem(int32_t typeId);
     // The item's WriteBinary on the file.
     virtual void WriteItem(FILE* file, TContainerItem& item);
-    // An int32 type tag, CreateItem, the item's ReadBinary, FOwner set; null when the tag
+    // An int32 type tag, CreateItem, FOwner set, the item's ReadBinary; null when the tag
     // cannot be read or the factory gives nothing. Whatever the item's reader throws passes
     // through after the new item is deleted.
     virtual void* ReadItem(FILE* file);
     // The item's Write with the mode.
     virtual void WriteItem(std::ostream& stream, TContainerItem& item, std::ios_base::openmode mode);
     // The type tag (4 raw bytes when mode is exactly binary, else a decimal number),
-    // CreateItem, the item's Read, FOwner set; null as for the C file reader.
+    // CreateItem, FOwner set, then the item's Read, or in a text mode (no binary bit) the
+    // item's own ReadText; null as for the C file reader.
     virtual void* ReadItem(std::istream& stream, std::ios_base::openmode mode);
     // The container written and read without a memory image; nothing here on a C file.
     virtual void WriteDirect(FILE* file);
@@ -54,14 +55,29 @@ public:
     virtual void ReadDirect(std::istream& stream, std::ios_base::openmode mode);
     // The item's WriteToBuffer.
     virtual void WriteItem(TMemBuffer& buffer, TContainerItem& item);
-    // The type tag with the space's integer reader, CreateItem, the item's ReadFromSpace,
-    // FOwner set; null when the factory gives nothing.
+    // The type tag with the space's integer reader, CreateItem, FOwner set, the item's
+    // ReadFromSpace; null when the factory gives nothing.
     virtual void* ReadItem(TMemSpace& space);
     // Negative, 0 or positive as a orders before, equal to or after b; 0 (equal) here.
     virtual int Compare(const void* a, const void* b);
 
+    // How deep items may nest in a stored image; a deeper image throws TKestSerialization.
+    static constexpr int kMaxNesting = 256;
+
 protected:
-    // Takes over a freshly made item: reads it with reader, sets its owner; deletes it when reader throws.
+    // Counts the item readers running on this thread; throws TKestSerialization when
+    // one more would pass kMaxNesting.
+    class TNestingGuard {
+    public:
+        TNestingGuard();
+        ~TNestingGuard();
+        TNestingGuard(const TNestingGuard&) = delete;
+        TNestingGuard& operator=(const TNestingGuard&) = delete;
+    };
+
+    // Takes over a freshly made item: sets its owner, so that the item can consult it
+    // while it reads, then reads it with reader; deletes it when reader throws. Nested
+    // items deeper than kMaxNesting throw TKestSerialization.
     template <typename Reader>
     void* ReadNewItem(int32_t typeId, Reader reader);
 
@@ -74,12 +90,13 @@ void* TContainerBase::ReadNewItem(int32_t typeId, Reader reader) {
     void* made = CreateItem(typeId);
     if (made == nullptr) return nullptr;
     TContainerItem* item = static_cast<TContainerItem*>(made);
+    item->FOwner = this;
     try {
+        TNestingGuard nesting;
         reader(*item);
     } catch (...) {
         delete item;
         throw;
     }
-    item->FOwner = this;
     return made;
 }

@@ -1,9 +1,14 @@
 #include "containers/container_item.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <string>
 #include <memory>
 #include <ostream>
 
+#include "containers/binary_io.h"
+#include "containers/file_save.h"
 #include "containers/kest_exception.h"
 
 namespace {
@@ -13,11 +18,12 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
-// Opens path with a C mode; throws TKestFileException when it cannot be opened.
+// Opens path for reading with a C mode; throws TKestFileException naming the file and
+// the reason when it cannot be opened.
 FileHandle OpenFile(const char* path, const char* mode) {
-    if (path == nullptr) throw TKestFileException();
+    if (path == nullptr) throw TKestFileException("Could not open: no file name");
     FILE* file = std::fopen(path, mode);
-    if (file == nullptr) throw TKestFileException();
+    if (file == nullptr) throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
     return FileHandle(file);
 }
 
@@ -48,27 +54,26 @@ void TContainerItem::Read(std::istream& stream, std::ios_base::openmode mode) {
 }
 
 void TContainerItem::WriteBinary(std::ostream&) {}
-void TContainerItem::WriteText(std::ostream& stream) { stream << '\n'; }
+void TContainerItem::WriteText(std::ostream& stream) {
+    stream << '\n';
+    kest::io::CheckStream(stream);
+}
 void TContainerItem::ReadBinary(std::istream&) {}
 void TContainerItem::ReadText(std::istream&) {}
 
 void TContainerItem::SaveToStreamFile(const char* path, std::ios_base::openmode mode) {
-    if (path == nullptr) throw TKestFileException();
-    std::ofstream stream(path, mode | std::ios_base::out | std::ios_base::trunc);
-    if (!stream.is_open()) throw TKestFileException();
-    Write(stream, mode);
+    kest::io::SaveStreamFile(path, mode, [this, mode](std::ostream& stream) { Write(stream, mode); });
 }
 
 void TContainerItem::LoadFromStreamFile(const char* path, std::ios_base::openmode mode) {
-    if (path == nullptr) throw TKestFileException();
+    if (path == nullptr) throw TKestFileException("Could not open: no file name");
     std::ifstream stream(path, mode | std::ios_base::in);
-    if (!stream.is_open()) throw TKestFileException();
+    if (!stream.is_open()) throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
     Read(stream, mode);
 }
 
 void TContainerItem::SaveBinaryFile(const char* path) {
-    FileHandle file = OpenFile(path, "wb");
-    WriteBinary(file.get());
+    kest::io::SaveFile(path, [this](FILE* file) { WriteBinary(file); });
 }
 
 void TContainerItem::LoadBinaryFile(const char* path) {
@@ -77,8 +82,7 @@ void TContainerItem::LoadBinaryFile(const char* path) {
 }
 
 void TContainerItem::SaveTextFile(const char* path) {
-    FileHandle file = OpenFile(path, "wt");
-    WriteText(file.get());
+    kest::io::SaveFile(path, [this](FILE* file) { WriteText(file); });
 }
 
 void TContainerItem::LoadTextFile(const char* path) {
@@ -90,3 +94,5 @@ void TContainerItem::WriteToBuffer(TMemBuffer&) {}
 void TContainerItem::ReadFromSpace(TMemSpace&) {}
 
 bool TContainerItem::IsSameType(const TContainerItem& other) const { return FTypeId == other.FTypeId; }
+
+int32_t TContainerItem::ObjectSize() const { return static_cast<int32_t>(sizeof(TContainerItem)); }

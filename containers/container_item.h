@@ -14,7 +14,12 @@ class TMemSpace;
 // are declared in their fixed slot order; the base versions do nothing unless
 // said otherwise. Path operations throw TKestFileException when the file cannot
 // be opened (nothing is read or written then) and always close what they opened,
-// also when the item's own reader or writer throws.
+// also when the item's own reader or writer throws. Saves to a path write a temporary
+// file in the same folder and rename it over the old file only when every byte was
+// written, flushed to disk and the file closed; on any failure the old file stays as
+// it was, the temporary file is removed, and a write failure throws TKestFileException
+// whose Detail() is "Could not save PATH: reason". Writers on a C file or stream the
+// caller opened throw TKestFileException as soon as a write is reported failed.
 class TContainerItem {
 public:
     // The container that holds this item, null while the item is free. Not owned.
@@ -49,10 +54,12 @@ public:
     virtual void ReadText(std::istream& stream);
 
     // Opens path as a file stream (mode plus out|trunc, or plus in) and calls
-    // Write/Read with the caller's mode; throws TKestFileException when it cannot be opened.
+    // Write/Read with the caller's mode; throws TKestFileException when it cannot be
+    // opened or saved (the save goes through a temporary file, see above).
     virtual void SaveToStreamFile(const char* path, std::ios_base::openmode mode);
     virtual void LoadFromStreamFile(const char* path, std::ios_base::openmode mode);
-    // fopen "wb"/"rb"/"wt"/"rt", the matching C file form, fclose; TKestFileException when not opened.
+    // The matching C file form on path: loads fopen "rb"/"rt"; saves go through a
+    // temporary file (see above). TKestFileException when not opened or not saved.
     virtual void SaveBinaryFile(const char* path);
     virtual void LoadBinaryFile(const char* path);
     virtual void SaveTextFile(const char* path);
@@ -64,6 +71,10 @@ public:
     virtual void ReadFromSpace(TMemSpace& space);
     // True when both items carry the same FTypeId.
     virtual bool IsSameType(const TContainerItem& other) const;
+    // The bytes of this object, as far as pointer fix-up records (TPeerDataContainer) may
+    // write into it: sizeof(TContainerItem) here. A class whose items point at their peers
+    // returns sizeof of itself.
+    virtual int32_t ObjectSize() const;
 
 protected:
     // A copy is a new, free item: the owner is never copied, the type tag is.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "containers/binary_io.h"
+#include "containers/byte_channel.h"
 #include "containers/container.h"
 #include "containers/kest_exception.h"
 #include "containers/peer_data_container.h"
@@ -161,154 +162,101 @@ private:
     TContainer& FContainer;
 };
 
-// Where a binary image goes: a C file, a stream or a memory buffer.
+// Where a binary image goes: the medium's bytes, and how items and records are written
+// on that medium.
 class TContainerSink {
 public:
     virtual ~TContainerSink() = default;
-    // The absolute position of the next byte, or -1 when the target cannot tell.
-    virtual int64_t Position() = 0;
-    virtual void Write(const void* data, size_t size) = 0;
-    // Overwrites 4 bytes at an earlier position and continues at the end.
-    virtual void Patch(int64_t position, int32_t value) = 0;
+    virtual kest::io::TByteSink& Bytes() = 0;
+    int64_t Position() { return Bytes().Position(); }
+    void Write(const void* data, size_t size) { Bytes().Write(data, size); }
+    void Patch(int64_t position, int32_t value) { Bytes().Patch(position, value); }
     virtual void WriteItem(TContainer& c, int index) = 0;
     virtual void WritePeers(TPeerDataContainer& peers) = 0;
 };
 
 class TFileSink : public TContainerSink {
 public:
-    explicit TFileSink(FILE* file) : FFile(file) {}
-    int64_t Position() override { return std::ftell(FFile); }
-    void Write(const void* data, size_t size) override { std::fwrite(data, 1, size, FFile); }
-    void Patch(int64_t position, int32_t value) override {
-        const long end = std::ftell(FFile);
-        if (position < 0 || end < 0 || std::fseek(FFile, static_cast<long>(position), SEEK_SET) != 0) return;
-        WriteInt32(FFile, value);
-        std::fseek(FFile, end, SEEK_SET);
-    }
+    explicit TFileSink(FILE* file) : FFile(file), FBytes(file) {}
+    kest::io::TByteSink& Bytes() override { return FBytes; }
     void WriteItem(TContainer& c, int index) override { c.WriteItemAt(FFile, index); }
     void WritePeers(TPeerDataContainer& peers) override { peers.WriteBinary(FFile); }
 
 private:
     FILE* FFile;
+    kest::io::TFileByteSink FBytes;
 };
 
 class TStreamSink : public TContainerSink {
 public:
-    explicit TStreamSink(std::ostream& stream) : FStream(stream) {}
-    int64_t Position() override { return static_cast<int64_t>(FStream.tellp()); }
-    void Write(const void* data, size_t size) override {
-        FStream.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
-    void Patch(int64_t position, int32_t value) override {
-        const std::ostream::pos_type end = FStream.tellp();
-        if (position < 0 || end == std::ostream::pos_type(-1)) return;
-        FStream.seekp(position);
-        WriteInt32(FStream, value);
-        FStream.seekp(end);
-    }
+    explicit TStreamSink(std::ostream& stream) : FStream(stream), FBytes(stream) {}
+    kest::io::TByteSink& Bytes() override { return FBytes; }
     void WriteItem(TContainer& c, int index) override { c.WriteItemAt(FStream, index, std::ios_base::binary); }
     void WritePeers(TPeerDataContainer& peers) override { peers.Write(FStream, std::ios_base::binary); }
 
 private:
     std::ostream& FStream;
+    kest::io::TStreamByteSink FBytes;
 };
 
 class TBufferSink : public TContainerSink {
 public:
-    explicit TBufferSink(TMemBuffer& buffer) : FBuffer(buffer) {}
-    int64_t Position() override { return FBuffer.Length(); }
-    void Write(const void* data, size_t size) override {
-        if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max())) throw TKestBadAlloc();
-        FBuffer.Append(data, static_cast<int32_t>(size));
-    }
-    void Patch(int64_t position, int32_t value) override {
-        uint8_t bytes[4];
-        StoreInt32(value, bytes);
-        FBuffer.WriteAt(static_cast<int32_t>(position), bytes, 4);
-    }
+    explicit TBufferSink(TMemBuffer& buffer) : FBuffer(buffer), FBytes(buffer) {}
+    kest::io::TByteSink& Bytes() override { return FBytes; }
     void WriteItem(TContainer& c, int index) override { c.WriteItemAt(FBuffer, index); }
     void WritePeers(TPeerDataContainer& peers) override { peers.WriteToBuffer(FBuffer); }
 
 private:
     TMemBuffer& FBuffer;
+    kest::io::TBufferByteSink FBytes;
 };
 
-// Where a binary image comes from.
+// Where a binary image comes from: the medium's bytes, and how items and records are read.
 class TContainerSource {
 public:
     virtual ~TContainerSource() = default;
-    // The absolute position of the next byte, or -1 when the source cannot tell.
-    virtual int64_t Position() = 0;
-    // Reads exactly size bytes; false when fewer are left.
-    virtual bool Read(void* data, size_t size) = 0;
-    // Moves forward by size bytes; false when that many are not there.
-    virtual bool Skip(int64_t size) = 0;
+    virtual kest::io::TByteSource& Bytes() = 0;
+    int64_t Position() { return Bytes().Position(); }
+    bool Read(void* data, size_t size) { return Bytes().Read(data, size); }
+    bool Skip(int64_t size) { return Bytes().Skip(size); }
     virtual void* ReadItem(TContainer& c) = 0;
     virtual void ReadPeers(TPeerDataContainer& peers) = 0;
 };
 
 class TFileSource : public TContainerSource {
 public:
-    explicit TFileSource(FILE* file) : FFile(file) {}
-    int64_t Position() override { return std::ftell(FFile); }
-    bool Read(void* data, size_t size) override { return std::fread(data, 1, size, FFile) == size; }
-    bool Skip(int64_t size) override {
-        char scrap[512];
-        while (size > 0) {
-            const size_t step = size > 512 ? 512 : static_cast<size_t>(size);
-            if (std::fread(scrap, 1, step, FFile) != step) return false;
-            size -= static_cast<int64_t>(step);
-        }
-        return true;
-    }
+    explicit TFileSource(FILE* file) : FFile(file), FBytes(file) {}
+    kest::io::TByteSource& Bytes() override { return FBytes; }
     void* ReadItem(TContainer& c) override { return c.ReadItem(FFile); }
     void ReadPeers(TPeerDataContainer& peers) override { peers.ReadBinary(FFile); }
 
 private:
     FILE* FFile;
+    kest::io::TFileByteSource FBytes;
 };
 
 class TStreamSource : public TContainerSource {
 public:
-    explicit TStreamSource(std::istream& stream) : FStream(stream) {}
-    int64_t Position() override { return static_cast<int64_t>(FStream.tellg()); }
-    bool Read(void* data, size_t size) override {
-        return static_cast<bool>(FStream.read(static_cast<char*>(data), static_cast<std::streamsize>(size)));
-    }
-    bool Skip(int64_t size) override {
-        FStream.ignore(static_cast<std::streamsize>(size));
-        return FStream.gcount() == static_cast<std::streamsize>(size);
-    }
+    explicit TStreamSource(std::istream& stream) : FStream(stream), FBytes(stream) {}
+    kest::io::TByteSource& Bytes() override { return FBytes; }
     void* ReadItem(TContainer& c) override { return c.ReadItem(FStream, std::ios_base::binary); }
     void ReadPeers(TPeerDataContainer& peers) override { peers.Read(FStream, std::ios_base::binary); }
 
 private:
     std::istream& FStream;
+    kest::io::TStreamByteSource FBytes;
 };
 
 class TSpaceSource : public TContainerSource {
 public:
-    explicit TSpaceSource(TMemSpace& space) : FSpace(space) {}
-    int64_t Position() override { return FSpace.Position(); }
-    bool Read(void* data, size_t size) override {
-        if (size == 0) return true;
-        if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
-        return FSpace.ReadBytes(data, static_cast<int32_t>(size)) != nullptr;
-    }
-    bool Skip(int64_t size) override {
-        const int64_t left = static_cast<int64_t>(FSpace.Length()) - FSpace.Position();
-        if (size < 0 || size > left) return false;
-        if (size == left)
-            FSpace.Seek(0, 2);
-        else if (size > 0)
-            FSpace.Seek(static_cast<int32_t>(size), 1);
-        return true;
-    }
+    explicit TSpaceSource(TMemSpace& space) : FSpace(space), FBytes(space) {}
+    kest::io::TByteSource& Bytes() override { return FBytes; }
     void* ReadItem(TContainer& c) override { return c.ReadItem(FSpace); }
     void ReadPeers(TPeerDataContainer& peers) override { peers.ReadFromSpace(FSpace); }
 
 private:
     TMemSpace& FSpace;
+    kest::io::TSpaceByteSource FBytes;
 };
 
 }  // namespace kest::container_detail
@@ -348,7 +296,8 @@ void TContainer::TakeHeader(const TContainerHeader& h) {
     // Records carry no records of their own; an image that says otherwise would nest
     // record containers as deep as its bytes reach.
     if (h.peerData && dynamic_cast<const TPeerDataContainer*>(this) != nullptr) throw TKestSerialization();
-    if (h.inlineElements && h.count > 0 && h.elementSize <= 0) throw TKestSerialization();
+    // An element needs at least one byte, whether or not any are stored.
+    if (h.inlineElements && h.elementSize <= 0) throw TKestSerialization("An element size that cannot hold an element");
     if (h.inlineElements && !AcceptsElementSize(h.elementSize)) throw TKestSerialization();
     if (h.inlineElements && !h.pointers &&
         static_cast<int64_t>(h.count) * h.elementSize > std::numeric_limits<int32_t>::max())
@@ -381,6 +330,7 @@ void TContainer::KeepReadItem(void* item) {
 }
 
 void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
+    if (FElementSize <= 0) throw TKestSerialization();
     const int64_t perChunk = FElementSize >= kChunkBytes ? 1 : kChunkBytes / FElementSize;
     while (FCount < count) {
         const int32_t batch = static_cast<int32_t>(count - FCount < perChunk ? count - FCount : perChunk);
@@ -457,7 +407,7 @@ void TContainer::WriteBinary(std::ostream& stream) {
     TStreamSink sink(image);
     WriteImage(sink);
     const std::string bytes = image.str();
-    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    kest::io::PutBytes(stream, bytes.data(), bytes.size());
 }
 
 void TContainer::ReadBinary(std::istream& stream) {
@@ -476,27 +426,27 @@ void TContainer::ReadFromSpace(TMemSpace& space) {
 }
 
 void TContainer::WriteText(FILE* file) {
-    std::fprintf(file, "%d ", FCompressed ? 1 : 0);
+    kest::io::PutFormat(file, "%d ", FCompressed ? 1 : 0);
     if (FCompressed) {
         TContainerBase::WriteText(file);
         return;
     }
     TSavingScope saving(*this);
     const std::vector<int32_t> values = TextValues(HeaderOf(*this, FCount));
-    for (size_t i = 0; i < values.size(); ++i) std::fprintf(file, i + 1 < values.size() ? "%d " : "%d\n", values[i]);
+    for (size_t i = 0; i < values.size(); ++i) kest::io::PutFormat(file, i + 1 < values.size() ? "%d " : "%d\n", values[i]);
     for (int32_t i = 0; i < FCount; ++i) {
         void* item = At(i);
         if (item == nullptr) throw TKestBadIndex();
         if (FInline) {
             const unsigned char* bytes = static_cast<const unsigned char*>(item);
             for (int32_t b = 0; b < FElementSize; ++b) {
-                if (b != 0) std::fputc(b % 8 == 0 ? '\n' : ' ', file);
-                std::fprintf(file, "%02x", bytes[b]);
+                if (b != 0) kest::io::PutChar(file, b % 8 == 0 ? '\n' : ' ');
+                kest::io::PutFormat(file, "%02x", bytes[b]);
             }
-            std::fputc('\n', file);
+            kest::io::PutChar(file, '\n');
         } else {
             TContainerItem& object = *static_cast<TContainerItem*>(item);
-            std::fprintf(file, "%d\n", object.FTypeId);
+            kest::io::PutFormat(file, "%d\n", object.FTypeId);
             object.WriteText(file);
         }
     }
@@ -548,6 +498,7 @@ void TContainer::WriteText(std::ostream& stream) {
     TSavingScope saving(*this);
     const std::vector<int32_t> values = TextValues(HeaderOf(*this, FCount));
     for (size_t i = 0; i < values.size(); ++i) stream << values[i] << (i + 1 < values.size() ? ' ' : '\n');
+    kest::io::CheckStream(stream);
     for (int32_t i = 0; i < FCount; ++i) WriteItemAt(stream, i, std::ios_base::out);
     if (FPeerData) FPeers->WriteText(stream);
 }

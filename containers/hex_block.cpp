@@ -4,6 +4,8 @@
 #include <istream>
 #include <ostream>
 
+#include "containers/binary_io.h"
+
 namespace {
 
 constexpr size_t kBytesPerLine = 8;
@@ -27,12 +29,12 @@ void FormatByte(uint8_t byte, char out[2]) {
 
 void WriteHexBlock(FILE* file, const uint8_t* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i) {
-        if (i != 0) std::fputc(i % kBytesPerLine == 0 ? '\n' : ' ', file);
+        if (i != 0) kest::io::PutChar(file, i % kBytesPerLine == 0 ? '\n' : ' ');
         char text[2];
         FormatByte(bytes[i], text);
-        std::fwrite(text, 1, 2, file);
+        kest::io::PutBytes(file, text, 2);
     }
-    if (count != 0) std::fputc('\n', file);
+    if (count != 0) kest::io::PutChar(file, '\n');
 }
 
 bool ReadHexBlock(FILE* file, uint8_t* bytes, size_t count) {
@@ -61,10 +63,10 @@ void WriteHexBlock(std::ostream& stream, const uint8_t* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         char text[2];
         FormatByte(bytes[i], text);
-        stream.write(text, 2);
         const bool lineFull = (i + 1) % kBytesPerLine == 0;
         const bool last = i + 1 == count;
-        stream.put(lineFull || last ? '\n' : ' ');
+        const char piece[3] = {text[0], text[1], lineFull || last ? '\n' : ' '};
+        kest::io::PutBytes(stream, piece, 3);
     }
 }
 

@@ -10,6 +10,8 @@
 #include <ostream>
 #include <string>
 
+#include "containers/binary_io.h"
+#include "containers/byte_channel.h"
 #include "containers/kest_exception.h"
 #include "memory/image_channel.h"
 #include "memory/int_container.h"
@@ -99,14 +101,7 @@ char* ReadStoredText(kest::detail::TImageSource& source, size_t count) {
     return block;
 }
 
-// Bytes between the file's position and its end, or -1 when the file cannot seek.
-int64_t FileRemaining(FILE* file) {
-    const long here = std::ftell(file);
-    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
-    const long end = std::ftell(file);
-    if (std::fseek(file, here, SEEK_SET) != 0 || end < 0) return -1;
-    return end < here ? 0 : end - here;
-}
+using kest::io::FileRemaining;
 
 }  // namespace
 
@@ -144,6 +139,23 @@ TString::TString(const char* s) {
 }
 
 TString::TString(const TString& other) : TString(other.FText) {}
+
+TString::TString(const char* text, size_t count) {
+    FText = CopyOrThrow(text, count);
+    FCapacity = static_cast<int32_t>(count + 1);
+}
+
+TString* TString::Adopting(char* block, size_t count) {
+    TString* made = nullptr;
+    try {
+        made = new TString();
+    } catch (...) {
+        std::free(block);
+        throw;
+    }
+    made->Adopt(block, count);
+    return made;
+}
 
 TString& TString::operator=(const TString& other) {
     if (this != &other) Store(other.FText, std::strlen(other.FText), !FExactSize);
@@ -327,8 +339,8 @@ void TString::ReadFromSpace(TMemSpace& space) {
 
 void TString::WriteText(FILE* file) {
     const int count = Length();
-    std::fprintf(file, "%d\n", count);
-    if (count > 0) std::fprintf(file, "%s\n", FText);
+    kest::io::PutFormat(file, "%d\n", count);
+    if (count > 0) kest::io::PutFormat(file, "%s\n", FText);
 }
 
 void TString::ReadText(FILE* file) {
@@ -366,6 +378,7 @@ void TString::WriteText(std::ostream& stream) {
         shown[static_cast<size_t>(i)] = '_';
     }
     stream << '\n' << blanks << shown << '\n';
+    kest::io::CheckStream(stream);
 }
 
 void TString::ReadText(std::istream& stream) {

@@ -1,6 +1,7 @@
 // TString: the library's owned, zero-terminated 8-bit string, with accent-aware upper-casing and its stored forms.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <iosfwd>
@@ -120,6 +121,13 @@ public:
     friend bool operator==(const TString& a, const char* b) { return CompareText(a.FText, b) == 0; }
 
 private:
+    // The line-file reader builds its strings straight from its read buffers.
+    friend class TStringContainer;
+    // A copy of count bytes of text, none of them 0; throws std::bad_alloc.
+    TString(const char* text, size_t count);
+    // A new string taking over a malloc block that holds a terminated text of count bytes.
+    static TString* Adopting(char* block, size_t count);
+
     // Puts count bytes of text (copied from text) into the buffer, reusing it when reuse
     // allows and it is large enough, else into a new exact-size one; without storage the
     // text becomes empty.

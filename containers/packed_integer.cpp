@@ -3,6 +3,8 @@
 #include <istream>
 #include <ostream>
 
+#include "containers/binary_io.h"
+
 namespace {
 
 constexpr uint8_t kNegativeBit = 0x80;
@@ -47,7 +49,7 @@ int DecodePackedInt(const uint8_t* data, size_t size, int32_t& value) {
 void WritePackedInt(FILE* file, int32_t value) {
     uint8_t bytes[kPackedIntMaxLength];
     const int length = EncodePackedInt(value, bytes);
-    std::fwrite(bytes, 1, static_cast<size_t>(length), file);
+    kest::io::PutBytes(file, bytes, static_cast<size_t>(length));
 }
 
 bool ReadPackedInt(FILE* file, int32_t& value) {
@@ -62,7 +64,7 @@ bool ReadPackedInt(FILE* file, int32_t& value) {
 void WritePackedInt(std::ostream& stream, int32_t value) {
     uint8_t bytes[kPackedIntMaxLength];
     const int length = EncodePackedInt(value, bytes);
-    stream.write(reinterpret_cast<const char*>(bytes), length);
+    kest::io::PutBytes(stream, bytes, static_cast<size_t>(length));
 }
 
 bool ReadPackedInt(std::istream& stream, int32_t& value) {

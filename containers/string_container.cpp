@@ -1,22 +1,30 @@
 #include "containers/string_container.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
+#include "containers/binary_io.h"
+#include "containers/byte_channel.h"
+#include "containers/file_save.h"
 #include "containers/kest_exception.h"
 
 namespace {
 
-constexpr size_t kStagingBytes = 16 * 1024 * 1024;
+// Saving stages its output in a buffer of at most this size: a typical list goes out in
+// one write, and a large one costs few writes without mapping many fresh pages per save.
+constexpr size_t kStagingBytes = 1024 * 1024;
 constexpr size_t kFirstLineBytes = 1024;
-// Read buffer for a file whose size cannot be learned by seeking.
-constexpr size_t kUnknownSizeChunk = 64 * 1024;
-// Larger files are read in refills of this size.
-constexpr int64_t kMostReadBytes = 64 * 1024 * 1024;
+// Files are read in chunks of at most this size, so that loading costs little more
+// memory than the lines themselves.
+constexpr size_t kReadChunk = 1024 * 1024;
+// A line at least this long is handed to its TString in the buffer it was gathered in.
+constexpr size_t kAdoptLineBytes = 64 * 1024;
 
 struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
@@ -39,18 +47,7 @@ Block HalvingBlock(size_t wanted, size_t& size) {
     }
 }
 
-void WriteAll(FILE* file, const char* bytes, size_t count) {
-    if (count > 0 && std::fwrite(bytes, 1, count, file) != count) throw TKestFileException();
-}
 
-// Bytes between the file's position and its end, or -1 when the file cannot seek.
-int64_t FileRemaining(FILE* file) {
-    const long here = std::ftell(file);
-    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
-    const long end = std::ftell(file);
-    if (std::fseek(file, here, SEEK_SET) != 0 || end < 0) return -1;
-    return end < here ? 0 : end - here;
-}
 
 int ClampToInt(int64_t value) {
     return value > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : static_cast<int>(value);
@@ -64,22 +61,9 @@ TStringContainer::TStringContainer() { FGrowBy = 256; }
 
 TStringContainer::~TStringContainer() = default;
 
-void TStringContainer::AddText(const char* text) {
-    TString* made = new TString(text);
-    TContainerItem* item = made;
-    const int before = FCount;
-    try {
-        AddItem(item);
-    } catch (...) {
-        delete made;
-        throw;
-    }
-    // Refused as a duplicate: nobody else would delete it.
-    if (FCount == before) delete made;
-}
 
 TStringContainer& TStringContainer::Add(const TString& s) {
-    AddText(s.Text());
+    AddString(new TString(s.Text()));
     return *this;
 }
 
@@ -108,12 +92,18 @@ void TStringContainer::Assign(const TContainerItem& source) {
 // --- saving ----------------------------------------------------------------------
 
 void TStringContainer::SaveLines(FILE* file, TProgress progress, int user) {
-    if (file == nullptr) throw TKestFileException();
+    if (file == nullptr) throw TKestFileException("Could not write: no file");
+    WriteLines(file, progress, user);
+}
+
+bool TStringContainer::WriteLines(FILE* file, TProgress progress, int user) {
+    kest::io::TFileByteSink sink(file);
+    auto put = [&sink](const char* bytes, size_t count) { sink.Write(bytes, count); };
     const size_t lineEnd = FCrLf ? 2 : 1;
     const char* const endBytes = FCrLf ? "\r\n" : "\n";
     // A small list needs no more staging than its whole form.
     size_t total = 0;
-    for (int i = 0; i < FCount; ++i) total += static_cast<size_t>(At(i).Length()) + lineEnd;
+    for (int i = 0; i < FCount && total < kStagingBytes; ++i) total += static_cast<size_t>(At(i).Length()) + lineEnd;
     size_t size = 0;
     Block staging = HalvingBlock(total < kStagingBytes ? total : kStagingBytes, size);
     size_t staged = 0;
@@ -123,13 +113,13 @@ void TStringContainer::SaveLines(FILE* file, TProgress progress, int user) {
         const size_t n = static_cast<size_t>(item.Length());
         const bool last = i == FCount - 1;
         if (staged + n + lineEnd > size) {
-            WriteAll(file, staging.get(), staged);
+            put(staging.get(), staged);
             staged = 0;
         }
         if (n + lineEnd > size) {
             // Longer than the whole staging buffer: straight through, with the same bytes.
-            WriteAll(file, item.Text(), n);
-            if (!last) WriteAll(file, endBytes, lineEnd);
+            put(item.Text(), n);
+            if (!last) put(endBytes, lineEnd);
         } else {
             std::memcpy(staging.get() + staged, item.Text(), n);
             staged += n;
@@ -140,10 +130,11 @@ void TStringContainer::SaveLines(FILE* file, TProgress progress, int user) {
         }
         if (progress != nullptr) {
             progress(FCount - 1, i, user, &cancel);
-            if (cancel) return;
+            if (cancel) return false;
         }
     }
-    WriteAll(file, staging.get(), staged);
+    put(staging.get(), staged);
+    return true;
 }
 
 void TStringContainer::WriteText(FILE* file) { SaveLines(file, nullptr, 0); }
@@ -151,78 +142,224 @@ void TStringContainer::WriteText(FILE* file) { SaveLines(file, nullptr, 0); }
 void TStringContainer::SaveTextFile(const char* path) { SaveTextFile(path, nullptr, 0); }
 
 void TStringContainer::SaveTextFile(const char* path, TProgress progress, int user) {
-    if (path == nullptr) throw TKestFileException();
-    FILE* opened = std::fopen(path, "wb");
-    if (opened == nullptr) throw TKestFileException();
-    FileHandle file(opened);
-    SaveLines(file.get(), progress, user);
-    // Bytes still buffered must reach the file too, or the save did not succeed.
-    if (std::fclose(file.release()) != 0) throw TKestFileException();
+    kest::io::TFileSave save(path);
+    bool finished = false;
+    try {
+        finished = WriteLines(save.File(), progress, user);
+    } catch (const kest::io::TWriteFailure& failure) {
+        save.Abandon();
+        save.Fail(failure.FCode);
+    }
+    // A cancelled save keeps the old file: the save drops its temporary file.
+    if (finished) save.Commit();
 }
 
 // --- loading ---------------------------------------------------------------------
 
+namespace {
+
+// The growing buffer of a line that spans reads, a malloc block so that a long line can
+// be handed to its TString without a copy.
+class TLineBuffer {
+public:
+    TLineBuffer() { Reset(); }
+    ~TLineBuffer() { std::free(FData); }
+    TLineBuffer(const TLineBuffer&) = delete;
+    TLineBuffer& operator=(const TLineBuffer&) = delete;
+
+    char* Data() const { return FData; }
+    size_t Used() const { return FUsed; }
+    // Appends count bytes. The buffer doubles, but never beyond bound bytes (the line so
+    // far, the rest of the file and a terminator; -1 when the size is unknown). A line
+    // that no TString could hold is refused before storage is taken for it.
+    void Append(const char* bytes, size_t count, int64_t bound) {
+        if (count > kMaxLine - FUsed) throw TKestSerialization("A line longer than a string can hold");
+        const size_t need = FUsed + count + 1;
+        if (need > FSize) {
+            size_t size = FSize;
+            while (size < need) size *= 2;
+            if (bound >= 0 && size > static_cast<size_t>(bound)) size = static_cast<size_t>(bound);
+            if (size < need) size = need;
+            if (size > kMaxLine + 1) size = kMaxLine + 1;
+            char* larger = static_cast<char*>(std::realloc(FData, size));
+            if (larger == nullptr) throw std::bad_alloc();
+            FData = larger;
+            FSize = size;
+        }
+        std::memcpy(FData + FUsed, bytes, count);
+        FUsed += count;
+    }
+    // Terminates the line in place and returns it.
+    char* Terminated() {
+        FData[FUsed] = 0;
+        return FData;
+    }
+    void Clear() { FUsed = 0; }
+    // Gives up the block (terminated, FUsed + 1 bytes or more) and starts a new one.
+    char* Release() {
+        char* block = Terminated();
+        FData = nullptr;
+        Reset();
+        return block;
+    }
+
+    // Longest text a TString holds: its capacity, length + 1, fits 32 bits.
+    static constexpr size_t kMaxLine = static_cast<size_t>(std::numeric_limits<int32_t>::max()) - 1;
+
+private:
+    void Reset() {
+        std::free(FData);
+        FData = static_cast<char*>(std::malloc(kFirstLineBytes));
+        if (FData == nullptr) throw std::bad_alloc();
+        FSize = kFirstLineBytes;
+        FUsed = 0;
+    }
+
+    char* FData = nullptr;
+    size_t FSize = 0;
+    size_t FUsed = 0;
+};
+
+}  // namespace
+
+void TStringContainer::AddLine(const char* text, size_t length) {
+    // A text ends at its first 0 byte, as every TString does.
+    const size_t count = strnlen(text, length);
+    AddString(new TString(text, count));
+}
+
+void TStringContainer::AddString(TString* made) {
+    TContainerItem* item = made;
+    const int before = FCount;
+    try {
+        AddItem(item);
+    } catch (...) {
+        delete made;
+        throw;
+    }
+    // Refused as a duplicate: nobody else would delete it.
+    if (FCount == before) delete made;
+}
+
 int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineSink sink, int sinkValue) {
     Clear(true);
-    const int64_t known = FileRemaining(file);
+    kest::io::TFileByteSource source(file);
+    const int64_t known = source.Remaining();
+    // Bounded reads: the file is never held whole, only a chunk and the line in hand.
     size_t size = 0;
-    Block data = HalvingBlock(known < 0 ? kUnknownSizeChunk : static_cast<size_t>(known < kMostReadBytes ? known : kMostReadBytes), size);
-    std::vector<char> line(kFirstLineBytes);
-    size_t used = 0;
-    int longest = 0;
+    Block data = HalvingBlock(known < 0 || known > static_cast<int64_t>(kReadChunk) ? kReadChunk + 1 : static_cast<size_t>(known) + 1, size);
+    --size;  // one byte past the data stays free for a terminator
+    TLineBuffer line;
+    int64_t longest = 0;
     bool cancel = false;
     bool ended = false;  // the last character taken was CR or LF
     int previous = -1;
-    int64_t offset = 0;
+    int64_t offset = 0;  // of the next byte, counted from where reading began
     FUnicodeLoaded = false;
     int total = ClampToInt(known);
 
-    auto hand = [&]() {
-        line[used] = 0;
-        if (sink != nullptr)
-            sink(line.data(), static_cast<int>(used), sinkValue);
-        else
-            AddText(line.data());
-        used = 0;
+    // Hands over a line that ends at byte end of the chunk: the bytes held in the line
+    // buffer, followed by those from begin.
+    auto hand = [&](char* begin, char* end) {
+        const size_t direct = static_cast<size_t>(end - begin);
+        if (line.Used() == 0) {
+            if (static_cast<int64_t>(direct) > longest) longest = static_cast<int64_t>(direct);
+            if (direct > TLineBuffer::kMaxLine) throw TKestSerialization("A line longer than a string can hold");
+            if (sink != nullptr) {
+                const char kept = *end;
+                *end = 0;
+                sink(begin, static_cast<int>(direct), sinkValue);
+                *end = kept;
+            } else {
+                AddLine(begin, direct);
+            }
+            return;
+        }
+        line.Append(begin, direct, -1);
+        const size_t used = line.Used();
+        if (static_cast<int64_t>(used) > longest) longest = static_cast<int64_t>(used);
+        if (sink != nullptr) {
+            sink(line.Terminated(), static_cast<int>(used), sinkValue);
+        } else if (used >= kAdoptLineBytes && strnlen(line.Data(), used) == used) {
+            char* block = line.Release();
+            if (char* fitted = static_cast<char*>(std::realloc(block, used + 1))) block = fitted;
+            AddString(TString::Adopting(block, used));
+        } else {
+            AddLine(line.Data(), used);
+        }
+        line.Clear();
+    };
+    // The line continues beyond this chunk: keep its bytes.
+    auto keep = [&](const char* begin, const char* end, int64_t at) {
+        const int64_t bound = known < 0 ? -1 : static_cast<int64_t>(line.Used()) + (known - at) + 1;
+        line.Append(begin, static_cast<size_t>(end - begin), bound);
     };
 
     bool first = true;
     size_t filled = 0;
-    while (!cancel && (filled = std::fread(data.get(), 1, size, file)) > 0) {
-        size_t start = 0;
+    while (!cancel && (filled = source.ReadSome(data.get(), size)) > 0) {
+        char* const bytes = data.get();
+        size_t i = 0;
         if (first) {
             first = false;
-            const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data.get());
-            if (filled >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+            if (filled >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+                static_cast<unsigned char>(bytes[1]) == 0xFE) {
                 FUnicodeLoaded = true;
-                start = 2;
+                i = 2;
                 offset = 2;
             }
         }
-        for (size_t i = start; i < filled && !cancel; ++i, ++offset) {
+        const int64_t chunkStart = offset - static_cast<int64_t>(i);
+        if (FUnicodeLoaded) {
             // UTF-16 keeps the low byte of each code unit: the bytes at even offsets.
-            if (FUnicodeLoaded && (offset & 1) != 0) continue;
-            const int c = static_cast<unsigned char>(data.get()[i]);
-            const int before = previous;
-            previous = c;
-            if (c != '\r' && c != '\n') {
-                ended = false;
-                if (used + 1 == line.size()) line.resize(line.size() * 2);
-                line[used++] = static_cast<char>(c);
-                if (static_cast<int64_t>(used) > longest) longest = ClampToInt(static_cast<int64_t>(used));
-                continue;
+            for (; i < filled && !cancel; ++i) {
+                const int64_t at = chunkStart + static_cast<int64_t>(i);
+                if ((at & 1) != 0) continue;
+                const int c = static_cast<unsigned char>(bytes[i]);
+                const int before = previous;
+                previous = c;
+                if (c != '\r' && c != '\n') {
+                    ended = false;
+                    keep(bytes + i, bytes + i + 1, at);
+                    continue;
+                }
+                ended = true;
+                if (c == '\n' && before == '\r') continue;
+                hand(bytes + i, bytes + i);
+                if (progress != nullptr) progress(total, ClampToInt(at + 1), user, &cancel);
             }
-            ended = true;
-            if (c == '\n' && before == '\r') continue;
-            hand();
-            if (progress != nullptr) progress(total, ClampToInt(offset + 1), user, &cancel);
+        } else {
+            while (i < filled && !cancel) {
+                size_t j = i;
+                while (j < filled && bytes[j] != '\r' && bytes[j] != '\n') ++j;
+                if (j > i) {
+                    ended = false;
+                    previous = static_cast<unsigned char>(bytes[j - 1]);
+                }
+                if (j == filled) {
+                    keep(bytes + i, bytes + j, chunkStart + static_cast<int64_t>(i));
+                    i = j;
+                    break;
+                }
+                const int c = static_cast<unsigned char>(bytes[j]);
+                const int before = previous;
+                previous = c;
+                ended = true;
+                if (!(c == '\n' && before == '\r' && j == i)) {
+                    hand(bytes + i, bytes + j);
+                    if (progress != nullptr)
+                        progress(total, ClampToInt(chunkStart + static_cast<int64_t>(j) + 1), user, &cancel);
+                }
+                i = j + 1;
+            }
         }
+        offset = chunkStart + static_cast<int64_t>(filled);
     }
     // A cancelled load stops with the line just ended: it hands over nothing more.
-    if (!cancel && (used > 0 || ended)) hand();
+    if (!cancel && (line.Used() > 0 || ended)) hand(data.get(), data.get());
     if (known < 0) total = ClampToInt(offset);
     if (progress != nullptr) progress(total, total, user, &cancel);
-    return longest;
+    return ClampToInt(longest);
 }
 
 int TStringContainer::LoadLines(FILE* file, TProgress progress, int user, TLineSink sink, int sinkValue) {
@@ -239,8 +376,8 @@ void TStringContainer::ReadText(FILE* file) {
 void TStringContainer::LoadTextFile(const char* path) { LoadTextFile(path, nullptr, 0, nullptr, 0); }
 
 int TStringContainer::LoadTextFile(const char* path, TProgress progress, int user, TLineSink sink, int sinkValue) {
-    if (path == nullptr) throw TKestFileException();
+    if (path == nullptr) throw TKestFileException("Could not open: no file name");
     FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) throw TKestFileException();
+    if (file == nullptr) throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
     return LoadLines(file, progress, user, sink, sinkValue);
 }

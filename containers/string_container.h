@@ -15,8 +15,10 @@
 //
 // Failures: a file that cannot be opened (or a null file) throws TKestFileException with
 // the container as it was; bytes that cannot all be written throw TKestFileException;
-// exhausted memory throws std::bad_alloc, keeping the lines read so far. The other stored
-// forms are TContainer's.
+// a line longer than a TString can hold throws TKestSerialization before storage is taken
+// for it; exhausted memory throws std::bad_alloc; both keep the lines read so far. Files
+// are read in chunks of 1 MiB, so a load needs little more memory than its lines. The
+// other stored forms are TContainer's.
 class TStringContainer : public TContainer {
 public:
     // Called with (total, done, user value, cancel flag starting false); setting the flag stops.
@@ -52,10 +54,14 @@ public:
 
     // The line-file form on an open file, which stays open (SaveLines without progress).
     void WriteText(FILE* file) override;
-    // Replaces the items by the lines of the open file from its position on; the file
-    // stays open, as for every C file form of the library.
+    // Replaces the items by the lines of the open file from its position on. Unlike
+    // LoadLines it does not close the file: the file is the caller's, as for every C file
+    // form of the library (a string list read as an item of another container would
+    // otherwise close its owner's file).
     void ReadText(FILE* file) override;
-    // Writes the line-file form to path (opened "wb"); throws TKestFileException.
+    // Writes the line-file form to path through a temporary file in the same folder that
+    // replaces the old file only when complete (TContainerItem's path saves); throws
+    // TKestFileException "Could not save PATH: reason", the old file unchanged.
     void SaveTextFile(const char* path) override;
     // Replaces the items by the lines of path (opened "rb"); throws TKestFileException.
     void LoadTextFile(const char* path) override;
@@ -64,6 +70,7 @@ public:
     // (Count() - 1, index, user) after each item; a cancel stops at once and drops the
     // bytes not yet written.
     void SaveLines(FILE* file, TProgress progress, int user);
+    // As SaveTextFile; a cancelled save leaves the old file as it was.
     void SaveTextFile(const char* path, TProgress progress, int user);
     // Replaces the items by the lines of an open file from its position on (or hands them
     // to sink when it is not null) and closes the file; reports progress as (bytes in the
@@ -73,7 +80,11 @@ public:
     int LoadTextFile(const char* path, TProgress progress, int user, TLineSink sink, int sinkValue);
 
 private:
+    // SaveLines proper; false when the progress function cancelled.
+    bool WriteLines(FILE* file, TProgress progress, int user);
     int ReadLines(FILE* file, TProgress progress, int user, TLineSink sink, int sinkValue);
-    // Stores text as a new item; what AddItem does not take over is deleted.
-    void AddText(const char* text);
+    // Stores a new item made of length bytes of text (up to a 0 byte among them).
+    void AddLine(const char* text, size_t length);
+    // Stores made as an item; what AddItem does not take over is deleted.
+    void AddString(TString* made);
 };

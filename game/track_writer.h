@@ -10,7 +10,8 @@
 // row order (row 0 first, each row from column 0). Throws nothing but std::bad_alloc.
 std::vector<std::string> TrackLines(const TQuilloryTable& table);
 
-// Creates or truncates `fileName` and writes `lines` as a string list's line file:
-// joined by CR LF, with nothing after the last line. Throws TKestFileException when the
-// file cannot be created or fully written.
+// Writes `lines` as a string list's line file to `fileName`: joined by CR LF, with
+// nothing after the last line. The file is replaced only when the whole track was
+// written; otherwise an old file keeps its bytes and TKestFileException is thrown, its
+// Detail() naming the file and the system's reason.
 void SaveLinesFile(const char* fileName, const std::vector<std::string>& lines);

@@ -1,10 +1,15 @@
-// Sources and sinks through which memory-space images are read and written: C files, streams, memory.
+// Number, flag and payload readers and writers of memory-space images, binary (on the
+// byte media of containers/byte_channel.h) and text (decimal lines and hex blocks).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <iosfwd>
+#include <utility>
+
+#include "containers/binary_io.h"
+#include "containers/byte_channel.h"
 
 class TMemBuffer;
 class TMemSpace;
@@ -42,19 +47,39 @@ public:
     virtual void WriteBytes(const uint8_t* bytes, size_t count) = 0;
 };
 
-// Binary image on a C file opened by the caller.
-class TBinaryFileSource final : public TImageSource {
+// Binary image on a byte medium (kest::io): numbers as 4 little-endian bytes, the flag as
+// one byte, payload bytes raw.
+template <typename Medium>
+class TBinarySource final : public TImageSource {
 public:
-    explicit TBinaryFileSource(FILE* file) : FFile(file) {}
-    bool ReadNumber(int32_t& value) override;
-    bool ReadFlag(bool& value) override;
-    bool ReadBytes(uint8_t* bytes, size_t count) override;
-    int64_t Remaining() override;
+    template <typename Target>
+    explicit TBinarySource(Target&& target) : FBytes(std::forward<Target>(target)) {}
+    bool ReadNumber(int32_t& value) override {
+        uint8_t bytes[4];
+        if (!FBytes.Read(bytes, 4)) return false;
+        value = LoadInt32(bytes);
+        return true;
+    }
+    bool ReadFlag(bool& value) override {
+        uint8_t byte = 0;
+        if (!FBytes.Read(&byte, 1)) return false;
+        value = byte != 0;
+        return true;
+    }
+    bool ReadBytes(uint8_t* bytes, size_t count) override { return FBytes.Read(bytes, count); }
+    int64_t Remaining() override { return FBytes.Remaining(); }
     bool RawBytes() const override { return true; }
 
 private:
-    FILE* FFile;
+    Medium FBytes;
 };
+
+// Binary image on a C file opened by the caller.
+using TBinaryFileSource = TBinarySource<kest::io::TFileByteSource>;
+// Binary image on an input stream.
+using TBinaryStreamSource = TBinarySource<kest::io::TStreamByteSource>;
+// Binary image at the cursor of a memory space; reading advances that cursor.
+using TSpaceSource = TBinarySource<kest::io::TSpaceByteSource>;
 
 // Text image on a C file opened by the caller.
 class TTextFileSource final : public TImageSource {
@@ -68,20 +93,6 @@ public:
 
 private:
     FILE* FFile;
-};
-
-// Binary image on an input stream.
-class TBinaryStreamSource final : public TImageSource {
-public:
-    explicit TBinaryStreamSource(std::istream& stream) : FStream(stream) {}
-    bool ReadNumber(int32_t& value) override;
-    bool ReadFlag(bool& value) override;
-    bool ReadBytes(uint8_t* bytes, size_t count) override;
-    int64_t Remaining() override;
-    bool RawBytes() const override { return true; }
-
-private:
-    std::istream& FStream;
 };
 
 // Text image on an input stream.
@@ -98,31 +109,34 @@ private:
     std::istream& FStream;
 };
 
-// Binary image at the cursor of a memory space; reading advances that cursor.
-class TSpaceSource final : public TImageSource {
+// Binary image on a byte medium (kest::io): the same bytes on every medium. Writes are
+// checked by the medium.
+template <typename Medium>
+class TBinarySink final : public TImageSink {
 public:
-    explicit TSpaceSource(TMemSpace& space) : FSpace(space) {}
-    bool ReadNumber(int32_t& value) override;
-    bool ReadFlag(bool& value) override;
-    bool ReadBytes(uint8_t* bytes, size_t count) override;
-    int64_t Remaining() override;
-    bool RawBytes() const override { return true; }
+    template <typename Target>
+    explicit TBinarySink(Target&& target) : FBytes(std::forward<Target>(target)) {}
+    void WriteNumber(int32_t value) override {
+        uint8_t bytes[4];
+        StoreInt32(value, bytes);
+        FBytes.Write(bytes, 4);
+    }
+    void WriteFlag(bool value) override {
+        const uint8_t byte = value ? 1 : 0;
+        FBytes.Write(&byte, 1);
+    }
+    void WriteBytes(const uint8_t* bytes, size_t count) override { FBytes.Write(bytes, count); }
 
 private:
-    TMemSpace& FSpace;
+    Medium FBytes;
 };
 
 // Binary image on a C file opened by the caller.
-class TBinaryFileSink final : public TImageSink {
-public:
-    explicit TBinaryFileSink(FILE* file) : FFile(file) {}
-    void WriteNumber(int32_t value) override;
-    void WriteFlag(bool value) override;
-    void WriteBytes(const uint8_t* bytes, size_t count) override;
-
-private:
-    FILE* FFile;
-};
+using TBinaryFileSink = TBinarySink<kest::io::TFileByteSink>;
+// Binary image on an output stream.
+using TBinaryStreamSink = TBinarySink<kest::io::TStreamByteSink>;
+// Binary image appended to a memory buffer; may throw TKestBadAlloc from the buffer.
+using TBufferSink = TBinarySink<kest::io::TBufferByteSink>;
 
 // Text image on a C file: numbers as "%d\n", bytes as a hex block.
 class TTextFileSink final : public TImageSink {
@@ -136,18 +150,6 @@ private:
     FILE* FFile;
 };
 
-// Binary image on an output stream.
-class TBinaryStreamSink final : public TImageSink {
-public:
-    explicit TBinaryStreamSink(std::ostream& stream) : FStream(stream) {}
-    void WriteNumber(int32_t value) override;
-    void WriteFlag(bool value) override;
-    void WriteBytes(const uint8_t* bytes, size_t count) override;
-
-private:
-    std::ostream& FStream;
-};
-
 // Text image on an output stream: numbers inserted and ended by a line end, bytes as a hex block.
 class TTextStreamSink final : public TImageSink {
 public:
@@ -159,22 +161,5 @@ public:
 private:
     std::ostream& FStream;
 };
-
-// Binary image appended to a memory buffer; may throw TKestBadAlloc from the buffer.
-class TBufferSink final : public TImageSink {
-public:
-    explicit TBufferSink(TMemBuffer& buffer) : FBuffer(buffer) {}
-    void WriteNumber(int32_t value) override;
-    void WriteFlag(bool value) override;
-    void WriteBytes(const uint8_t* bytes, size_t count) override;
-
-private:
-    TMemBuffer& FBuffer;
-};
-
-// Stores value as 4 little-endian bytes at out.
-void StoreLittleEndian32(uint32_t value, uint8_t out[4]);
-// The 4 little-endian bytes at in as an unsigned value.
-uint32_t LoadLittleEndian32(const uint8_t in[4]);
 
 }  // namespace kest::detail

@@ -7,12 +7,19 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <random>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "containers/kest_exception.h"
+#include "containers/kest_string.h"
+#include "containers/string_container.h"
+#include "memory/int_container.h"
+#include "memory/mem_buffer.h"
+#include "tests/support/failing_save.h"
 
 namespace {
 
@@ -232,3 +239,74 @@ TEST(ContainerItem, ExceptionsNameTheirKind) {
 }
 
 }  // namespace
+
+// Fills with integers that do not compress, so that every form is well over the limit.
+void FillInts(TIntContainer& ints) {
+    std::mt19937 random(7);
+    for (int i = 0; i < 10000; ++i) ints.Add(static_cast<int32_t>(random()));
+}
+
+TEST(ContainerItem, EveryNamedSaveThatFailsPartWayKeepsTheOldFile) {
+    struct TCase {
+        const char* name;
+        std::function<void(const char*)> save;
+    };
+    const std::string longText(5000, 'q');
+    const TCase cases[] = {
+        {"integers, buffered binary", [](const char* path) { TIntContainer c; FillInts(c); c.SaveBinaryFile(path); }},
+        {"integers, direct binary",
+         [](const char* path) { TIntContainer c; FillInts(c); c.FBuffered = false; c.SaveBinaryFile(path); }},
+        {"integers, compressed binary",
+         [](const char* path) { TIntContainer c; FillInts(c); c.FCompressed = true; c.SaveBinaryFile(path); }},
+        {"integers, C file text", [](const char* path) { TIntContainer c; FillInts(c); c.SaveTextFile(path); }},
+        {"integers, compressed C file text",
+         [](const char* path) { TIntContainer c; FillInts(c); c.FCompressed = true; c.SaveTextFile(path); }},
+        {"integers, binary stream",
+         [](const char* path) { TIntContainer c; FillInts(c); c.SaveToStreamFile(path, std::ios::binary); }},
+        {"integers, text stream",
+         [](const char* path) { TIntContainer c; FillInts(c); c.SaveToStreamFile(path, std::ios::openmode{}); }},
+        {"string list, line file",
+         [&](const char* path) { TStringContainer c; c.Add(longText.c_str()).Add("3 4"); c.SaveTextFile(path); }},
+        {"string list, line file with progress",
+         [&](const char* path) {
+             TStringContainer c;
+             c.Add(longText.c_str()).Add("3 4");
+             c.SaveTextFile(path, [](int, int, int, bool*) {}, 0);
+         }},
+        {"string list, binary",
+         [&](const char* path) { TStringContainer c; c.Add(longText.c_str()); c.SaveBinaryFile(path); }},
+        {"memory buffer, binary",
+         [&](const char* path) { TMemBuffer b; b.Append(longText.data(), 5000); b.SaveBinaryFile(path); }},
+        {"memory buffer, text",
+         [&](const char* path) { TMemBuffer b; b.Append(longText.data(), 5000); b.SaveTextFile(path); }},
+        {"memory buffer, binary stream",
+         [&](const char* path) { TMemBuffer b; b.Append(longText.data(), 5000); b.SaveToStreamFile(path, std::ios::binary); }},
+        {"memory buffer, text stream",
+         [&](const char* path) { TMemBuffer b; b.Append(longText.data(), 5000); b.SaveToStreamFile(path, std::ios::openmode{}); }},
+        {"string, binary", [&](const char* path) { TString t(longText.c_str()); t.SaveBinaryFile(path); }},
+        {"string, C file text", [&](const char* path) { TString t(longText.c_str()); t.SaveTextFile(path); }},
+        {"string, binary stream",
+         [&](const char* path) { TString t(longText.c_str()); t.SaveToStreamFile(path, std::ios::binary); }},
+        {"string, text stream",
+         [&](const char* path) { TString t(longText.c_str()); t.SaveToStreamFile(path, std::ios::openmode{}); }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        kest::test::ExpectFailedSaveKeepsOldFile(c.save);
+    }
+}
+
+TEST(ContainerItem, WritesThatFailOnTheCallersFileOrStreamThrow) {
+    kest::test::TScratchFolder folder;
+    const std::string path = folder.Path("callers.dat");
+    TIntContainer ints;
+    FillInts(ints);
+    kest::test::WithFileSizeLimit(64, [&] {
+        FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        EXPECT_THROW(ints.WriteDirect(file), TKestFileException);
+        std::fclose(file);
+        std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+        EXPECT_THROW(ints.WriteText(stream), TKestFileException);
+    });
+}

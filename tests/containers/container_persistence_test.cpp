@@ -14,6 +14,7 @@
 
 #include "containers/binary_io.h"
 #include "containers/kest_exception.h"
+#include "containers/kest_string.h"
 #include "containers/peer_data_container.h"
 #include "memory/int_container.h"
 #include "memory/mem_buffer.h"
@@ -34,6 +35,8 @@ public:
     static int destroyed;
     static int readSize;
     std::string bytes;
+    // The owner as the item saw it when its reader began.
+    const TContainerBase* ownerWhileReading = nullptr;
 
     explicit TBlobItem(std::string b = std::string()) : bytes(std::move(b)) {}
     ~TBlobItem() override { ++destroyed; }
@@ -44,6 +47,7 @@ public:
         std::fwrite(bytes.data(), 1, bytes.size(), file);
     }
     void ReadBinary(FILE* file) override {
+        ownerWhileReading = FOwner;
         int32_t size = 0;
         if (!ReadInt32(file, size) || size < 0 || size > 1000) throw TKestSerialization();
         const int32_t take = readSize >= 0 ? readSize : size;
@@ -56,6 +60,7 @@ public:
         stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     void ReadBinary(std::istream& stream) override {
+        ownerWhileReading = FOwner;
         int32_t size = 0;
         if (!ReadInt32(stream, size) || size < 0 || size > 1000) throw TKestSerialization();
         const int32_t take = readSize >= 0 ? readSize : size;
@@ -67,6 +72,7 @@ public:
         buffer.Append(bytes.data(), static_cast<int32_t>(bytes.size()));
     }
     void ReadFromSpace(TMemSpace& space) override {
+        ownerWhileReading = FOwner;
         const int32_t size = space.ReadInt();
         if (size < 0 || size > 1000) throw TKestSerialization();
         const int32_t take = readSize >= 0 ? readSize : size;
@@ -75,12 +81,14 @@ public:
     }
     void WriteText(FILE* file) override { std::fprintf(file, "%s\n", bytes.c_str()); }
     void ReadText(FILE* file) override {
+        ownerWhileReading = FOwner;
         char word[64] = {};
         if (std::fscanf(file, "%63s", word) != 1) throw TKestSerialization();
         bytes = word;
     }
     void WriteText(std::ostream& stream) override { stream << bytes << '\n'; }
     void ReadText(std::istream& stream) override {
+        ownerWhileReading = FOwner;
         if (!(stream >> bytes)) throw TKestSerialization();
     }
 };
@@ -116,6 +124,7 @@ public:
     TLinkItem* FNext = nullptr;
     int32_t FIndex = 0;
 
+    int32_t ObjectSize() const override { return static_cast<int32_t>(sizeof(TLinkItem)); }
     static int32_t NextOffset() {
         TLinkItem probe;
         return static_cast<int32_t>(reinterpret_cast<const char*>(&probe.FNext) - reinterpret_cast<const char*>(&probe));
@@ -142,12 +151,64 @@ public:
     void ReadText(FILE* file) override {
         if (std::fscanf(file, "%d", &FIndex) != 1) throw TKestSerialization();
     }
+    void WriteBinary(std::ostream& stream) override {
+        Record();
+        WriteInt32(stream, FIndex);
+    }
+    void ReadBinary(std::istream& stream) override { ReadInt32(stream, FIndex); }
+    void WriteText(std::ostream& stream) override {
+        Record();
+        stream << FIndex << '\n';
+    }
+    void ReadText(std::istream& stream) override {
+        if (!(stream >> FIndex)) throw TKestSerialization();
+    }
+    void Assign(const TContainerItem& source) override { FIndex = static_cast<const TLinkItem&>(source).FIndex; }
+    void CopiedTo(TContainerItem&) override {
+        TContainer* owner = static_cast<TContainer*>(FOwner);
+        if (owner != nullptr && owner->FCopying && owner->FPeers != nullptr)
+            owner->FPeers->Add(FIndex, FNext != nullptr ? FNext->FIndex : -1, NextOffset());
+    }
+};
+
+// Strings (type tag 1) and containers of its own kind (any other tag), so that images
+// can nest containers in containers.
+class TNestContainer : public TContainer {
+public:
+    void* CreateItem(int32_t typeId) override {
+        TContainerItem* item = typeId == 1 ? static_cast<TContainerItem*>(new TString) : new TNestContainer;
+        item->FTypeId = typeId;
+        return item;
+    }
+    // A chain depth levels deep: every level holds the string "level k" and the next level.
+    static void Build(TNestContainer& root, int depth) {
+        TNestContainer* level = &root;
+        for (int k = 0; k < depth; ++k) {
+            TString* text = new TString(("level " + std::to_string(k)).c_str());
+            text->FTypeId = 1;
+            level->AddItem(static_cast<TContainerItem*>(text));
+            if (k + 1 == depth) break;
+            TNestContainer* next = new TNestContainer;
+            next->FTypeId = 2;
+            level->AddItem(static_cast<TContainerItem*>(next));
+            level = next;
+        }
+    }
+    // The number of levels, each checked for its string.
+    static int Depth(const TNestContainer& root) {
+        const TNestContainer* level = &root;
+        for (int k = 0;; ++k) {
+            const TString& text = *static_cast<TString*>(static_cast<TContainerItem*>(level->At(0)));
+            if (text != ("level " + std::to_string(k)).c_str()) return -1;
+            if (level->Count() == 1) return k + 1;
+            level = static_cast<TNestContainer*>(static_cast<TContainerItem*>(level->At(1)));
+        }
+    }
 };
 
 class TLinkContainer : public TContainer {
 public:
     void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
-    int32_t ItemByteSize(int) const override { return static_cast<int32_t>(sizeof(TLinkItem)); }
     TLinkItem& Link(int index) const { return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index))); }
 };
 
@@ -155,6 +216,19 @@ Bytes Hex(std::initializer_list<int> bytes) {
     Bytes out;
     for (int b : bytes) out.push_back(static_cast<char>(b));
     return out;
+}
+
+Bytes HeaderWith(int32_t count, bool inlineElements, bool pointers, int32_t elementSize) {
+    Bytes header(24, '\0');
+    uint8_t* h = reinterpret_cast<uint8_t*>(header.data());
+    StoreInt32(count, h + 4);
+    StoreInt32(16, h + 8);
+    h[12] = inlineElements;
+    h[13] = pointers;
+    StoreInt32(elementSize, h + 15);
+    h[19] = 1;
+    h[20] = 1;
+    return header;
 }
 
 Bytes FileBytes(FILE* file) {
@@ -523,7 +597,7 @@ TEST_F(ContainerPersistence, PeerDataWithoutRecordsLeavesTheItemsAlone) {
 }
 
 TEST_F(ContainerPersistence, PointersBetweenItemsSurviveSavingAndLoading) {
-    for (TForm form : {TForm::DirectFile, TForm::BufferedFile, TForm::MemoryImage, TForm::FileText}) {
+    for (TForm form : kForms) {
         TLinkContainer c;
         c.FPeerData = true;
         for (int i = 0; i < 3; ++i) {
@@ -541,7 +615,69 @@ TEST_F(ContainerPersistence, PointersBetweenItemsSurviveSavingAndLoading) {
         EXPECT_EQ(back.Link(2).FNext, nullptr) << Name(form);
         EXPECT_EQ(c.FPeers, nullptr);
         EXPECT_EQ(back.FPeers, nullptr);
+        // A copy gets the pointers pointing at its own items.
+        TLinkContainer copy;
+        copy.Assign(back);
+        ASSERT_EQ(copy.Count(), 3);
+        auto link = [&copy](int i) { return static_cast<TLinkItem*>(static_cast<TContainerItem*>(copy.At(i))); };
+        EXPECT_EQ(link(0)->FNext, link(2)) << Name(form);
+        EXPECT_EQ(link(1)->FNext, link(1)) << Name(form);
+        EXPECT_EQ(link(2)->FNext, nullptr) << Name(form);
     }
+}
+
+TEST_F(ContainerPersistence, ObjectItemsSeeTheirOwnerWhileTheyRead) {
+    TBlobContainer c;
+    c.Add("first");
+    for (TForm form : kForms) {
+        TBlobContainer back;
+        Load(back, form, Save(c, form));
+        ASSERT_EQ(back.Count(), 1) << Name(form);
+        EXPECT_EQ(back.Blob(0).ownerWhileReading, &back) << Name(form);
+    }
+}
+
+TEST_F(ContainerPersistence, ContainersOfContainersRoundTripInEveryForm) {
+    TNestContainer deep;
+    TNestContainer::Build(deep, 40);
+    for (TForm form : kForms) {
+        TNestContainer back;
+        Load(back, form, Save(deep, form));
+        EXPECT_EQ(TNestContainer::Depth(back), 40) << Name(form);
+    }
+    // The stream text form carries each nested container in its own text form.
+    TNestContainer pair;
+    TNestContainer::Build(pair, 2);
+    EXPECT_EQ(Save(pair, TForm::StreamText),
+              "2 16 0 1 1 0 1 1 0 0 0\n1 \n1\n5\nlevel_0\n2 1 16 0 1 1 0 1 1 0 0 0\n1 \n1\n5\nlevel_1\n");
+}
+
+TEST_F(ContainerPersistence, ImagesNestedTooDeepAreRejectedInEveryForm) {
+    TNestContainer deep;
+    TNestContainer::Build(deep, TContainerBase::kMaxNesting + 10);
+    for (TForm form : kForms) {
+        TNestContainer back;
+        EXPECT_THROW(Load(back, form, Save(deep, form)), TKestSerialization) << Name(form);
+    }
+    // An image made by hand 40000 levels deep never reaches that depth of recursion.
+    Bytes image;
+    const Bytes level = HeaderWith(1, false, true, 0) + Hex({0x01, 0x02});
+    for (int k = 0; k < 40000; ++k) image += level;
+    image += HeaderWith(0, false, true, 0);
+    TNestContainer handMade;
+    EXPECT_THROW(Load(handMade, TForm::MemoryImage, image), TKestSerialization);
+    // The same made 100 levels deep is a good image.
+    Bytes shallow;
+    for (int k = 0; k < 100; ++k) shallow += level;
+    shallow += HeaderWith(0, false, true, 0);
+    Load(handMade, TForm::MemoryImage, shallow);
+    EXPECT_EQ(handMade.Count(), 1);
+
+    TNestContainer limit;
+    TNestContainer::Build(limit, TContainerBase::kMaxNesting);
+    TNestContainer back;
+    Load(back, TForm::MemoryImage, Save(limit, TForm::MemoryImage));
+    EXPECT_EQ(TNestContainer::Depth(back), TContainerBase::kMaxNesting);
 }
 
 TEST_F(ContainerPersistence, NamedFilesRoundTrip) {
@@ -624,28 +760,20 @@ TEST_F(ContainerPersistence, CorruptedImagesNeverCrash) {
     }
 }
 
-Bytes HeaderWith(int32_t count, bool inlineElements, bool pointers, int32_t elementSize) {
-    Bytes header(24, '\0');
-    uint8_t* h = reinterpret_cast<uint8_t*>(header.data());
-    StoreInt32(count, h + 4);
-    StoreInt32(16, h + 8);
-    h[12] = inlineElements;
-    h[13] = pointers;
-    StoreInt32(elementSize, h + 15);
-    h[19] = 1;
-    h[20] = 1;
-    return header;
-}
-
 TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocated) {
     struct TCase {
         Bytes image;
         const char* what;
+        // Refused by a general inline container too, not only by one of fixed-size elements.
+        bool byAnyContainer = false;
     };
     const std::vector<TCase> cases = {
-        {HeaderWith(-1, true, false, 4), "negative count"},
-        {HeaderWith(2, true, false, 0), "elements without a size"},
-        {HeaderWith(2, true, false, -4), "elements of negative size"},
+        {HeaderWith(-1, true, false, 4), "negative count", true},
+        {HeaderWith(2, true, false, 0), "elements without a size", true},
+        {HeaderWith(2, true, false, -4), "elements of negative size", true},
+        {HeaderWith(0, true, false, 0), "no elements, of no size", true},
+        {HeaderWith(0, true, false, -4), "no elements, of negative size", true},
+        {HeaderWith(0, true, true, 0), "no element blocks, of no size", true},
         {HeaderWith(0x7FFFFFFF, true, false, 4), "count whose bytes do not fit"},
         {HeaderWith(1, false, true, 0), "objects where integers belong"},
         {HeaderWith(1, false, true, 0) + Bytes(4, '\0') + "abcdefgh", "an object record where integers belong"},
@@ -661,6 +789,12 @@ TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocat
             back.Add(5);
             EXPECT_THROW(Load(back, form, item.image), TKestSerialization) << item.what << " " << Name(form);
             EXPECT_LE(back.FAllocated, 1 << 16) << item.what;
+            if (!item.byAnyContainer) continue;
+            TContainer general;
+            general.FInline = true;
+            general.FPointers = false;
+            general.FElementSize = 4;
+            EXPECT_THROW(Load(general, form, item.image), TKestSerialization) << item.what << " " << Name(form);
         }
     }
 }

@@ -165,6 +165,7 @@ public:
     TLinkItem* FNext = nullptr;
     int32_t FIndex = 0;
 
+    int32_t ObjectSize() const override { return static_cast<int32_t>(sizeof(TLinkItem)); }
     static int32_t NextOffset() {
         TLinkItem probe;
         return static_cast<int32_t>(reinterpret_cast<const char*>(&probe.FNext) - reinterpret_cast<const char*>(&probe));
@@ -184,7 +185,6 @@ public:
 class TLinkContainer : public TContainer {
 public:
     void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
-    int32_t ItemByteSize(int) const override { return static_cast<int32_t>(sizeof(TLinkItem)); }
     TLinkItem& Link(int index) const { return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index))); }
 };
 
@@ -212,17 +212,25 @@ TEST(PeerDataContainer, AssignmentRestoresPointersBetweenCopiedItems) {
     EXPECT_FALSE(source.FCopying);
 }
 
-TEST(PeerDataContainer, ObjectItemsOfUnknownSizeTakeNoFixUps) {
-    TLinkContainer owner;
-    owner.AddItem(static_cast<TContainerItem*>(new TLinkItem));
-    TPeerDataContainer peers;
-    peers.Add(0, 0, TLinkItem::NextOffset());
-    peers.Apply(owner);
-    EXPECT_EQ(owner.Link(0).FNext, &owner.Link(0));
-
+TEST(PeerDataContainer, ObjectItemsTakeFixUpsWithinTheirOwnSize) {
+    // Any container applies records to an object item, bounded by the item's own size.
     TContainer plain;
     plain.AddItem(static_cast<TContainerItem*>(new TLinkItem));
-    EXPECT_THROW(peers.Apply(plain), TKestBadIndex);
+    TPeerDataContainer peers;
+    peers.Add(0, 0, TLinkItem::NextOffset());
+    peers.Apply(plain);
+    EXPECT_EQ(static_cast<TLinkItem*>(static_cast<TContainerItem*>(plain.At(0)))->FNext, plain.At(0));
+
+    TPeerDataContainer beyond;
+    beyond.Add(0, -1, static_cast<int32_t>(sizeof(TLinkItem)) - static_cast<int32_t>(sizeof(void*)) + 1);
+    EXPECT_THROW(beyond.Apply(plain), TKestBadIndex);
+
+    // An item that does not say its size offers only the root class's bytes.
+    TContainer bare;
+    bare.AddItem(new TContainerItem);
+    TPeerDataContainer past;
+    past.Add(0, -1, static_cast<int32_t>(sizeof(TContainerItem)));
+    EXPECT_THROW(past.Apply(bare), TKestBadIndex);
 }
 
 TEST(PeerDataContainer, AFailingFixUpDuringAssignmentCleansUp) {

@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "containers/kest_exception.h"
 #include "memory/mem_buffer.h"
 #include "tests/memory/image_test_support.h"
+#include "tests/support/failing_save.h"
 
 namespace {
 
@@ -143,6 +145,16 @@ TEST(StringContainerSave, ProgressIsCalledPerItemAndCancelStops) {
     c.SaveLines(cancelled.get(), progress, 0);
     EXPECT_EQ(calls.size(), 2u);
     EXPECT_TRUE(FileBytes(cancelled.get()).empty());
+
+    // A cancelled save to a named file keeps the old file and leaves nothing beside it.
+    kest::test::TScratchFolder folder;
+    const std::string path = folder.Path("list.txt");
+    kest::test::WriteWholeFile(path, "old");
+    calls.clear();
+    c.SaveTextFile(path.c_str(), progress, 0);
+    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_EQ(kest::test::ReadWholeFile(path), "old");
+    EXPECT_EQ(folder.Names(), std::set<std::string>{"list.txt"});
 }
 
 TEST(StringContainerLoad, LineEndsOfEveryKind) {
@@ -200,6 +212,72 @@ TEST(StringContainerLoad, LongLineGrowsTheLineBuffer) {
     EXPECT_EQ(Load(c, ToBytes("ab\n" + big + "\ncd")), 5000);
     ASSERT_EQ(c.Count(), 3);
     EXPECT_EQ(std::string(c.At(1).Text()), big);
+}
+
+// The lines of a line file as the format defines them, byte by byte.
+std::vector<std::string> ReferenceLines(const Bytes& bytes, bool utf16) {
+    std::vector<std::string> lines;
+    std::string line;
+    int previous = -1;
+    bool ended = false;
+    for (size_t i = utf16 ? 2 : 0; i < bytes.size(); i += utf16 ? 2 : 1) {
+        const int c = bytes[i];
+        const int before = previous;
+        previous = c;
+        if (c != '\r' && c != '\n') {
+            line.push_back(static_cast<char>(c));
+            ended = false;
+            continue;
+        }
+        ended = true;
+        if (c == '\n' && before == '\r') continue;
+        lines.push_back(line);
+        line.clear();
+    }
+    if (!line.empty() || ended) lines.push_back(line);
+    return lines;
+}
+
+TEST(StringContainerLoad, LinesSpanningReadsComeOutWhole) {
+    // Several reads' worth of lines of every length, a CR LF pair split between two reads,
+    // a line longer than a read and one holding a 0 byte.
+    const size_t read = 1024 * 1024;
+    std::mt19937 random(11);
+    Bytes bytes;
+    while (bytes.size() < read - 1) {
+        const size_t length = random() % 200;
+        for (size_t k = 0; k < length && bytes.size() < read - 1; ++k) bytes.push_back(static_cast<uint8_t>('a' + random() % 26));
+        if (bytes.size() < read - 1) bytes.push_back(random() % 3 == 0 ? '\n' : '\r');
+    }
+    bytes.push_back('\r');
+    bytes.push_back('\n');
+    bytes.insert(bytes.end(), 3 * read / 2, 'L');
+    bytes.push_back('\n');
+    for (char c : std::string("zero\0byte\r\ntail", 15)) bytes.push_back(static_cast<uint8_t>(c));
+    std::vector<std::string> expected = ReferenceLines(bytes, false);
+    ASSERT_EQ(expected[expected.size() - 3].size(), 3 * read / 2);
+
+    static std::vector<std::string> seen;
+    seen.clear();
+    TStringContainer c;
+    c.LoadLines(FileWith(bytes).release(), nullptr, 0,
+                [](const char* line, int length, int) { seen.emplace_back(line, static_cast<size_t>(length)); }, 0);
+    EXPECT_TRUE(seen == expected);
+    EXPECT_EQ(Load(c, bytes), static_cast<int>(3 * read / 2));
+    // Stored items end at a 0 byte, as every TString does.
+    expected[expected.size() - 2] = "zero";
+    EXPECT_TRUE(Lines(c) == expected);
+
+    // The same lines as UTF-16, whose code units straddle reads too.
+    Bytes wide = {0xFF, 0xFE};
+    for (size_t i = 0; i < bytes.size() / 2; ++i) {
+        wide.push_back(bytes[i]);
+        wide.push_back(0);
+    }
+    Load(c, wide);
+    std::vector<std::string> wideExpected = ReferenceLines(wide, true);
+    for (auto& line : wideExpected) line = line.c_str();
+    EXPECT_TRUE(Lines(c) == wideExpected);
 }
 
 TEST(StringContainerLoad, PipeOfUnknownSize) {

@@ -9,6 +9,7 @@
 
 #include "containers/kest_exception.h"
 #include "game/track_writer.h"
+#include "tests/support/failing_save.h"
 
 namespace {
 
@@ -40,6 +41,14 @@ TEST(TrackWriter, LinesJoinedByCrLfWithoutATrailingLineEnd) {
     SaveLinesFile(name.c_str(), {"1 1"});
     EXPECT_EQ(FileBytes(name), "1 1");
     std::remove(name.c_str());
+}
+
+TEST(TrackWriter, ATrackSaveThatFailsPartWayKeepsTheOldTrack) {
+    TQuilloryTable table;
+    for (int y = 0; y < kBoardRows; ++y)
+        for (int x = 0; x < kBoardColumns; ++x) table.SetCell(x, y, true);
+    const std::vector<std::string> lines = TrackLines(table);
+    kest::test::ExpectFailedSaveKeepsOldFile([&](const char* path) { SaveLinesFile(path, lines); });
 }
 
 TEST(TrackWriter, AFileThatCannotBeCreatedThrows) {

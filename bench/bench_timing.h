@@ -1,0 +1,89 @@
+// Shared helpers of the benchmarks: best-of timing, throughput, a scratch folder that
+// removes itself, and the process's peak memory.
+#pragma once
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace bench {
+
+// Best time in seconds of runs calls of work.
+template <typename Work>
+double Best(int runs, Work work) {
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        const auto end = std::chrono::steady_clock::now();
+        best = std::min(best, std::chrono::duration<double>(end - start).count());
+    }
+    return best;
+}
+
+inline double MBps(double bytes, double seconds) { return bytes / (1024.0 * 1024.0) / seconds; }
+
+[[noreturn]] inline void Fail(const char* program, const char* what) {
+    std::fprintf(stderr, "%s: %s\n", program, what);
+    std::exit(1);
+}
+
+// A new folder under TMPDIR (or /tmp) for a benchmark's files; it and the files in it are
+// removed on destruction.
+class TScratchFolder {
+public:
+    TScratchFolder() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/kest_bench_XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) Fail("bench", "no scratch folder");
+        FPath = pattern;
+    }
+    ~TScratchFolder() {
+        if (DIR* dir = ::opendir(FPath.c_str())) {
+            while (const dirent* entry = ::readdir(dir)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..") std::remove(Path(name).c_str());
+            }
+            ::closedir(dir);
+        }
+        ::rmdir(FPath.c_str());
+    }
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+
+    std::string Path(const std::string& name) const { return FPath + "/" + name; }
+
+private:
+    std::string FPath;
+};
+
+// A "kB:" line of /proc/self/status (VmRSS, VmHWM) in bytes; 0 when it cannot be read.
+inline double StatusBytes(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == key) {
+            double kb = 0;
+            status >> kb;
+            return kb * 1024.0;
+        }
+    }
+    return 0;
+}
+
+// Starts a new peak-memory measurement: the peak becomes the present resident size.
+inline void ResetPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
+
+inline double PeakBytes() { return StatusBytes("VmHWM:"); }
+inline double ResidentBytes() { return StatusBytes("VmRSS:"); }
+
+}  // namespace bench
