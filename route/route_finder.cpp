@@ -12,9 +12,13 @@ using path_search::SearchPath;
 using path_search::TOrder;
 using path_search::TSearch;
 
-// Neighbours a quick search may look at before the exact test is asked instead: enough
-// to walk a whole route with some backtracking, small beside one exact test.
-int SearchBudget(int count) { return 20 * count + 200; }
+// Neighbours the first quick search of a question may look at: enough to walk a whole
+// route with a little backtracking.
+int SearchBudget(int count) { return 2 * count + 50; }
+
+// States the exact test may compute for each neighbour the quick search was allowed:
+// about what the two cost in time.
+constexpr uint64_t kStatesPerLookUp = 64;
 
 // Length of the first prefix asked about when looking for the longest completable one.
 constexpr int kFirstPrefix = 4;
@@ -81,10 +85,11 @@ private:
     void Advance(int next);
     void AdvanceAlong(const std::vector<int>& prefix, int length);
     bool Finish(const std::vector<int>& rest);
+    enum class TAnswer { Yes, No, Stopped };
     bool Question(int direction, bool& finished);
-    bool SettleWithoutKnownRoute();
+    TAnswer SettleWithoutKnownRoute();
     int LongestCompletablePrefix(const std::vector<int>& prefix);
-    bool Completable(const std::vector<int>& prefix, int length, std::vector<int>& witness);
+    TAnswer Completable(const std::vector<int>& prefix, int length, std::vector<int>& witness);
 };
 
 bool TRouteFinder::TWalk::Run(int start, std::vector<int>& route) {
@@ -149,59 +154,74 @@ bool TRouteFinder::TWalk::Finish(const std::vector<int>& tail) {
 
 // Decides the step in `direction`, the earliest one left that passes the quick tests
 // and is not the known route's. Sets `finished` when the whole route has been found.
-// Returns false when there is no route at all.
+// Returns false when there is no route at all. The quick search and the exact test take
+// turns, each allowed four times more work than the turn before, so that the question
+// costs about what the cheaper of the two needs.
 bool TRouteFinder::TWalk::Question(int direction, bool& finished) {
     const int current = Current();
     const int target = NeighbourCell(current, direction);
-    std::vector<int> found, reached;
-    TSearch outcome;
-    {
-        const TTakenOut here(rest, &current, 1);
-        stats.searchBudgetUsed += SearchBudget(remaining - 1);
-        outcome = SearchPath(rest, remaining - 1, target, SearchBudget(remaining - 1),
-                             TOrder::Directions, found, &reached);
+    for (int budget = SearchBudget(remaining - 1);; budget *= 4) {
+        std::vector<int> found, reached;
+        TSearch outcome;
+        {
+            const TTakenOut here(rest, &current, 1);
+            stats.searchBudgetUsed += budget;
+            outcome = SearchPath(rest, remaining - 1, target, budget, TOrder::Directions,
+                                 found, &reached);
+        }
+        if (outcome == TSearch::Found) {
+            // Every earlier direction is ruled out; the search's first path is the first.
+            found.insert(found.begin(), current);
+            finished = Finish(found);
+            return true;
+        }
+        if (outcome == TSearch::None) {
+            ruledOut |= 1u << direction;
+            return true;
+        }
+        oracle.SetStateLimit(kStatesPerLookUp * static_cast<uint64_t>(budget));
+        if (known.empty()) {
+            const TAnswer answer = SettleWithoutKnownRoute();
+            if (answer != TAnswer::Stopped)
+                return answer == TAnswer::Yes;
+            continue;
+        }
+        reached.insert(reached.begin(), current);
+        const int length = LongestCompletablePrefix(reached);
+        if (length == 0)
+            ruledOut |= 1u << direction;
+        if (length >= 0)
+            return true;
     }
-    if (outcome == TSearch::Found) {
-        // Every earlier direction is ruled out, and the search's first path is the first.
-        found.insert(found.begin(), current);
-        finished = Finish(found);
-        return true;
-    }
-    if (outcome == TSearch::None) {
-        ruledOut |= 1u << direction;
-        return true;
-    }
-    if (known.empty())
-        return SettleWithoutKnownRoute();
-    reached.insert(reached.begin(), current);
-    if (LongestCompletablePrefix(reached) == 0)
-        ruledOut |= 1u << direction;
-    return true;
 }
 
 // Without a known route the exact test tells at once which directions can be completed:
 // the others are ruled out, and a route through the earliest one becomes the known route.
-bool TRouteFinder::TWalk::SettleWithoutKnownRoute() {
+// No: there is no route at all.
+TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SettleWithoutKnownRoute() {
     const int current = Current();
     ++stats.exactTests;
     const uint32_t ways = oracle.FirstSteps(rest, CellColumn(current), CellRow(current));
     stats.exactStates += oracle.LastComputedStates();
+    if (oracle.LastStopped())
+        return TAnswer::Stopped;
     if (ways == 0)
-        return false;
+        return TAnswer::No;
     ruledOut |= ~ways & 15u;
     for (int d = 0; d < kDirectionCount; ++d)
         if (ways & (1u << d)) {
             known.clear();
             oracle.Witness(d, known);
-            return true;
+            break;
         }
-    return false;
+    return TAnswer::Yes;
 }
 
 // Finds the longest length L such that the rest of the board can be cleared after
 // walking prefix[1..L], walks it, and keeps the exact test's route from prefix[L] as the
-// known route; returns L (0: not even the first step can be completed). Grows from kFirstPrefix
-// by doubling while it works, then halves the gap to the shortest length known to fail.
+// known route; returns L (0: not even the first step can be completed), or -1 when the
+// exact test stopped before it had shown any length to work. Grows from kFirstPrefix by
+// doubling while it works, then halves the gap to the shortest length known to fail.
 int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix) {
     const int longest = static_cast<int>(prefix.size()) - 1;
     int good = 0;
@@ -209,7 +229,13 @@ int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix
     std::vector<int> witness, goodWitness;
     int length = std::min(kFirstPrefix, longest);
     while (bad - good > 1) {
-        if (Completable(prefix, length, witness)) {
+        const TAnswer answer = Completable(prefix, length, witness);
+        if (answer == TAnswer::Stopped) {
+            if (good == 0)
+                return -1;
+            break;
+        }
+        if (answer == TAnswer::Yes) {
             good = length;
             goodWitness.swap(witness);
             length = bad > longest ? std::min(2 * good, longest) : good + (bad - good) / 2;
@@ -231,21 +257,25 @@ int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix
 
 // Whether the board can be cleared from prefix[length] once prefix[0..length-1] are
 // walked; `witness` then holds such a route from prefix[length].
-bool TRouteFinder::TWalk::Completable(const std::vector<int>& prefix, int length,
-                                      std::vector<int>& witness) {
+TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Completable(const std::vector<int>& prefix,
+                                                              int length,
+                                                              std::vector<int>& witness) {
     witness.clear();
     const int end = prefix[length];
     if (remaining - length <= 1) {
         witness.push_back(end);
-        return true;
+        return TAnswer::Yes;
     }
     const TTakenOut walked(rest, prefix.data(), static_cast<size_t>(length));
     ++stats.exactTests;
     const bool works = oracle.HasPath(rest, CellColumn(end), CellRow(end));
     stats.exactStates += oracle.LastComputedStates();
-    if (works)
-        oracle.Witness(witness);
-    return works;
+    if (oracle.LastStopped())
+        return TAnswer::Stopped;
+    if (!works)
+        return TAnswer::No;
+    oracle.Witness(witness);
+    return TAnswer::Yes;
 }
 
 TRouteFinder::TRouteFinder()
