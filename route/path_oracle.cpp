@@ -29,7 +29,7 @@ constexpr uint32_t kParentMask = (1u << kChoiceShift) - 1;
 
 
 // Room for the states of a typical full sweep, so that growing rarely copies them.
-constexpr size_t kReservedStates = size_t{1} << 19;
+constexpr size_t kReservedStates = size_t{1} << 21;
 
 uint32_t Plug(uint32_t state, int pos) { return (state >> (2 * pos)) & 3u; }
 

@@ -6,8 +6,23 @@ namespace path_search {
 
 namespace {
 
+// The neighbours of every cell in direction order, -1 off the board, and each cell's
+// colour as +1 or -1: looked up rather than computed in the tests' inner loops.
+struct TGeometryTables {
+    int neighbour[kCells][kDirectionCount];
+    int sign[kCells];
+    constexpr TGeometryTables() : neighbour(), sign() {
+        for (int cell = 0; cell < kCells; ++cell) {
+            for (int d = 0; d < kDirectionCount; ++d)
+                neighbour[cell][d] = NeighbourCell(cell, d);
+            sign[cell] = CellColour(cell) == 0 ? 1 : -1;
+        }
+    }
+};
+constexpr TGeometryTables kGeometry;
+
 // +1 for one checkerboard colour, -1 for the other.
-int Sign(int cell) { return CellColour(cell) == 0 ? 1 : -1; }
+int Sign(int cell) { return kGeometry.sign[cell]; }
 
 // Colour sum (+1 / -1 per cell) a path from a to b over exactly those cells must have.
 int PathBalance(int a, int b) { return (Sign(a) + Sign(b)) / 2; }
@@ -45,7 +60,7 @@ private:
     int parent[kCells];
     bool hasSplitChild[kCells];
 
-    bool Finish(int cell);
+    bool Finish(int cell, int degree);
 };
 
 bool TCutCells::Walk() {
@@ -54,6 +69,7 @@ bool TCutCells::Walk() {
     struct TFrame {
         int cell;
         int direction;
+        int degree;
     };
     TFrame stack[kCells];
     int depth = 0;
@@ -64,20 +80,21 @@ bool TCutCells::Walk() {
         balance[cell] = Sign(cell);
         parent[cell] = from;
         hasSplitChild[cell] = false;
-        stack[depth++] = {cell, 0};
+        stack[depth++] = {cell, 0, 0};
     };
     enter(end, -1);
     while (depth > 0) {
         TFrame& top = stack[depth - 1];
         if (top.direction == kDirectionCount) {
             --depth;
-            if (!Finish(top.cell))
+            if (!Finish(top.cell, top.degree))
                 return false;
             continue;
         }
-        const int n = NeighbourCell(top.cell, top.direction++);
+        const int n = kGeometry.neighbour[top.cell][top.direction++];
         if (n < 0 || cells[n] == 0)
             continue;
+        ++top.degree;
         if (order[n] < 0) {
             if (top.cell == end && ++rootChildren > 1)
                 return false;  // the path could not come back to the other side of `end`
@@ -90,12 +107,7 @@ bool TCutCells::Walk() {
 }
 
 // Called when the subtree of `cell` is complete.
-bool TCutCells::Finish(int cell) {
-    int degree = 0;
-    for (int d = 0; d < kDirectionCount; ++d) {
-        const int n = NeighbourCell(cell, d);
-        degree += n >= 0 && cells[n] != 0 ? 1 : 0;
-    }
+bool TCutCells::Finish(int cell, int degree) {
     if (degree == 1 && cell != end) {
         if (++deadEnds > 1)
             return false;

@@ -12,13 +12,17 @@ using path_search::SearchPath;
 using path_search::TOrder;
 using path_search::TSearch;
 
-// Neighbours the first quick search of a question may look at: enough to walk a whole
-// route with a little backtracking.
-int SearchBudget(int count) { return 2 * count + 50; }
+// Neighbours the first quick search of a question may look at. Without a known route:
+// enough to walk a whole route with a little backtracking. With one, the exact test
+// usually costs about what it did before, so the search only lays out a path to ask
+// about, unless it meets the end of the route on the way.
+int SearchBudget(int count, bool knowRoute) {
+    return knowRoute ? count / 4 + 20 : 2 * count + 50;
+}
 
 // States the exact test may compute for each neighbour the quick search was allowed:
 // about what the two cost in time.
-constexpr uint64_t kStatesPerLookUp = 64;
+constexpr uint64_t kStatesPerLookUp = 256;
 
 // Length of the first prefix asked about when looking for the longest completable one.
 constexpr int kFirstPrefix = 4;
@@ -76,6 +80,7 @@ private:
     std::vector<int> path;       // walked so far; the current cell is the last
     std::vector<int> known;      // a route from the current cell over `rest`, or empty
     uint32_t ruledOut = 0;       // directions from the current cell that cannot be it
+    uint64_t largestSweep = 0;   // states of the largest exact test answered so far
 
     int Current() const { return path.back(); }
     int EarliestOpenDirection();
@@ -90,6 +95,15 @@ private:
     TAnswer SettleWithoutKnownRoute();
     int LongestCompletablePrefix(const std::vector<int>& prefix);
     TAnswer Completable(const std::vector<int>& prefix, int length, std::vector<int>& witness);
+    // Counts the exact test just asked; false when it stopped at its limit.
+    bool Count() {
+        stats.exactStates += oracle.LastComputedStates();
+        if (oracle.LastStopped())
+            return false;
+        largestSweep = std::max(largestSweep,
+                                oracle.LastComputedStates() + oracle.LastReusedStates());
+        return true;
+    }
 };
 
 bool TRouteFinder::TWalk::Run(int start, std::vector<int>& route) {
@@ -160,7 +174,7 @@ bool TRouteFinder::TWalk::Finish(const std::vector<int>& tail) {
 bool TRouteFinder::TWalk::Question(int direction, bool& finished) {
     const int current = Current();
     const int target = NeighbourCell(current, direction);
-    for (int budget = SearchBudget(remaining - 1);; budget *= 4) {
+    for (int budget = SearchBudget(remaining - 1, !known.empty());; budget *= 4) {
         std::vector<int> found, reached;
         TSearch outcome;
         {
@@ -179,7 +193,9 @@ bool TRouteFinder::TWalk::Question(int direction, bool& finished) {
             ruledOut |= 1u << direction;
             return true;
         }
-        oracle.SetStateLimit(kStatesPerLookUp * static_cast<uint64_t>(budget));
+        // An exact test as large as one already answered is let run to its end.
+        oracle.SetStateLimit(
+            std::max(kStatesPerLookUp * static_cast<uint64_t>(budget), 2 * largestSweep));
         if (known.empty()) {
             const TAnswer answer = SettleWithoutKnownRoute();
             if (answer != TAnswer::Stopped)
@@ -195,25 +211,18 @@ bool TRouteFinder::TWalk::Question(int direction, bool& finished) {
     }
 }
 
-// Without a known route the exact test tells at once which directions can be completed:
-// the others are ruled out, and a route through the earliest one becomes the known route.
-// No: there is no route at all.
+// Without a known route the exact test looks for any route from the current cell: none
+// means there is no route at all; one found becomes the known route.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SettleWithoutKnownRoute() {
     const int current = Current();
     ++stats.exactTests;
-    const uint32_t ways = oracle.FirstSteps(rest, CellColumn(current), CellRow(current));
-    stats.exactStates += oracle.LastComputedStates();
-    if (oracle.LastStopped())
+    const bool works = oracle.HasPath(rest, CellColumn(current), CellRow(current));
+    if (!Count())
         return TAnswer::Stopped;
-    if (ways == 0)
+    if (!works)
         return TAnswer::No;
-    ruledOut |= ~ways & 15u;
-    for (int d = 0; d < kDirectionCount; ++d)
-        if (ways & (1u << d)) {
-            known.clear();
-            oracle.Witness(d, known);
-            break;
-        }
+    known.clear();
+    oracle.Witness(known);
     return TAnswer::Yes;
 }
 
@@ -269,8 +278,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Completable(const std::vector<
     const TTakenOut walked(rest, prefix.data(), static_cast<size_t>(length));
     ++stats.exactTests;
     const bool works = oracle.HasPath(rest, CellColumn(end), CellRow(end));
-    stats.exactStates += oracle.LastComputedStates();
-    if (oracle.LastStopped())
+    if (!Count())
         return TAnswer::Stopped;
     if (!works)
         return TAnswer::No;
