@@ -29,7 +29,7 @@ constexpr uint32_t kParentMask = (1u << kChoiceShift) - 1;
 
 
 // Room for the states of a typical full sweep, so that growing rarely copies them.
-constexpr size_t kReservedStates = size_t{1} << 21;
+constexpr size_t kReservedStates = size_t{1} << 19;
 
 uint32_t Plug(uint32_t state, int pos) { return (state >> (2 * pos)) & 3u; }
 
@@ -276,6 +276,96 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
     return Answer(sweep);
 }
 
+// Adds `state` to the layer that begins at `layerBegin` unless it is there already.
+inline void TPathOracle::Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state,
+                              uint32_t parent, uint32_t choice) {
+    for (uint32_t slot = Hash(state) & slotMask;; slot = (slot + 1) & slotMask) {
+        const uint32_t held = slots[slot];
+        if (held == kEmptySlot) {
+            slots[slot] = state;
+            sweep.states.push_back(state);
+            sweep.links.push_back(parent | (choice << kChoiceShift));
+            if (2 * ++slotCount > slotMask)
+                GrowHash(sweep.states.data() + layerBegin, sweep.states.size() - layerBegin);
+            return;
+        }
+        if (held == state)
+            return;
+    }
+}
+
+// The cell in the middle of the path: two of its edges are used.
+inline void TPathOracle::PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s,
+                                    uint32_t parent) {
+    const int r = layer.row;
+    const uint32_t up = Plug(s, r);
+    const uint32_t left = Plug(s, r + 1);
+    const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
+    auto emit = [&](uint32_t state, uint32_t choice) {
+        Emit(sweep, layer.begin, state, parent, choice);
+    };
+    if (up == kNone && left == kNone) {
+        if (layer.canRight && layer.canDown)
+            emit(WithPlug(WithPlug(s, r, kOpen), r + 1, kClose), kRightEdge | kDownEdge);
+    } else if (up == kNone || left == kNone) {
+        const uint32_t v = up != kNone ? up : left;
+        if (layer.canRight)
+            emit(WithPlug(cleared, r, v), kRightEdge);
+        if (layer.canDown)
+            emit(WithPlug(cleared, r + 1, v), kDownEdge);
+    } else if (up == kOpen && left == kOpen) {
+        emit(WithPlug(cleared, Partner(s, r + 1), kOpen), 0);
+    } else if (up == kClose && left == kClose) {
+        emit(WithPlug(cleared, Partner(s, r), kClose), 0);
+    } else if (up == kClose && left == kOpen) {
+        emit(cleared, 0);
+    } else if (up == kLoose && left == kLoose) {
+        // The two ends meet: the path is whole, which only the last cell may do.
+        if (layer.isLast && (cleared & kPlugMask) == 0)
+            emit(cleared, 0);
+    } else if (up == kLoose) {
+        emit(WithPlug(cleared, Partner(s, r + 1), kLoose), 0);
+    } else if (left == kLoose) {
+        emit(WithPlug(cleared, Partner(s, r), kLoose), 0);
+    }
+    // An open plug above a close plug are the two ends of one piece: joining them would
+    // close a cycle.
+}
+
+// An end of the whole path: one edge is used. The fixed end records the direction in
+// which the path leaves it.
+inline void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s,
+                                 uint32_t parent) {
+    const int r = layer.row;
+    const uint32_t up = Plug(s, r);
+    const uint32_t left = Plug(s, r + 1);
+    const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
+    auto mark = [&](uint32_t state, int direction) {
+        return layer.isEnd
+                   ? state | ((static_cast<uint32_t>(direction) & layer.tagMask) << kTagShift)
+                   : state | kFreeEndUsed;
+    };
+    auto emit = [&](uint32_t state, uint32_t choice) {
+        Emit(sweep, layer.begin, state, parent, choice);
+    };
+    if (up == kNone && left == kNone) {
+        if (layer.canRight)
+            emit(mark(WithPlug(s, r, kLoose), kRightward), kRightEdge);
+        if (layer.canDown)
+            emit(mark(WithPlug(s, r + 1, kLoose), kDownward), kDownEdge);
+    } else if (up == kNone || left == kNone) {
+        const int pos = up != kNone ? r : r + 1;
+        const uint32_t v = up != kNone ? up : left;
+        const int direction = up != kNone ? kUpward : kLeftward;
+        if (v == kLoose) {
+            if (layer.isLast && (cleared & kPlugMask) == 0)
+                emit(mark(cleared, direction), 0);
+        } else {
+            emit(mark(WithPlug(cleared, Partner(s, pos), kLoose), direction), 0);
+        }
+    }
+}
+
 // Passes every state of layer k's predecessor through sweep cell k.
 void TPathOracle::SweepCell(TSweep& sweep, int k) {
     const uint8_t* cells = sweep.cells;
@@ -314,95 +404,6 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
             PassMiddle(sweep, layer, s, parent);
         if (layer.isEnd || ((s & kFreeEndUsed) == 0 && layer.freeEndAllowed))
             PassEnd(sweep, layer, s, parent);
-    }
-}
-
-// The cell in the middle of the path: two of its edges are used.
-void TPathOracle::PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s,
-                             uint32_t parent) {
-    const int r = layer.row;
-    const uint32_t up = Plug(s, r);
-    const uint32_t left = Plug(s, r + 1);
-    const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
-    auto emit = [&](uint32_t state, uint32_t choice) {
-        Emit(sweep, layer.begin, state, parent, choice);
-    };
-    if (up == kNone && left == kNone) {
-        if (layer.canRight && layer.canDown)
-            emit(WithPlug(WithPlug(s, r, kOpen), r + 1, kClose), kRightEdge | kDownEdge);
-    } else if (up == kNone || left == kNone) {
-        const uint32_t v = up != kNone ? up : left;
-        if (layer.canRight)
-            emit(WithPlug(cleared, r, v), kRightEdge);
-        if (layer.canDown)
-            emit(WithPlug(cleared, r + 1, v), kDownEdge);
-    } else if (up == kOpen && left == kOpen) {
-        emit(WithPlug(cleared, Partner(s, r + 1), kOpen), 0);
-    } else if (up == kClose && left == kClose) {
-        emit(WithPlug(cleared, Partner(s, r), kClose), 0);
-    } else if (up == kClose && left == kOpen) {
-        emit(cleared, 0);
-    } else if (up == kLoose && left == kLoose) {
-        // The two ends meet: the path is whole, which only the last cell may do.
-        if (layer.isLast && (cleared & kPlugMask) == 0)
-            emit(cleared, 0);
-    } else if (up == kLoose) {
-        emit(WithPlug(cleared, Partner(s, r + 1), kLoose), 0);
-    } else if (left == kLoose) {
-        emit(WithPlug(cleared, Partner(s, r), kLoose), 0);
-    }
-    // An open plug above a close plug are the two ends of one piece: joining them would
-    // close a cycle.
-}
-
-// An end of the whole path: one edge is used. The fixed end records the direction in
-// which the path leaves it.
-void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent) {
-    const int r = layer.row;
-    const uint32_t up = Plug(s, r);
-    const uint32_t left = Plug(s, r + 1);
-    const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
-    auto mark = [&](uint32_t state, int direction) {
-        return layer.isEnd
-                   ? state | ((static_cast<uint32_t>(direction) & layer.tagMask) << kTagShift)
-                   : state | kFreeEndUsed;
-    };
-    auto emit = [&](uint32_t state, uint32_t choice) {
-        Emit(sweep, layer.begin, state, parent, choice);
-    };
-    if (up == kNone && left == kNone) {
-        if (layer.canRight)
-            emit(mark(WithPlug(s, r, kLoose), kRightward), kRightEdge);
-        if (layer.canDown)
-            emit(mark(WithPlug(s, r + 1, kLoose), kDownward), kDownEdge);
-    } else if (up == kNone || left == kNone) {
-        const int pos = up != kNone ? r : r + 1;
-        const uint32_t v = up != kNone ? up : left;
-        const int direction = up != kNone ? kUpward : kLeftward;
-        if (v == kLoose) {
-            if (layer.isLast && (cleared & kPlugMask) == 0)
-                emit(mark(cleared, direction), 0);
-        } else {
-            emit(mark(WithPlug(cleared, Partner(s, pos), kLoose), direction), 0);
-        }
-    }
-}
-
-// Adds `state` to the layer that begins at `layerBegin` unless it is there already.
-void TPathOracle::Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state, uint32_t parent,
-                       uint32_t choice) {
-    for (uint32_t slot = Hash(state) & slotMask;; slot = (slot + 1) & slotMask) {
-        const uint32_t held = slots[slot];
-        if (held == kEmptySlot) {
-            slots[slot] = state;
-            sweep.states.push_back(state);
-            sweep.links.push_back(parent | (choice << kChoiceShift));
-            if (2 * ++slotCount > slotMask)
-                GrowHash(sweep.states.data() + layerBegin, sweep.states.size() - layerBegin);
-            return;
-        }
-        if (held == state)
-            return;
     }
 }
 

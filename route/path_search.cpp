@@ -181,28 +181,20 @@ TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
     };
     std::vector<TFrame> stack;
     stack.reserve(count);
-    int tried = 0;
-    bool stopped = false;
 
-    // Enters `cell`: removes it and lists the neighbours from which the rest may still be
-    // walked, in the search's order.
-    auto enter = [&](int cell, int left) {
+    // Enters `cell`: removes it and lists its present neighbours in the search's order.
+    // Whether the rest may still be walked from one is asked only when it is tried.
+    auto enter = [&](int cell) {
         cells[cell] = 0;
         TFrame frame{cell, {-1, -1, -1, -1}, 0, 0};
         int ways[4] = {};
-        for (int d = 0; d < 4; ++d) {
+        for (int d = 0; d < kDirectionCount; ++d) {
             const int n = Neighbour(cell, d);
             if (n < 0 || cells[n] == 0)
                 continue;
-            if (++tried > budget) {
-                stopped = true;
-                break;
-            }
-            if (!MayHavePath(cells, left - 1, n))
-                continue;
             int onward = 0;
             if (order == TOrder::FewestWays)
-                for (int e = 0; e < 4; ++e) {
+                for (int e = 0; e < kDirectionCount; ++e) {
                     const int m = Neighbour(n, e);
                     onward += (m >= 0 && cells[m] != 0) ? 1 : 0;
                 }
@@ -224,7 +216,8 @@ TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
     };
 
     int left = count;
-    enter(end, left);
+    int tried = 0;
+    enter(end);
     while (!stack.empty()) {
         if (left == 1) {
             for (const TFrame& frame : stack)
@@ -232,20 +225,22 @@ TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
             restore();
             return TSearch::Found;
         }
-        if (stopped) {
-            if (reached != nullptr) {
-                reached->clear();
-                for (const TFrame& frame : stack)
-                    reached->push_back(frame.cell);
-            }
-            restore();
-            return TSearch::Undecided;
-        }
         TFrame& top = stack.back();
         if (top.next < top.optionCount) {
+            if (++tried > budget) {
+                if (reached != nullptr) {
+                    reached->clear();
+                    for (const TFrame& frame : stack)
+                        reached->push_back(frame.cell);
+                }
+                restore();
+                return TSearch::Undecided;
+            }
             const int n = top.options[top.next++];
-            --left;
-            enter(n, left);
+            if (MayHavePath(cells, left - 1, n)) {
+                --left;
+                enter(n);
+            }
         } else {
             cells[top.cell] = 1;
             stack.pop_back();

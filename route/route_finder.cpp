@@ -135,7 +135,10 @@ int TRouteFinder::TWalk::EarliestOpenDirection() {
     const TTakenOut here(rest, &current, 1);
     for (int d = 0; d < kDirectionCount; ++d) {
         const int target = NeighbourCell(current, d);
-        if (target >= 0 && rest[target] != 0 && (ruledOut & (1u << d)) == 0 &&
+        if (target < 0 || rest[target] == 0 || (ruledOut & (1u << d)) != 0)
+            continue;
+        // The known route's step passes the quick tests without asking them.
+        if ((known.size() > 1 && target == known[1]) ||
             MayHavePath(rest, remaining - 1, target))
             return d;
     }
