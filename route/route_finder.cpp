@@ -14,10 +14,10 @@ using path_search::TSearch;
 
 // Neighbours the first quick search of a question may look at. Without a known route:
 // enough to walk a whole route with a little backtracking. With one, the exact test
-// usually costs about what it did before, so the search only lays out a path to ask
-// about, unless it meets the end of the route on the way.
+// usually costs about what it did before, so the search only lays out a short path to
+// ask about, unless it meets the end of the route on the way.
 int SearchBudget(int count, bool knowRoute) {
-    return knowRoute ? count / 4 + 20 : 2 * count + 50;
+    return knowRoute ? std::min(count, 24) : 2 * count + 50;
 }
 
 // States the exact test may compute for each neighbour the quick search was allowed:
