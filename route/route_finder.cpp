@@ -58,7 +58,9 @@ private:
 // direction passes them, a bounded depth-first search in direction order from there
 // either finds the rest of the route (the first one, so the walk is over), proves the
 // direction wrong, or gives up on a path; then the exact test finds how much of that
-// path can still be completed, and every step of that part is right.
+// path can still be completed, and every step of that part is right. Without a known
+// route (at the start) the same questions are asked; the first exact test that
+// succeeds gives one. When every direction from the start is ruled out, there is none.
 class TRouteFinder::TWalk {
 public:
     TWalk(const std::vector<int32_t>& board, TPathOracle& oracle, TStats& stats)
@@ -89,10 +91,9 @@ private:
     }
     void Advance(int next);
     void AdvanceAlong(const std::vector<int>& prefix, int length);
-    bool Finish(const std::vector<int>& rest);
+    void Finish(const std::vector<int>& tail);
     enum class TAnswer { Yes, No, Stopped };
-    bool Question(int direction, bool& finished);
-    TAnswer SettleWithoutKnownRoute();
+    bool Question(int direction);
     int LongestCompletablePrefix(const std::vector<int>& prefix);
     TAnswer Completable(const std::vector<int>& prefix, int length, std::vector<int>& witness);
     // Counts the exact test just asked; false when it stopped at its limit.
@@ -118,10 +119,7 @@ bool TRouteFinder::TWalk::Run(int start, std::vector<int>& route) {
             Advance(known[1]);
             continue;
         }
-        bool finished = false;
-        if (!Question(direction, finished))
-            return false;
-        if (finished)
+        if (Question(direction))
             break;
     }
     route = path;
@@ -163,21 +161,20 @@ void TRouteFinder::TWalk::AdvanceAlong(const std::vector<int>& prefix, int lengt
 }
 
 // The route ends with `tail`, which begins at the current cell.
-bool TRouteFinder::TWalk::Finish(const std::vector<int>& tail) {
+void TRouteFinder::TWalk::Finish(const std::vector<int>& tail) {
     path.insert(path.end(), tail.begin() + 1, tail.end());
     remaining = 1;
-    return true;
 }
 
 // Decides the step in `direction`, the earliest one left that passes the quick tests
-// and is not the known route's. Sets `finished` when the whole route has been found.
-// Returns false when there is no route at all. The quick search and the exact test take
-// turns, each allowed four times more work than the turn before, so that the question
+// and is not the known route's: rules it out, or walks as far along it as is sure.
+// Returns true when that finished the whole route. The quick search and the exact test
+// take turns, each allowed twice the work of its turn before, so that the question
 // costs about what the cheaper of the two needs.
-bool TRouteFinder::TWalk::Question(int direction, bool& finished) {
+bool TRouteFinder::TWalk::Question(int direction) {
     const int current = Current();
     const int target = NeighbourCell(current, direction);
-    for (int budget = SearchBudget(remaining - 1, !known.empty());; budget *= 4) {
+    for (int budget = SearchBudget(remaining - 1, !known.empty());; budget *= 2) {
         std::vector<int> found, reached;
         TSearch outcome;
         {
@@ -189,44 +186,23 @@ bool TRouteFinder::TWalk::Question(int direction, bool& finished) {
         if (outcome == TSearch::Found) {
             // Every earlier direction is ruled out; the search's first path is the first.
             found.insert(found.begin(), current);
-            finished = Finish(found);
+            Finish(found);
             return true;
         }
         if (outcome == TSearch::None) {
             ruledOut |= 1u << direction;
-            return true;
+            return false;
         }
         // An exact test as large as one already answered is let run to its end.
         oracle.SetStateLimit(
             std::max(kStatesPerLookUp * static_cast<uint64_t>(budget), 2 * largestSweep));
-        if (known.empty()) {
-            const TAnswer answer = SettleWithoutKnownRoute();
-            if (answer != TAnswer::Stopped)
-                return answer == TAnswer::Yes;
-            continue;
-        }
         reached.insert(reached.begin(), current);
         const int length = LongestCompletablePrefix(reached);
         if (length == 0)
             ruledOut |= 1u << direction;
         if (length >= 0)
-            return true;
+            return false;
     }
-}
-
-// Without a known route the exact test looks for any route from the current cell: none
-// means there is no route at all; one found becomes the known route.
-TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SettleWithoutKnownRoute() {
-    const int current = Current();
-    ++stats.exactTests;
-    const bool works = oracle.HasPath(rest, CellColumn(current), CellRow(current));
-    if (!Count())
-        return TAnswer::Stopped;
-    if (!works)
-        return TAnswer::No;
-    known.clear();
-    oracle.Witness(known);
-    return TAnswer::Yes;
 }
 
 // Finds the longest length L such that the rest of the board can be cleared after
