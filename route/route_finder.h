@@ -15,8 +15,9 @@ class TPathOracle;
 // route without the search's backtracking: it walks forward, and wherever a quick
 // necessary test leaves an earlier direction open than the route it already knows, a
 // bounded search and, where that gives up, an exact test (TPathOracle) decide whether
-// the rest of the board can still be cleared that way. Cells on the outer ring count like any other. Failures are reported through
-// results; only exhausted memory throws (std::bad_alloc).
+// the rest of the board can still be cleared that way. Cells on the outer ring count
+// like any other. Failures are reported through results; only exhausted memory throws
+// (std::bad_alloc).
 class TRouteFinder {
 public:
     // A cell position (column x, row y) or a step (dx, dy).
