@@ -3,20 +3,11 @@
 
 #include <cstdint>
 
-inline constexpr int kBoardColumns = 18;
-inline constexpr int kBoardRows = 12;
-inline constexpr int kBoardCells = kBoardColumns * kBoardRows;
+#include "game/board_geometry.h"
+
 inline constexpr int kCellPixels = 25;
 inline constexpr int kBoardWidthPixels = kBoardColumns * kCellPixels;
 inline constexpr int kBoardHeightPixels = kBoardRows * kCellPixels;
-
-// True for columns 0..17 and rows 0..11; everything else lies off the board.
-constexpr bool IsOnBoard(int x, int y) {
-    return x >= 0 && x < kBoardColumns && y >= 0 && y < kBoardRows;
-}
-
-// Index of cell (x, y) in a table's row-major cell array; (x, y) must be on the board.
-constexpr int CellIndex(int x, int y) { return y * kBoardColumns + x; }
 
 // A position on the board, the element of the move history.
 struct TBoardPoint {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "game/board_geometry.h"
+
 namespace {
 
 // Plug values: how a piece of the partial path crosses one edge of the sweep line.
@@ -25,7 +27,6 @@ constexpr uint32_t kDownEdge = 2;
 constexpr int kChoiceShift = 30;
 constexpr uint32_t kParentMask = (1u << kChoiceShift) - 1;
 
-enum : int { kUp = 0, kRight = 1, kDown = 2, kLeft = 3 };
 
 // Room for the states of a typical full sweep, so that growing rarely copies them.
 constexpr size_t kReservedStates = size_t{1} << 19;
@@ -59,8 +60,8 @@ int Partner(uint32_t state, int pos) {
 
 // Direction on the board of a direction in sweep order; the sweep from the right mirrors.
 int BoardDirection(int sweepDirection, int sweep) {
-    if (sweep == 1 && (sweepDirection == kRight || sweepDirection == kLeft))
-        return sweepDirection == kRight ? kLeft : kRight;
+    if (sweep == 1 && (sweepDirection == kRightward || sweepDirection == kLeftward))
+        return sweepDirection == kRightward ? kLeftward : kRightward;
     return sweepDirection;
 }
 
@@ -127,14 +128,33 @@ void TPathOracle::Witness(int direction, std::vector<int>& path) const {
 uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagged) {
     computedStates = 0;
     reusedStates = 0;
+    stopped = false;
+    TQuestion question;
+    question.tagged = tagged;
+    if (!Prepare(cells, endX, endY, question))
+        return 0;
+    const int chosen = ChooseSweep(question);
+    TSweep& sweep = sweeps[chosen];
+    const uint32_t found = Run(sweep, sweep.validLayers);
+    computedStates = sweep.states.size() - reusedStates;
+    if (!tagged || stopped)
+        return found;
+    uint32_t result = 0;
+    for (int tag = 0; tag < 4; ++tag)
+        if (found & (1u << tag))
+            result |= 1u << BoardDirection(tag, chosen);
+    return result;
+}
+
+bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question) {
     if (endX < 0 || endX >= kColumns || endY < 0 || endY >= kRows ||
         cells[endY * kColumns + endX] == 0)
-        return 0;
+        return false;
     int present = 0;
     for (int i = 0; i < kCells; ++i)
         present += cells[i] != 0 ? 1 : 0;
     if (present < 2)
-        return 0;
+        return false;
 
     // A cell with a single present neighbour can only be an end of the path; besides
     // the fixed end there is room for one such cell, which is then the other end.
@@ -144,240 +164,259 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
         if (cells[i] == 0 || i == endIndex)
             continue;
         int degree = 0;
-        for (int n : {i - kColumns, i + kColumns})
-            degree += (n >= 0 && n < kCells && cells[n] != 0) ? 1 : 0;
-        if (i % kColumns > 0 && cells[i - 1] != 0)
-            ++degree;
-        if (i % kColumns < kColumns - 1 && cells[i + 1] != 0)
-            ++degree;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            const int n = NeighbourCell(i, d);
+            degree += n >= 0 && cells[n] != 0 ? 1 : 0;
+        }
         if (degree == 1) {
             if (deadEnd >= 0)
-                return 0;
+                return false;
             deadEnd = i;
         }
     }
 
     // Along a path the colours of a checkerboard alternate, so the other end has the
     // fixed end's colour when the count is odd and the other colour when it is even.
-    const int endParity = (endX + endY) & 1;
-    const int otherEndParity = present % 2 == 1 ? endParity : 1 - endParity;
-
-    // The same question in both sweep orders, and how much of each sweep's last run
-    // still holds for it.
-    uint8_t order[2][kCells];
-    int endCell[2] = {-1, -1};
-    int lastCell[2] = {-1, -1};
-    int freeEndCell[2] = {-1, -1};
-    int reusable[2] = {0, 0};
+    const int endParity = CellColour(endIndex);
+    question.otherEndParity = present % 2 == 1 ? endParity : 1 - endParity;
     for (int s = 0; s < 2; ++s) {
         for (int k = 0; k < kCells; ++k) {
             const int cell = BoardCell(k, s);
-            order[s][k] = cells[cell] != 0 ? 1 : 0;
-            if (order[s][k] != 0)
-                lastCell[s] = k;
+            question.order[s][k] = cells[cell] != 0 ? 1 : 0;
+            if (question.order[s][k] != 0)
+                question.lastCell[s] = k;
             if (cell == endIndex)
-                endCell[s] = k;
+                question.endCell[s] = k;
             if (cell == deadEnd)
-                freeEndCell[s] = k;
+                question.freeEndCell[s] = k;
         }
-        const TSweep& old = sweeps[s];
-        int firstChange = kCells;
-        for (int k = 0; k < kCells; ++k)
-            if (old.cells[k] != order[s][k]) {
-                firstChange = k;
-                break;
-            }
-        // Layer k looks at its cell, the cell below and the cell to its right.
-        int valid = std::min(old.validLayers, firstChange - kRows);
-        if (old.endCell != endCell[s])
-            valid = std::min({valid, old.endCell, endCell[s]});
-        if (old.lastCell != lastCell[s])
-            valid = std::min({valid, old.lastCell, lastCell[s]});
-        // Before the end cell a run with directions and one without keep the same states.
-        if (old.tagged != tagged)
-            valid = std::min(valid, endCell[s]);
-        if (old.otherEndParity != otherEndParity)
-            valid = 0;
-        // Layers swept while the other end could lie anywhere hold more states than
-        // needed once it is known, never fewer, so they serve either question. Layers
-        // swept with the other end known serve only the same cell, or a cell for which
-        // they hold the same states: those before both cells, where neither is used.
-        if (old.restrictedFrom < kCells) {
-            if (freeEndCell[s] < 0)
-                valid = std::min(valid, old.restrictedFrom);
-            else if (old.freeEndCell != freeEndCell[s])
-                valid = std::min(valid, std::max(old.restrictedFrom,
-                                                 std::min(old.freeEndCell, freeEndCell[s])));
-        }
-        reusable[s] = std::max(valid, 0);
     }
-    int chosen;
+    return true;
+}
+
+int TPathOracle::ReusableLayers(int s, const TQuestion& question) const {
+    const TSweep& old = sweeps[s];
+    int firstChange = kCells;
+    for (int k = 0; k < kCells; ++k)
+        if (old.cells[k] != question.order[s][k]) {
+            firstChange = k;
+            break;
+        }
+    // Layer k looks at its cell, the cell below and the cell to its right.
+    int valid = std::min(old.validLayers, firstChange - kRows);
+    const int endCell = question.endCell[s];
+    const int lastCell = question.lastCell[s];
+    const int freeEndCell = question.freeEndCell[s];
+    if (old.endCell != endCell)
+        valid = std::min({valid, old.endCell, endCell});
+    if (old.lastCell != lastCell)
+        valid = std::min({valid, old.lastCell, lastCell});
+    // Before the end cell a run with directions and one without keep the same states.
+    if (old.tagged != question.tagged)
+        valid = std::min(valid, endCell);
+    if (old.otherEndParity != question.otherEndParity)
+        valid = 0;
+    // Layers swept while the other end could lie anywhere hold more states than needed
+    // once it is known, never fewer, so they serve either question. Layers swept with
+    // the other end known serve only the same cell, or a cell for which they hold the
+    // same states: those before both cells, where neither is used.
+    if (old.restrictedFrom < kCells) {
+        if (freeEndCell < 0)
+            valid = std::min(valid, old.restrictedFrom);
+        else if (old.freeEndCell != freeEndCell)
+            valid = std::min(valid, std::max(old.restrictedFrom,
+                                             std::min(old.freeEndCell, freeEndCell)));
+    }
+    return std::max(valid, 0);
+}
+
+int TPathOracle::ChooseSweep(const TQuestion& question) {
+    const int reusable[2] = {ReusableLayers(0, question), ReusableLayers(1, question)};
     const uint32_t kept0 = sweeps[0].layerStart[reusable[0] + 1];
     const uint32_t kept1 = sweeps[1].layerStart[reusable[1] + 1];
+    int chosen;
     if (kept0 != kept1)
         chosen = kept0 > kept1 ? 0 : 1;
-    else
-        chosen = endX >= kColumns / 2 ? 0 : 1;
+    else  // reach the fixed end late: the layers before it hold fewer states
+        chosen = question.endCell[0] >= question.endCell[1] ? 0 : 1;
 
     TSweep& sweep = sweeps[chosen];
-    std::copy(std::begin(order[chosen]), std::end(order[chosen]), sweep.cells);
-    sweep.endCell = endCell[chosen];
-    sweep.lastCell = lastCell[chosen];
-    sweep.tagged = tagged;
-    if (freeEndCell[chosen] < 0) {
+    std::copy(std::begin(question.order[chosen]), std::end(question.order[chosen]),
+              sweep.cells);
+    sweep.endCell = question.endCell[chosen];
+    sweep.lastCell = question.lastCell[chosen];
+    sweep.tagged = question.tagged;
+    if (question.freeEndCell[chosen] < 0)
         sweep.restrictedFrom = kCells;
-    } else {
+    else
         sweep.restrictedFrom = std::min(sweep.restrictedFrom, reusable[chosen]);
-    }
-    sweep.freeEndCell = freeEndCell[chosen];
-    sweep.otherEndParity = otherEndParity;
+    sweep.freeEndCell = question.freeEndCell[chosen];
+    sweep.otherEndParity = question.otherEndParity;
     sweep.validLayers = reusable[chosen];
     sweep.layerStart.resize(sweep.validLayers + 2);
     sweep.states.resize(sweep.layerStart.back());
     sweep.links.resize(sweep.layerStart.back());
     reusedStates = sweep.states.size();
     lastSweep = chosen;
-
-    const uint32_t found = Run(sweep, sweep.validLayers);
-    computedStates = sweep.states.size() - reusedStates;
-    if (!tagged)
-        return found;
-    uint32_t result = 0;
-    for (int tag = 0; tag < 4; ++tag)
-        if (found & (1u << tag))
-            result |= 1u << BoardDirection(tag, chosen);
-    return result;
+    return chosen;
 }
 
 uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
-    const uint8_t* cells = sweep.cells;
-    std::vector<uint32_t>& states = sweep.states;
-    std::vector<uint32_t>& links = sweep.links;
-
     for (int k = firstLayer; k <= sweep.lastCell; ++k) {
-        const uint32_t begin = sweep.layerStart[k];
-        const uint32_t end = sweep.layerStart[k + 1];
-        const int r = k % kRows;
-        const bool here = cells[k] != 0;
-        const bool canRight = here && k + kRows < kCells && cells[k + kRows] != 0;
-        const bool canDown = here && r + 1 < kRows && cells[k + 1] != 0;
-        const bool isEnd = k == sweep.endCell;
-        const bool isLast = k == sweep.lastCell;
-        const uint32_t tagMask = sweep.tagged ? 3u : 0u;
-        const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps));
-        const bool freeEndAllowed =
-            (sweep.freeEndCell < 0 || k == sweep.freeEndCell) &&
-            ((boardCell % kColumns + boardCell / kColumns) & 1) == sweep.otherEndParity;
-        ResetHash(end - begin + 1);
-        const uint32_t layerBegin = static_cast<uint32_t>(states.size());
-
-        auto emit = [&](uint32_t state, uint32_t parent, uint32_t choice) {
-            for (uint32_t slot = Hash(state) & slotMask;; slot = (slot + 1) & slotMask) {
-                const uint32_t held = slots[slot];
-                if (held == kEmptySlot) {
-                    slots[slot] = state;
-                    states.push_back(state);
-                    links.push_back(parent | (choice << kChoiceShift));
-                    if (2 * ++slotCount > slotMask)
-                        GrowHash(states.data() + layerBegin, states.size() - layerBegin);
-                    return;
-                }
-                if (held == state)
-                    return;
-            }
-        };
-
-        for (uint32_t i = begin; i < end; ++i) {
-            uint32_t s = states[i];
-            if (r == 0)
-                s = (s & ~kPlugMask) | ((s & kColumnMask) << 2);
-            const uint32_t parent = i - begin;
-            const uint32_t up = Plug(s, r);
-            const uint32_t left = Plug(s, r + 1);
-            if (!here) {
-                // An absent cell passes on the states with no edge into it; they stay
-                // distinct, so no lookup is needed.
-                if (up == kNone && left == kNone) {
-                    states.push_back(s);
-                    links.push_back(parent);
-                }
-                continue;
-            }
-            const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
-
-            // A cell in the middle of the path: two of its edges are used.
-            if (!isEnd) {
-                if (up == kNone && left == kNone) {
-                    if (canRight && canDown)
-                        emit(WithPlug(WithPlug(s, r, kOpen), r + 1, kClose), parent,
-                             kRightEdge | kDownEdge);
-                } else if (up == kNone || left == kNone) {
-                    const uint32_t v = up != kNone ? up : left;
-                    if (canRight)
-                        emit(WithPlug(cleared, r, v), parent, kRightEdge);
-                    if (canDown)
-                        emit(WithPlug(cleared, r + 1, v), parent, kDownEdge);
-                } else if (up == kOpen && left == kOpen) {
-                    emit(WithPlug(cleared, Partner(s, r + 1), kOpen), parent, 0);
-                } else if (up == kClose && left == kClose) {
-                    emit(WithPlug(cleared, Partner(s, r), kClose), parent, 0);
-                } else if (up == kClose && left == kOpen) {
-                    emit(cleared, parent, 0);
-                } else if (up == kLoose && left == kLoose) {
-                    // The two ends meet: the path is whole, which only the last cell may do.
-                    if (isLast && (cleared & kPlugMask) == 0)
-                        emit(cleared, parent, 0);
-                } else if (up == kLoose) {
-                    emit(WithPlug(cleared, Partner(s, r + 1), kLoose), parent, 0);
-                } else if (left == kLoose) {
-                    emit(WithPlug(cleared, Partner(s, r), kLoose), parent, 0);
-                }
-                // An open plug above a close plug are the two ends of one piece: joining
-                // them would close a cycle.
-            }
-
-            // An end of the whole path: one edge is used. The fixed end records the
-            // direction in which the path leaves it.
-            if (isEnd || ((s & kFreeEndUsed) == 0 && freeEndAllowed)) {
-                auto mark = [&](uint32_t state, int direction) {
-                    return isEnd ? state | ((static_cast<uint32_t>(direction) & tagMask)
-                                            << kTagShift)
-                                 : state | kFreeEndUsed;
-                };
-                if (up == kNone && left == kNone) {
-                    if (canRight)
-                        emit(mark(WithPlug(s, r, kLoose), kRight), parent, kRightEdge);
-                    if (canDown)
-                        emit(mark(WithPlug(s, r + 1, kLoose), kDown), parent, kDownEdge);
-                } else if (up == kNone || left == kNone) {
-                    const int pos = up != kNone ? r : r + 1;
-                    const uint32_t v = up != kNone ? up : left;
-                    const int direction = up != kNone ? kUp : kLeft;
-                    if (v == kLoose) {
-                        if (isLast && (cleared & kPlugMask) == 0)
-                            emit(mark(cleared, direction), parent, 0);
-                    } else {
-                        emit(mark(WithPlug(cleared, Partner(s, pos), kLoose), direction),
-                             parent, 0);
-                    }
-                }
-            }
-        }
-        sweep.layerStart.push_back(static_cast<uint32_t>(states.size()));
+        SweepCell(sweep, k);
+        sweep.layerStart.push_back(static_cast<uint32_t>(sweep.states.size()));
         sweep.validLayers = k + 1;
         if (sweep.layerStart[k + 2] == sweep.layerStart[k + 1])
             return 0;
+        if (sweep.states.size() - reusedStates > stateLimit) {
+            stopped = true;
+            return 0;
+        }
     }
+    return Answer(sweep);
+}
 
+// Adds `state` to the layer that begins at `layerBegin` unless it is there already.
+inline void TPathOracle::Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state,
+                              uint32_t parent, uint32_t choice) {
+    for (uint32_t slot = Hash(state) & slotMask;; slot = (slot + 1) & slotMask) {
+        const uint32_t held = slots[slot];
+        if (held == kEmptySlot) {
+            slots[slot] = state;
+            sweep.states.push_back(state);
+            sweep.links.push_back(parent | (choice << kChoiceShift));
+            if (2 * ++slotCount > slotMask)
+                GrowHash(sweep.states.data() + layerBegin, sweep.states.size() - layerBegin);
+            return;
+        }
+        if (held == state)
+            return;
+    }
+}
+
+// The cell in the middle of the path: two of its edges are used.
+inline void TPathOracle::PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s,
+                                    uint32_t parent) {
+    const int r = layer.row;
+    const uint32_t up = Plug(s, r);
+    const uint32_t left = Plug(s, r + 1);
+    const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
+    auto emit = [&](uint32_t state, uint32_t choice) {
+        Emit(sweep, layer.begin, state, parent, choice);
+    };
+    if (up == kNone && left == kNone) {
+        if (layer.canRight && layer.canDown)
+            emit(WithPlug(WithPlug(s, r, kOpen), r + 1, kClose), kRightEdge | kDownEdge);
+    } else if (up == kNone || left == kNone) {
+        const uint32_t v = up != kNone ? up : left;
+        if (layer.canRight)
+            emit(WithPlug(cleared, r, v), kRightEdge);
+        if (layer.canDown)
+            emit(WithPlug(cleared, r + 1, v), kDownEdge);
+    } else if (up == kOpen && left == kOpen) {
+        emit(WithPlug(cleared, Partner(s, r + 1), kOpen), 0);
+    } else if (up == kClose && left == kClose) {
+        emit(WithPlug(cleared, Partner(s, r), kClose), 0);
+    } else if (up == kClose && left == kOpen) {
+        emit(cleared, 0);
+    } else if (up == kLoose && left == kLoose) {
+        // The two ends meet: the path is whole, which only the last cell may do.
+        if (layer.isLast && (cleared & kPlugMask) == 0)
+            emit(cleared, 0);
+    } else if (up == kLoose) {
+        emit(WithPlug(cleared, Partner(s, r + 1), kLoose), 0);
+    } else if (left == kLoose) {
+        emit(WithPlug(cleared, Partner(s, r), kLoose), 0);
+    }
+    // An open plug above a close plug are the two ends of one piece: joining them would
+    // close a cycle.
+}
+
+// An end of the whole path: one edge is used. The fixed end records the direction in
+// which the path leaves it.
+inline void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s,
+                                 uint32_t parent) {
+    const int r = layer.row;
+    const uint32_t up = Plug(s, r);
+    const uint32_t left = Plug(s, r + 1);
+    const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
+    auto mark = [&](uint32_t state, int direction) {
+        return layer.isEnd
+                   ? state | ((static_cast<uint32_t>(direction) & layer.tagMask) << kTagShift)
+                   : state | kFreeEndUsed;
+    };
+    auto emit = [&](uint32_t state, uint32_t choice) {
+        Emit(sweep, layer.begin, state, parent, choice);
+    };
+    if (up == kNone && left == kNone) {
+        if (layer.canRight)
+            emit(mark(WithPlug(s, r, kLoose), kRightward), kRightEdge);
+        if (layer.canDown)
+            emit(mark(WithPlug(s, r + 1, kLoose), kDownward), kDownEdge);
+    } else if (up == kNone || left == kNone) {
+        const int pos = up != kNone ? r : r + 1;
+        const uint32_t v = up != kNone ? up : left;
+        const int direction = up != kNone ? kUpward : kLeftward;
+        if (v == kLoose) {
+            if (layer.isLast && (cleared & kPlugMask) == 0)
+                emit(mark(cleared, direction), 0);
+        } else {
+            emit(mark(WithPlug(cleared, Partner(s, pos), kLoose), direction), 0);
+        }
+    }
+}
+
+// Passes every state of layer k's predecessor through sweep cell k.
+void TPathOracle::SweepCell(TSweep& sweep, int k) {
+    const uint8_t* cells = sweep.cells;
+    const uint32_t begin = sweep.layerStart[k];
+    const uint32_t end = sweep.layerStart[k + 1];
+    TLayer layer;
+    layer.row = k % kRows;
+    const bool here = cells[k] != 0;
+    layer.canRight = here && k + kRows < kCells && cells[k + kRows] != 0;
+    layer.canDown = here && layer.row + 1 < kRows && cells[k + 1] != 0;
+    layer.isEnd = k == sweep.endCell;
+    layer.isLast = k == sweep.lastCell;
+    layer.tagMask = sweep.tagged ? 3u : 0u;
+    const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps));
+    layer.freeEndAllowed = (sweep.freeEndCell < 0 || k == sweep.freeEndCell) &&
+                           CellColour(boardCell) == sweep.otherEndParity;
+    ResetHash(end - begin + 1);
+    layer.begin = static_cast<uint32_t>(sweep.states.size());
+
+    const int r = layer.row;
+    for (uint32_t i = begin; i < end; ++i) {
+        uint32_t s = sweep.states[i];
+        if (r == 0)
+            s = (s & ~kPlugMask) | ((s & kColumnMask) << 2);
+        const uint32_t parent = i - begin;
+        if (!here) {
+            // An absent cell passes on the states with no edge into it; they stay
+            // distinct, so no lookup is needed.
+            if (Plug(s, r) == kNone && Plug(s, r + 1) == kNone) {
+                sweep.states.push_back(s);
+                sweep.links.push_back(parent);
+            }
+            continue;
+        }
+        if (!layer.isEnd)
+            PassMiddle(sweep, layer, s, parent);
+        if (layer.isEnd || ((s & kFreeEndUsed) == 0 && layer.freeEndAllowed))
+            PassEnd(sweep, layer, s, parent);
+    }
+}
+
+uint32_t TPathOracle::Answer(const TSweep& sweep) {
     if (sweep.lastCell < 0)
         return 0;
     uint32_t found = 0;
     const uint32_t begin = sweep.layerStart[sweep.lastCell + 1];
     const uint32_t end = sweep.layerStart[sweep.lastCell + 2];
     for (uint32_t i = begin; i < end; ++i) {
-        if ((states[i] & kPlugMask) != 0)
+        if ((sweep.states[i] & kPlugMask) != 0)
             continue;
-        const int tag = static_cast<int>((states[i] >> kTagShift) & 3u);
+        const int tag = static_cast<int>((sweep.states[i] >> kTagShift) & 3u);
         if ((found & (1u << tag)) == 0) {
             found |= 1u << tag;
             finalIndex[tag] = i - begin;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "game/board_geometry.h"
+
 // Decides, for a set of present cells on an 18 x 12 board and a fixed end cell E, whether
 // a path exists that starts at E, moves in orthogonal steps and visits every present cell
 // exactly once, and in which directions such a path can leave E. It sweeps the board
@@ -19,9 +21,9 @@
 // columns around that end. Only exhausted memory throws (std::bad_alloc).
 class TPathOracle {
 public:
-    static constexpr int kColumns = 18;
-    static constexpr int kRows = 12;
-    static constexpr int kCells = kColumns * kRows;
+    static constexpr int kColumns = kBoardColumns;
+    static constexpr int kRows = kBoardRows;
+    static constexpr int kCells = kBoardCells;
 
     TPathOracle();
 
@@ -45,6 +47,12 @@ public:
     uint64_t LastComputedStates() const { return computedStates; }
     uint64_t LastReusedStates() const { return reusedStates; }
 
+    // Makes later questions stop, answering 0, once they have computed more than `limit`
+    // states afresh; LastStopped() then tells. The layers swept so far are kept, so the
+    // same question asked again goes on where it stopped. No limit at first.
+    void SetStateLimit(uint64_t limit) { stateLimit = limit; }
+    bool LastStopped() const { return stopped; }
+
 private:
     // The layers of one sweep direction: layer k holds the states after sweep cell k.
     struct TSweep {
@@ -63,11 +71,35 @@ private:
     // A state never has its top bit set, so that value marks a free slot.
     static constexpr uint32_t kEmptySlot = 0xFFFFFFFFu;
 
+    // One question in both sweep orders: the cells in sweep order and where its special
+    // cells lie in each.
+    struct TQuestion {
+        bool tagged = false;
+        int otherEndParity = -1;
+        uint8_t order[2][kCells];
+        int endCell[2] = {-1, -1};
+        int lastCell[2] = {-1, -1};
+        int freeEndCell[2] = {-1, -1};
+    };
+    // The layer being swept: where its states begin and what its cell allows.
+    struct TLayer {
+        int row = 0;
+        bool canRight = false;
+        bool canDown = false;
+        bool isEnd = false;
+        bool isLast = false;
+        bool freeEndAllowed = false;
+        uint32_t tagMask = 0;
+        uint32_t begin = 0;  // first state of this layer in the sweep's arrays
+    };
+
     TSweep sweeps[2];
     int lastSweep = 0;
     uint32_t finalIndex[4] = {};
     uint64_t computedStates = 0;
     uint64_t reusedStates = 0;
+    uint64_t stateLimit = UINT64_MAX;
+    bool stopped = false;
     std::vector<uint32_t> slots;
     uint32_t slotMask = 0;
     uint32_t slotCount = 0;
@@ -78,9 +110,25 @@ private:
     }
     // Starts an empty state set for about `expected` states.
     void ResetHash(size_t expected);
-    uint32_t Query(const uint8_t* cells, int endX, int endY, bool tagged);
-    void Trace(uint32_t index, std::vector<int>& path) const;
     // Doubles the set's table and puts the layer's `count` states back into it.
     void GrowHash(const uint32_t* layer, size_t count);
+
+    uint32_t Query(const uint8_t* cells, int endX, int endY, bool tagged);
+    // Phase 1: the dead end that must be the other end, the other end's colour, and the
+    // question in both sweep orders; false when the question has no path at once.
+    static bool Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question);
+    // Phase 2: the leading layers of a sweep's last run that still hold for `question`.
+    int ReusableLayers(int sweep, const TQuestion& question) const;
+    // Phase 2: the sweep that keeps more states, set up for `question`.
+    int ChooseSweep(const TQuestion& question);
+    // Phase 3: sweeps the remaining layers; the tags of the complete paths found.
     uint32_t Run(TSweep& sweep, int firstLayer);
+    void SweepCell(TSweep& sweep, int k);
+    void PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
+    void PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
+    void Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state, uint32_t parent,
+              uint32_t choice);
+    // Phase 4: the tags of the paths that are complete after the last cell.
+    uint32_t Answer(const TSweep& sweep);
+    void Trace(uint32_t index, std::vector<int>& path) const;
 };

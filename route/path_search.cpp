@@ -1,56 +1,178 @@
 #include "route/path_search.h"
 
+#include <algorithm>
+
 namespace path_search {
 
-int Neighbour(int cell, int d) {
-    static constexpr int kStepX[4] = {0, 1, 0, -1};
-    static constexpr int kStepY[4] = {-1, 0, 1, 0};
-    const int x = cell % kColumns + kStepX[d];
-    const int y = cell / kColumns + kStepY[d];
-    if (x < 0 || x >= kColumns || y < 0 || y >= kRows)
-        return -1;
-    return y * kColumns + x;
+namespace {
+
+// The neighbours of every cell in direction order, -1 off the board, and each cell's
+// colour as +1 or -1: looked up rather than computed in the tests' inner loops.
+struct TGeometryTables {
+    int neighbour[kCells][kDirectionCount];
+    int sign[kCells];
+    constexpr TGeometryTables() : neighbour(), sign() {
+        for (int cell = 0; cell < kCells; ++cell) {
+            for (int d = 0; d < kDirectionCount; ++d)
+                neighbour[cell][d] = NeighbourCell(cell, d);
+            sign[cell] = CellColour(cell) == 0 ? 1 : -1;
+        }
+    }
+};
+constexpr TGeometryTables kGeometry;
+
+// +1 for one checkerboard colour, -1 for the other.
+int Sign(int cell) { return kGeometry.sign[cell]; }
+
+// Colour sum (+1 / -1 per cell) a path from a to b over exactly those cells must have.
+int PathBalance(int a, int b) { return (Sign(a) + Sign(b)) / 2; }
+
+// A depth-first tree of the present cells from `end`, with what the cut-cell test needs.
+// A part of the board split off by cut cell v is the subtree of a child c of v whose
+// subtree reaches no higher than v; such a c is called v's split child.
+class TCutCells {
+public:
+    TCutCells(const uint8_t* cells, int end) : cells(cells), end(end) {}
+
+    // Walks the tree; false as soon as a cut cell rules every path out.
+    bool Walk();
+
+    int Visited() const { return visited; }
+    // The split children in walking order, and the cells with a single neighbour.
+    int splitCount = 0;
+    int split[kCells];
+    int deadEnds = 0;
+    int deadEnd = -1;
+
+    int First(int cell) const { return order[cell]; }
+    int Last(int cell) const { return order[cell] + size[cell]; }  // one past the subtree
+    int Balance(int cell) const { return balance[cell]; }
+    int Parent(int cell) const { return parent[cell]; }
+
+private:
+    const uint8_t* cells;
+    int end;
+    int visited = 0;
+    int order[kCells];
+    int low[kCells];
+    int size[kCells];
+    int balance[kCells];
+    int parent[kCells];
+    bool hasSplitChild[kCells];
+
+    bool Finish(int cell, int degree);
+};
+
+bool TCutCells::Walk() {
+    for (int i = 0; i < kCells; ++i)
+        order[i] = -1;
+    struct TFrame {
+        int cell;
+        int direction;
+        int degree;
+    };
+    TFrame stack[kCells];
+    int depth = 0;
+    int rootChildren = 0;
+    auto enter = [&](int cell, int from) {
+        order[cell] = low[cell] = visited++;
+        size[cell] = 1;
+        balance[cell] = Sign(cell);
+        parent[cell] = from;
+        hasSplitChild[cell] = false;
+        stack[depth++] = {cell, 0, 0};
+    };
+    enter(end, -1);
+    while (depth > 0) {
+        TFrame& top = stack[depth - 1];
+        if (top.direction == kDirectionCount) {
+            --depth;
+            if (!Finish(top.cell, top.degree))
+                return false;
+            continue;
+        }
+        const int n = kGeometry.neighbour[top.cell][top.direction++];
+        if (n < 0 || cells[n] == 0)
+            continue;
+        ++top.degree;
+        if (order[n] < 0) {
+            if (top.cell == end && ++rootChildren > 1)
+                return false;  // the path could not come back to the other side of `end`
+            enter(n, top.cell);
+        } else if (n != parent[top.cell]) {
+            low[top.cell] = std::min(low[top.cell], order[n]);
+        }
+    }
+    return true;
 }
+
+// Called when the subtree of `cell` is complete.
+bool TCutCells::Finish(int cell, int degree) {
+    if (degree == 1 && cell != end) {
+        if (++deadEnds > 1)
+            return false;
+        deadEnd = cell;
+    }
+    const int up = parent[cell];
+    if (up < 0)
+        return true;
+    low[up] = std::min(low[up], low[cell]);
+    size[up] += size[cell];
+    balance[up] += balance[cell];
+    if (up != end && low[cell] >= order[up]) {
+        if (hasSplitChild[up])
+            return false;  // the path would have to end in both parts
+        hasSplitChild[up] = true;
+        split[splitCount++] = cell;
+    }
+    return true;
+}
+
+}  // namespace
 
 bool MayHavePath(const uint8_t* cells, int count, int end) {
     if (count <= 1)
         return true;
-    int queue[kCells];
-    bool seen[kCells] = {};
-    int head = 0, tail = 0;
-    queue[tail++] = end;
-    seen[end] = true;
-    int deadEnds = 0;
-    int colourBalance = 0;
-    while (head < tail) {
-        const int cell = queue[head++];
-        colourBalance += ((cell % kColumns + cell / kColumns) & 1) ? 1 : -1;
-        int degree = 0;
-        for (int d = 0; d < 4; ++d) {
-            const int n = Neighbour(cell, d);
-            if (n < 0 || cells[n] == 0)
-                continue;
-            ++degree;
-            if (!seen[n]) {
-                seen[n] = true;
-                queue[tail++] = n;
-            }
-        }
-        if (degree == 1 && cell != end && ++deadEnds > 1)
-            return false;
-    }
-    if (tail != count)
+    TCutCells tree(cells, end);
+    if (!tree.Walk() || tree.Visited() != count)
         return false;
-    // Along a path the colours alternate: with an even count both colours occur equally
-    // often, with an odd count the end's colour once more.
-    const int endColour = ((end % kColumns + end / kColumns) & 1) ? 1 : -1;
-    if (count % 2 == 0)
-        return colourBalance == 0;
-    return colourBalance == endColour;
+
+    // The path ends inside every split-off part, so the parts nest: ordered from the
+    // outermost (first entered by the walk) inwards, each lies in the one before.
+    int* parts = tree.split;
+    const int partCount = tree.splitCount;
+    std::sort(parts, parts + partCount,
+              [&](int a, int b) { return tree.First(a) < tree.First(b); });
+    for (int i = 1; i < partCount; ++i)
+        if (tree.First(parts[i]) >= tree.Last(parts[i - 1]))
+            return false;
+    const int innermost = partCount > 0 ? parts[partCount - 1] : end;
+    if (tree.deadEnd >= 0 && partCount > 0 &&
+        (tree.First(tree.deadEnd) < tree.First(innermost) ||
+         tree.First(tree.deadEnd) >= tree.Last(innermost)))
+        return false;
+
+    // The path runs from `end` to the first cut cell, from there to the next, and so on;
+    // each stretch covers exactly the cells between, so along it the colours alternate
+    // from one fixed cell to the other.
+    int from = end;
+    int outside = tree.Balance(end);  // colour sum of the cells not yet assigned
+    for (int i = 0; i < partCount; ++i) {
+        const int cut = tree.Parent(parts[i]);
+        const int stretch = outside - tree.Balance(parts[i]);
+        if (stretch != PathBalance(from, cut))
+            return false;
+        from = cut;
+        outside = tree.Balance(parts[i]) + Sign(cut);
+    }
+    // The last stretch ends anywhere, on the single dead end if there is one.
+    if (tree.deadEnd >= 0)
+        return outside == PathBalance(from, tree.deadEnd);
+    return outside == 0 || outside == Sign(from);
 }
 
 TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
-                   std::vector<int>& path) {
+                   std::vector<int>& path, std::vector<int>* reached) {
     struct TFrame {
         int cell;
         int options[4];
@@ -59,28 +181,20 @@ TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
     };
     std::vector<TFrame> stack;
     stack.reserve(count);
-    int tried = 0;
-    bool stopped = false;
 
-    // Enters `cell`: removes it and lists the neighbours from which the rest may still be
-    // walked, in the search's order.
-    auto enter = [&](int cell, int left) {
+    // Enters `cell`: removes it and lists its present neighbours in the search's order.
+    // Whether the rest may still be walked from one is asked only when it is tried.
+    auto enter = [&](int cell) {
         cells[cell] = 0;
         TFrame frame{cell, {-1, -1, -1, -1}, 0, 0};
         int ways[4] = {};
-        for (int d = 0; d < 4; ++d) {
+        for (int d = 0; d < kDirectionCount; ++d) {
             const int n = Neighbour(cell, d);
             if (n < 0 || cells[n] == 0)
                 continue;
-            if (++tried > budget) {
-                stopped = true;
-                break;
-            }
-            if (!MayHavePath(cells, left - 1, n))
-                continue;
             int onward = 0;
             if (order == TOrder::FewestWays)
-                for (int e = 0; e < 4; ++e) {
+                for (int e = 0; e < kDirectionCount; ++e) {
                     const int m = Neighbour(n, e);
                     onward += (m >= 0 && cells[m] != 0) ? 1 : 0;
                 }
@@ -102,7 +216,8 @@ TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
     };
 
     int left = count;
-    enter(end, left);
+    int tried = 0;
+    enter(end);
     while (!stack.empty()) {
         if (left == 1) {
             for (const TFrame& frame : stack)
@@ -110,15 +225,22 @@ TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
             restore();
             return TSearch::Found;
         }
-        if (stopped) {
-            restore();
-            return TSearch::Undecided;
-        }
         TFrame& top = stack.back();
         if (top.next < top.optionCount) {
+            if (++tried > budget) {
+                if (reached != nullptr) {
+                    reached->clear();
+                    for (const TFrame& frame : stack)
+                        reached->push_back(frame.cell);
+                }
+                restore();
+                return TSearch::Undecided;
+            }
             const int n = top.options[top.next++];
-            --left;
-            enter(n, left);
+            if (MayHavePath(cells, left - 1, n)) {
+                --left;
+                enter(n);
+            }
         } else {
             cells[top.cell] = 1;
             stack.pop_back();

@@ -4,19 +4,24 @@
 #include <cstdint>
 #include <vector>
 
+#include "game/board_geometry.h"
+
 namespace path_search {
 
-inline constexpr int kColumns = 18;
-inline constexpr int kRows = 12;
-inline constexpr int kCells = kColumns * kRows;
+inline constexpr int kColumns = kBoardColumns;
+inline constexpr int kRows = kBoardRows;
+inline constexpr int kCells = kBoardCells;
 
 // The neighbour of board cell `cell` in direction d (0 up, 1 right, 2 down, 3 left), or
 // -1 off the board.
-int Neighbour(int cell, int d);
+inline int Neighbour(int cell, int d) { return NeighbourCell(cell, d); }
 
-// False when no path from `end` can visit all `count` present cells of `cells`: they are
-// not connected, two cells besides `end` have a single neighbour, or the checkerboard
-// colours cannot alternate along such a path. True proves nothing. Throws nothing.
+// False when no path from `end` can visit all `count` present cells of `cells`. It looks
+// for what rules every such path out: cells not connected to `end`; two cells besides
+// `end` with a single neighbour; `end` a cut cell; a cut cell that splits off two parts
+// (the path would have to end in both), or parts split off by different cut cells that
+// do not nest; and a stretch between consecutive cut cells whose checkerboard colours
+// cannot alternate from one to the other. True proves nothing. Throws nothing.
 bool MayHavePath(const uint8_t* cells, int count, int end);
 
 // How a bounded search ended.
@@ -32,8 +37,10 @@ enum class TOrder {
 // MayHavePath at every step. Found: `path` (appended to) holds the board indices of the
 // path, from `end`; in TOrder::Directions it is the first such path in direction order.
 // None: there is no such path. Undecided: `budget` neighbours were looked at without an
-// answer. `cells` is used as scratch and restored. Throws std::bad_alloc.
+// answer; `reached`, when given, then holds the path the search stood on, from `end`:
+// in TOrder::Directions every path that leaves it earlier in direction order has been
+// ruled out. `cells` is used as scratch and restored. Throws std::bad_alloc.
 TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
-                   std::vector<int>& path);
+                   std::vector<int>& path, std::vector<int>* reached = nullptr);
 
 }  // namespace path_search

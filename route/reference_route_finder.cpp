@@ -1,8 +1,8 @@
 #include "route/reference_route_finder.h"
 
 TReferenceRouteFinder::TReferenceRouteFinder()
-    : board(18 * 12, 0),
-      neighbours(18 * 12, 0) {}
+    : board(kBoardCells, 0),
+      neighbours(kBoardCells, 0) {}
 
 bool TReferenceRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
     return Search(start, route, {}) == TOutcome::Found;

@@ -22,8 +22,8 @@ public:
 
     std::vector<int32_t> board;
     std::vector<int32_t> neighbours;
-    int32_t width = 18;
-    int32_t height = 12;
+    int32_t width = kBoardColumns;
+    int32_t height = kBoardRows;
     TPoint directions[4] = {{0, -1}, {1, 0}, {0, 1}, {-1, 0}};
 
     // An 18 x 12 finder with an empty board.

@@ -5,16 +5,19 @@
 #include <memory>
 #include <vector>
 
+#include "game/quillory_table.h"
+
 class TPathOracle;
 
 // The route finder the game uses. Its answer is the first route of the depth-first search
 // that tries the directions up, right, down, left at every cell: the route whose step
 // sequence comes first in that order among all routes from the start. It reaches that
 // route without the search's backtracking: it walks forward, and wherever a quick
-// necessary test leaves an earlier direction open than the route it already knows, an
-// exact test (TPathOracle) decides whether the rest of the board can still be cleared
-// that way. Cells on the outer ring count like any other. Failures are reported through
-// results; only exhausted memory throws (std::bad_alloc).
+// necessary test leaves an earlier direction open than the route it already knows, a
+// bounded search and, where that gives up, an exact test (TPathOracle) decide whether
+// the rest of the board can still be cleared that way. Cells on the outer ring count
+// like any other. Failures are reported through results; only exhausted memory throws
+// (std::bad_alloc).
 class TRouteFinder {
 public:
     // A cell position (column x, row y) or a step (dx, dy).
@@ -33,10 +36,12 @@ public:
 
     // Cells of the board, index y * width + x: 1 present, 0 absent. Filled by the caller.
     std::vector<int32_t> board;
-    // Present neighbours of each present cell, 0 elsewhere; computed by FindRoute.
+    // Present neighbours of each present cell, 0 elsewhere, counted by FindRoute on the
+    // board as given (ring cells included). The search itself does not use them: they
+    // describe the position the route starts from, not the cells left during the search.
     std::vector<int32_t> neighbours;
-    int32_t width = 18;
-    int32_t height = 12;
+    int32_t width = kBoardColumns;
+    int32_t height = kBoardRows;
     // Steps in trial order: up, right, down, left.
     TPoint directions[4] = {{0, -1}, {1, 0}, {0, 1}, {-1, 0}};
 
@@ -62,6 +67,13 @@ public:
     const TStats& Stats() const { return stats; }
 
 private:
+    class TWalk;
     std::unique_ptr<TPathOracle> oracle;
     TStats stats;
+
+    void CountNeighbours();
 };
+
+// Sizes `board` (a finder's board) to the whole board and sets 1 for each present cell
+// of `table`, 0 for each empty one.
+void FillBoardFromTable(std::vector<int32_t>& board, const TQuilloryTable& table);

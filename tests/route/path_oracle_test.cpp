@@ -132,6 +132,14 @@ TEST(PathOracle, ReusedSweepsAnswerAsFreshOnes) {
             const auto cells = Cells(board);
             TPathOracle fresh;
             const uint32_t expected = fresh.FirstSteps(cells.data(), at.x, at.y);
+            // A question stopped at a small limit leaves layers that the same question
+            // asked again without a limit goes on from.
+            kept.SetStateLimit(rng() % 200);
+            const uint32_t limited = kept.FirstSteps(cells.data(), at.x, at.y);
+            if (!kept.LastStopped()) {
+                ASSERT_EQ(limited, expected) << "trial " << trial << " step " << step;
+            }
+            kept.SetStateLimit(UINT64_MAX);
             ASSERT_EQ(kept.FirstSteps(cells.data(), at.x, at.y), expected)
                 << "trial " << trial << " step " << step;
             ASSERT_EQ(kept.HasPath(cells.data(), at.x, at.y), expected != 0)

@@ -30,6 +30,24 @@ TEST(MayHavePath, RefusesWhatCannotBeWalked) {
     EXPECT_TRUE(MayHavePath(Cells(single).data(), 1, 1 * 18 + 1));
 }
 
+// Boards that are connected, have at most one dead end and the right colour count, whose
+// cut cells still rule every path out.
+TEST(MayHavePath, RefusesWhatCutCellsRuleOut) {
+    // (3, 2) splits off two blocks: the path would have to end in both.
+    const auto twoParts = BoardFromRows({"", ".##.##", ".#####", "...#"});
+    EXPECT_FALSE(MayHavePath(Cells(twoParts).data(), Count(twoParts), 3 * 18 + 3));
+    // The end itself is a cut cell between two blocks.
+    const auto endBetween = BoardFromRows({"", ".##.##", ".#####"});
+    EXPECT_FALSE(MayHavePath(Cells(endBetween).data(), Count(endBetween), 2 * 18 + 3));
+    // From (1, 1) the block must be left through (3, 2), but a path over the block from
+    // its corner ends on the other colour: the stretch before the cut cell cannot be walked.
+    const auto wrongStretch = BoardFromRows({"", ".##", ".####", "....##", "....##"});
+    EXPECT_FALSE(MayHavePath(Cells(wrongStretch).data(), Count(wrongStretch), 1 * 18 + 1));
+    // A chain of cut cells that can be walked: block, corridor cell, block.
+    const auto chain = BoardFromRows({"", "..##", ".###", "##", "##"});
+    EXPECT_TRUE(MayHavePath(Cells(chain).data(), Count(chain), 1 * 18 + 2));
+}
+
 TEST(MayHavePath, CountsCellsOnTheRing) {
     const auto board = BoardFromRows({"##", "#"});
     EXPECT_TRUE(MayHavePath(Cells(board).data(), 3, 0 * 18 + 1));

@@ -193,13 +193,54 @@ TEST(RouteFinder, MatchesThePlainSearchOnFullRectangles) {
     EXPECT_GT(without, 50);
 }
 
+// Dense boards across the whole width, rows on the ring included: the plain search still
+// ends on three rows.
+TEST(RouteFinder, MatchesThePlainSearchOnDenseStripsAcrossTheBoard) {
+    int withRoute = 0, without = 0;
+    CompareOnRandomBoards(4, 300, 18, 3, 0.97, withRoute, without);
+    EXPECT_GT(withRoute, 50);
+    EXPECT_GT(without, 50);
+}
+
+// Every cell of a rectangle at least two cells wide and high: a route exists exactly when
+// the start has the colour of a corner or the rectangle has an even number of cells.
+// Checked on rectangles up to the whole board, where the plain search cannot end.
+TEST(RouteFinder, FullRectanglesHaveARouteExactlyWhenTheColoursAllowIt) {
+    std::mt19937 rng(6);
+    int withRoute = 0, without = 0;
+    for (int trial = 0; trial < 120; ++trial) {
+        // Every other rectangle has an odd number of cells, so that starts off a corner's
+        // colour occur.
+        const bool odd = trial % 2 == 0;
+        const int w = odd ? 3 + 2 * static_cast<int>(rng() % 8) : 2 + static_cast<int>(rng() % 17);
+        const int h = odd ? 3 + 2 * static_cast<int>(rng() % 5) : 2 + static_cast<int>(rng() % 11);
+        const int left = static_cast<int>(rng() % (19 - w));
+        const int top = static_cast<int>(rng() % (13 - h));
+        const auto board = RandomBoard(rng, left, top, w, h, 1.0);
+        const auto cells = PresentCells(board);
+        const TPoint start = cells[rng() % cells.size()];
+        const bool exists = (w * h) % 2 == 0 || (start.x + start.y) % 2 == (left + top) % 2;
+        TRouteFinder finder;
+        finder.board = board;
+        std::vector<TPoint> route;
+        ASSERT_EQ(finder.FindRoute(start, route), exists)
+            << w << " x " << h << " at " << left << ", " << top << " from " << start.x << ", "
+            << start.y;
+        if (exists) {
+            ASSERT_EQ(RouteProblem(board, start, route), "");
+        }
+        ++(exists ? withRoute : without);
+    }
+    EXPECT_GT(withRoute, 60);
+    EXPECT_GT(without, 15);
+}
+
 TEST(RouteFinder, EveryBuiltInTableHasAValidRouteFromItsStart) {
     const auto tables = BuildTables();
     ASSERT_EQ(tables.size(), 50u);
     for (size_t t = 0; t < tables.size(); ++t) {
         TRouteFinder finder;
-        for (int i = 0; i < 216; ++i)
-            finder.board[i] = tables[t].cells[i] != 0 ? 1 : 0;
+        FillBoardFromTable(finder.board, tables[t]);
         const auto board = finder.board;
         std::vector<TPoint> route;
         ASSERT_TRUE(finder.FindRoute({tables[t].x, tables[t].y}, route)) << "table " << t;
@@ -215,8 +256,8 @@ TEST(RouteFinder, MatchesThePlainSearchOnTheTablesItFinishes) {
     for (size_t t = 0; t < tables.size(); ++t) {
         TReferenceRouteFinder reference;
         TRouteFinder fast;
-        for (int i = 0; i < 216; ++i)
-            reference.board[i] = fast.board[i] = tables[t].cells[i] != 0 ? 1 : 0;
+        FillBoardFromTable(reference.board, tables[t]);
+        FillBoardFromTable(fast.board, tables[t]);
         const TPoint start{tables[t].x, tables[t].y};
         std::vector<TPoint> expected, actual;
         int checks = 0;

@@ -15,7 +15,7 @@ using TPoint = TRouteFinder::TPoint;
 // A board of 216 cells from up to 12 text rows ('#' present, anything else absent),
 // row 0 first, column 0 at the first character.
 inline std::vector<int32_t> BoardFromRows(const std::vector<std::string>& rows) {
-    std::vector<int32_t> board(18 * 12, 0);
+    std::vector<int32_t> board(kBoardCells, 0);
     for (size_t y = 0; y < rows.size() && y < 12; ++y)
         for (size_t x = 0; x < rows[y].size() && x < 18; ++x)
             board[y * 18 + x] = rows[y][x] == '#' ? 1 : 0;
@@ -26,7 +26,7 @@ inline std::vector<int32_t> BoardFromRows(const std::vector<std::string>& rows) 
 // present with the given probability.
 inline std::vector<int32_t> RandomBoard(std::mt19937& rng, int left, int top, int w, int h,
                                         double density) {
-    std::vector<int32_t> board(18 * 12, 0);
+    std::vector<int32_t> board(kBoardCells, 0);
     std::bernoulli_distribution present(density);
     for (int y = top; y < top + h; ++y)
         for (int x = left; x < left + w; ++x)
@@ -37,7 +37,7 @@ inline std::vector<int32_t> RandomBoard(std::mt19937& rng, int left, int top, in
 // The present cells of a board, in index order.
 inline std::vector<TPoint> PresentCells(const std::vector<int32_t>& board) {
     std::vector<TPoint> cells;
-    for (int i = 0; i < 18 * 12; ++i)
+    for (int i = 0; i < kBoardCells; ++i)
         if (board[i] == 1)
             cells.push_back({i % 18, i / 18});
     return cells;
@@ -51,7 +51,7 @@ inline std::string RouteProblem(const std::vector<int32_t>& board, TPoint start,
         return "empty route";
     if (!(route[0] == start))
         return "route does not begin at the start";
-    std::vector<int> visits(18 * 12, 0);
+    std::vector<int> visits(kBoardCells, 0);
     for (size_t i = 0; i < route.size(); ++i) {
         const TPoint p = route[i];
         if (p.x < 0 || p.x >= 18 || p.y < 0 || p.y >= 12)
