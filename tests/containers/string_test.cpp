@@ -11,7 +11,7 @@
 #include "containers/container.h"
 #include "containers/kest_exception.h"
 #include "memory/mem_buffer.h"
-#include "tests/memory/image_test_support.h"
+#include "tests/support/memory_images.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "containers/kest_exception.h"
 #include "game/quillory_main_form.h"
 #include "graphics/application.h"
-#include "recording_dialogs.h"
+#include "tests/support/recording_dialogs.h"
 
 namespace {
 

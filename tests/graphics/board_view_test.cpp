@@ -13,8 +13,8 @@
 #include "game/tile_data.h"
 #include "graphics/client_area.h"
 #include "graphics/window_frame.h"
-#include "graphics_test_support.h"
-#include "recording_dialogs.h"
+#include "tests/graphics/graphics_test_support.h"
+#include "tests/support/recording_dialogs.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Helpers shared by the drawing tests.
-#include "graphics_test_support.h"
+#include "tests/graphics/graphics_test_support.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "graphics/mem_bitmap.h"
-#include "graphics_test_support.h"
+#include "tests/graphics/graphics_test_support.h"
 
 namespace {
 

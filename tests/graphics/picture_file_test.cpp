@@ -2,9 +2,9 @@
 
 #include <random>
 
-#include "bmp_test_files.h"
+#include "tests/support/bmp_test_files.h"
 #include "graphics/mem_bitmap.h"
-#include "graphics_test_support.h"
+#include "tests/graphics/graphics_test_support.h"
 
 namespace {
 

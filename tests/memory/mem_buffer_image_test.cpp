@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "containers/kest_exception.h"
-#include "image_test_support.h"
+#include "tests/support/memory_images.h"
 
 namespace {
 

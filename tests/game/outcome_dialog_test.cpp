@@ -13,11 +13,11 @@
 #include <QImage>
 #include <QPixmap>
 
-#include "bmp_test_files.h"
+#include "tests/support/bmp_test_files.h"
 #include "game/game_rules.h"
 #include "game/quillory_main_form.h"
 #include "game/result_form.h"
-#include "recording_dialogs.h"
+#include "tests/support/recording_dialogs.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QPixmap>
 
 #include "game/result_form.h"
-#include "recording_dialogs.h"
+#include "tests/support/recording_dialogs.h"
 
 namespace {
 

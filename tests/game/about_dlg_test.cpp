@@ -15,7 +15,7 @@
 #include "game/about_dlg.h"
 #include "game/quillory_main_form.h"
 #include "graphics/window_frame.h"
-#include "recording_dialogs.h"
+#include "tests/support/recording_dialogs.h"
 
 namespace {
 

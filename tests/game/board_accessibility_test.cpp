@@ -11,7 +11,7 @@
 #include "game/game_rules.h"
 #include "game/quillory_main_form.h"
 #include "graphics/client_area.h"
-#include "recording_dialogs.h"
+#include "tests/support/recording_dialogs.h"
 
 namespace {
 

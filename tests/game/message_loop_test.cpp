@@ -11,7 +11,7 @@
 #include "game/about_dlg.h"
 #include "game/quillory_main_form.h"
 #include "game/result_form.h"
-#include "recording_dialogs.h"
+#include "tests/support/recording_dialogs.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "game/quillory_main_form.h"
 #include "graphics/window_frame.h"
 #include "graphics/client_area.h"
-#include "recording_dialogs.h"
+#include "tests/support/recording_dialogs.h"
 
 namespace {
 
