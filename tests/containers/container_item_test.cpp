@@ -20,6 +20,7 @@
 #include "memory/int_container.h"
 #include "memory/mem_buffer.h"
 #include "tests/support/failing_save.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -83,19 +84,9 @@ public:
     TCopyableItem& operator=(const TCopyableItem&) = default;
 };
 
-std::string TempPath(const char* name) {
-    return ::testing::TempDir() + "quillory_item_" + std::to_string(::getpid()) + "_" + name;
-}
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void PutFile(const std::string& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-}
+using kest::test::ReadWholeFile;
+using kest::test::TempPath;
+using kest::test::WriteWholeFile;
 
 int OpenDescriptors() {
     int count = 0;
@@ -170,22 +161,22 @@ TEST(ContainerItem, NamedFilesCarryTheItemsOwnForms) {
     const std::string path = TempPath("forms");
     TProbeItem item;
     item.SaveBinaryFile(path.c_str());
-    EXPECT_EQ(FileBytes(path), std::string("B\0b", 3));
+    EXPECT_EQ(ReadWholeFile(path), std::string("B\0b", 3));
     item.LoadBinaryFile(path.c_str());
     EXPECT_EQ(item.read, std::string("B\0b", 3));
 
     item.SaveTextFile(path.c_str());
-    EXPECT_EQ(FileBytes(path), "text\n");
+    EXPECT_EQ(ReadWholeFile(path), "text\n");
     item.LoadTextFile(path.c_str());
     EXPECT_EQ(item.read, "text\n");
 
     item.SaveToStreamFile(path.c_str(), std::ios::binary);
-    EXPECT_EQ(FileBytes(path), std::string("S\0s", 3));
+    EXPECT_EQ(ReadWholeFile(path), std::string("S\0s", 3));
     item.LoadFromStreamFile(path.c_str(), std::ios::binary);
     EXPECT_EQ(item.read, std::string("S\0s", 3));
 
     item.SaveToStreamFile(path.c_str(), std::ios::openmode{});
-    EXPECT_EQ(FileBytes(path), "words\n");
+    EXPECT_EQ(ReadWholeFile(path), "words\n");
     item.LoadFromStreamFile(path.c_str(), std::ios::openmode{});
     EXPECT_EQ(item.read, "words");
     std::remove(path.c_str());
@@ -193,13 +184,13 @@ TEST(ContainerItem, NamedFilesCarryTheItemsOwnForms) {
 
 TEST(ContainerItem, SavingTruncatesWhatWasThere) {
     const std::string path = TempPath("truncate");
-    PutFile(path, std::string(100, 'x'));
+    WriteWholeFile(path, std::string(100, 'x'));
     TProbeItem item;
     item.SaveToStreamFile(path.c_str(), std::ios::binary);
-    EXPECT_EQ(FileBytes(path), std::string("S\0s", 3));
-    PutFile(path, std::string(100, 'x'));
+    EXPECT_EQ(ReadWholeFile(path), std::string("S\0s", 3));
+    WriteWholeFile(path, std::string(100, 'x'));
     item.SaveBinaryFile(path.c_str());
-    EXPECT_EQ(FileBytes(path), std::string("B\0b", 3));
+    EXPECT_EQ(ReadWholeFile(path), std::string("B\0b", 3));
     std::remove(path.c_str());
 }
 
@@ -218,7 +209,7 @@ TEST(ContainerItem, FilesThatCannotBeOpenedThrowAndTouchNothing) {
 
 TEST(ContainerItem, AFileIsClosedAlsoWhenTheReaderThrows) {
     const std::string path = TempPath("close");
-    PutFile(path, "abc");
+    WriteWholeFile(path, "abc");
     TProbeItem item;
     item.throwOnRead = true;
     const int before = OpenDescriptors();

@@ -18,6 +18,8 @@
 #include "containers/peer_data_container.h"
 #include "memory/int_container.h"
 #include "memory/mem_buffer.h"
+#include "tests/support/c_files.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -231,22 +233,8 @@ Bytes HeaderWith(int32_t count, bool inlineElements, bool pointers, int32_t elem
     return header;
 }
 
-Bytes FileBytes(FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    Bytes bytes;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<char>(c));
-    return bytes;
-}
-
-FILE* FileWith(const Bytes& bytes) {
-    FILE* file = std::tmpfile();
-    EXPECT_NE(file, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::rewind(file);
-    return file;
-}
+using kest::test::FileText;
+using kest::test::FileWithText;
 
 // The stored forms a container can take, each written and read on its own medium.
 enum class TForm { DirectFile, BufferedFile, BinaryStream, BufferedStream, MemoryImage, FileText, StreamText };
@@ -275,7 +263,7 @@ Bytes Save(TContainer& c, TForm form) {
             if (form == TForm::DirectFile) c.WriteDirect(file);
             if (form == TForm::BufferedFile) c.WriteBinary(file);
             if (form == TForm::FileText) c.WriteText(file);
-            Bytes bytes = FileBytes(file);
+            Bytes bytes = FileText(file);
             std::fclose(file);
             return bytes;
         }
@@ -302,7 +290,7 @@ void Load(TContainer& c, TForm form, const Bytes& bytes) {
         case TForm::DirectFile:
         case TForm::BufferedFile:
         case TForm::FileText: {
-            FILE* file = FileWith(bytes);
+            FILE* file = FileWithText(bytes).release();
             try {
                 if (form == TForm::DirectFile) c.ReadDirect(file);
                 if (form == TForm::BufferedFile) c.ReadBinary(file);
@@ -369,7 +357,7 @@ TEST_F(ContainerPersistence, TheEndPositionIsAbsolute) {
     FILE* file = std::tmpfile();
     std::fputs("abc", file);
     c.WriteDirect(file);
-    EXPECT_EQ(FileBytes(file), "abc" + Hex({0x1B, 0, 0, 0}) + kEmptyHeader.substr(4));
+    EXPECT_EQ(FileText(file), "abc" + Hex({0x1B, 0, 0, 0}) + kEmptyHeader.substr(4));
     std::fclose(file);
 
     TMemBuffer buffer;
@@ -681,7 +669,7 @@ TEST_F(ContainerPersistence, ImagesNestedTooDeepAreRejectedInEveryForm) {
 }
 
 TEST_F(ContainerPersistence, NamedFilesRoundTrip) {
-    const std::string path = ::testing::TempDir() + "quillory_container_" + std::to_string(::getpid());
+    const std::string path = kest::test::TempPath("container");
     TIntContainer c;
     c.Add(10).Add(20);
     c.SaveBinaryFile(path.c_str());

@@ -12,6 +12,7 @@
 
 #include "containers/kest_exception.h"
 #include "memory/mem_buffer.h"
+#include "tests/support/c_files.h"
 
 namespace {
 
@@ -624,13 +625,7 @@ TEST_F(ContainerTest, AssignCopiesSeparateElementBlocks) {
     EXPECT_EQ(ElementAt(target, 1), 9);
 }
 
-std::string FileBytes(FILE* file) {
-    std::rewind(file);
-    std::string bytes;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<char>(c));
-    return bytes;
-}
+using kest::test::FileText;
 
 TEST_F(ContainerTest, ItemRecordsOnACFile) {
     TCountedContainer objects;
@@ -638,7 +633,7 @@ TEST_F(ContainerTest, ItemRecordsOnACFile) {
     FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     objects.WriteItemAt(file, 0);
-    EXPECT_EQ(FileBytes(file), std::string("\x04\x03\x02\x01x", 5));
+    EXPECT_EQ(FileText(file), std::string("\x04\x03\x02\x01x", 5));
     EXPECT_THROW(objects.WriteItemAt(file, 1), TKestBadIndex);
 
     std::rewind(file);
@@ -658,7 +653,7 @@ TEST_F(ContainerTest, ItemRecordsOnACFile) {
     elements.AddItem(const_cast<uint8_t*>(bytes));
     file = std::tmpfile();
     elements.WriteItemAt(file, 0);
-    EXPECT_EQ(FileBytes(file), std::string("\x01\x0A\xFF", 3));
+    EXPECT_EQ(FileText(file), std::string("\x01\x0A\xFF", 3));
     std::rewind(file);
     void* element = elements.ReadItem(file);
     ASSERT_NE(element, nullptr);

@@ -10,34 +10,22 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/c_files.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
 std::string WriteToFile(const Bytes& bytes) {
-    FILE* file = std::tmpfile();
-    EXPECT_NE(file, nullptr);
-    WriteHexBlock(file, bytes.data(), bytes.size());
-    std::rewind(file);
-    std::string text;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) text.push_back(static_cast<char>(c));
-    std::fclose(file);
-    return text;
+    kest::test::File file = kest::test::TempFile();
+    WriteHexBlock(file.get(), bytes.data(), bytes.size());
+    return kest::test::FileText(file.get());
 }
 
 std::string WriteToStream(const Bytes& bytes) {
     std::ostringstream stream;
     WriteHexBlock(stream, bytes.data(), bytes.size());
     return stream.str();
-}
-
-FILE* FileWith(const std::string& text) {
-    FILE* file = std::tmpfile();
-    EXPECT_NE(file, nullptr);
-    std::fputs(text.c_str(), file);
-    std::rewind(file);
-    return file;
 }
 
 Bytes Counting(size_t n) {
@@ -73,7 +61,7 @@ TEST(HexBlock, RandomBlocksRoundTripThroughFileAndStream) {
         Bytes bytes(n);
         for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
 
-        FILE* file = FileWith(WriteToFile(bytes));
+        FILE* file = kest::test::FileWithText(WriteToFile(bytes)).release();
         Bytes fromFile(n, 0);
         EXPECT_TRUE(ReadHexBlock(file, fromFile.data(), n));
         EXPECT_EQ(fromFile, bytes);
@@ -89,7 +77,7 @@ TEST(HexBlock, RandomBlocksRoundTripThroughFileAndStream) {
 TEST(HexBlock, ReadersAcceptZeroPaddingUpperCaseAndAnyWhiteSpace) {
     const std::string text = "01 0a\tFF\n\n 7\r\n";
     const Bytes expected = {0x01, 0x0A, 0xFF, 0x07};
-    FILE* file = FileWith(text);
+    FILE* file = kest::test::FileWithText(text).release();
     Bytes fromFile(4, 0);
     EXPECT_TRUE(ReadHexBlock(file, fromFile.data(), 4));
     EXPECT_EQ(fromFile, expected);
@@ -102,7 +90,7 @@ TEST(HexBlock, ReadersAcceptZeroPaddingUpperCaseAndAnyWhiteSpace) {
 }
 
 TEST(HexBlock, TruncatedBlocksFailAndLeaveTheUnreadBytes) {
-    FILE* file = FileWith("61 62");
+    FILE* file = kest::test::FileWithText("61 62").release();
     Bytes bytes(4, 0xEE);
     EXPECT_FALSE(ReadHexBlock(file, bytes.data(), 4));
     EXPECT_EQ(bytes, (Bytes{0x61, 0x62, 0xEE, 0xEE}));
@@ -116,7 +104,7 @@ TEST(HexBlock, TruncatedBlocksFailAndLeaveTheUnreadBytes) {
 }
 
 TEST(HexBlock, CorruptTokensFail) {
-    FILE* file = FileWith("61 zz 63");
+    FILE* file = kest::test::FileWithText("61 zz 63").release();
     Bytes bytes(3, 0xEE);
     EXPECT_FALSE(ReadHexBlock(file, bytes.data(), 3));
     EXPECT_EQ(bytes, (Bytes{0x61, 0xEE, 0xEE}));
@@ -132,7 +120,7 @@ TEST(HexBlock, CorruptTokensFail) {
 }
 
 TEST(HexBlock, FileReaderTakesAtMostTwoDigitsAByte) {
-    FILE* file = FileWith("abc 12");
+    FILE* file = kest::test::FileWithText("abc 12").release();
     Bytes bytes(3, 0);
     EXPECT_TRUE(ReadHexBlock(file, bytes.data(), 3));
     EXPECT_EQ(bytes, (Bytes{0xAB, 0x0C, 0x12}));

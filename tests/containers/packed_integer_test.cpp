@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/c_files.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -110,13 +112,7 @@ TEST(PackedInteger, RandomValuesRoundTrip) {
     }
 }
 
-std::string ReadAll(FILE* file) {
-    std::rewind(file);
-    std::string text;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) text.push_back(static_cast<char>(c));
-    return text;
-}
+using kest::test::FileText;
 
 TEST(PackedInteger, CFileFormsAreTheEncodedBytesAndReadBack) {
     FILE* file = std::tmpfile();
@@ -126,7 +122,7 @@ TEST(PackedInteger, CFileFormsAreTheEncodedBytesAndReadBack) {
         WritePackedInt(file, v.value);
         expected.append(v.bytes.begin(), v.bytes.end());
     }
-    EXPECT_EQ(ReadAll(file), expected);
+    EXPECT_EQ(FileText(file), expected);
     std::rewind(file);
     for (const Vector& v : Vectors()) {
         int32_t value = 0;

@@ -11,17 +11,15 @@
 
 #include "containers/kest_exception.h"
 #include "memory/mem_buffer.h"
-#include "tests/support/memory_images.h"
 #include "tests/support/failing_save.h"
+#include "tests/support/c_files.h"
+#include "tests/support/files.h"
+#include "tests/support/memory_images.h"
 
 namespace {
 
-using memory_test::Bytes;
-using memory_test::FileBytes;
-using memory_test::FileWith;
-using memory_test::PipeWith;
-using memory_test::TempFile;
-using memory_test::ToBytes;
+// Temporary paths and C files holding given bytes.
+using namespace kest::test;
 
 std::vector<std::string> Lines(const TStringContainer& c) {
     std::vector<std::string> out;
@@ -41,10 +39,6 @@ Bytes Saved(TStringContainer& c) {
 
 // Loads bytes through a temporary file (LoadLines closes it); returns the longest line.
 int Load(TStringContainer& c, const Bytes& bytes) { return c.LoadLines(FileWith(bytes).release(), nullptr, 0, nullptr, 0); }
-
-std::string TempPath(const char* name) {
-    return ::testing::TempDir() + "string_container_test_" + name + "_" + std::to_string(::getpid());
-}
 
 TEST(StringContainerBasics, DefaultsAndTypedAccess) {
     TStringContainer c;

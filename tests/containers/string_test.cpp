@@ -11,17 +11,14 @@
 #include "containers/container.h"
 #include "containers/kest_exception.h"
 #include "memory/mem_buffer.h"
+#include "tests/support/c_files.h"
+#include "tests/support/files.h"
 #include "tests/support/memory_images.h"
 
 namespace {
 
-using memory_test::Bytes;
-using memory_test::FileBytes;
-using memory_test::FileWith;
-using memory_test::PipeWith;
-using memory_test::TempFile;
-using memory_test::ToBytes;
-using memory_test::ToString;
+// Temporary paths and C files holding given bytes.
+using namespace kest::test;
 
 std::string TextOf(const TString& s) { return std::string(s.Text()); }
 
@@ -592,10 +589,6 @@ public:
     TString& Item(int i) const { return *static_cast<TString*>(static_cast<TContainerItem*>(At(i))); }
     void AddText(const char* text) { AddItem(static_cast<TContainerItem*>(new TString(text))); }
 };
-
-std::string TempPath(const char* name) {
-    return ::testing::TempDir() + "string_test_" + name + "_" + std::to_string(::getpid());
-}
 
 TEST(StringFiles, BinaryAndStreamFilesRoundTrip) {
     const std::string path = TempPath("files");

@@ -11,6 +11,7 @@
 #include "containers/kest_exception.h"
 #include "game/quillory_main_form.h"
 #include "graphics/application.h"
+#include "tests/support/files.h"
 #include "tests/support/recording_dialogs.h"
 
 namespace {
@@ -227,10 +228,10 @@ TEST_F(MainFormTest, NoRouteSaysSoAndEmptiesTheRoute) {
 
 class TrackCommandsTest : public MainFormTest {
 protected:
-    std::string name = ::testing::TempDir() + "main_form_track" + std::to_string(::getpid()) + ".txt";
+    std::string name = kest::test::TempPath("main_form_track.txt");
     ~TrackCommandsTest() override { std::remove(name.c_str()); }
     void WriteFile(const std::string& bytes) {
-        std::ofstream(name, std::ios::binary) << bytes;
+        kest::test::WriteWholeFile(name, bytes);
     }
 };
 

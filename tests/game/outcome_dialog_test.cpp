@@ -14,6 +14,7 @@
 #include <QPixmap>
 
 #include "tests/support/bmp_test_files.h"
+#include "tests/support/files.h"
 #include "game/game_rules.h"
 #include "game/quillory_main_form.h"
 #include "game/result_form.h"
@@ -23,10 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void WriteFile(const fs::path& file, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using kest::test::WriteWholeFile;
 
 // A plain 24-bit BMP file of width x height in one colour (blue, green, red bytes).
 void WriteBmp(const fs::path& file, int width, int height, uint8_t b, uint8_t g, uint8_t r) {
@@ -35,7 +33,7 @@ void WriteBmp(const fs::path& file, int width, int height, uint8_t b, uint8_t g,
     picture.height = height;
     picture.palette = {uint32_t{r} | uint32_t{g} << 8 | uint32_t{b} << 16};
     picture.index.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-    WriteFile(file, WriteBmpVariant(TBmpVariant{.name = "plain"}, picture));
+    WriteWholeFile(file, WriteBmpVariant(TBmpVariant{.name = "plain"}, picture));
 }
 
 // Runs a test in a fresh working directory and goes back afterwards.
@@ -136,8 +134,8 @@ TEST_F(OutcomeDialogTest, TopDownPicturesGiveDialogsOfTheirRealHeightUpright) {
     const TBmpVariant topDown{.name = "top down", .bits = 24, .topDown = true};
     const TBmpPicture won = MakeBmpPicture(topDown, 30, 20);
     const TBmpPicture lost = MakeBmpPicture(topDown, 12, 7);
-    WriteFile(directory.Path() / "images" / "success.bmp", WriteBmpVariant(topDown, won));
-    WriteFile(directory.Path() / "images" / "lost.bmp", WriteBmpVariant(topDown, lost));
+    WriteWholeFile(directory.Path() / "images" / "success.bmp", WriteBmpVariant(topDown, won));
+    WriteWholeFile(directory.Path() / "images" / "lost.bmp", WriteBmpVariant(topDown, lost));
     MakeForm();
     QImage shot;
     dialogs.onShowModal = [&](QDialog& dialog) {

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/support/files.h"
+
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -21,7 +23,7 @@ protected:
                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
     }
     void TearDown() override { std::remove(path.c_str()); }
-    void Write(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+    void Write(const std::string& bytes) { kest::test::WriteWholeFile(path, bytes); }
     Lines Read(const std::string& bytes) {
         Write(bytes);
         Lines lines{"left over"};

@@ -10,17 +10,12 @@
 #include "containers/kest_exception.h"
 #include "game/track_writer.h"
 #include "tests/support/failing_save.h"
+#include "tests/support/files.h"
 
 namespace {
 
-std::string FileBytes(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string TempName(const char* stem) {
-    return ::testing::TempDir() + stem + std::to_string(::getpid());
-}
+using kest::test::ReadWholeFile;
+using kest::test::TempPath;
 
 TEST(TrackWriter, PositionFirstThenCellsInRowOrder) {
     TQuilloryTable table;
@@ -34,12 +29,12 @@ TEST(TrackWriter, PositionFirstThenCellsInRowOrder) {
 }
 
 TEST(TrackWriter, LinesJoinedByCrLfWithoutATrailingLineEnd) {
-    const std::string name = TempName("track_writer");
+    const std::string name = TempPath("track_writer");
     SaveLinesFile(name.c_str(), {"3 4", "3 4", "4 4"});
-    EXPECT_EQ(FileBytes(name), "3 4\r\n3 4\r\n4 4");
+    EXPECT_EQ(ReadWholeFile(name), "3 4\r\n3 4\r\n4 4");
     // Saving again truncates what was there.
     SaveLinesFile(name.c_str(), {"1 1"});
-    EXPECT_EQ(FileBytes(name), "1 1");
+    EXPECT_EQ(ReadWholeFile(name), "1 1");
     std::remove(name.c_str());
 }
 

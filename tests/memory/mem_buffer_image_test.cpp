@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "containers/kest_exception.h"
+#include "tests/support/files.h"
 #include "tests/support/memory_images.h"
 
 namespace {
@@ -55,28 +56,10 @@ std::string TextOnStream(TContainerItem& item) {
     return stream.str();
 }
 
-// A path in a fresh directory that is removed again with everything in it.
-class TScratchDir {
-public:
-    TScratchDir() {
-        char pattern[] = "/tmp/mem_buffer_test_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        FPath = made == nullptr ? std::filesystem::temp_directory_path() : std::filesystem::path(made);
-    }
-    ~TScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(FPath, ignored);
-    }
-    std::string File(const char* name) const { return (FPath / name).string(); }
-
-private:
-    std::filesystem::path FPath;
-};
+using kest::test::TScratchFolder;
 
 Bytes ReadWholeFile(const std::string& path) {
-    std::ifstream stream(path, std::ios_base::binary);
-    return Bytes(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+    return ToBytes(kest::test::ReadWholeFile(path));
 }
 
 // ---------------------------------------------------------------------------------
@@ -238,19 +221,19 @@ TEST(MemBufferRoundTrip, NonPositiveStoredStepBecomesDefault) {
 // Named files.
 
 TEST(MemBufferFiles, SaveAndLoadEveryNamedForm) {
-    TScratchDir dir;
+    TScratchFolder dir;
     auto source = memory_test::BufferWith(memory_test::TextLikeBytes(5000, 25), true);
     source->FGrowBy = 300;
     TContainerItem& item = *source;
 
-    item.SaveBinaryFile(dir.File("b.bin").c_str());
-    EXPECT_EQ(ReadWholeFile(dir.File("b.bin")), BinaryOnFile(item));
-    item.SaveTextFile(dir.File("t.txt").c_str());
-    EXPECT_EQ(ToString(ReadWholeFile(dir.File("t.txt"))), TextOnFile(item));
-    item.SaveToStreamFile(dir.File("s.bin").c_str(), std::ios_base::binary);
-    EXPECT_EQ(ReadWholeFile(dir.File("s.bin")), BinaryOnFile(item));
-    item.SaveToStreamFile(dir.File("s.txt").c_str(), std::ios_base::openmode{});
-    EXPECT_EQ(ToString(ReadWholeFile(dir.File("s.txt"))), TextOnStream(item));
+    item.SaveBinaryFile(dir.Path("b.bin").c_str());
+    EXPECT_EQ(ReadWholeFile(dir.Path("b.bin")), BinaryOnFile(item));
+    item.SaveTextFile(dir.Path("t.txt").c_str());
+    EXPECT_EQ(ToString(ReadWholeFile(dir.Path("t.txt"))), TextOnFile(item));
+    item.SaveToStreamFile(dir.Path("s.bin").c_str(), std::ios_base::binary);
+    EXPECT_EQ(ReadWholeFile(dir.Path("s.bin")), BinaryOnFile(item));
+    item.SaveToStreamFile(dir.Path("s.txt").c_str(), std::ios_base::openmode{});
+    EXPECT_EQ(ToString(ReadWholeFile(dir.Path("s.txt"))), TextOnStream(item));
 
     const auto check = [&](const char* what, auto load) {
         TMemBuffer target;
@@ -259,22 +242,22 @@ TEST(MemBufferFiles, SaveAndLoadEveryNamedForm) {
         EXPECT_TRUE(target.FCompressed) << what;
         EXPECT_EQ(target.FGrowBy, 300) << what;
     };
-    check("binary", [&](TContainerItem& t) { t.LoadBinaryFile(dir.File("b.bin").c_str()); });
-    check("text", [&](TContainerItem& t) { t.LoadTextFile(dir.File("t.txt").c_str()); });
-    check("stream binary", [&](TContainerItem& t) { t.LoadFromStreamFile(dir.File("s.bin").c_str(), std::ios_base::binary); });
-    check("stream text", [&](TContainerItem& t) { t.LoadFromStreamFile(dir.File("s.txt").c_str(), std::ios_base::openmode{}); });
+    check("binary", [&](TContainerItem& t) { t.LoadBinaryFile(dir.Path("b.bin").c_str()); });
+    check("text", [&](TContainerItem& t) { t.LoadTextFile(dir.Path("t.txt").c_str()); });
+    check("stream binary", [&](TContainerItem& t) { t.LoadFromStreamFile(dir.Path("s.bin").c_str(), std::ios_base::binary); });
+    check("stream text", [&](TContainerItem& t) { t.LoadFromStreamFile(dir.Path("s.txt").c_str(), std::ios_base::openmode{}); });
 }
 
 TEST(MemBufferFiles, MissingFileIsAFileException) {
-    TScratchDir dir;
+    TScratchFolder dir;
     TMemBuffer buffer;
-    EXPECT_THROW(buffer.LoadBinaryFile(dir.File("absent.bin").c_str()), TKestFileException);
-    EXPECT_THROW(buffer.SaveBinaryFile(dir.File("no/such/dir.bin").c_str()), TKestFileException);
+    EXPECT_THROW(buffer.LoadBinaryFile(dir.Path("absent.bin").c_str()), TKestFileException);
+    EXPECT_THROW(buffer.SaveBinaryFile(dir.Path("no/such/dir.bin").c_str()), TKestFileException);
 }
 
 TEST(MemBufferFiles, TruncatedNamedFileIsRejected) {
-    TScratchDir dir;
-    const std::string path = dir.File("cut.bin");
+    TScratchFolder dir;
+    const std::string path = dir.Path("cut.bin");
     {
         std::ofstream stream(path, std::ios_base::binary);
         stream.write(reinterpret_cast<const char*>(kAbcBufferImage.data()), 7);

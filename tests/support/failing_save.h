@@ -4,65 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <set>
 #include <string>
 
 #include "containers/kest_exception.h"
+#include "tests/support/files.h"
 
 namespace kest::test {
-
-// A new empty folder under the test temporary folder; removed with its files on destruction.
-class TScratchFolder {
-public:
-    TScratchFolder() {
-        std::string pattern = ::testing::TempDir() + "kest_scratch_XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) FPath = pattern;
-        EXPECT_FALSE(FPath.empty());
-    }
-    ~TScratchFolder() {
-        for (const std::string& name : Names()) std::remove(Path(name).c_str());
-        ::rmdir(FPath.c_str());
-    }
-    TScratchFolder(const TScratchFolder&) = delete;
-    TScratchFolder& operator=(const TScratchFolder&) = delete;
-
-    std::string Path(const std::string& name) const { return FPath + "/" + name; }
-    // The names of the files in the folder.
-    std::set<std::string> Names() const {
-        std::set<std::string> names;
-        if (DIR* dir = ::opendir(FPath.c_str())) {
-            while (const dirent* entry = ::readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..") names.insert(name);
-            }
-            ::closedir(dir);
-        }
-        return names;
-    }
-
-private:
-    std::string FPath;
-};
-
-inline std::string ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-}
 
 // Runs action with writes beyond limit bytes of any file failing (EFBIG, SIGXFSZ
 // ignored), then restores the limit and the signal.

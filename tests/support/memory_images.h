@@ -1,8 +1,7 @@
-// Helpers for the memory tests: byte vectors, temporary and pipe-backed C files, a stream
-// that cannot seek, and a memory space that records the storage it is asked for.
+// Test support for memory images: image bytes of a memory space, buffers and spaces
+// holding given bytes, reproducible payloads, and a memory space that records the
+// storage it is asked for. The C-file helpers of c_files.h are available here too.
 #pragma once
-
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -10,7 +9,6 @@
 #include <cstring>
 #include <memory>
 #include <random>
-#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -18,81 +16,19 @@
 
 #include "memory/mem_buffer.h"
 #include "memory/mem_space.h"
+#include "tests/support/c_files.h"
 
 namespace memory_test {
 
-using Bytes = std::vector<uint8_t>;
-
-struct FileCloser {
-    void operator()(FILE* file) const {
-        if (file != nullptr) std::fclose(file);
-    }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
-// A fresh anonymous read-write file.
-inline File TempFile() {
-    File file(std::tmpfile());
-    EXPECT_NE(file.get(), nullptr);
-    return file;
-}
-
-// Everything in the file from its start; leaves the position at the end.
-inline Bytes FileBytes(FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    Bytes bytes;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-    return bytes;
-}
-
-// A temporary file holding bytes, positioned at its start.
-inline File FileWith(const Bytes& bytes) {
-    File file = TempFile();
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file.get());
-    std::rewind(file.get());
-    return file;
-}
-
-inline Bytes ToBytes(const std::string& text) {
-    return Bytes(text.begin(), text.end());
-}
-
-inline std::string ToString(const Bytes& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// The read end of a pipe already holding bytes (and then closed for writing): a C file
-// whose size cannot be learned by seeking. Keep bytes below the pipe's capacity.
-inline File PipeWith(const Bytes& bytes) {
-    int ends[2];
-    if (pipe(ends) != 0) {
-        ADD_FAILURE() << "pipe failed";
-        return File();
-    }
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = write(ends[1], bytes.data() + written, bytes.size() - written);
-        if (n <= 0) break;
-        written += static_cast<size_t>(n);
-    }
-    close(ends[1]);
-    EXPECT_EQ(written, bytes.size());
-    return File(fdopen(ends[0], "rb"));
-}
-
-// A read-only stream buffer over a copy of some bytes that refuses to seek, like a pipe.
-class TForwardOnlyBuffer : public std::streambuf {
-public:
-    explicit TForwardOnlyBuffer(const Bytes& bytes) : FBytes(bytes.begin(), bytes.end()) {
-        char* start = FBytes.data();
-        setg(start, start, start + FBytes.size());
-    }
-
-private:
-    std::vector<char> FBytes;
-};
+using kest::test::Bytes;
+using kest::test::File;
+using kest::test::FileBytes;
+using kest::test::FileWith;
+using kest::test::PipeWith;
+using kest::test::TempFile;
+using kest::test::TForwardOnlyBuffer;
+using kest::test::ToBytes;
+using kest::test::ToString;
 
 // Bytes of a memory image: what WriteToBuffer appends to an empty buffer.
 inline Bytes MemoryImage(TMemSpace& space) {
