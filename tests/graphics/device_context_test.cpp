@@ -4,7 +4,7 @@
 #include <QFont>
 
 #include "graphics/device_context.h"
-#include "tests/graphics/graphics_test_support.h"
+#include "tests/support/drawing.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "graphics/mem_bitmap.h"
-#include "tests/graphics/graphics_test_support.h"
+#include "tests/support/drawing.h"
 
 namespace {
 

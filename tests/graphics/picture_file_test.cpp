@@ -4,7 +4,7 @@
 
 #include "tests/support/bmp_test_files.h"
 #include "graphics/mem_bitmap.h"
-#include "tests/graphics/graphics_test_support.h"
+#include "tests/support/drawing.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
-// Helpers shared by the drawing tests.
-#include "tests/graphics/graphics_test_support.h"
+// Test support for drawing: showing a window until exposed, and picture files on disk.
+#include "tests/support/drawing.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -10,16 +9,13 @@
 #include <QApplication>
 #include <QWindow>
 
+#include "tests/support/files.h"
+
 std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("quillory_graphics_tests_" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     const std::string path = (folder / name).string();
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file != nullptr) {
-        if (!bytes.empty())
-            std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
-    }
+    kest::test::WriteWholeFile(path, bytes);
     return path;
 }
 

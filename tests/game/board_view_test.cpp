@@ -13,7 +13,7 @@
 #include "game/tile_data.h"
 #include "graphics/client_area.h"
 #include "graphics/window_frame.h"
-#include "tests/graphics/graphics_test_support.h"
+#include "tests/support/drawing.h"
 #include "tests/support/recording_dialogs.h"
 
 namespace {

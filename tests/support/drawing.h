@@ -1,4 +1,5 @@
-// Helpers shared by the drawing tests: image targets, pixel reads and BMP files in memory.
+// Test support for drawing: image targets, pixel reads, BMP files in memory and on disk,
+// and windows shown until exposed.
 #pragma once
 
 #include <cstdint>
