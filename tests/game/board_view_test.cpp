@@ -15,6 +15,7 @@
 #include "graphics/window_frame.h"
 #include "tests/support/drawing.h"
 #include "tests/support/recording_dialogs.h"
+#include "tests/support/tables.h"
 
 namespace {
 
@@ -301,11 +302,7 @@ TEST(BoardComposition, ComposesAMemoryBitmapWithoutAWindow) {
     TMemBitmap cellTile, playerTile, view;
     BuildBoardTiles(cellTile, playerTile, kGrey);
     ASSERT_TRUE(view.Create(kBoardWidthPixels, kBoardHeightPixels, 24));
-    TQuilloryTable table;
-    for (const TBoardPoint& p : std::initializer_list<TBoardPoint>{{1, 3}, {2, 3}, {3, 3}, {3, 4}})
-        table.SetCell(p.x, p.y, true);
-    table.x = 2;
-    table.y = 3;
+    const TQuilloryTable table = quillory_test::TableOf({{1, 3}, {2, 3}, {3, 3}, {3, 4}}, {2, 3});
     const std::vector<TRouteFinder::TPoint> route{{2, 3}, {3, 3}, {3, 4}};
     const QFont font = WindowFont();
     const TBoardScene scene{table, 7, kGrey, true, 65, route, kBoardWidthPixels, kBoardHeightPixels, font};

@@ -7,17 +7,11 @@
 
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
+#include "tests/support/tables.h"
 
 namespace {
 
-TQuilloryTable TableOf(std::initializer_list<TBoardPoint> cells, TBoardPoint player) {
-    TQuilloryTable table;
-    for (const TBoardPoint& p : cells)
-        table.SetCell(p.x, p.y, true);
-    table.x = player.x;
-    table.y = player.y;
-    return table;
-}
+using quillory_test::TableOf;
 
 TEST(GameRules, ArrowKeysGiveTheirSteps) {
     int dx = 9, dy = 9;

@@ -13,6 +13,7 @@
 #include "graphics/application.h"
 #include "tests/support/files.h"
 #include "tests/support/recording_dialogs.h"
+#include "tests/support/tables.h"
 
 namespace {
 
@@ -26,12 +27,7 @@ protected:
     }
     // Puts a table of the given cells into play, as opening a track would.
     void Play(std::initializer_list<TBoardPoint> cells, TBoardPoint player) {
-        TQuilloryTable table;
-        for (const TBoardPoint& p : cells)
-            table.SetCell(p.x, p.y, true);
-        table.x = player.x;
-        table.y = player.y;
-        form->currentTable = table;
+        form->currentTable = quillory_test::TableOf(cells, player);
         form->ResetPlay();
     }
 };
