@@ -171,6 +171,23 @@ bool MayHavePath(const uint8_t* cells, int count, int end) {
     return outside == 0 || outside == Sign(from);
 }
 
+int EnclosedPart(const uint8_t* cells, int end, uint8_t* part, int& partSize) {
+    TCutCells tree(cells, end);
+    if (!tree.Walk() || tree.splitCount == 0)
+        return -1;
+    // The parts nest; the first one the walk entered holds the others.
+    int outermost = tree.split[0];
+    for (int i = 1; i < tree.splitCount; ++i)
+        if (tree.First(tree.split[i]) < tree.First(outermost))
+            outermost = tree.split[i];
+    const int first = tree.First(outermost);
+    const int last = tree.Last(outermost);
+    partSize = last - first;
+    for (int cell = 0; cell < kCells; ++cell)
+        part[cell] = tree.First(cell) >= first && tree.First(cell) < last ? 1 : 0;
+    return tree.Parent(outermost);
+}
+
 TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
                    std::vector<int>& path, std::vector<int>* reached) {
     struct TFrame {

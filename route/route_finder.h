@@ -69,6 +69,7 @@ public:
 private:
     class TWalk;
     std::unique_ptr<TPathOracle> oracle;
+    std::unique_ptr<TPathOracle> partOracle;
     TStats stats;
 
     void CountNeighbours();
