@@ -96,9 +96,9 @@ private:
     std::vector<int> known;      // a route from the current cell over `rest`, or empty
     uint32_t ruledOut = 0;       // directions from the current cell that cannot be it
     uint64_t largestSweep = 0;   // states of the largest exact test answered so far
-    // Whether an exact test has stopped at its limit: then the slower of the quick
-    // refutations is worth asking before each one.
-    bool costlyBoard = false;
+    // Whether the refutation by enclosed parts, asked when an exact test stopped at its
+    // limit, has decided a question: then it is asked before each exact test.
+    bool enclosuresRefute = false;
     // The last part beyond a cut cell asked about (its cells and the cut cell), its
     // answer, and a route through it from the cut cell: it holds while the walk is
     // elsewhere.
@@ -289,7 +289,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Completable(const std::vector<
 // leave, the board before the cut cell and the part are tested apart.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::ExactTest(int end, int count,
                                                             std::vector<int>& witness) {
-    if (costlyBoard && !MayCrossEnclosedParts(rest, end))
+    if (enclosuresRefute && !MayCrossEnclosedParts(rest, end))
         return TAnswer::No;
     uint8_t part[kBoardCells];
     int partSize = 0;
@@ -368,8 +368,10 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester
     const bool works = tester.HasPath(cells, CellColumn(end), CellRow(end));
     stats.exactStates += tester.LastComputedStates();
     if (tester.LastStopped()) {
-        costlyBoard = true;
-        return MayCrossEnclosedParts(cells, end) ? TAnswer::Stopped : TAnswer::No;
+        if (MayCrossEnclosedParts(cells, end))
+            return TAnswer::Stopped;
+        enclosuresRefute = true;
+        return TAnswer::No;
     }
     largestSweep =
         std::max(largestSweep, tester.LastComputedStates() + tester.LastReusedStates());
