@@ -59,6 +59,7 @@ private:
     int balance[kCells];
     int parent[kCells];
     bool hasSplitChild[kCells];
+    int degree[kCells];
 
     bool Finish(int cell, int degree);
 };
@@ -66,10 +67,11 @@ private:
 bool TCutCells::Walk() {
     for (int i = 0; i < kCells; ++i)
         order[i] = -1;
+    // The cells on the way down to `cell`, each with the next direction it will try;
+    // the current cell and its direction stay out of memory.
     struct TFrame {
         int cell;
         int direction;
-        int degree;
     };
     TFrame stack[kCells];
     int depth = 0;
@@ -80,30 +82,37 @@ bool TCutCells::Walk() {
         balance[cell] = Sign(cell);
         parent[cell] = from;
         hasSplitChild[cell] = false;
-        stack[depth++] = {cell, 0, 0};
+        degree[cell] = 0;
     };
+    int cell = end;
+    int direction = 0;
     enter(end, -1);
-    while (depth > 0) {
-        TFrame& top = stack[depth - 1];
-        if (top.direction == kDirectionCount) {
-            --depth;
-            if (!Finish(top.cell, top.degree))
+    for (;;) {
+        if (direction == kDirectionCount) {
+            if (!Finish(cell, degree[cell]))
                 return false;
+            if (depth == 0)
+                return true;
+            --depth;
+            cell = stack[depth].cell;
+            direction = stack[depth].direction;
             continue;
         }
-        const int n = kGeometry.neighbour[top.cell][top.direction++];
+        const int n = kGeometry.neighbour[cell][direction++];
         if (n < 0 || cells[n] == 0)
             continue;
-        ++top.degree;
+        ++degree[cell];
         if (order[n] < 0) {
-            if (top.cell == end && ++rootChildren > 1)
+            if (cell == end && ++rootChildren > 1)
                 return false;  // the path could not come back to the other side of `end`
-            enter(n, top.cell);
-        } else if (n != parent[top.cell]) {
-            low[top.cell] = std::min(low[top.cell], order[n]);
+            stack[depth++] = {cell, direction};
+            enter(n, cell);
+            cell = n;
+            direction = 0;
+        } else if (n != parent[cell]) {
+            low[cell] = std::min(low[cell], order[n]);
         }
     }
-    return true;
 }
 
 // Called when the subtree of `cell` is complete.
