@@ -72,6 +72,9 @@ private:
 // path can still be completed, and every step of that part is right. Without a known
 // route (at the start) the same questions are asked; the first exact test that
 // succeeds gives one. When every direction from the start is ruled out, there is none.
+// An exact test splits where the route must pass a cut cell into a part it cannot leave
+// (ExactTest, SplitTest, PartTest), so that a dense board walled in two costs about what
+// its halves cost, not their product.
 class TRouteFinder::TWalk {
 public:
     TWalk(const std::vector<int32_t>& board, TPathOracle& oracle, TPathOracle& partOracle,
