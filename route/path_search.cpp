@@ -59,6 +59,7 @@ private:
     int balance[kCells];
     int parent[kCells];
     bool hasSplitChild[kCells];
+    int degree[kCells];
 
     bool Finish(int cell, int degree);
 };
@@ -66,10 +67,11 @@ private:
 bool TCutCells::Walk() {
     for (int i = 0; i < kCells; ++i)
         order[i] = -1;
+    // The cells on the way down to `cell`, each with the next direction it will try;
+    // the current cell and its direction stay out of memory.
     struct TFrame {
         int cell;
         int direction;
-        int degree;
     };
     TFrame stack[kCells];
     int depth = 0;
@@ -80,30 +82,37 @@ bool TCutCells::Walk() {
         balance[cell] = Sign(cell);
         parent[cell] = from;
         hasSplitChild[cell] = false;
-        stack[depth++] = {cell, 0, 0};
+        degree[cell] = 0;
     };
+    int cell = end;
+    int direction = 0;
     enter(end, -1);
-    while (depth > 0) {
-        TFrame& top = stack[depth - 1];
-        if (top.direction == kDirectionCount) {
-            --depth;
-            if (!Finish(top.cell, top.degree))
+    for (;;) {
+        if (direction == kDirectionCount) {
+            if (!Finish(cell, degree[cell]))
                 return false;
+            if (depth == 0)
+                return true;
+            --depth;
+            cell = stack[depth].cell;
+            direction = stack[depth].direction;
             continue;
         }
-        const int n = kGeometry.neighbour[top.cell][top.direction++];
+        const int n = kGeometry.neighbour[cell][direction++];
         if (n < 0 || cells[n] == 0)
             continue;
-        ++top.degree;
+        ++degree[cell];
         if (order[n] < 0) {
-            if (top.cell == end && ++rootChildren > 1)
+            if (cell == end && ++rootChildren > 1)
                 return false;  // the path could not come back to the other side of `end`
-            enter(n, top.cell);
-        } else if (n != parent[top.cell]) {
-            low[top.cell] = std::min(low[top.cell], order[n]);
+            stack[depth++] = {cell, direction};
+            enter(n, cell);
+            cell = n;
+            direction = 0;
+        } else if (n != parent[cell]) {
+            low[cell] = std::min(low[cell], order[n]);
         }
     }
-    return true;
 }
 
 // Called when the subtree of `cell` is complete.
@@ -169,6 +178,141 @@ bool MayHavePath(const uint8_t* cells, int count, int end) {
     if (tree.deadEnd >= 0)
         return outside == PathBalance(from, tree.deadEnd);
     return outside == 0 || outside == Sign(from);
+}
+
+namespace {
+
+// Cells with exactly two present neighbours that MayCrossEnclosedParts looks at, at most.
+constexpr int kMaxGapCells = 24;
+
+// Colour sum of the part reached from `from` without passing `a` or `b`, or of nothing
+// (0, with `away` false) when that part holds `end`; `touchesA` and `touchesB` count the
+// part's cells next to each.
+struct TEnclosure {
+    bool away = false;
+    int balance = 0;
+    int touchesA = 0;
+    int touchesB = 0;
+};
+
+TEnclosure Enclose(const uint8_t* cells, int end, int from, int a, int b) {
+    TEnclosure part;
+    bool seen[kCells] = {};
+    int stack[kCells];
+    int depth = 0;
+    stack[depth++] = from;
+    seen[from] = true;
+    while (depth > 0) {
+        const int cell = stack[--depth];
+        if (cell == end)
+            return TEnclosure{};
+        part.balance += Sign(cell);
+        for (int d = 0; d < kDirectionCount; ++d) {
+            const int n = kGeometry.neighbour[cell][d];
+            if (n < 0 || cells[n] == 0 || seen[n])
+                continue;
+            if (n == a || n == b) {
+                ++(n == a ? part.touchesA : part.touchesB);
+                continue;
+            }
+            seen[n] = true;
+            stack[depth++] = n;
+        }
+    }
+    part.away = true;
+    return part;
+}
+
+// Marks in `between` the cells of one path from `from` to `end` that does not pass `a`;
+// false when there is none.
+bool PathAround(const uint8_t* cells, int end, int from, int a, bool* between) {
+    int parent[kCells];
+    for (int& p : parent)
+        p = -2;
+    int queue[kCells];
+    int head = 0, tail = 0;
+    queue[tail++] = from;
+    parent[from] = -1;
+    while (head < tail && parent[end] == -2) {
+        const int cell = queue[head++];
+        for (int d = 0; d < kDirectionCount; ++d) {
+            const int n = kGeometry.neighbour[cell][d];
+            if (n < 0 || cells[n] == 0 || n == a || parent[n] != -2)
+                continue;
+            parent[n] = cell;
+            queue[tail++] = n;
+        }
+    }
+    if (parent[end] == -2)
+        return false;
+    for (int cell = end; cell >= 0; cell = parent[cell])
+        between[cell] = true;
+    return true;
+}
+
+}  // namespace
+
+bool MayCrossEnclosedParts(const uint8_t* cells, int end) {
+    int gaps[kMaxGapCells][3];  // the cell and its two neighbours
+    int gapCount = 0;
+    for (int cell = 0; cell < kCells; ++cell) {
+        if (cells[cell] == 0 || cell == end)
+            continue;
+        int found[kDirectionCount];
+        int degree = 0;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            const int n = kGeometry.neighbour[cell][d];
+            if (n >= 0 && cells[n] != 0)
+                found[degree++] = n;
+        }
+        if (degree != 2)
+            continue;
+        if (gapCount == kMaxGapCells)
+            return true;
+        gaps[gapCount][0] = cell;
+        gaps[gapCount][1] = found[0];
+        gaps[gapCount][2] = found[1];
+        ++gapCount;
+    }
+    for (int i = 0; i < gapCount; ++i) {
+        const int a = gaps[i][0];
+        for (int side = 1; side <= 2; ++side) {
+            // A cell `b` that, with `a`, closes off this side of `a` from `end` lies on
+            // every way from here to `end` that avoids `a`: on one of them in particular.
+            bool between[kCells] = {};
+            if (!PathAround(cells, end, gaps[i][side], a, between))
+                continue;
+            for (int j = 0; j < gapCount; ++j) {
+                const int b = gaps[j][0];
+                if (j == i || !between[b] || gaps[i][1] == b || gaps[i][2] == b)
+                    continue;
+                // The part on this side of `a` that only `a` and `b` lead into, each from
+                // one cell: the path enters it through one and leaves it through the other.
+                const TEnclosure part = Enclose(cells, end, gaps[i][side], a, b);
+                if (part.away && part.touchesA == 1 && part.touchesB == 1 &&
+                    part.balance + Sign(a) + Sign(b) != PathBalance(a, b))
+                    return false;
+            }
+        }
+    }
+    return true;
+}
+
+int EnclosedPart(const uint8_t* cells, int end, uint8_t* part, int& partSize) {
+    TCutCells tree(cells, end);
+    if (!tree.Walk() || tree.splitCount == 0)
+        return -1;
+    // The parts nest; the first one the walk entered holds the others.
+    int outermost = tree.split[0];
+    for (int i = 1; i < tree.splitCount; ++i)
+        if (tree.First(tree.split[i]) < tree.First(outermost))
+            outermost = tree.split[i];
+    const int first = tree.First(outermost);
+    const int last = tree.Last(outermost);
+    partSize = last - first;
+    for (int cell = 0; cell < kCells; ++cell)
+        part[cell] = tree.First(cell) >= first && tree.First(cell) < last ? 1 : 0;
+    return tree.Parent(outermost);
 }
 
 TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,

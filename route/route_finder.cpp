@@ -1,12 +1,15 @@
 #include "route/route_finder.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "route/path_oracle.h"
 #include "route/path_search.h"
 
 namespace {
 
+using path_search::EnclosedPart;
+using path_search::MayCrossEnclosedParts;
 using path_search::MayHavePath;
 using path_search::SearchPath;
 using path_search::TOrder;
@@ -26,6 +29,14 @@ constexpr uint64_t kStatesPerLookUp = 256;
 
 // Length of the first prefix asked about when looking for the longest completable one.
 constexpr int kFirstPrefix = 4;
+
+// Cells a part beyond a cut cell, and the board before it, need for the exact test to
+// ask about them separately.
+constexpr int kSplitPart = 8;
+
+// Neighbours the search for a route through a part beyond a cut cell may look at before
+// the exact test decides: such parts are often dense, where a route is easy to find.
+int PartSearchBudget(int count) { return 4 * count + 100; }
 
 // Takes cells out of a board for the length of one question and puts them back after.
 class TTakenOut {
@@ -61,10 +72,14 @@ private:
 // path can still be completed, and every step of that part is right. Without a known
 // route (at the start) the same questions are asked; the first exact test that
 // succeeds gives one. When every direction from the start is ruled out, there is none.
+// An exact test splits where the route must pass a cut cell into a part it cannot leave
+// (ExactTest, SplitTest, PartTest), so that a dense board walled in two costs about what
+// its halves cost, not their product.
 class TRouteFinder::TWalk {
 public:
-    TWalk(const std::vector<int32_t>& board, TPathOracle& oracle, TStats& stats)
-        : oracle(oracle), stats(stats) {
+    TWalk(const std::vector<int32_t>& board, TPathOracle& oracle, TPathOracle& partOracle,
+          TStats& stats)
+        : oracle(oracle), partOracle(partOracle), stats(stats) {
         for (int i = 0; i < kBoardCells; ++i) {
             rest[i] = board[i] == 1 ? 1 : 0;
             remaining += rest[i];
@@ -76,6 +91,7 @@ public:
 
 private:
     TPathOracle& oracle;
+    TPathOracle& partOracle;  // for parts beyond a cut cell, so that neither loses its layers
     TStats& stats;
     uint8_t rest[kBoardCells];  // the cells not yet walked, the current one included
     int remaining = 0;
@@ -83,6 +99,18 @@ private:
     std::vector<int> known;      // a route from the current cell over `rest`, or empty
     uint32_t ruledOut = 0;       // directions from the current cell that cannot be it
     uint64_t largestSweep = 0;   // states of the largest exact test answered so far
+    // Whether the refutation by enclosed parts, asked when an exact test stopped at its
+    // limit, has decided a question: then it is asked before each exact test.
+    bool enclosuresRefute = false;
+    // The last part beyond a cut cell asked about (its cells and the cut cell), its
+    // answer, and a route through it from the cut cell: it holds while the walk is
+    // elsewhere.
+    struct TPartAnswer {
+        bool known = false;
+        uint8_t cells[kBoardCells];
+        bool completable = false;
+        std::vector<int> route;
+    } lastPart;
 
     int Current() const { return path.back(); }
     int EarliestOpenDirection();
@@ -96,14 +124,15 @@ private:
     bool Question(int direction);
     int LongestCompletablePrefix(const std::vector<int>& prefix);
     TAnswer Completable(const std::vector<int>& prefix, int length, std::vector<int>& witness);
-    // Counts the exact test just asked; false when it stopped at its limit.
-    bool Count() {
-        stats.exactStates += oracle.LastComputedStates();
-        if (oracle.LastStopped())
-            return false;
-        largestSweep = std::max(largestSweep,
-                                oracle.LastComputedStates() + oracle.LastReusedStates());
-        return true;
+    TAnswer ExactTest(int end, int count, std::vector<int>& witness);
+    TAnswer SplitTest(int end, int cut, const uint8_t* part, int partSize,
+                      std::vector<int>& witness);
+    TAnswer PartTest(int cut, const uint8_t* part, int count);
+    TAnswer OracleTest(TPathOracle& tester, const uint8_t* cells, int end,
+                       std::vector<int>& witness);
+    void SetStateLimit(uint64_t limit) {
+        oracle.SetStateLimit(limit);
+        partOracle.SetStateLimit(limit);
     }
 };
 
@@ -194,7 +223,7 @@ bool TRouteFinder::TWalk::Question(int direction) {
             return false;
         }
         // An exact test as large as one already answered is let run to its end.
-        oracle.SetStateLimit(
+        SetStateLimit(
             std::max(kStatesPerLookUp * static_cast<uint64_t>(budget), 2 * largestSweep));
         reached.insert(reached.begin(), current);
         const int length = LongestCompletablePrefix(reached);
@@ -255,20 +284,111 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Completable(const std::vector<
         return TAnswer::Yes;
     }
     const TTakenOut walked(rest, prefix.data(), static_cast<size_t>(length));
+    return ExactTest(end, remaining - length, witness);
+}
+
+// Whether a route from `end` clears the `count` cells of `rest`; `witness` then holds
+// one. Where such a route must pass a cut cell into a part of some size that it cannot
+// leave, the board before the cut cell and the part are tested apart.
+TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::ExactTest(int end, int count,
+                                                            std::vector<int>& witness) {
+    if (enclosuresRefute && !MayCrossEnclosedParts(rest, end))
+        return TAnswer::No;
+    uint8_t part[kBoardCells];
+    int partSize = 0;
+    const int cut = EnclosedPart(rest, end, part, partSize);
+    if (cut >= 0 && partSize >= kSplitPart && count - partSize >= kSplitPart)
+        return SplitTest(end, cut, part, partSize, witness);
+    return OracleTest(oracle, rest, end, witness);
+}
+
+// The route from `end` clears everything outside `part` and ends at `cut`, then clears
+// `part` from there. The first half is asked as a board that keeps one cell of the part
+// next to the cut cell: with a single neighbour, that cell must be the route's last.
+TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SplitTest(int end, int cut,
+                                                            const uint8_t* part,
+                                                            int partSize,
+                                                            std::vector<int>& witness) {
+    const TAnswer beyond = PartTest(cut, part, partSize + 1);
+    if (beyond != TAnswer::Yes)
+        return beyond;
+    int entry = -1;
+    for (int d = 0; d < kDirectionCount && entry < 0; ++d) {
+        const int n = NeighbourCell(cut, d);
+        if (n >= 0 && part[n] != 0)
+            entry = n;
+    }
+    uint8_t before[kBoardCells];
+    for (int i = 0; i < kBoardCells; ++i)
+        before[i] = rest[i] != 0 && part[i] == 0 ? 1 : 0;
+    before[entry] = 1;
+    const TAnswer answer = OracleTest(oracle, before, end, witness);
+    if (answer != TAnswer::Yes)
+        return answer;
+    witness.pop_back();  // the entry cell: the cut cell is last now
+    witness.insert(witness.end(), lastPart.route.begin() + 1, lastPart.route.end());
+    return TAnswer::Yes;
+}
+
+// Whether a route from `cut` clears `part` and `cut` (`count` cells); the answer and
+// such a route are kept in lastPart. A search that prefers the cells with the fewest
+// ways on goes first.
+TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::PartTest(int cut, const uint8_t* part,
+                                                           int count) {
+    uint8_t cells[kBoardCells];
+    std::copy(part, part + kBoardCells, cells);
+    cells[cut] = 2;  // tells the cut cell apart in the kept copy
+    if (lastPart.known && std::memcmp(cells, lastPart.cells, kBoardCells) == 0)
+        return lastPart.completable ? TAnswer::Yes : TAnswer::No;
+    std::copy(cells, cells + kBoardCells, lastPart.cells);
+    lastPart.known = false;
+    cells[cut] = 1;
+    lastPart.route.clear();
+    TAnswer answer;
+    switch (SearchPath(cells, count, cut, PartSearchBudget(count), TOrder::FewestWays,
+                       lastPart.route)) {
+    case TSearch::Found:
+        answer = TAnswer::Yes;
+        break;
+    case TSearch::None:
+        answer = TAnswer::No;
+        break;
+    default:
+        answer = OracleTest(partOracle, cells, cut, lastPart.route);
+        break;
+    }
+    lastPart.known = answer != TAnswer::Stopped;
+    lastPart.completable = answer == TAnswer::Yes;
+    return answer;
+}
+
+// Asks `tester` whether a route from `end` clears `cells`; `witness` then holds one.
+TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester,
+                                                             const uint8_t* cells, int end,
+                                                             std::vector<int>& witness) {
     ++stats.exactTests;
-    const bool works = oracle.HasPath(rest, CellColumn(end), CellRow(end));
-    if (!Count())
-        return TAnswer::Stopped;
+    witness.clear();
+    const bool works = tester.HasPath(cells, CellColumn(end), CellRow(end));
+    stats.exactStates += tester.LastComputedStates();
+    if (tester.LastStopped()) {
+        if (MayCrossEnclosedParts(cells, end))
+            return TAnswer::Stopped;
+        enclosuresRefute = true;
+        return TAnswer::No;
+    }
+    largestSweep =
+        std::max(largestSweep, tester.LastComputedStates() + tester.LastReusedStates());
     if (!works)
         return TAnswer::No;
-    oracle.Witness(witness);
+    tester.Witness(witness);
     return TAnswer::Yes;
 }
 
 TRouteFinder::TRouteFinder()
     : board(kBoardCells, 0),
       neighbours(kBoardCells, 0),
-      oracle(std::make_unique<TPathOracle>()) {}
+      oracle(std::make_unique<TPathOracle>()),
+      partOracle(std::make_unique<TPathOracle>()) {}
 
 TRouteFinder::~TRouteFinder() = default;
 
@@ -294,7 +414,7 @@ bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
     const int startCell = CellIndex(start.x, start.y);
     if (board[startCell] != 1)
         return false;
-    TWalk walk(board, *oracle, stats);
+    TWalk walk(board, *oracle, *partOracle, stats);
     std::vector<int> cells;
     if (!walk.Run(startCell, cells))
         return false;

@@ -14,10 +14,10 @@ class TPathOracle;
 // sequence comes first in that order among all routes from the start. It reaches that
 // route without the search's backtracking: it walks forward, and wherever a quick
 // necessary test leaves an earlier direction open than the route it already knows, a
-// bounded search and, where that gives up, an exact test (TPathOracle) decide whether
-// the rest of the board can still be cleared that way. Cells on the outer ring count
-// like any other. Failures are reported through results; only exhausted memory throws
-// (std::bad_alloc).
+// bounded search and, where that gives up, an exact test (TPathOracle, asked apart about
+// the board on either side of a cut cell the route must pass) decide whether the rest of
+// the board can still be cleared that way. Cells on the outer ring count like any other.
+// Failures are reported through results; only exhausted memory throws (std::bad_alloc).
 class TRouteFinder {
 public:
     // A cell position (column x, row y) or a step (dx, dy).
@@ -69,6 +69,7 @@ public:
 private:
     class TWalk;
     std::unique_ptr<TPathOracle> oracle;
+    std::unique_ptr<TPathOracle> partOracle;
     TStats stats;
 
     void CountNeighbours();
