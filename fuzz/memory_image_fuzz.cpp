@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -110,4 +111,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FromStream(data, size, true);
     PackedRun(data, size);
     return 0;
+}
+
+// --- seeds ------------------------------------------------------------------------------
+
+// Binary and text images of a short and a longer buffer, plain and compressed.
+void WriteFuzzSeeds(const std::string& folder) {
+    const std::string longer(300, 'q');
+    const std::string payloads[] = {"abc", longer + "\x01\x80\xFF" + longer};
+    for (size_t p = 0; p < 2; ++p) {
+        for (bool compressed : {false, true}) {
+            TMemBuffer buffer;
+            buffer.Append(payloads[p].data(), static_cast<int32_t>(payloads[p].size()));
+            buffer.FCompressed = compressed;
+            const std::string name = folder + "/" + (compressed ? "compressed_" : "stored_") + std::to_string(p);
+            std::ofstream binary(name + ".bin", std::ios::binary);
+            buffer.WriteBinary(binary);
+            std::ofstream text(name + ".txt", std::ios::binary);
+            buffer.WriteText(text);
+        }
+    }
+    // A run of packed integers of every length.
+    TMemBuffer packed;
+    for (int32_t v : {0, 1, -1, 200, -70000, 2147483647, -2147483647 - 1}) packed.AppendInt(v);
+    std::ofstream(folder + "/packed.bin", std::ios::binary)
+        << std::string(reinterpret_cast<const char*>(packed.Data()), static_cast<size_t>(packed.Length()));
 }

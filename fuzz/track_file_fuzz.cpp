@@ -2,7 +2,8 @@
 //
 // Built with a fuzzing engine it provides LLVMFuzzerTestOneInput; built without one
 // (QUILLORY_FUZZ_DRIVER) it replays the files named on its command line, or, with none,
-// a fixed-seed run of mutated tracks, and prints how many inputs were accepted.
+// a fixed-seed run of mutated tracks, and prints how many inputs were accepted. Its seeds
+// are the built-in tables' tracks as the game saves them.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,10 +12,11 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "fuzz/fuzz_support.h"
+#include "game/built_in_tables.h"
 #include "game/game_rules.h"
 #include "game/track_file.h"
+#include "game/track_writer.h"
 #include "route/find_route_command.h"
 
 namespace {
@@ -24,15 +26,7 @@ constexpr int kMaxRoutedCells = 48;
 
 // True when the bytes, read as a track file, gave a table. Aborts on any broken promise.
 bool LoadOne(const std::uint8_t* data, std::size_t size) {
-    static const std::string path =
-        "/tmp/quillory_track_fuzz_" + std::to_string(getpid()) + ".txt";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    if (size > 0)
-        std::fwrite(data, 1, size, file);
-    std::fclose(file);
-
+    const std::string path = fuzz::ScratchFile("track.txt", data, size);
     std::vector<std::string> lines;
     if (!ReadLines(path.c_str(), lines))
         std::abort();
@@ -63,6 +57,23 @@ bool LoadOne(const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace
+
+// Every fifth built-in table's full track, saved by the game's track writer; and the
+// first table's track with LF line ends.
+void WriteFuzzSeeds(const std::string& folder) {
+    for (int index = 0; index < kBuiltInTableCount; index += 5) {
+        const std::vector<std::string> lines = TrackLines(MakeTable(BuiltInTable(index)));
+        SaveLinesFile((folder + "/table_" + std::to_string(index + 1) + ".txt").c_str(), lines);
+        if (index != 0)
+            continue;
+        std::FILE* file = std::fopen((folder + "/table_1_lf.txt").c_str(), "wb");
+        if (file == nullptr)
+            std::abort();
+        for (const std::string& line : lines)
+            std::fprintf(file, "%s\n", line.c_str());
+        std::fclose(file);
+    }
+}
 
 #ifndef QUILLORY_FUZZ_DRIVER
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev zlib1g-dev libgtest-dev fontconfig fonts-dejavu-core)
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream)
+  # The fuzz preset (Clang with libFuzzer and the sanitizer runtimes) and the checks.
+  packages+=(clang libclang-rt-14-dev llvm clang-format clang-tidy)
 fi
 
 missing=()
