@@ -41,7 +41,8 @@ bool LoadOne(const std::uint8_t* data, std::size_t size) {
     }
     // The same bytes taken as a memory image with its pixels straight after the header.
     std::vector<std::uint8_t> image(data, data + size);
-    if (std::unique_ptr<TDeviceBitmap> bitmap = TDeviceBitmap::FromMemoryImage(image.data(), image.size(), 40))
+    if (std::unique_ptr<TDeviceBitmap> bitmap =
+            TDeviceBitmap::FromMemoryImage(image.data(), image.size(), 40))
         bitmap->ReadInto(image.data(), image.size(), 40);
     return picture.loaded;
 }
@@ -62,10 +63,10 @@ void WriteFuzzSeeds(const std::string& folder) {
         std::uint8_t fill;
     };
     const TSeed seeds[] = {
-        {"mono", 9, 3, 1, 2, 0, 0xA5},        {"four", 5, 3, 4, 16, 0, 0x1E},
-        {"eight", 5, 3, 8, 256, 0, 0x07},     {"eight_short_table", 3, 2, 8, 4, 0, 0x03},
-        {"sixteen", 3, 2, 16, 0, 0, 0x5A},    {"twentyfour", 3, 2, 24, 0, 0, 0x80},
-        {"thirtytwo", 2, 2, 32, 0, 0, 0xC3},  {"top_down", 3, -2, 24, 0, 0, 0x40},
+        {"mono", 9, 3, 1, 2, 0, 0xA5},       {"four", 5, 3, 4, 16, 0, 0x1E},
+        {"eight", 5, 3, 8, 256, 0, 0x07},    {"eight_short_table", 3, 2, 8, 4, 0, 0x03},
+        {"sixteen", 3, 2, 16, 0, 0, 0x5A},   {"twentyfour", 3, 2, 24, 0, 0, 0x80},
+        {"thirtytwo", 2, 2, 32, 0, 0, 0xC3}, {"top_down", 3, -2, 24, 0, 0, 0x40},
         {"gap", 2, 2, 24, 0, 6, 0x11},
     };
     for (const TSeed& seed : seeds) {

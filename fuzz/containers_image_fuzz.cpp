@@ -30,15 +30,15 @@ constexpr int kMostDepth = 3;
 enum TKind { kIntegers, kObjects, kRecords, kElements, kStrings, kKindCount };
 // The stored forms, in the order of the selector byte.
 enum TForm {
-    kDirectFile,     // ReadDirect on a C file
-    kBufferedFile,   // the buffered wrapper on a C file
-    kTextFile,       // the text form on a C file
-    kBinaryStream,   // ReadBinary on a stream
-    kBufferedBinary, // the buffered wrapper on a binary stream
-    kTextStream,     // ReadText on a stream
-    kBufferedText,   // the buffered wrapper on a text stream
-    kSpace,          // the memory image
-    kDirectText,     // the integers' stream reader; ReadDirect in text mode for the others
+    kDirectFile,      // ReadDirect on a C file
+    kBufferedFile,    // the buffered wrapper on a C file
+    kTextFile,        // the text form on a C file
+    kBinaryStream,    // ReadBinary on a stream
+    kBufferedBinary,  // the buffered wrapper on a binary stream
+    kTextStream,      // ReadText on a stream
+    kBufferedText,    // the buffered wrapper on a text stream
+    kSpace,           // the memory image
+    kDirectText,      // the integers' stream reader; ReadDirect in text mode for the others
     kFormCount
 };
 
@@ -54,31 +54,39 @@ public:
 
     void ReadBinary(FILE* file) override {
         int32_t size = 0;
-        if (!ReadInt32(file, size) || size < 0 || size > kMostItemBytes) throw TKestSerialization();
+        if (!ReadInt32(file, size) || size < 0 || size > kMostItemBytes)
+            throw TKestSerialization();
         FBytes.assign(static_cast<size_t>(size), '\0');
-        if (size > 0 && std::fread(FBytes.data(), 1, FBytes.size(), file) != FBytes.size()) throw TKestSerialization();
+        if (size > 0 && std::fread(FBytes.data(), 1, FBytes.size(), file) != FBytes.size())
+            throw TKestSerialization();
     }
     void ReadBinary(std::istream& stream) override {
         int32_t size = 0;
-        if (!ReadInt32(stream, size) || size < 0 || size > kMostItemBytes) throw TKestSerialization();
+        if (!ReadInt32(stream, size) || size < 0 || size > kMostItemBytes)
+            throw TKestSerialization();
         FBytes.assign(static_cast<size_t>(size), '\0');
-        if (!stream.read(FBytes.data(), size)) throw TKestSerialization();
+        if (!stream.read(FBytes.data(), size))
+            throw TKestSerialization();
     }
     void ReadFromSpace(TMemSpace& space) override {
         const int32_t size = space.ReadInt();
-        if (size < 0 || size > kMostItemBytes) throw TKestSerialization();
+        if (size < 0 || size > kMostItemBytes)
+            throw TKestSerialization();
         FBytes.assign(static_cast<size_t>(size), '\0');
-        if (size > 0 && space.ReadBytes(FBytes.data(), size) == nullptr) throw TKestSerialization();
+        if (size > 0 && space.ReadBytes(FBytes.data(), size) == nullptr)
+            throw TKestSerialization();
     }
     void ReadText(FILE* file) override {
         char word[kMostItemBytes + 1] = {};
-        if (std::fscanf(file, "%64s", word) != 1) throw TKestSerialization();
+        if (std::fscanf(file, "%64s", word) != 1)
+            throw TKestSerialization();
         FBytes = word;
     }
     void ReadText(std::istream& stream) override {
         std::string word;
         stream.width(kMostItemBytes);
-        if (!(stream >> word)) throw TKestSerialization();
+        if (!(stream >> word))
+            throw TKestSerialization();
         FBytes = word;
     }
 
@@ -130,11 +138,11 @@ private:
 
 std::unique_ptr<TContainer> MakeContainer(int kind) {
     switch (kind) {
-        case kIntegers: return std::make_unique<TIntContainer>();
-        case kObjects: return std::make_unique<TFuzzContainer>();
-        case kRecords: return std::make_unique<TPeerDataContainer>();
-        case kElements: return std::make_unique<TContainer>();
-        default: return std::make_unique<TStringContainer>();
+    case kIntegers: return std::make_unique<TIntContainer>();
+    case kObjects: return std::make_unique<TFuzzContainer>();
+    case kRecords: return std::make_unique<TPeerDataContainer>();
+    case kElements: return std::make_unique<TContainer>();
+    default: return std::make_unique<TStringContainer>();
     }
 }
 
@@ -143,11 +151,15 @@ void Load(TContainer& container, int kind, int form, const std::uint8_t* data, s
     try {
         if (form <= kTextFile) {
             std::FILE* file = fuzz::BytesFile(data, size);
-            if (file == nullptr) return;
+            if (file == nullptr)
+                return;
             try {
-                if (form == kDirectFile) container.ReadDirect(file);
-                if (form == kBufferedFile) container.ReadBinary(file);
-                if (form == kTextFile) container.ReadText(file);
+                if (form == kDirectFile)
+                    container.ReadDirect(file);
+                if (form == kBufferedFile)
+                    container.ReadBinary(file);
+                if (form == kTextFile)
+                    container.ReadText(file);
             } catch (...) {
                 std::fclose(file);
                 throw;
@@ -161,10 +173,14 @@ void Load(TContainer& container, int kind, int form, const std::uint8_t* data, s
         } else {
             const bool binary = form == kBinaryStream || form == kBufferedBinary;
             std::istringstream stream(image, binary ? std::ios::in | std::ios::binary : std::ios::in);
-            if (form == kBinaryStream) container.ReadBinary(stream);
-            if (form == kBufferedBinary) container.Read(stream, std::ios::binary);
-            if (form == kTextStream) container.ReadText(stream);
-            if (form == kBufferedText) container.Read(stream, std::ios::in);
+            if (form == kBinaryStream)
+                container.ReadBinary(stream);
+            if (form == kBufferedBinary)
+                container.Read(stream, std::ios::binary);
+            if (form == kTextStream)
+                container.ReadText(stream);
+            if (form == kBufferedText)
+                container.Read(stream, std::ios::in);
             if (form == kDirectText) {
                 if (kind == kIntegers)
                     stream >> static_cast<TIntContainer&>(container);
@@ -180,9 +196,12 @@ void Load(TContainer& container, int kind, int form, const std::uint8_t* data, s
 void Visit(TContainer& container, int kind) {
     for (int i = 0; i < container.Count(); ++i) {
         try {
-            if (kind == kIntegers) (void)static_cast<TIntContainer&>(container).At(i);
-            if (kind == kStrings) (void)static_cast<TStringContainer&>(container).At(i).Length();
-            if (kind == kRecords) (void)static_cast<TPeerDataContainer&>(container).Record(i);
+            if (kind == kIntegers)
+                (void)static_cast<TIntContainer&>(container).At(i);
+            if (kind == kStrings)
+                (void)static_cast<TStringContainer&>(container).At(i).Length();
+            if (kind == kRecords)
+                (void)static_cast<TPeerDataContainer&>(container).Record(i);
             (void)container.TypeIdAt(i);
         } catch (const TKestException&) {
         }
@@ -207,13 +226,15 @@ void CheckRoundTrip(TContainer& loaded, int kind) {
     }
     const bool same = again->Count() == loaded.Count() && image.Position() == image.Length();
     fuzz::ReleaseHandedItems(*again);
-    if (!same) std::abort();
+    if (!same)
+        std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1 || size > (1u << 20)) return 0;
+    if (size < 1 || size > (1u << 20))
+        return 0;
     const int form = data[0] % kFormCount;
     const int kind = (data[0] / kFormCount) % kKindCount;
     std::unique_ptr<TContainer> container = MakeContainer(kind);
@@ -235,15 +256,20 @@ std::unique_ptr<TContainer> Sample(int kind, bool compressed) {
     c.FCompressed = compressed;
     if (kind == kIntegers) {
         TIntContainer& integers = static_cast<TIntContainer&>(c);
-        for (int32_t v : {0, 1, -1, 127, 128, -129, 65536, 2147483647}) integers.Add(v);
+        for (int32_t v : {0, 1, -1, 127, 128, -129, 65536, 2147483647})
+            integers.Add(v);
     } else if (kind == kObjects) {
         for (int32_t tag : {0, 1, 2, 3}) {
             TContainerItem* item = static_cast<TContainerItem*>(c.CreateItem(tag));
-            if (TFuzzItem* word = dynamic_cast<TFuzzItem*>(item)) word->FBytes = "quill";
-            if (TIntContainer* integers = dynamic_cast<TIntContainer*>(item)) integers->Add(7).Add(-7);
-            if (TStringContainer* strings = dynamic_cast<TStringContainer*>(item)) strings->Add("one").Add("two words");
+            if (TFuzzItem* word = dynamic_cast<TFuzzItem*>(item))
+                word->FBytes = "quill";
+            if (TIntContainer* integers = dynamic_cast<TIntContainer*>(item))
+                integers->Add(7).Add(-7);
+            if (TStringContainer* strings = dynamic_cast<TStringContainer*>(item))
+                strings->Add("one").Add("two words");
             if (TFuzzContainer* nested = dynamic_cast<TFuzzContainer*>(item)) {
-                TFuzzItem* inner = static_cast<TFuzzItem*>(static_cast<TContainerItem*>(nested->CreateItem(0)));
+                TFuzzItem* inner =
+                    static_cast<TFuzzItem*>(static_cast<TContainerItem*>(nested->CreateItem(0)));
                 inner->FBytes = "inner";
                 nested->AddItem(static_cast<TContainerItem*>(inner));
             }
@@ -272,25 +298,35 @@ std::string Written(TContainer& c, int kind, int form) {
     if (form == kSpace) {
         TMemBuffer buffer;
         c.WriteToBuffer(buffer);
-        return std::string(reinterpret_cast<const char*>(buffer.Data()), static_cast<size_t>(buffer.Length()));
+        return std::string(reinterpret_cast<const char*>(buffer.Data()),
+                           static_cast<size_t>(buffer.Length()));
     }
     if (form <= kTextFile) {
         std::FILE* file = std::tmpfile();
-        if (file == nullptr) std::abort();
-        if (form == kDirectFile) c.WriteDirect(file);
-        if (form == kBufferedFile) c.WriteBinary(file);
-        if (form == kTextFile) c.WriteText(file);
+        if (file == nullptr)
+            std::abort();
+        if (form == kDirectFile)
+            c.WriteDirect(file);
+        if (form == kBufferedFile)
+            c.WriteBinary(file);
+        if (form == kTextFile)
+            c.WriteText(file);
         std::string bytes(static_cast<size_t>(std::ftell(file)), '\0');
         std::rewind(file);
-        if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) std::abort();
+        if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size())
+            std::abort();
         std::fclose(file);
         return bytes;
     }
     std::ostringstream stream(std::ios::out | std::ios::binary);
-    if (form == kBinaryStream) c.WriteBinary(stream);
-    if (form == kBufferedBinary) c.Write(stream, std::ios::binary);
-    if (form == kTextStream) c.WriteText(stream);
-    if (form == kBufferedText) c.Write(stream, std::ios::out);
+    if (form == kBinaryStream)
+        c.WriteBinary(stream);
+    if (form == kBufferedBinary)
+        c.Write(stream, std::ios::binary);
+    if (form == kTextStream)
+        c.WriteText(stream);
+    if (form == kBufferedText)
+        c.Write(stream, std::ios::out);
     if (form == kDirectText) {
         if (kind == kIntegers)
             stream << static_cast<TIntContainer&>(c);
@@ -305,8 +341,9 @@ std::string Written(TContainer& c, int kind, int form) {
 // One seed per container and form, and the compressed images of the buffered forms.
 void WriteFuzzSeeds(const std::string& folder) {
     static const char* const kinds[] = {"integers", "objects", "records", "elements", "strings"};
-    static const char* const forms[] = {"directfile", "bufferedfile", "textfile", "binarystream", "bufferedbinary",
-                                        "textstream", "bufferedtext", "space", "directtext"};
+    static const char* const forms[] = {"directfile",   "bufferedfile",   "textfile",
+                                        "binarystream", "bufferedbinary", "textstream",
+                                        "bufferedtext", "space",          "directtext"};
     for (int kind = 0; kind < kKindCount; ++kind) {
         for (int form = 0; form < kFormCount; ++form) {
             for (bool compressed : {false, true}) {
@@ -316,8 +353,9 @@ void WriteFuzzSeeds(const std::string& folder) {
                 std::unique_ptr<TContainer> c = Sample(kind, compressed);
                 const std::string bytes =
                     std::string(1, static_cast<char>(kind * kFormCount + form)) + Written(*c, kind, form);
-                std::ofstream(folder + "/" + kinds[kind] + "_" + forms[form] + (compressed ? "_compressed" : ""),
-                              std::ios::binary)
+                std::ofstream(
+                    folder + "/" + kinds[kind] + "_" + forms[form] + (compressed ? "_compressed" : ""),
+                    std::ios::binary)
                     << bytes;
             }
         }

@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
         }
         std::vector<std::string> inside;
         for (const auto& entry : std::filesystem::directory_iterator(argv[i]))
-            if (entry.is_regular_file()) inside.push_back(entry.path().string());
+            if (entry.is_regular_file())
+                inside.push_back(entry.path().string());
         if (inside.empty()) {
             std::fprintf(stderr, "no inputs in %s\n", argv[i]);
             return 1;
@@ -36,7 +37,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot read %s\n", name.c_str());
             return 1;
         }
-        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                         std::istreambuf_iterator<char>());
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     }
     std::printf("replayed %zu input(s)\n", files.size());

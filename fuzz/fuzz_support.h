@@ -29,7 +29,8 @@ public:
 private:
     TScratchFolder() {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/quillory_fuzz_XXXXXX";
+        std::string pattern =
+            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/quillory_fuzz_XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) {
             std::perror("quillory fuzz: cannot make a scratch folder");
             std::abort();
@@ -52,8 +53,10 @@ inline std::string ScratchFile(const char* name, const std::uint8_t* data, std::
         std::perror("quillory fuzz: cannot write a scratch file");
         std::abort();
     }
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-    if (std::fclose(file) != 0) std::abort();
+    if (size > 0 && std::fwrite(data, 1, size, file) != size)
+        std::abort();
+    if (std::fclose(file) != 0)
+        std::abort();
     return path;
 }
 
@@ -67,17 +70,22 @@ inline std::FILE* BytesFile(const std::uint8_t* data, std::size_t size) {
 // it does not own them (element blocks and object items alike), and the same for every
 // container held among its items, at any depth.
 inline void ReleaseHandedItems(TContainer& container) {
-    if (!container.IsPointerMode()) return;
+    if (!container.IsPointerMode())
+        return;
     for (int i = 0; i < container.Count(); ++i) {
         void* item = container.At(i);
-        if (item == nullptr) continue;
+        if (item == nullptr)
+            continue;
         if (container.FInline) {
-            if (!container.FOwnsItems) TContainer::ReleaseElement(item);
+            if (!container.FOwnsItems)
+                TContainer::ReleaseElement(item);
             continue;
         }
         TContainerItem* object = static_cast<TContainerItem*>(item);
-        if (TContainer* nested = dynamic_cast<TContainer*>(object)) ReleaseHandedItems(*nested);
-        if (!container.FOwnsItems) delete object;
+        if (TContainer* nested = dynamic_cast<TContainer*>(object))
+            ReleaseHandedItems(*nested);
+        if (!container.FOwnsItems)
+            delete object;
     }
 }
 

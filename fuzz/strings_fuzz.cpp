@@ -21,19 +21,20 @@
 namespace {
 
 enum TReader {
-    kBinaryFile,     // TString::ReadBinary on a C file
-    kBinaryStream,   // TString::ReadBinary on a stream
-    kSpace,          // TString::ReadFromSpace
-    kTextFile,       // TString::ReadText on a C file
-    kTextStream,     // TString::ReadText on a stream
-    kLines,          // TStringContainer::LoadLines into the list
-    kLinesToSink,    // LoadLines handing every line to a sink
-    kLinesCancelled, // LoadLines with a progress callback that cancels part way
+    kBinaryFile,      // TString::ReadBinary on a C file
+    kBinaryStream,    // TString::ReadBinary on a stream
+    kSpace,           // TString::ReadFromSpace
+    kTextFile,        // TString::ReadText on a C file
+    kTextStream,      // TString::ReadText on a stream
+    kLines,           // TStringContainer::LoadLines into the list
+    kLinesToSink,     // LoadLines handing every line to a sink
+    kLinesCancelled,  // LoadLines with a progress callback that cancels part way
     kReaderCount
 };
 
 void Check(bool condition) {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
 // The string's invariants: terminated within its capacity, no zero byte before the end.
@@ -55,7 +56,8 @@ void ReadString(int reader, const std::uint8_t* data, std::size_t size) {
     try {
         if (reader == kBinaryFile || reader == kTextFile) {
             std::FILE* file = fuzz::BytesFile(data, size);
-            if (file == nullptr) return;
+            if (file == nullptr)
+                return;
             try {
                 if (reader == kBinaryFile)
                     s.ReadBinary(file);
@@ -74,7 +76,8 @@ void ReadString(int reader, const std::uint8_t* data, std::size_t size) {
             Check(buffer.Position() <= buffer.Length());
         } else {
             const std::string image(reinterpret_cast<const char*>(data), size);
-            std::istringstream stream(image, reader == kBinaryStream ? std::ios::in | std::ios::binary : std::ios::in);
+            std::istringstream stream(
+                image, reader == kBinaryStream ? std::ios::in | std::ios::binary : std::ios::in);
             if (reader == kBinaryStream)
                 s.ReadBinary(stream);
             else
@@ -103,7 +106,8 @@ void Sink(const char* line, int length, int) {
 
 void CancelHalfWay(int total, int done, int, bool* cancel) {
     Check(done >= 0);
-    if (done * 2 >= total) *cancel = true;
+    if (done * 2 >= total)
+        *cancel = true;
 }
 
 void ReadLineFile(int reader, const std::uint8_t* data, std::size_t size) {
@@ -111,13 +115,17 @@ void ReadLineFile(int reader, const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> sunk;
     gSunk = &sunk;
     std::FILE* file = fuzz::BytesFile(data, size);
-    if (file == nullptr) return;
+    if (file == nullptr)
+        return;
     int longest = 0;
     try {
         // LoadLines closes the file.
-        if (reader == kLines) longest = list.LoadLines(file, nullptr, 0, nullptr, 0);
-        if (reader == kLinesToSink) longest = list.LoadLines(file, nullptr, 0, Sink, 0);
-        if (reader == kLinesCancelled) longest = list.LoadLines(file, CancelHalfWay, 0, nullptr, 0);
+        if (reader == kLines)
+            longest = list.LoadLines(file, nullptr, 0, nullptr, 0);
+        if (reader == kLinesToSink)
+            longest = list.LoadLines(file, nullptr, 0, Sink, 0);
+        if (reader == kLinesCancelled)
+            longest = list.LoadLines(file, CancelHalfWay, 0, nullptr, 0);
     } catch (const TKestException&) {
         return;
     }
@@ -128,12 +136,15 @@ void ReadLineFile(int reader, const std::uint8_t* data, std::size_t size) {
         CheckString(list.At(i));
         Check(list.At(i).Length() <= longest);
     }
-    if (reader != kLines || list.Count() == 0) return;
+    if (reader != kLines || list.Count() == 0)
+        return;
     // A list whose first line begins with the UTF-16 mark cannot be told from a UTF-16 file.
     const char* first = list.At(0).Text();
-    if (static_cast<unsigned char>(first[0]) == 0xFF && static_cast<unsigned char>(first[1]) == 0xFE) return;
+    if (static_cast<unsigned char>(first[0]) == 0xFF && static_cast<unsigned char>(first[1]) == 0xFE)
+        return;
     // One empty line is saved as an empty file, which holds no lines.
-    if (list.Count() == 1 && list.At(0).Length() == 0) return;
+    if (list.Count() == 1 && list.At(0).Length() == 0)
+        return;
     char* saved = nullptr;
     size_t savedSize = 0;
     std::FILE* out = open_memstream(&saved, &savedSize);
@@ -141,16 +152,19 @@ void ReadLineFile(int reader, const std::uint8_t* data, std::size_t size) {
     list.WriteText(out);
     std::fclose(out);
     TStringContainer again;
-    again.LoadLines(fuzz::BytesFile(reinterpret_cast<const std::uint8_t*>(saved), savedSize), nullptr, 0, nullptr, 0);
+    again.LoadLines(fuzz::BytesFile(reinterpret_cast<const std::uint8_t*>(saved), savedSize), nullptr, 0,
+                    nullptr, 0);
     std::free(saved);
     Check(again.Count() == list.Count());
-    for (int i = 0; i < list.Count(); ++i) Check(again.At(i) == list.At(i));
+    for (int i = 0; i < list.Count(); ++i)
+        Check(again.At(i) == list.At(i));
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1 || size > (1u << 20)) return 0;
+    if (size < 1 || size > (1u << 20))
+        return 0;
     const int reader = data[0] % kReaderCount;
     if (reader <= kTextStream)
         ReadString(reader, data + 1, size - 1);
@@ -206,7 +220,8 @@ void WriteFuzzSeeds(const std::string& folder) {
         put("linescancelled_" + end, kLinesCancelled, bytes);
         // The same lines as UTF-16 little-endian with its mark.
         std::string wide = "\xFF\xFE";
-        for (char c : bytes) wide += std::string{c, '\0'};
+        for (char c : bytes)
+            wide += std::string{c, '\0'};
         put("lines_utf16_" + end, kLines, wide);
     }
     put("lines_cr", kLines, "one\rtwo\r\rthree");

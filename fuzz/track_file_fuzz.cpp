@@ -45,8 +45,8 @@ bool LoadOne(const std::uint8_t* data, std::size_t size) {
                 if (!left.IsPresent(route[i].x, route[i].y))
                     std::abort();
                 left.SetCell(route[i].x, route[i].y, false);
-                if (i > 0 && std::abs(route[i].x - route[i - 1].x) +
-                                     std::abs(route[i].y - route[i - 1].y) != 1)
+                if (i > 0 &&
+                    std::abs(route[i].x - route[i - 1].x) + std::abs(route[i].y - route[i - 1].y) != 1)
                     std::abort();
             }
             if (CountPresentCells(left) != 0)
@@ -111,13 +111,18 @@ int main(int argc, char** argv) {
                 const size_t at = bytes.empty() ? 0 : rng() % bytes.size();
                 const char c = alphabet[rng() % (sizeof alphabet - 1)];
                 switch (rng() % 3) {
-                case 0: if (!bytes.empty()) bytes[at] = c; break;
+                case 0:
+                    if (!bytes.empty())
+                        bytes[at] = c;
+                    break;
                 case 1: bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), c); break;
-                default: if (!bytes.empty()) bytes.erase(at, 1 + rng() % 4); break;
+                default:
+                    if (!bytes.empty())
+                        bytes.erase(at, 1 + rng() % 4);
+                    break;
                 }
             }
-            accepted += LoadOne(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                bytes.size()) ? 1 : 0;
+            accepted += LoadOne(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) ? 1 : 0;
             ++total;
         }
     }
