@@ -351,12 +351,11 @@ void WriteFuzzSeeds(const std::string& folder) {
                     form != kBufferedText)
                     continue;
                 std::unique_ptr<TContainer> c = Sample(kind, compressed);
-                const std::string bytes =
-                    std::string(1, static_cast<char>(kind * kFormCount + form)) + Written(*c, kind, form);
+                const std::string image = Written(*c, kind, form);
                 std::ofstream(
                     folder + "/" + kinds[kind] + "_" + forms[form] + (compressed ? "_compressed" : ""),
                     std::ios::binary)
-                    << bytes;
+                    << static_cast<char>(kind * kFormCount + form) << image;
             }
         }
     }
