@@ -47,7 +47,7 @@ private:
 
 // Writes the bytes to `name` in the scratch folder and returns the file's path.
 inline std::string ScratchFile(const char* name, const std::uint8_t* data, std::size_t size) {
-    const std::string path = TScratchFolder::Path() + "/" + name;
+    std::string path = TScratchFolder::Path() + "/" + name;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         std::perror("quillory fuzz: cannot write a scratch file");
