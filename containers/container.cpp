@@ -417,5 +417,35 @@ void TContainer::DisposeLoose(void* item) const {
     if (FInline)
         ReleaseElement(item);
     else
-        delete static_cast<TContainerItem*>(item);
+        DiscardReadItem(static_cast<TContainerItem*>(item));
+}
+
+namespace {
+
+// Frees the items a container holds for its caller (those it does not own), and the same
+// inside every container among its items; their slots are emptied.
+void ReleaseCallerItems(TContainer& container) {
+    if (!container.IsPointerMode()) return;
+    void** slots = static_cast<void**>(container.FItems);
+    for (int32_t i = 0; i < container.FCount; ++i) {
+        if (slots[i] == nullptr) continue;
+        if (!container.FInline) {
+            TContainerItem* object = static_cast<TContainerItem*>(slots[i]);
+            if (TContainer* nested = dynamic_cast<TContainer*>(object)) ReleaseCallerItems(*nested);
+            if (container.FOwnsItems) continue;
+            delete object;
+        } else if (container.FOwnsItems) {
+            continue;
+        } else {
+            TContainer::ReleaseElement(slots[i]);
+        }
+        slots[i] = nullptr;
+    }
+}
+
+}  // namespace
+
+void TContainerBase::DiscardReadItem(TContainerItem* item) {
+    if (TContainer* container = dynamic_cast<TContainer*>(item)) ReleaseCallerItems(*container);
+    delete item;
 }

@@ -81,6 +81,10 @@ protected:
     template <typename Reader>
     void* ReadNewItem(int32_t typeId, Reader reader);
 
+    // Deletes an item made by a reader that no container keeps, with whatever an image left
+    // in it for its caller: the items of a container item that it does not own, at any depth.
+    static void DiscardReadItem(TContainerItem* item);
+
     TContainerBase(const TContainerBase& other) = default;
     TContainerBase& operator=(const TContainerBase& other) = default;
 };
@@ -95,7 +99,7 @@ void* TContainerBase::ReadNewItem(int32_t typeId, Reader reader) {
         TNestingGuard nesting;
         reader(*item);
     } catch (...) {
-        delete item;
+        DiscardReadItem(item);
         throw;
     }
     return made;

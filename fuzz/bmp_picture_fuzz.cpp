@@ -2,29 +2,26 @@
 //
 // Built with a fuzzing engine it provides LLVMFuzzerTestOneInput; built without one
 // (QUILLORY_FUZZ_DRIVER) it replays the files named on its command line, or, with
-// none, a fixed-seed run of mutated BMP files, and prints how many inputs loaded.
+// none, a fixed-seed run of mutated BMP files, and prints how many inputs loaded. Its
+// seeds are one picture file of every kind the reader takes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
+#include <fstream>
 
+#include "fuzz/fuzz_support.h"
 #include "graphics/device_bitmap.h"
 #include "graphics/mem_bitmap.h"
+#include "tests/graphics/graphics_test_support.h"
 
 namespace {
 
 // True when the bytes, read as a BMP file, gave a usable picture.
 bool LoadOne(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = "/tmp/quillory_bmp_fuzz_" + std::to_string(getpid()) + ".bmp";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    if (size > 0)
-        std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    const std::string path = fuzz::ScratchFile("picture.bmp", data, size);
 
     TMemBitmap picture;
     picture.LoadFromFile(path.c_str(), -1);
@@ -44,7 +41,8 @@ bool LoadOne(const std::uint8_t* data, std::size_t size) {
     }
     // The same bytes taken as a memory image with its pixels straight after the header.
     std::vector<std::uint8_t> image(data, data + size);
-    if (std::unique_ptr<TDeviceBitmap> bitmap = TDeviceBitmap::FromMemoryImage(image.data(), image.size(), 40))
+    if (std::unique_ptr<TDeviceBitmap> bitmap =
+            TDeviceBitmap::FromMemoryImage(image.data(), image.size(), 40))
         bitmap->ReadInto(image.data(), image.size(), 40);
     return picture.loaded;
 }
@@ -54,6 +52,29 @@ bool LoadOne(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     LoadOne(data, size);
     return 0;
+}
+
+// One small picture per pixel format the reader takes (1, 4, 8, 16, 24 and 32 bits), a
+// top-down one, a short colour table and spare bytes before the pixel rows.
+void WriteFuzzSeeds(const std::string& folder) {
+    struct TSeed {
+        const char* name;
+        int width, height, bits, colours, gap;
+        std::uint8_t fill;
+    };
+    const TSeed seeds[] = {
+        {"mono", 9, 3, 1, 2, 0, 0xA5},       {"four", 5, 3, 4, 16, 0, 0x1E},
+        {"eight", 5, 3, 8, 256, 0, 0x07},    {"eight_short_table", 3, 2, 8, 4, 0, 0x03},
+        {"sixteen", 3, 2, 16, 0, 0, 0x5A},   {"twentyfour", 3, 2, 24, 0, 0, 0x80},
+        {"thirtytwo", 2, 2, 32, 0, 0, 0xC3}, {"top_down", 3, -2, 24, 0, 0, 0x40},
+        {"gap", 2, 2, 24, 0, 6, 0x11},
+    };
+    for (const TSeed& seed : seeds) {
+        const std::vector<std::uint8_t> bytes =
+            MakeBmpFile(seed.width, seed.height, seed.bits, seed.colours, seed.gap, seed.fill);
+        std::ofstream(folder + "/" + seed.name + ".bmp", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
 }
 
 #ifdef QUILLORY_FUZZ_DRIVER

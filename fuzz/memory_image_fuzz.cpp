@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -15,11 +16,13 @@ namespace {
 
 // Stops the run with a crash the fuzzer reports.
 void Check(bool condition) {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
 bool SameBytes(const TMemBuffer& a, const TMemBuffer& b) {
-    return a.Length() == b.Length() && (a.Length() == 0 || std::memcmp(a.Data(), b.Data(), static_cast<size_t>(a.Length())) == 0);
+    return a.Length() == b.Length() &&
+           (a.Length() == 0 || std::memcmp(a.Data(), b.Data(), static_cast<size_t>(a.Length())) == 0);
 }
 
 // A loaded buffer written again and read back must hold the same bytes and flag.
@@ -49,7 +52,8 @@ void FromSpace(const uint8_t* data, size_t size) {
 
 void FromFile(const uint8_t* data, size_t size, bool text) {
     FILE* file = fmemopen(const_cast<uint8_t*>(data), size, text ? "r" : "rb");
-    if (file == nullptr) return;
+    if (file == nullptr)
+        return;
     TMemBuffer target;
     try {
         if (text)
@@ -96,13 +100,15 @@ void PackedRun(const uint8_t* data, size_t size) {
     }
     // Re-encoding what was decoded decodes to the same values.
     rewritten.Rewind();
-    while (rewritten.Position() < rewritten.Length()) rewritten.ReadInt();
+    while (rewritten.Position() < rewritten.Length())
+        rewritten.ReadInt();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > (1u << 20)) return 0;
+    if (size > (1u << 20))
+        return 0;
     FromSpace(data, size);
     FromFile(data, size, false);
     FromFile(data, size, true);
@@ -110,4 +116,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FromStream(data, size, true);
     PackedRun(data, size);
     return 0;
+}
+
+// --- seeds ------------------------------------------------------------------------------
+
+// Binary and text images of a short and a longer buffer, plain and compressed.
+void WriteFuzzSeeds(const std::string& folder) {
+    const std::string longer(300, 'q');
+    const std::string payloads[] = {"abc", longer + "\x01\x80\xFF" + longer};
+    for (size_t p = 0; p < 2; ++p) {
+        for (bool compressed : {false, true}) {
+            TMemBuffer buffer;
+            buffer.Append(payloads[p].data(), static_cast<int32_t>(payloads[p].size()));
+            buffer.FCompressed = compressed;
+            const std::string name =
+                folder + "/" + (compressed ? "compressed_" : "stored_") + std::to_string(p);
+            std::ofstream binary(name + ".bin", std::ios::binary);
+            buffer.WriteBinary(binary);
+            std::ofstream text(name + ".txt", std::ios::binary);
+            buffer.WriteText(text);
+        }
+    }
+    // A run of packed integers of every length.
+    TMemBuffer packed;
+    for (int32_t v : {0, 1, -1, 200, -70000, 2147483647, -2147483647 - 1})
+        packed.AppendInt(v);
+    std::ofstream(folder + "/packed.bin", std::ios::binary)
+        << std::string(reinterpret_cast<const char*>(packed.Data()), static_cast<size_t>(packed.Length()));
 }

@@ -2,7 +2,8 @@
 //
 // Built with a fuzzing engine it provides LLVMFuzzerTestOneInput; built without one
 // (QUILLORY_FUZZ_DRIVER) it replays the files named on its command line, or, with none,
-// a fixed-seed run of mutated tracks, and prints how many inputs were accepted.
+// a fixed-seed run of mutated tracks, and prints how many inputs were accepted. Its seeds
+// are the built-in tables' tracks as the game saves them.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,10 +12,11 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "fuzz/fuzz_support.h"
+#include "game/built_in_tables.h"
 #include "game/game_rules.h"
 #include "game/track_file.h"
+#include "game/track_writer.h"
 #include "route/find_route_command.h"
 
 namespace {
@@ -24,15 +26,7 @@ constexpr int kMaxRoutedCells = 48;
 
 // True when the bytes, read as a track file, gave a table. Aborts on any broken promise.
 bool LoadOne(const std::uint8_t* data, std::size_t size) {
-    static const std::string path =
-        "/tmp/quillory_track_fuzz_" + std::to_string(getpid()) + ".txt";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    if (size > 0)
-        std::fwrite(data, 1, size, file);
-    std::fclose(file);
-
+    const std::string path = fuzz::ScratchFile("track.txt", data, size);
     std::vector<std::string> lines;
     if (!ReadLines(path.c_str(), lines))
         std::abort();
@@ -51,8 +45,8 @@ bool LoadOne(const std::uint8_t* data, std::size_t size) {
                 if (!left.IsPresent(route[i].x, route[i].y))
                     std::abort();
                 left.SetCell(route[i].x, route[i].y, false);
-                if (i > 0 && std::abs(route[i].x - route[i - 1].x) +
-                                     std::abs(route[i].y - route[i - 1].y) != 1)
+                if (i > 0 &&
+                    std::abs(route[i].x - route[i - 1].x) + std::abs(route[i].y - route[i - 1].y) != 1)
                     std::abort();
             }
             if (CountPresentCells(left) != 0)
@@ -63,6 +57,23 @@ bool LoadOne(const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace
+
+// Every fifth built-in table's full track, saved by the game's track writer; and the
+// first table's track with LF line ends.
+void WriteFuzzSeeds(const std::string& folder) {
+    for (int index = 0; index < kBuiltInTableCount; index += 5) {
+        const std::vector<std::string> lines = TrackLines(MakeTable(BuiltInTable(index)));
+        SaveLinesFile((folder + "/table_" + std::to_string(index + 1) + ".txt").c_str(), lines);
+        if (index != 0)
+            continue;
+        std::FILE* file = std::fopen((folder + "/table_1_lf.txt").c_str(), "wb");
+        if (file == nullptr)
+            std::abort();
+        for (const std::string& line : lines)
+            std::fprintf(file, "%s\n", line.c_str());
+        std::fclose(file);
+    }
+}
 
 #ifndef QUILLORY_FUZZ_DRIVER
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -100,13 +111,18 @@ int main(int argc, char** argv) {
                 const size_t at = bytes.empty() ? 0 : rng() % bytes.size();
                 const char c = alphabet[rng() % (sizeof alphabet - 1)];
                 switch (rng() % 3) {
-                case 0: if (!bytes.empty()) bytes[at] = c; break;
+                case 0:
+                    if (!bytes.empty())
+                        bytes[at] = c;
+                    break;
                 case 1: bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), c); break;
-                default: if (!bytes.empty()) bytes.erase(at, 1 + rng() % 4); break;
+                default:
+                    if (!bytes.empty())
+                        bytes.erase(at, 1 + rng() % 4);
+                    break;
                 }
             }
-            accepted += LoadOne(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                bytes.size()) ? 1 : 0;
+            accepted += LoadOne(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) ? 1 : 0;
             ++total;
         }
     }

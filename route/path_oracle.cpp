@@ -16,7 +16,6 @@ constexpr uint32_t kLoose = 3;  // a piece whose other end is an end of the whol
 // column, the edge into the current cell from above, and the edges into the cells still
 // to come from the left.
 constexpr int kRows = TPathOracle::kRows;
-constexpr int kCells = TPathOracle::kCells;
 constexpr uint32_t kPlugMask = (1u << (2 * (kRows + 1))) - 1;
 constexpr uint32_t kColumnMask = (1u << (2 * kRows)) - 1;
 constexpr uint32_t kFreeEndUsed = 1u << 28;

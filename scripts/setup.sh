@@ -8,6 +8,8 @@ if [[ "${1:-}" == "--tests" ]]; then
   packages+=(xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream)
   # The package check: CPack's dependency list, lintian, a Debian root, the example.
   packages+=(dpkg-dev file lintian debootstrap pkgconf)
+  # The fuzz preset (Clang with libFuzzer and the sanitizer runtimes) and the checks.
+  packages+=(clang libclang-rt-14-dev llvm clang-format clang-tidy)
 fi
 
 missing=()

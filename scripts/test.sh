@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything, and runs every test: the full
-# build, then the container library again under AddressSanitizer and UBSan.
+# Installs what is missing, builds everything and runs every check, one step after the
+# other; any failing step stops the run.
+# QUILLORY_FUZZ_SECONDS: fuzzing time per target (default 20; 0 skips the fuzz pass).
+# QUILLORY_LINT: 1 checks layout and clang-tidy findings as well (off until the tree is
+# laid out by .clang-format once).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+fuzz_seconds=${QUILLORY_FUZZ_SECONDS:-20}
+lint=${QUILLORY_LINT:-0}
 
+# Packages for the build, the tests, the fuzzers and the checks.
 scripts/setup.sh --tests
+# Everything and every test under AddressSanitizer, LeakSanitizer and UBSan.
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize
+# The release build and every test.
 cmake --preset release >/dev/null
 cmake --build --preset release
 ctest --preset release
+# Every fuzz target for a short while, libraries instrumented; fails on any finding.
+if [[ $fuzz_seconds -gt 0 ]]; then scripts/fuzz.sh --seconds "$fuzz_seconds"; fi
+# Layout and static checks over the release build's compile database.
+if [[ $lint -eq 1 ]]; then scripts/lint.sh --build build/release; fi
 
 # The Debian packages: built, installed on a fresh Debian 12 root and removed; the library's example built against them.
 scripts/package_test.sh

@@ -1,0 +1,92 @@
+// Helpers shared by the fuzz entries: a scratch folder of the process's own, in-memory C
+// files, and releasing what a loaded container hands to the caller.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "containers/container.h"
+
+namespace fuzz {
+
+// A folder made for this process under $TMPDIR (or /tmp) and removed with everything in
+// it when the process ends normally.
+class TScratchFolder {
+public:
+    static const std::string& Path() {
+        static TScratchFolder folder;
+        return folder.FPath;
+    }
+
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+
+private:
+    TScratchFolder() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/quillory_fuzz_XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) {
+            std::perror("quillory fuzz: cannot make a scratch folder");
+            std::abort();
+        }
+        FPath = pattern;
+    }
+    ~TScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(FPath, ignored);
+    }
+
+    std::string FPath;
+};
+
+// Writes the bytes to `name` in the scratch folder and returns the file's path.
+inline std::string ScratchFile(const char* name, const std::uint8_t* data, std::size_t size) {
+    std::string path = TScratchFolder::Path() + "/" + name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        std::perror("quillory fuzz: cannot write a scratch file");
+        std::abort();
+    }
+    if (size > 0 && std::fwrite(data, 1, size, file) != size)
+        std::abort();
+    if (std::fclose(file) != 0)
+        std::abort();
+    return path;
+}
+
+// A C file reading the bytes in place (they must outlive it); null when none can be opened.
+inline std::FILE* BytesFile(const std::uint8_t* data, std::size_t size) {
+    static std::uint8_t none = 0;
+    return fmemopen(size == 0 ? &none : const_cast<std::uint8_t*>(data), size, "r");
+}
+
+// Frees what a loaded container leaves to its caller: its items when the image said that
+// it does not own them (element blocks and object items alike), and the same for every
+// container held among its items, at any depth.
+inline void ReleaseHandedItems(TContainer& container) {
+    if (!container.IsPointerMode())
+        return;
+    for (int i = 0; i < container.Count(); ++i) {
+        void* item = container.At(i);
+        if (item == nullptr)
+            continue;
+        if (container.FInline) {
+            if (!container.FOwnsItems)
+                TContainer::ReleaseElement(item);
+            continue;
+        }
+        TContainerItem* object = static_cast<TContainerItem*>(item);
+        if (TContainer* nested = dynamic_cast<TContainer*>(object))
+            ReleaseHandedItems(*nested);
+        if (!container.FOwnsItems)
+            delete object;
+    }
+}
+
+}  // namespace fuzz
