@@ -15,7 +15,7 @@
 #include "fuzz/fuzz_support.h"
 #include "graphics/device_bitmap.h"
 #include "graphics/mem_bitmap.h"
-#include "tests/graphics/graphics_test_support.h"
+#include "tests/support/drawing.h"
 
 namespace {
 
