@@ -27,7 +27,9 @@ double Best(int runs, Work work) {
     return best;
 }
 
-inline double MBps(double bytes, double seconds) { return bytes / (1024.0 * 1024.0) / seconds; }
+inline double MBps(double bytes, double seconds) {
+    return bytes / (1024.0 * 1024.0) / seconds;
+}
 
 [[noreturn]] inline void Fail(const char* program, const char* what) {
     std::fprintf(stderr, "%s: %s\n", program, what);
@@ -40,15 +42,18 @@ class TScratchFolder {
 public:
     TScratchFolder() {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/kest_bench_XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) Fail("bench", "no scratch folder");
+        std::string pattern =
+            std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/kest_bench_XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            Fail("bench", "no scratch folder");
         FPath = pattern;
     }
     ~TScratchFolder() {
         if (DIR* dir = ::opendir(FPath.c_str())) {
             while (const dirent* entry = ::readdir(dir)) {
                 const std::string name = entry->d_name;
-                if (name != "." && name != "..") std::remove(Path(name).c_str());
+                if (name != "." && name != "..")
+                    std::remove(Path(name).c_str());
             }
             ::closedir(dir);
         }
@@ -83,7 +88,11 @@ inline void ResetPeak() {
     clear << "5";
 }
 
-inline double PeakBytes() { return StatusBytes("VmHWM:"); }
-inline double ResidentBytes() { return StatusBytes("VmRSS:"); }
+inline double PeakBytes() {
+    return StatusBytes("VmHWM:");
+}
+inline double ResidentBytes() {
+    return StatusBytes("VmRSS:");
+}
 
 }  // namespace bench

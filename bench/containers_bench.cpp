@@ -22,10 +22,13 @@ using bench::Best;
 
 using bench::MBps;
 
-void Fail(const char* what) { bench::Fail("containers_bench", what); }
+void Fail(const char* what) {
+    bench::Fail("containers_bench", what);
+}
 
 void Fill(TIntContainer& c, const std::vector<int32_t>& values) {
-    for (int32_t v : values) c.Add(v);
+    for (int32_t v : values)
+        c.Add(v);
 }
 
 void ImageRoundTrip(const char* label, TIntContainer& source, double bytes) {
@@ -40,11 +43,13 @@ void ImageRoundTrip(const char* label, TIntContainer& source, double bytes) {
         buffer.Rewind();
         back.ReadFromSpace(buffer);
     });
-    if (back.Count() != source.Count() || back.At(kCount - 1) != source.At(kCount - 1)) Fail("memory image differs");
+    if (back.Count() != source.Count() || back.At(kCount - 1) != source.At(kCount - 1))
+        Fail("memory image differs");
     std::printf("  %-34s write %8.1f MB/s   read %8.1f MB/s\n", label, MBps(bytes, write), MBps(bytes, read));
 
     FILE* file = std::tmpfile();
-    if (file == nullptr) Fail("no temporary file");
+    if (file == nullptr)
+        Fail("no temporary file");
     const double fileWrite = Best(kRuns, [&] {
         std::rewind(file);
         source.WriteDirect(file);
@@ -55,9 +60,10 @@ void ImageRoundTrip(const char* label, TIntContainer& source, double bytes) {
         back.ReadDirect(file);
     });
     std::fclose(file);
-    if (back.Count() != source.Count() || back.At(0) != source.At(0)) Fail("file image differs");
-    std::printf("  %-34s write %8.1f MB/s   read %8.1f MB/s\n", "  same, direct C file image", MBps(bytes, fileWrite),
-                MBps(bytes, fileRead));
+    if (back.Count() != source.Count() || back.At(0) != source.At(0))
+        Fail("file image differs");
+    std::printf("  %-34s write %8.1f MB/s   read %8.1f MB/s\n", "  same, direct C file image",
+                MBps(bytes, fileWrite), MBps(bytes, fileRead));
 }
 
 }  // namespace
@@ -65,19 +71,24 @@ void ImageRoundTrip(const char* label, TIntContainer& source, double bytes) {
 int main() {
     std::mt19937 engine(7);
     std::vector<int32_t> values(kCount);
-    for (int32_t& v : values) v = static_cast<int32_t>(engine());
+    for (int32_t& v : values)
+        v = static_cast<int32_t>(engine());
     const double bytes = static_cast<double>(kCount) * sizeof(int32_t);
-    std::printf("%d integers (%.0f MB, seed 7), best of %d run(s)\n", kCount, bytes / (1024.0 * 1024.0), kRuns);
+    std::printf("%d integers (%.0f MB, seed 7), best of %d run(s)\n", kCount, bytes / (1024.0 * 1024.0),
+                kRuns);
 
     const double vectorFill = Best(kRuns, [&] {
         std::vector<int32_t> v;
-        for (int32_t x : values) v.push_back(x);
-        if (v.size() != values.size()) Fail("vector size");
+        for (int32_t x : values)
+            v.push_back(x);
+        if (v.size() != values.size())
+            Fail("vector size");
     });
     const double containerFill = Best(kRuns, [&] {
         TIntContainer c;
         Fill(c, values);
-        if (c.Count() != kCount) Fail("container size");
+        if (c.Count() != kCount)
+            Fail("container size");
     });
     std::printf("fill by appending one at a time:\n");
     std::printf("  %-34s %8.1f M/s\n", "std::vector<int32_t>::push_back", kCount / vectorFill / 1e6);

@@ -15,44 +15,53 @@ namespace {
 constexpr int kCount = 16 * 1024 * 1024;
 constexpr int kRuns = 5;
 
-void Fail(const char* what) { bench::Fail("file_save_bench", what); }
+void Fail(const char* what) {
+    bench::Fail("file_save_bench", what);
+}
 
 }  // namespace
 
 int main() {
     std::mt19937 engine(7);
     TIntContainer ints;
-    for (int i = 0; i < kCount; ++i) ints.Add(static_cast<int32_t>(engine()));
+    for (int i = 0; i < kCount; ++i)
+        ints.Add(static_cast<int32_t>(engine()));
     const double bytes = static_cast<double>(kCount) * 4.0;
     bench::TScratchFolder folder;
     const std::string path = folder.Path("ints.bin");
-    std::printf("%d integers (%.0f MB, seed 7) saved with SaveBinaryFile's image, best of %d run(s), in %s\n", kCount,
-                bytes / (1024.0 * 1024.0), kRuns, path.c_str());
+    std::printf("%d integers (%.0f MB, seed 7) saved with SaveBinaryFile's image, best of %d run(s), in %s\n",
+                kCount, bytes / (1024.0 * 1024.0), kRuns, path.c_str());
 
     for (bool buffered : {true, false}) {
         ints.FBuffered = buffered;
         std::printf("%s form:\n", buffered ? "buffered (memory image)" : "direct");
         const double direct = bench::Best(kRuns, [&] {
             FILE* file = std::fopen(path.c_str(), "wb");
-            if (file == nullptr) Fail("cannot open");
+            if (file == nullptr)
+                Fail("cannot open");
             ints.WriteBinary(file);
-            if (std::fclose(file) != 0) Fail("cannot close");
+            if (std::fclose(file) != 0)
+                Fail("cannot close");
         });
         const double directSynced = bench::Best(kRuns, [&] {
             FILE* file = std::fopen(path.c_str(), "wb");
-            if (file == nullptr) Fail("cannot open");
+            if (file == nullptr)
+                Fail("cannot open");
             ints.WriteBinary(file);
-            if (std::fflush(file) != 0 || ::fsync(::fileno(file)) != 0) Fail("cannot flush");
-            if (std::fclose(file) != 0) Fail("cannot close");
+            if (std::fflush(file) != 0 || ::fsync(::fileno(file)) != 0)
+                Fail("cannot flush");
+            if (std::fclose(file) != 0)
+                Fail("cannot close");
         });
         const double saved = bench::Best(kRuns, [&] { ints.SaveBinaryFile(path.c_str()); });
         TIntContainer back;
         back.LoadBinaryFile(path.c_str());
-        if (back.Count() != kCount || back.At(kCount - 1) != ints.At(kCount - 1)) Fail("saved file differs");
+        if (back.Count() != kCount || back.At(kCount - 1) != ints.At(kCount - 1))
+            Fail("saved file differs");
         std::printf("  %-44s %8.3f s %8.1f MB/s\n", "fopen, WriteBinary, fclose (no disk flush)", direct,
                     bench::MBps(bytes, direct));
-        std::printf("  %-44s %8.3f s %8.1f MB/s\n", "fopen, WriteBinary, fflush + fsync, fclose", directSynced,
-                    bench::MBps(bytes, directSynced));
+        std::printf("  %-44s %8.3f s %8.1f MB/s\n", "fopen, WriteBinary, fflush + fsync, fclose",
+                    directSynced, bench::MBps(bytes, directSynced));
         std::printf("  %-44s %8.3f s %8.1f MB/s   %.2fx the direct write, %.2fx the synced one\n",
                     "SaveBinaryFile (temporary file, fsync, rename)", saved, bench::MBps(bytes, saved),
                     saved / direct, saved / directSynced);

@@ -18,7 +18,8 @@ using Bytes = std::vector<uint8_t>;
 
 // Payload that compresses the way ordinary saved data does: words of a small vocabulary.
 Bytes Payload(size_t size, uint32_t seed) {
-    static const char* const kWords[] = {"cell ", "table ", "route ", "move ", "undo ", "track\n", "42 ", "17 "};
+    static const char* const kWords[] = {"cell ", "table ",  "route ", "move ",
+                                         "undo ", "track\n", "42 ",    "17 "};
     std::mt19937 engine(seed);
     Bytes bytes;
     bytes.reserve(size);
@@ -32,7 +33,9 @@ Bytes Payload(size_t size, uint32_t seed) {
 
 using bench::Best;
 
-double MBps(size_t bytes, double seconds) { return bench::MBps(static_cast<double>(bytes), seconds); }
+double MBps(size_t bytes, double seconds) {
+    return bench::MBps(static_cast<double>(bytes), seconds);
+}
 
 void Fail(const char* what) {
     std::fprintf(stderr, "memory_bench: %s\n", what);
@@ -42,23 +45,27 @@ void Fail(const char* what) {
 // runs times each operation, except compressing (slow at 64 MB), which is timed compressRuns times.
 void Run(size_t size, int runs, int compressRuns) {
     const Bytes payload = Payload(size, 1);
-    std::printf("payload %zu MB (word text, seed 1), best of %d run(s), compressing best of %d, MB/s of payload\n",
-                size >> 20, runs, compressRuns);
+    std::printf(
+        "payload %zu MB (word text, seed 1), best of %d run(s), compressing best of %d, MB/s of payload\n",
+        size >> 20, runs, compressRuns);
 
     Bytes copy(size);
     const double copyTime = Best(runs, [&] { std::memcpy(copy.data(), payload.data(), size); });
-    if (copy != payload) Fail("memcpy mismatch");
+    if (copy != payload)
+        Fail("memcpy mismatch");
 
     // zlib alone: the floor any compressed image pays.
     Bytes packed(compressBound(static_cast<uLong>(size)));
     uLongf packedSize = 0;
     const double zlibWrite = Best(compressRuns, [&] {
         packedSize = static_cast<uLongf>(packed.size());
-        if (compress(packed.data(), &packedSize, payload.data(), static_cast<uLong>(size)) != Z_OK) Fail("compress");
+        if (compress(packed.data(), &packedSize, payload.data(), static_cast<uLong>(size)) != Z_OK)
+            Fail("compress");
     });
     const double zlibRead = Best(runs, [&] {
         uLongf restored = static_cast<uLongf>(size);
-        if (uncompress(copy.data(), &restored, packed.data(), packedSize) != Z_OK || restored != size) Fail("uncompress");
+        if (uncompress(copy.data(), &restored, packed.data(), packedSize) != Z_OK || restored != size)
+            Fail("uncompress");
     });
 
     TMemBuffer source;
@@ -87,7 +94,8 @@ void Run(size_t size, int runs, int compressRuns) {
         }
 
         FILE* file = std::tmpfile();
-        if (file == nullptr) Fail("tmpfile");
+        if (file == nullptr)
+            Fail("tmpfile");
         const double fileWrite = Best(compressed ? compressRuns : runs, [&] {
             std::rewind(file);
             source.WriteBinary(file);
@@ -107,8 +115,9 @@ void Run(size_t size, int runs, int compressRuns) {
 
     std::printf("  %-28s %10s %10s\n", "", "write", "read");
     std::printf("  %-28s %10.0f %10.0f\n", "memcpy (reference)", MBps(size, copyTime), MBps(size, copyTime));
-    std::printf("  %-28s %10.1f %10.1f   (compressed to %.1f%%)\n", "zlib compress/uncompress", MBps(size, zlibWrite),
-                MBps(size, zlibRead), 100.0 * static_cast<double>(packedSize) / static_cast<double>(size));
+    std::printf("  %-28s %10.1f %10.1f   (compressed to %.1f%%)\n", "zlib compress/uncompress",
+                MBps(size, zlibWrite), MBps(size, zlibRead),
+                100.0 * static_cast<double>(packedSize) / static_cast<double>(size));
     for (const TRow& row : rows) {
         std::printf("  %-28s %10.1f %10.1f\n", row.name, MBps(size, row.write), MBps(size, row.read));
     }

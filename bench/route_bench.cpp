@@ -23,8 +23,7 @@ double Milliseconds(TClock::duration d) {
 }
 
 // Best of `runs` searches with a fresh finder each, as the game does it.
-double FastSearch(const TQuilloryTable& table, int runs, bool& found,
-                  TRouteFinder::TStats* stats = nullptr) {
+double FastSearch(const TQuilloryTable& table, int runs, bool& found, TRouteFinder::TStats* stats = nullptr) {
     double best = 1e300;
     for (int run = 0; run < runs; ++run) {
         TRouteFinder finder;
@@ -47,8 +46,7 @@ double ReferenceSearch(const TQuilloryTable& table, double capMs) {
     const auto begin = TClock::now();
     const auto deadline = begin + std::chrono::duration_cast<TClock::duration>(
                                       std::chrono::duration<double, std::milli>(capMs));
-    const auto outcome =
-        finder.Search({table.x, table.y}, route, [&] { return TClock::now() > deadline; });
+    const auto outcome = finder.Search({table.x, table.y}, route, [&] { return TClock::now() > deadline; });
     const double ms = Milliseconds(TClock::now() - begin);
     return outcome == TReferenceRouteFinder::TOutcome::Stopped ? -1.0 : ms;
 }
@@ -133,13 +131,9 @@ std::vector<THardFamily> HardFamilies() {
     const TQuilloryTable board = FilledRectangle(0, 0, kBoardColumns, kBoardRows);
     const TQuilloryTable inner = FilledRectangle(1, 1, kBoardColumns - 2, kBoardRows - 2);
     constexpr int kPerFamily = 24;
-    std::vector<THardFamily> families = {{"whole board", {}},
-                                         {"inner area", {}},
-                                         {"board, holes", {}},
-                                         {"inner, holes", {}},
-                                         {"no route, colours", {}},
-                                         {"walled halves", {}},
-                                         {"spirals", {}}};
+    std::vector<THardFamily> families = {
+        {"whole board", {}},       {"inner area", {}},    {"board, holes", {}}, {"inner, holes", {}},
+        {"no route, colours", {}}, {"walled halves", {}}, {"spirals", {}}};
     for (int i = 0; i < kPerFamily; ++i) {
         families[0].positions.push_back(WithRandomStart(board, rng));
         families[1].positions.push_back(WithRandomStart(inner, rng));
@@ -173,9 +167,8 @@ std::vector<THardFamily> HardFamilies() {
         {
             const bool whole = i % 2 == 0;
             const int width = 1 + static_cast<int>(i / 2 % 2);
-            const TQuilloryTable t =
-                whole ? Spiral(0, 0, kBoardColumns, kBoardRows, width)
-                      : Spiral(1, 1, kBoardColumns - 2, kBoardRows - 2, width);
+            const TQuilloryTable t = whole ? Spiral(0, 0, kBoardColumns, kBoardRows, width)
+                                           : Spiral(1, 1, kBoardColumns - 2, kBoardRows - 2, width);
             families[6].positions.push_back(WithRandomStart(t, rng));
         }
     }
@@ -200,10 +193,12 @@ void WriteTrack(const std::string& fileName, const TQuilloryTable& table) {
 // Times every hard position (best of `runs`), prints each family's median, p99 and
 // slowest, and writes each family's slowest position into `trackDir` when one is given.
 void TimeHardFamilies(int runs, const char* trackDir) {
-    std::printf("Hard positions (seed 2024, 24 per family; best of %d runs each; target: "
-                "every one at most 100 ms)\n", runs);
-    std::printf("%-18s %7s %9s %9s %9s %7s %10s\n", "family", "routes", "median", "p99",
-                "slowest", "exact", "states");
+    std::printf(
+        "Hard positions (seed 2024, 24 per family; best of %d runs each; target: "
+        "every one at most 100 ms)\n",
+        runs);
+    std::printf("%-18s %7s %9s %9s %9s %7s %10s\n", "family", "routes", "median", "p99", "slowest", "exact",
+                "states");
     double overall = 0;
     int familyNumber = 0;
     for (const THardFamily& family : HardFamilies()) {
@@ -222,10 +217,9 @@ void TimeHardFamilies(int runs, const char* trackDir) {
             }
         }
         overall = std::max(overall, times[slowestAt]);
-        std::printf("%-18s %4d/%-2zu %9.2f %9.2f %9.2f %7d %10llu\n", family.name, routes,
-                    times.size(), Percentile(times, 0.5), Percentile(times, 0.99),
-                    times[slowestAt], slowestStats.exactTests,
-                    static_cast<unsigned long long>(slowestStats.exactStates));
+        std::printf("%-18s %4d/%-2zu %9.2f %9.2f %9.2f %7d %10llu\n", family.name, routes, times.size(),
+                    Percentile(times, 0.5), Percentile(times, 0.99), times[slowestAt],
+                    slowestStats.exactTests, static_cast<unsigned long long>(slowestStats.exactStates));
         if (trackDir != nullptr)
             WriteTrack(std::string(trackDir) + "/hard" + std::to_string(familyNumber) + ".track",
                        family.positions[slowestAt]);
@@ -249,10 +243,12 @@ int main(int argc, char** argv) {
     }
     const auto tables = BuildTables();
 
-    std::printf("Route search from the start of each table (fast: best of %d runs; "
-                "plain search capped at %.0f ms)\n", runs, capMs);
-    std::printf("%5s %6s %10s %12s %10s %7s %10s\n", "table", "cells", "fast ms", "plain ms",
-                "ratio", "exact", "states");
+    std::printf(
+        "Route search from the start of each table (fast: best of %d runs; "
+        "plain search capped at %.0f ms)\n",
+        runs, capMs);
+    std::printf("%5s %6s %10s %12s %10s %7s %10s\n", "table", "cells", "fast ms", "plain ms", "ratio",
+                "exact", "states");
     double total = 0, worst = 0;
     for (int t = 0; t < kBuiltInTableCount; ++t) {
         bool found = false;
@@ -269,13 +265,14 @@ int main(int argc, char** argv) {
             std::snprintf(plainText, sizeof plainText, "%.2f", plain);
             std::snprintf(ratioText, sizeof ratioText, "%.1f", plain / std::max(fast, 1e-3));
         }
-        std::printf("%5d %6d %10.2f %12s %10s %7d %10llu%s\n", t, CountPresentCells(tables[t]),
-                    fast, plainText, ratioText, stats.exactTests,
-                    static_cast<unsigned long long>(stats.exactStates),
-                    found ? "" : "  (no route)");
+        std::printf("%5d %6d %10.2f %12s %10s %7d %10llu%s\n", t, CountPresentCells(tables[t]), fast,
+                    plainText, ratioText, stats.exactTests,
+                    static_cast<unsigned long long>(stats.exactStates), found ? "" : "  (no route)");
     }
-    std::printf("all fifty tables: %.1f ms in total (target 30 ms), slowest %.2f ms "
-                "(target 3 ms per table)\n", total, worst);
+    std::printf(
+        "all fifty tables: %.1f ms in total (target 30 ms), slowest %.2f ms "
+        "(target 3 ms per table)\n",
+        total, worst);
 
     // Positions from random legal play: a few to a hundred moves into a built-in table.
     std::mt19937 rng(12345);
@@ -301,10 +298,11 @@ int main(int argc, char** argv) {
         withRoute += found ? 1 : 0;
     }
     const double slowest = *std::max_element(times.begin(), times.end());
-    std::printf("1000 positions from random play (seed 12345; %d with a route; best of %d "
-                "runs each): median %.3f ms, p99 %.2f ms (target 1 ms), slowest %.2f ms "
-                "(target 10 ms)\n",
-                withRoute, runs, Percentile(times, 0.5), Percentile(times, 0.99), slowest);
+    std::printf(
+        "1000 positions from random play (seed 12345; %d with a route; best of %d "
+        "runs each): median %.3f ms, p99 %.2f ms (target 1 ms), slowest %.2f ms "
+        "(target 10 ms)\n",
+        withRoute, runs, Percentile(times, 0.5), Percentile(times, 0.99), slowest);
 
     // Positions that still have a route: a few to a hundred moves along a table's route.
     std::vector<double> along;
@@ -321,10 +319,10 @@ int main(int argc, char** argv) {
         bool found = false;
         along.push_back(FastSearch(table, 1, found));
     }
-    std::printf("1000 positions along the tables' routes (all with a route): median %.3f ms, "
-                "p99 %.2f ms, slowest %.2f ms\n",
-                Percentile(along, 0.5), Percentile(along, 0.99),
-                *std::max_element(along.begin(), along.end()));
+    std::printf(
+        "1000 positions along the tables' routes (all with a route): median %.3f ms, "
+        "p99 %.2f ms, slowest %.2f ms\n",
+        Percentile(along, 0.5), Percentile(along, 0.99), *std::max_element(along.begin(), along.end()));
     if (hard == "hard")
         TimeHardFamilies(runs, trackDir);
     return 0;

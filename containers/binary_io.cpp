@@ -9,12 +9,14 @@
 
 void StoreInt32(int32_t value, uint8_t out[4]) {
     const uint32_t bits = static_cast<uint32_t>(value);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(bits >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<uint8_t>(bits >> (8 * i));
 }
 
 int32_t LoadInt32(const uint8_t in[4]) {
     uint32_t bits = 0;
-    for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(in[i]) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        bits |= static_cast<uint32_t>(in[i]) << (8 * i);
     return static_cast<int32_t>(bits);
 }
 
@@ -32,14 +34,16 @@ void WriteInt32(std::ostream& stream, int32_t value) {
 
 bool ReadInt32(FILE* file, int32_t& value) {
     uint8_t bytes[4];
-    if (std::fread(bytes, 1, 4, file) != 4) return false;
+    if (std::fread(bytes, 1, 4, file) != 4)
+        return false;
     value = LoadInt32(bytes);
     return true;
 }
 
 bool ReadInt32(std::istream& stream, int32_t& value) {
     char bytes[4];
-    if (!stream.read(bytes, 4)) return false;
+    if (!stream.read(bytes, 4))
+        return false;
     value = LoadInt32(reinterpret_cast<const uint8_t*>(bytes));
     return true;
 }
@@ -49,7 +53,9 @@ namespace kest::io {
 namespace {
 
 // The error number of a failure just seen, or EIO when the C library left none.
-int LastError() { return errno != 0 ? errno : EIO; }
+int LastError() {
+    return errno != 0 ? errno : EIO;
+}
 
 }  // namespace
 
@@ -57,36 +63,45 @@ TWriteFailure::TWriteFailure(int code)
     : TKestFileException(std::string("Could not write: ") + std::strerror(code)), FCode(code) {}
 
 void PutBytes(FILE* file, const void* bytes, size_t count) {
-    if (count == 0) return;
+    if (count == 0)
+        return;
     errno = 0;
-    if (file == nullptr) throw TWriteFailure(EBADF);
-    if (std::fwrite(bytes, 1, count, file) != count) throw TWriteFailure(LastError());
+    if (file == nullptr)
+        throw TWriteFailure(EBADF);
+    if (std::fwrite(bytes, 1, count, file) != count)
+        throw TWriteFailure(LastError());
 }
 
 void PutChar(FILE* file, int c) {
     errno = 0;
-    if (file == nullptr) throw TWriteFailure(EBADF);
-    if (std::fputc(c, file) == EOF) throw TWriteFailure(LastError());
+    if (file == nullptr)
+        throw TWriteFailure(EBADF);
+    if (std::fputc(c, file) == EOF)
+        throw TWriteFailure(LastError());
 }
 
 void PutFormat(FILE* file, const char* format, ...) {
     errno = 0;
-    if (file == nullptr) throw TWriteFailure(EBADF);
+    if (file == nullptr)
+        throw TWriteFailure(EBADF);
     va_list arguments;
     va_start(arguments, format);
     const int written = std::vfprintf(file, format, arguments);
     va_end(arguments);
-    if (written < 0) throw TWriteFailure(LastError());
+    if (written < 0)
+        throw TWriteFailure(LastError());
 }
 
 void PutBytes(std::ostream& stream, const void* bytes, size_t count) {
     errno = 0;
     stream.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(count));
-    if (!stream) throw TWriteFailure(LastError());
+    if (!stream)
+        throw TWriteFailure(LastError());
 }
 
 void CheckStream(std::ostream& stream) {
-    if (!stream) throw TWriteFailure(LastError());
+    if (!stream)
+        throw TWriteFailure(LastError());
 }
 
 }  // namespace kest::io

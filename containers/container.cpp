@@ -23,7 +23,8 @@ constexpr size_t kPieceBytes = 64 * 1024;
 
 void* AllocateOrThrow(size_t bytes) {
     void* block = std::malloc(bytes == 0 ? 1 : bytes);
-    if (block == nullptr) throw std::bad_alloc();
+    if (block == nullptr)
+        throw std::bad_alloc();
     return block;
 }
 
@@ -68,42 +69,52 @@ int32_t TContainer::SlotSize() const {
 }
 
 void TContainer::CheckIndex(int index) const {
-    if (index < 0 || index >= FCount) throw TKestBadIndex();
+    if (index < 0 || index >= FCount)
+        throw TKestBadIndex();
 }
 
 void* TContainer::At(int index) const {
     CheckIndex(index);
-    if (IsPointerMode()) return Slots()[index];
+    if (IsPointerMode())
+        return Slots()[index];
     return Bytes() + static_cast<size_t>(index) * static_cast<size_t>(FElementSize);
 }
 
 void TContainer::Reallocate(int32_t n) {
     const int32_t unit = SlotSize();
-    if (unit <= 0 || n < FCount || n <= 0) throw TKestBadAlloc();
+    if (unit <= 0 || n < FCount || n <= 0)
+        throw TKestBadAlloc();
     const int64_t bytes = static_cast<int64_t>(n) * unit;
-    if (bytes > kMaxBytes) throw TKestBadAlloc();
+    if (bytes > kMaxBytes)
+        throw TKestBadAlloc();
     if (IsPointerMode()) {
         void** slots = static_cast<void**>(AllocateOrThrow(static_cast<size_t>(bytes)));
-        if (FCount > 0) std::memcpy(slots, FItems, static_cast<size_t>(FCount) * sizeof(void*));
+        if (FCount > 0)
+            std::memcpy(slots, FItems, static_cast<size_t>(FCount) * sizeof(void*));
         std::free(FItems);
         FItems = slots;
     } else {
         void* block = std::realloc(FItems, static_cast<size_t>(bytes));
-        if (block == nullptr) throw std::bad_alloc();
+        if (block == nullptr)
+            throw std::bad_alloc();
         FItems = block;
     }
     FAllocated = n;
 }
 
 void TContainer::Grow() {
-    if (FCount < FAllocated && FItems != nullptr) return;
+    if (FCount < FAllocated && FItems != nullptr)
+        return;
     const int32_t unit = SlotSize();
-    if (unit <= 0) throw TKestBadAlloc();
+    if (unit <= 0)
+        throw TKestBadAlloc();
     const int64_t step = FGrowBy > 0 ? FGrowBy : 1;
     int64_t wanted = FLinearGrowth ? FCount + step : (FCount == 0 ? step : int64_t{FCount} * 2);
     const int64_t most = kMaxBytes / unit;
-    if (wanted > most) wanted = most;
-    if (wanted <= FCount) throw TKestBadAlloc();
+    if (wanted > most)
+        wanted = most;
+    if (wanted <= FCount)
+        throw TKestBadAlloc();
     Reallocate(static_cast<int32_t>(wanted));
 }
 
@@ -112,7 +123,8 @@ void* TContainer::StoreItem(void* item) {
     if (IsPointerMode()) {
         Slots()[FCount] = item;
         ++FCount;
-        if (!FInline && item != nullptr) static_cast<TContainerItem*>(item)->FOwner = this;
+        if (!FInline && item != nullptr)
+            static_cast<TContainerItem*>(item)->FOwner = this;
         return item;
     }
     unsigned char* slot = Bytes() + static_cast<size_t>(FCount) * static_cast<size_t>(FElementSize);
@@ -128,14 +140,16 @@ void TContainer::AddItem(void* item) {
     if (IsPointerMode() && !FDuplicates) {
         for (int32_t i = 0; i < FCount; ++i) {
             void* present = Slots()[i];
-            if (present != nullptr && Compare(present, item) == 0) return;
+            if (present != nullptr && Compare(present, item) == 0)
+                return;
         }
     }
     StoreItem(item);
 }
 
 void TContainer::SetCapacity(int n) {
-    if (n < 0) throw TKestBadAlloc();
+    if (n < 0)
+        throw TKestBadAlloc();
     if (n == 0) {
         Clear(true);
         return;
@@ -144,21 +158,25 @@ void TContainer::SetCapacity(int n) {
 }
 
 void TContainer::SetGrowBy(int n) {
-    if (n > 0) FGrowBy = n;
+    if (n > 0)
+        FGrowBy = n;
 }
 
 int32_t TContainer::TypeIdAt(int index) const {
-    if (FInline || index < 0 || index >= FCount) return 0;
+    if (FInline || index < 0 || index >= FCount)
+        return 0;
     const void* item = Slots()[index];
     return item != nullptr ? static_cast<const TContainerItem*>(item)->FTypeId : 0;
 }
 
 void TContainer::Assign(const TContainerItem& source) {
-    if (&source == this) return;
+    if (&source == this)
+        return;
     const TContainer* container = dynamic_cast<const TContainer*>(&source);
     if (container == nullptr || container->FInline != FInline || container->FPointers != FPointers)
         throw TKestBadAssign();
-    if (FInline && !AcceptsElementSize(container->FElementSize)) throw TKestBadAssign();
+    if (FInline && !AcceptsElementSize(container->FElementSize))
+        throw TKestBadAssign();
     AssignFrom(*container);
 }
 
@@ -169,11 +187,14 @@ void TContainer::AssignFrom(const TContainer& source) {
     int32_t allocated = 0;
     if (!IsPointerMode() && source.FCount > 0) {
         allocated = source.FAllocated > source.FCount ? source.FAllocated : source.FCount;
-        if (source.FElementSize <= 0) throw TKestBadAlloc();
+        if (source.FElementSize <= 0)
+            throw TKestBadAlloc();
         const int64_t bytes = static_cast<int64_t>(allocated) * source.FElementSize;
-        if (bytes > kMaxBytes) throw TKestBadAlloc();
+        if (bytes > kMaxBytes)
+            throw TKestBadAlloc();
         elements = AllocateOrThrow(static_cast<size_t>(bytes));
-        std::memcpy(elements, source.FItems, static_cast<size_t>(source.FCount) * static_cast<size_t>(source.FElementSize));
+        std::memcpy(elements, source.FItems,
+                    static_cast<size_t>(source.FCount) * static_cast<size_t>(source.FElementSize));
     }
 
     // The present items go under this container's own ownership rule, before the
@@ -207,7 +228,8 @@ void TContainer::AssignFrom(const TContainer& source) {
                 continue;
             }
             void* copy = CreateItem(FInline ? 0 : source.TypeIdAt(i));
-            if (copy == nullptr) throw TKestBadAssign();
+            if (copy == nullptr)
+                throw TKestBadAssign();
             const int32_t before = FCount;
             try {
                 CopyItem(copy, original);
@@ -216,7 +238,8 @@ void TContainer::AssignFrom(const TContainer& source) {
                 DisposeLoose(copy);
                 throw;
             }
-            if (FCount == before) DisposeLoose(copy);
+            if (FCount == before)
+                DisposeLoose(copy);
         }
     }
 
@@ -228,18 +251,24 @@ void TContainer::AssignFrom(const TContainer& source) {
 }
 
 void* TContainer::CreateItem(int32_t) {
-    if (!FInline) return nullptr;
-    if (FElementSize <= 0) throw TKestBadAlloc();
+    if (!FInline)
+        return nullptr;
+    if (FElementSize <= 0)
+        throw TKestBadAlloc();
     void* block = std::calloc(1, static_cast<size_t>(FElementSize));
-    if (block == nullptr) throw std::bad_alloc();
+    if (block == nullptr)
+        throw std::bad_alloc();
     return block;
 }
 
-int TContainer::Compare(const void*, const void*) { return 0; }
+int TContainer::Compare(const void*, const void*) {
+    return 0;
+}
 
 void TContainer::DeleteItem(int index) {
     CheckIndex(index);
-    if (!IsPointerMode() || !FOwnsItems) return;
+    if (!IsPointerMode() || !FOwnsItems)
+        return;
     void* item = Slots()[index];
     Slots()[index] = nullptr;
     if (FInline)
@@ -250,7 +279,8 @@ void TContainer::DeleteItem(int index) {
 
 void TContainer::Clear(bool deleteItems) {
     if (IsPointerMode() && deleteItems) {
-        for (int32_t i = 0; i < FCount; ++i) DeleteItem(i);
+        for (int32_t i = 0; i < FCount; ++i)
+            DeleteItem(i);
     }
     std::free(FItems);
     FItems = nullptr;
@@ -260,7 +290,8 @@ void TContainer::Clear(bool deleteItems) {
 
 void TContainer::WriteItemAt(FILE* file, int index) {
     void* item = At(index);
-    if (item == nullptr) throw TKestBadIndex();
+    if (item == nullptr)
+        throw TKestBadIndex();
     if (FInline) {
         kest::io::PutBytes(file, item, static_cast<size_t>(FElementSize));
         return;
@@ -272,7 +303,8 @@ void TContainer::WriteItemAt(FILE* file, int index) {
 
 void TContainer::WriteItemAt(std::ostream& stream, int index, std::ios_base::openmode mode) {
     void* item = At(index);
-    if (item == nullptr) throw TKestBadIndex();
+    if (item == nullptr)
+        throw TKestBadIndex();
     const bool binary = mode == std::ios_base::binary;
     if (FInline) {
         const unsigned char* bytes = static_cast<const unsigned char*>(item);
@@ -281,7 +313,8 @@ void TContainer::WriteItemAt(std::ostream& stream, int index, std::ios_base::ope
             return;
         }
         for (int32_t i = 0; i < FElementSize; ++i) {
-            if (i != 0) stream << (i % 8 == 0 ? '\n' : ' ');
+            if (i != 0)
+                stream << (i % 8 == 0 ? '\n' : ' ');
             stream << static_cast<int>(bytes[i]);
         }
         stream << '\n';
@@ -302,7 +335,8 @@ void TContainer::WriteItemAt(std::ostream& stream, int index, std::ios_base::ope
 
 void TContainer::WriteItemAt(TMemBuffer& buffer, int index) {
     void* item = At(index);
-    if (item == nullptr) throw TKestBadIndex();
+    if (item == nullptr)
+        throw TKestBadIndex();
     if (FInline) {
         buffer.Append(item, FElementSize);
         return;
@@ -313,7 +347,8 @@ void TContainer::WriteItemAt(TMemBuffer& buffer, int index) {
 }
 
 void* TContainer::ReadElement(bool (*read)(void* context, unsigned char* data, size_t size), void* context) {
-    if (FElementSize <= 0) throw TKestBadAlloc();
+    if (FElementSize <= 0)
+        throw TKestBadAlloc();
     const size_t size = static_cast<size_t>(FElementSize);
     if (size <= kPieceBytes) {
         void* block = TContainer::CreateItem(0);
@@ -330,7 +365,8 @@ void* TContainer::ReadElement(bool (*read)(void* context, unsigned char* data, s
         const size_t at = bytes.size();
         const size_t step = size - at < kPieceBytes ? size - at : kPieceBytes;
         bytes.resize(at + step);
-        if (!read(context, bytes.data() + at, step)) return nullptr;
+        if (!read(context, bytes.data() + at, step))
+            return nullptr;
     }
     void* block = TContainer::CreateItem(0);
     std::memcpy(block, bytes.data(), size);
@@ -338,7 +374,8 @@ void* TContainer::ReadElement(bool (*read)(void* context, unsigned char* data, s
 }
 
 void* TContainer::ReadItem(TMemSpace& space) {
-    if (!FInline) return TContainerBase::ReadItem(space);
+    if (!FInline)
+        return TContainerBase::ReadItem(space);
     return ReadElement(
         [](void* context, unsigned char* data, size_t size) -> bool {
             return static_cast<TMemSpace*>(context)->ReadBytes(data, static_cast<int32_t>(size)) != nullptr;
@@ -347,7 +384,8 @@ void* TContainer::ReadItem(TMemSpace& space) {
 }
 
 void* TContainer::ReadItem(FILE* file) {
-    if (!FInline) return TContainerBase::ReadItem(file);
+    if (!FInline)
+        return TContainerBase::ReadItem(file);
     return ReadElement(
         [](void* context, unsigned char* data, size_t size) -> bool {
             return std::fread(data, 1, size, static_cast<FILE*>(context)) == size;
@@ -356,7 +394,8 @@ void* TContainer::ReadItem(FILE* file) {
 }
 
 void* TContainer::ReadItem(std::istream& stream, std::ios_base::openmode mode) {
-    if (!FInline) return TContainerBase::ReadItem(stream, mode);
+    if (!FInline)
+        return TContainerBase::ReadItem(stream, mode);
     if (mode == std::ios_base::binary) {
         return ReadElement(
             [](void* context, unsigned char* data, size_t size) -> bool {
@@ -370,7 +409,8 @@ void* TContainer::ReadItem(std::istream& stream, std::ios_base::openmode mode) {
             std::istream& in = *static_cast<std::istream*>(context);
             for (size_t i = 0; i < size; ++i) {
                 int value = 0;
-                if (!(in >> value)) return false;
+                if (!(in >> value))
+                    return false;
                 data[i] = static_cast<unsigned char>(value);
             }
             return true;
@@ -380,9 +420,11 @@ void* TContainer::ReadItem(std::istream& stream, std::ios_base::openmode mode) {
 
 void* TContainer::CloneItem(int index) {
     void* original = At(index);
-    if (original == nullptr) return nullptr;
+    if (original == nullptr)
+        return nullptr;
     void* copy = CreateItem(FInline ? 0 : TypeIdAt(index));
-    if (copy == nullptr) return nullptr;
+    if (copy == nullptr)
+        return nullptr;
     try {
         CopyItem(copy, original);
     } catch (...) {
@@ -394,7 +436,8 @@ void* TContainer::CloneItem(int index) {
 
 void TContainer::CopyItem(void* target, void* source) {
     if (FInline) {
-        if (FElementSize > 0) std::memcpy(target, source, static_cast<size_t>(FElementSize));
+        if (FElementSize > 0)
+            std::memcpy(target, source, static_cast<size_t>(FElementSize));
         return;
     }
     TContainerItem& copy = *static_cast<TContainerItem*>(target);
@@ -404,14 +447,20 @@ void TContainer::CopyItem(void* target, void* source) {
 }
 
 int32_t TContainer::ItemByteSize(int index) const {
-    if (FInline) return FElementSize;
-    if (index < 0 || index >= FCount || Slots()[index] == nullptr) return 0;
+    if (FInline)
+        return FElementSize;
+    if (index < 0 || index >= FCount || Slots()[index] == nullptr)
+        return 0;
     return static_cast<const TContainerItem*>(Slots()[index])->ObjectSize();
 }
 
-bool TContainer::AcceptsElementSize(int32_t) const { return true; }
+bool TContainer::AcceptsElementSize(int32_t) const {
+    return true;
+}
 
-void TContainer::ReleaseElement(void* element) { std::free(element); }
+void TContainer::ReleaseElement(void* element) {
+    std::free(element);
+}
 
 void TContainer::DisposeLoose(void* item) const {
     if (FInline)
@@ -425,14 +474,18 @@ namespace {
 // Frees the items a container holds for its caller (those it does not own), and the same
 // inside every container among its items; their slots are emptied.
 void ReleaseCallerItems(TContainer& container) {
-    if (!container.IsPointerMode()) return;
+    if (!container.IsPointerMode())
+        return;
     void** slots = static_cast<void**>(container.FItems);
     for (int32_t i = 0; i < container.FCount; ++i) {
-        if (slots[i] == nullptr) continue;
+        if (slots[i] == nullptr)
+            continue;
         if (!container.FInline) {
             TContainerItem* object = static_cast<TContainerItem*>(slots[i]);
-            if (TContainer* nested = dynamic_cast<TContainer*>(object)) ReleaseCallerItems(*nested);
-            if (container.FOwnsItems) continue;
+            if (TContainer* nested = dynamic_cast<TContainer*>(object))
+                ReleaseCallerItems(*nested);
+            if (container.FOwnsItems)
+                continue;
             delete object;
         } else if (container.FOwnsItems) {
             continue;
@@ -446,6 +499,7 @@ void ReleaseCallerItems(TContainer& container) {
 }  // namespace
 
 void TContainerBase::DiscardReadItem(TContainerItem* item) {
-    if (TContainer* container = dynamic_cast<TContainer*>(item)) ReleaseCallerItems(*container);
+    if (TContainer* container = dynamic_cast<TContainer*>(item))
+        ReleaseCallerItems(*container);
     delete item;
 }

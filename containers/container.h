@@ -106,9 +106,9 @@ public:
     // of item (objects for elements or back), an item that read past its size prefix, an
     // item this container cannot make, or items nested deeper than kMaxNesting throws
     // TKestSerialization, keeping the items read so far (the container still owns them).
-    // Object items get FOwner set before they read themselves. Memory grows only with data actually read. An image that says
-    // the container does not own its items leaves the items read to the caller to delete.
-    // On a stream that cannot tell its position, positions count from the image's own start.
+    // Object items get FOwner set before they read themselves. Memory grows only with data actually read. An
+    // image that says the container does not own its items leaves the items read to the caller to delete. On
+    // a stream that cannot tell its position, positions count from the image's own start.
     void WriteDirect(FILE* file) override;
     void ReadDirect(FILE* file) override;
     void WriteBinary(std::ostream& stream) override;

@@ -22,14 +22,16 @@ void TContainerBase::WriteBinary(FILE* file) {
 
 void TContainerBase::ReadBinary(FILE* file) {
     const int buffered = std::fgetc(file);
-    if (buffered == EOF) throw TKestSerialization();
+    if (buffered == EOF)
+        throw TKestSerialization();
     FBuffered = buffered != 0;
     if (!FBuffered) {
         ReadDirect(file);
         return;
     }
     const int compressed = std::fgetc(file);
-    if (compressed == EOF) throw TKestSerialization();
+    if (compressed == EOF)
+        throw TKestSerialization();
     FCompressed = compressed != 0;
     TMemBuffer buffer;
     buffer.ReadBinary(file);
@@ -54,14 +56,16 @@ void TContainerBase::Write(std::ostream& stream, std::ios_base::openmode mode) {
 
 void TContainerBase::Read(std::istream& stream, std::ios_base::openmode mode) {
     char buffered = 0;
-    if (!stream.get(buffered)) throw TKestSerialization();
+    if (!stream.get(buffered))
+        throw TKestSerialization();
     FBuffered = buffered != 0;
     if (!FBuffered) {
         ReadDirect(stream, mode);
         return;
     }
     char compressed = 0;
-    if (!stream.get(compressed)) throw TKestSerialization();
+    if (!stream.get(compressed))
+        throw TKestSerialization();
     FCompressed = compressed != 0;
     TMemBuffer buffer;
     buffer.Read(stream, mode);
@@ -70,7 +74,8 @@ void TContainerBase::Read(std::istream& stream, std::ios_base::openmode mode) {
 }
 
 void TContainerBase::WriteText(FILE* file) {
-    if (!FCompressed) return;
+    if (!FCompressed)
+        return;
     TMemBuffer buffer;
     WriteToBuffer(buffer);
     buffer.FCompressed = true;
@@ -78,7 +83,8 @@ void TContainerBase::WriteText(FILE* file) {
 }
 
 void TContainerBase::ReadText(FILE* file) {
-    if (!FCompressed) return;
+    if (!FCompressed)
+        return;
     TMemBuffer buffer;
     buffer.ReadText(file);
     buffer.Rewind();
@@ -92,19 +98,27 @@ thread_local int gNesting = 0;
 }  // namespace
 
 TContainerBase::TNestingGuard::TNestingGuard() {
-    if (gNesting >= kMaxNesting) throw TKestSerialization("Items nest deeper than the reader allows");
+    if (gNesting >= kMaxNesting)
+        throw TKestSerialization("Items nest deeper than the reader allows");
     ++gNesting;
 }
 
-TContainerBase::TNestingGuard::~TNestingGuard() { --gNesting; }
+TContainerBase::TNestingGuard::~TNestingGuard() {
+    --gNesting;
+}
 
-void* TContainerBase::CreateItem(int32_t) { return nullptr; }
+void* TContainerBase::CreateItem(int32_t) {
+    return nullptr;
+}
 
-void TContainerBase::WriteItem(FILE* file, TContainerItem& item) { item.WriteBinary(file); }
+void TContainerBase::WriteItem(FILE* file, TContainerItem& item) {
+    item.WriteBinary(file);
+}
 
 void* TContainerBase::ReadItem(FILE* file) {
     int32_t typeId = 0;
-    if (!ReadInt32(file, typeId)) return nullptr;
+    if (!ReadInt32(file, typeId))
+        return nullptr;
     return ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadBinary(file); });
 }
 
@@ -115,7 +129,8 @@ void TContainerBase::WriteItem(std::ostream& stream, TContainerItem& item, std::
 void* TContainerBase::ReadItem(std::istream& stream, std::ios_base::openmode mode) {
     int32_t typeId = 0;
     if (mode == std::ios_base::binary) {
-        if (!ReadInt32(stream, typeId)) return nullptr;
+        if (!ReadInt32(stream, typeId))
+            return nullptr;
     } else if (!(stream >> typeId)) {
         return nullptr;
     }
@@ -141,11 +156,15 @@ void TContainerBase::ReadDirect(std::istream& stream, std::ios_base::openmode mo
         ReadText(stream);
 }
 
-void TContainerBase::WriteItem(TMemBuffer& buffer, TContainerItem& item) { item.WriteToBuffer(buffer); }
+void TContainerBase::WriteItem(TMemBuffer& buffer, TContainerItem& item) {
+    item.WriteToBuffer(buffer);
+}
 
 void* TContainerBase::ReadItem(TMemSpace& space) {
     const int32_t typeId = space.ReadInt();
     return ReadNewItem(typeId, [&space](TContainerItem& item) { item.ReadFromSpace(space); });
 }
 
-int TContainerBase::Compare(const void*, const void*) { return 0; }
+int TContainerBase::Compare(const void*, const void*) {
+    return 0;
+}

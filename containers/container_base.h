@@ -92,7 +92,8 @@ protected:
 template <typename Reader>
 void* TContainerBase::ReadNewItem(int32_t typeId, Reader reader) {
     void* made = CreateItem(typeId);
-    if (made == nullptr) return nullptr;
+    if (made == nullptr)
+        return nullptr;
     TContainerItem* item = static_cast<TContainerItem*>(made);
     item->FOwner = this;
     try {

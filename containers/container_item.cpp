@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <string>
 #include <memory>
 #include <ostream>
+#include <string>
 
 #include "containers/binary_io.h"
 #include "containers/file_save.h"
@@ -21,9 +21,11 @@ using FileHandle = std::unique_ptr<FILE, FileCloser>;
 // Opens path for reading with a C mode; throws TKestFileException naming the file and
 // the reason when it cannot be opened.
 FileHandle OpenFile(const char* path, const char* mode) {
-    if (path == nullptr) throw TKestFileException("Could not open: no file name");
+    if (path == nullptr)
+        throw TKestFileException("Could not open: no file name");
     FILE* file = std::fopen(path, mode);
-    if (file == nullptr) throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
+    if (file == nullptr)
+        throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
     return FileHandle(file);
 }
 
@@ -66,9 +68,11 @@ void TContainerItem::SaveToStreamFile(const char* path, std::ios_base::openmode 
 }
 
 void TContainerItem::LoadFromStreamFile(const char* path, std::ios_base::openmode mode) {
-    if (path == nullptr) throw TKestFileException("Could not open: no file name");
+    if (path == nullptr)
+        throw TKestFileException("Could not open: no file name");
     std::ifstream stream(path, mode | std::ios_base::in);
-    if (!stream.is_open()) throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
+    if (!stream.is_open())
+        throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
     Read(stream, mode);
 }
 
@@ -93,6 +97,10 @@ void TContainerItem::LoadTextFile(const char* path) {
 void TContainerItem::WriteToBuffer(TMemBuffer&) {}
 void TContainerItem::ReadFromSpace(TMemSpace&) {}
 
-bool TContainerItem::IsSameType(const TContainerItem& other) const { return FTypeId == other.FTypeId; }
+bool TContainerItem::IsSameType(const TContainerItem& other) const {
+    return FTypeId == other.FTypeId;
+}
 
-int32_t TContainerItem::ObjectSize() const { return static_cast<int32_t>(sizeof(TContainerItem)); }
+int32_t TContainerItem::ObjectSize() const {
+    return static_cast<int32_t>(sizeof(TContainerItem));
+}

@@ -28,8 +28,10 @@ constexpr int64_t kChunkBytes = 64 * 1024;
 // A decimal number that fits 32 bits; false for anything else.
 bool ReadDecimal(FILE* file, int32_t& value) {
     long long number = 0;
-    if (std::fscanf(file, "%lld", &number) != 1) return false;
-    if (number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max()) return false;
+    if (std::fscanf(file, "%lld", &number) != 1)
+        return false;
+    if (number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max())
+        return false;
     value = static_cast<int32_t>(number);
     return true;
 }
@@ -102,8 +104,8 @@ TContainerHeader DecodeHeader(const uint8_t in[kHeaderSize]) {
 
 // The header values in the order of the text forms.
 std::vector<int32_t> TextValues(const TContainerHeader& h) {
-    return {h.count, h.growBy, h.inlineElements, h.pointers, h.reserved, h.elementSize,
-            h.ownsItems, h.duplicates, h.peerData, h.sizePrefix, h.linearGrowth};
+    return {h.count,     h.growBy,     h.inlineElements, h.pointers,   h.reserved,    h.elementSize,
+            h.ownsItems, h.duplicates, h.peerData,       h.sizePrefix, h.linearGrowth};
 }
 
 TContainerHeader HeaderFromText(const int32_t v[kHeaderValues]) {
@@ -191,7 +193,9 @@ class TStreamSink : public TContainerSink {
 public:
     explicit TStreamSink(std::ostream& stream) : FStream(stream), FBytes(stream) {}
     kest::io::TByteSink& Bytes() override { return FBytes; }
-    void WriteItem(TContainer& c, int index) override { c.WriteItemAt(FStream, index, std::ios_base::binary); }
+    void WriteItem(TContainer& c, int index) override {
+        c.WriteItemAt(FStream, index, std::ios_base::binary);
+    }
     void WritePeers(TPeerDataContainer& peers) override { peers.Write(FStream, std::ios_base::binary); }
 
 private:
@@ -271,7 +275,8 @@ void TContainer::WriteImage(TContainerSink& sink) {
     EncodeHeader(HeaderOf(*this, FCount), 0, header);
     sink.Write(header, kHeaderSize);
     if (!IsPointerMode()) {
-        if (FCount > 0) sink.Write(FItems, static_cast<size_t>(FCount) * static_cast<size_t>(FElementSize));
+        if (FCount > 0)
+            sink.Write(FItems, static_cast<size_t>(FCount) * static_cast<size_t>(FElementSize));
     } else {
         for (int32_t i = 0; i < FCount; ++i) {
             if (!FSizePrefix) {
@@ -285,20 +290,25 @@ void TContainer::WriteImage(TContainerSink& sink) {
             sink.Patch(mark, static_cast<int32_t>(sink.Position() - mark - 4));
         }
     }
-    if (FPeerData) sink.WritePeers(*FPeers);
+    if (FPeerData)
+        sink.WritePeers(*FPeers);
     sink.Patch(start, static_cast<int32_t>(sink.Position()));
 }
 
 void TContainer::TakeHeader(const TContainerHeader& h) {
     // The kind of item is the container class's own; an image cannot turn elements into
     // objects or back.
-    if (h.count < 0 || h.inlineElements != FInline) throw TKestSerialization();
+    if (h.count < 0 || h.inlineElements != FInline)
+        throw TKestSerialization();
     // Records carry no records of their own; an image that says otherwise would nest
     // record containers as deep as its bytes reach.
-    if (h.peerData && dynamic_cast<const TPeerDataContainer*>(this) != nullptr) throw TKestSerialization();
+    if (h.peerData && dynamic_cast<const TPeerDataContainer*>(this) != nullptr)
+        throw TKestSerialization();
     // An element needs at least one byte, whether or not any are stored.
-    if (h.inlineElements && h.elementSize <= 0) throw TKestSerialization("An element size that cannot hold an element");
-    if (h.inlineElements && !AcceptsElementSize(h.elementSize)) throw TKestSerialization();
+    if (h.inlineElements && h.elementSize <= 0)
+        throw TKestSerialization("An element size that cannot hold an element");
+    if (h.inlineElements && !AcceptsElementSize(h.elementSize))
+        throw TKestSerialization();
     if (h.inlineElements && !h.pointers &&
         static_cast<int64_t>(h.count) * h.elementSize > std::numeric_limits<int32_t>::max())
         throw TKestSerialization();
@@ -316,7 +326,8 @@ void TContainer::TakeHeader(const TContainerHeader& h) {
 }
 
 void TContainer::KeepReadItem(void* item) {
-    if (item == nullptr) throw TKestSerialization();
+    if (item == nullptr)
+        throw TKestSerialization();
     const int32_t before = FCount;
     try {
         AddItem(item);
@@ -326,18 +337,22 @@ void TContainer::KeepReadItem(void* item) {
     }
     // Contiguous mode copied the element in; a refused duplicate was made here; either way
     // the block is this reader's to dispose of.
-    if (!IsPointerMode() || FCount == before) DisposeLoose(item);
+    if (!IsPointerMode() || FCount == before)
+        DisposeLoose(item);
 }
 
 void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
-    if (FElementSize <= 0) throw TKestSerialization();
+    if (FElementSize <= 0)
+        throw TKestSerialization();
     const int64_t perChunk = FElementSize >= kChunkBytes ? 1 : kChunkBytes / FElementSize;
     while (FCount < count) {
         const int32_t batch = static_cast<int32_t>(count - FCount < perChunk ? count - FCount : perChunk);
         if (FCount + batch > FAllocated) {
             int64_t capacity = int64_t{FAllocated} * 2;
-            if (capacity < FCount + batch) capacity = FCount + batch;
-            if (capacity > count) capacity = count;
+            if (capacity < FCount + batch)
+                capacity = FCount + batch;
+            if (capacity > count)
+                capacity = count;
             Reallocate(static_cast<int32_t>(capacity));
         }
         unsigned char* slot = Bytes() + static_cast<size_t>(FCount) * static_cast<size_t>(FElementSize);
@@ -349,14 +364,16 @@ void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
 
 void TContainer::ReadImage(TContainerSource& source) {
     uint8_t header[kHeaderSize];
-    if (!source.Read(header, kHeaderSize)) throw TKestSerialization();
+    if (!source.Read(header, kHeaderSize))
+        throw TKestSerialization();
     const TContainerHeader h = DecodeHeader(header);
     TakeHeader(h);
     TLoadingScope loading(*this);
     if (!IsPointerMode()) {
         ReadContiguous(h.count, source);
     } else {
-        if (h.count > 0) Reallocate(h.count < 1024 ? h.count : 1024);
+        if (h.count > 0)
+            Reallocate(h.count < 1024 ? h.count : 1024);
         for (int32_t i = 0; i < h.count; ++i) {
             if (!FSizePrefix) {
                 KeepReadItem(source.ReadItem(*this));
@@ -364,21 +381,25 @@ void TContainer::ReadImage(TContainerSource& source) {
             }
             const int64_t mark = source.Position();
             uint8_t bytes[4];
-            if (mark < 0 || !source.Read(bytes, 4)) throw TKestSerialization();
+            if (mark < 0 || !source.Read(bytes, 4))
+                throw TKestSerialization();
             const int32_t size = LoadInt32(bytes);
             void* item = source.ReadItem(*this);
             const int64_t after = source.Position();
             const int64_t consumed = after - mark - 4;
             // An item that read beyond its announced size has eaten into what follows.
             if (item == nullptr || after < 0 || size < consumed) {
-                if (item != nullptr) DisposeLoose(item);
+                if (item != nullptr)
+                    DisposeLoose(item);
                 throw TKestSerialization();
             }
             KeepReadItem(item);
-            if (size > consumed && !source.Skip(size - consumed)) throw TKestSerialization();
+            if (size > consumed && !source.Skip(size - consumed))
+                throw TKestSerialization();
         }
     }
-    if (FCount > 0 && FAllocated != FCount && FCount == h.count) Reallocate(FCount);
+    if (FCount > 0 && FAllocated != FCount && FCount == h.count)
+        Reallocate(FCount);
     if (FPeerData) {
         source.ReadPeers(*FPeers);
         FPeers->Apply(*this);
@@ -433,14 +454,17 @@ void TContainer::WriteText(FILE* file) {
     }
     TSavingScope saving(*this);
     const std::vector<int32_t> values = TextValues(HeaderOf(*this, FCount));
-    for (size_t i = 0; i < values.size(); ++i) kest::io::PutFormat(file, i + 1 < values.size() ? "%d " : "%d\n", values[i]);
+    for (size_t i = 0; i < values.size(); ++i)
+        kest::io::PutFormat(file, i + 1 < values.size() ? "%d " : "%d\n", values[i]);
     for (int32_t i = 0; i < FCount; ++i) {
         void* item = At(i);
-        if (item == nullptr) throw TKestBadIndex();
+        if (item == nullptr)
+            throw TKestBadIndex();
         if (FInline) {
             const unsigned char* bytes = static_cast<const unsigned char*>(item);
             for (int32_t b = 0; b < FElementSize; ++b) {
-                if (b != 0) kest::io::PutChar(file, b % 8 == 0 ? '\n' : ' ');
+                if (b != 0)
+                    kest::io::PutChar(file, b % 8 == 0 ? '\n' : ' ');
                 kest::io::PutFormat(file, "%02x", bytes[b]);
             }
             kest::io::PutChar(file, '\n');
@@ -450,12 +474,14 @@ void TContainer::WriteText(FILE* file) {
             object.WriteText(file);
         }
     }
-    if (FPeerData) FPeers->WriteText(file);
+    if (FPeerData)
+        FPeers->WriteText(file);
 }
 
 void TContainer::ReadText(FILE* file) {
     int32_t compressed = 0;
-    if (!ReadDecimal(file, compressed)) throw TKestSerialization();
+    if (!ReadDecimal(file, compressed))
+        throw TKestSerialization();
     if (compressed != 0) {
         FCompressed = true;
         TContainerBase::ReadText(file);
@@ -464,18 +490,21 @@ void TContainer::ReadText(FILE* file) {
     FCompressed = false;
     int32_t values[kHeaderValues];
     for (int32_t& value : values)
-        if (!ReadDecimal(file, value)) throw TKestSerialization();
+        if (!ReadDecimal(file, value))
+            throw TKestSerialization();
     const TContainerHeader h = HeaderFromText(values);
     TakeHeader(h);
     TLoadingScope loading(*this);
-    if (h.count > 0) Reallocate(h.count < 1024 ? h.count : 1024);
+    if (h.count > 0)
+        Reallocate(h.count < 1024 ? h.count : 1024);
     for (int32_t i = 0; i < h.count; ++i) {
         if (FInline) {
             KeepReadItem(ReadElement(
                 [](void* f, unsigned char* data, size_t size) -> bool {
                     for (size_t b = 0; b < size; ++b) {
                         unsigned int value = 0;
-                        if (std::fscanf(static_cast<FILE*>(f), "%2x", &value) != 1) return false;
+                        if (std::fscanf(static_cast<FILE*>(f), "%2x", &value) != 1)
+                            return false;
                         data[b] = static_cast<unsigned char>(value);
                     }
                     return true;
@@ -484,10 +513,12 @@ void TContainer::ReadText(FILE* file) {
             continue;
         }
         int32_t typeId = 0;
-        if (!ReadDecimal(file, typeId)) throw TKestSerialization();
+        if (!ReadDecimal(file, typeId))
+            throw TKestSerialization();
         KeepReadItem(ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadText(file); }));
     }
-    if (FCount > 0 && FAllocated != FCount && FCount == h.count) Reallocate(FCount);
+    if (FCount > 0 && FAllocated != FCount && FCount == h.count)
+        Reallocate(FCount);
     if (FPeerData) {
         FPeers->ReadText(file);
         FPeers->Apply(*this);
@@ -497,22 +528,29 @@ void TContainer::ReadText(FILE* file) {
 void TContainer::WriteText(std::ostream& stream) {
     TSavingScope saving(*this);
     const std::vector<int32_t> values = TextValues(HeaderOf(*this, FCount));
-    for (size_t i = 0; i < values.size(); ++i) stream << values[i] << (i + 1 < values.size() ? ' ' : '\n');
+    for (size_t i = 0; i < values.size(); ++i)
+        stream << values[i] << (i + 1 < values.size() ? ' ' : '\n');
     kest::io::CheckStream(stream);
-    for (int32_t i = 0; i < FCount; ++i) WriteItemAt(stream, i, std::ios_base::out);
-    if (FPeerData) FPeers->WriteText(stream);
+    for (int32_t i = 0; i < FCount; ++i)
+        WriteItemAt(stream, i, std::ios_base::out);
+    if (FPeerData)
+        FPeers->WriteText(stream);
 }
 
 void TContainer::ReadText(std::istream& stream) {
     int32_t values[kHeaderValues];
     for (int32_t& value : values)
-        if (!(stream >> value)) throw TKestSerialization();
+        if (!(stream >> value))
+            throw TKestSerialization();
     const TContainerHeader h = HeaderFromText(values);
     TakeHeader(h);
     TLoadingScope loading(*this);
-    if (h.count > 0) Reallocate(h.count < 1024 ? h.count : 1024);
-    for (int32_t i = 0; i < h.count; ++i) KeepReadItem(ReadItem(stream, std::ios_base::in));
-    if (FCount > 0 && FAllocated != FCount && FCount == h.count) Reallocate(FCount);
+    if (h.count > 0)
+        Reallocate(h.count < 1024 ? h.count : 1024);
+    for (int32_t i = 0; i < h.count; ++i)
+        KeepReadItem(ReadItem(stream, std::ios_base::in));
+    if (FCount > 0 && FAllocated != FCount && FCount == h.count)
+        Reallocate(FCount);
     if (FPeerData) {
         FPeers->ReadText(stream);
         FPeers->Apply(*this);

@@ -50,6 +50,7 @@ private:
 // through. Either way the temporary file is gone and the old file unchanged.
 void SaveFile(const char* path, const std::function<void(FILE*)>& write);
 // The same with the temporary file opened as an output file stream with mode | out | trunc.
-void SaveStreamFile(const char* path, std::ios_base::openmode mode, const std::function<void(std::ostream&)>& write);
+void SaveStreamFile(const char* path, std::ios_base::openmode mode,
+                    const std::function<void(std::ostream&)>& write);
 
 }  // namespace kest::io

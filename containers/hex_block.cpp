@@ -13,9 +13,12 @@ constexpr char kDigits[] = "0123456789abcdef";
 
 // The value of a hexadecimal digit, or -1.
 int HexValue(int c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -29,21 +32,25 @@ void FormatByte(uint8_t byte, char out[2]) {
 
 void WriteHexBlock(FILE* file, const uint8_t* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i) {
-        if (i != 0) kest::io::PutChar(file, i % kBytesPerLine == 0 ? '\n' : ' ');
+        if (i != 0)
+            kest::io::PutChar(file, i % kBytesPerLine == 0 ? '\n' : ' ');
         char text[2];
         FormatByte(bytes[i], text);
         kest::io::PutBytes(file, text, 2);
     }
-    if (count != 0) kest::io::PutChar(file, '\n');
+    if (count != 0)
+        kest::io::PutChar(file, '\n');
 }
 
 bool ReadHexBlock(FILE* file, uint8_t* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         int c = std::fgetc(file);
-        while (c != EOF && std::isspace(static_cast<unsigned char>(c))) c = std::fgetc(file);
+        while (c != EOF && std::isspace(static_cast<unsigned char>(c)))
+            c = std::fgetc(file);
         const int high = HexValue(c);
         if (high < 0) {
-            if (c != EOF) std::ungetc(c, file);
+            if (c != EOF)
+                std::ungetc(c, file);
             return false;
         }
         int value = high;
@@ -80,9 +87,11 @@ bool ReadHexBlock(std::istream& stream, uint8_t* bytes, size_t count) {
         bool inPrefix = true;
         for (int taken = 0;; ++taken) {
             const int c = stream.peek();
-            if (c == std::char_traits<char>::eof() || std::isspace(c)) break;
+            if (c == std::char_traits<char>::eof() || std::isspace(c))
+                break;
             stream.get();
-            if (!inPrefix || taken >= 2) continue;
+            if (!inPrefix || taken >= 2)
+                continue;
             const int digit = HexValue(c);
             if (digit < 0) {
                 inPrefix = false;

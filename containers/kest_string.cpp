@@ -24,8 +24,10 @@ constexpr unsigned char kNotAccent = 255;
 // For every byte value its position in AccentLetters, or kNotAccent.
 constexpr std::array<unsigned char, 256> MakeAccentLookup() {
     std::array<unsigned char, 256> lookup{};
-    for (auto& entry : lookup) entry = kNotAccent;
-    for (int i = 0; i < 2 * AccentHalf; ++i) lookup[AccentLetters[i]] = static_cast<unsigned char>(i);
+    for (auto& entry : lookup)
+        entry = kNotAccent;
+    for (int i = 0; i < 2 * AccentHalf; ++i)
+        lookup[AccentLetters[i]] = static_cast<unsigned char>(i);
     return lookup;
 }
 
@@ -40,15 +42,18 @@ constexpr size_t kChunkBytes = 64 * 1024;
 
 // A malloc block of count + 1 bytes, or null when it cannot be had.
 char* NewBlock(size_t count) {
-    if (count > kMaxLength) return nullptr;
+    if (count > kMaxLength)
+        return nullptr;
     return static_cast<char*>(std::malloc(count + 1));
 }
 
 // A terminated copy of count bytes of text in a new block; throws std::bad_alloc.
 char* CopyOrThrow(const char* text, size_t count) {
     char* block = NewBlock(count);
-    if (block == nullptr) throw std::bad_alloc();
-    if (count > 0) std::memcpy(block, text, count);
+    if (block == nullptr)
+        throw std::bad_alloc();
+    if (count > 0)
+        std::memcpy(block, text, count);
     block[count] = 0;
     return block;
 }
@@ -58,7 +63,8 @@ bool SkipBytes(kest::detail::TImageSource& source, size_t count) {
     uint8_t scrap[512];
     while (count > 0) {
         const size_t step = count < sizeof scrap ? count : sizeof scrap;
-        if (!source.ReadBytes(scrap, step)) return false;
+        if (!source.ReadBytes(scrap, step))
+            return false;
         count -= step;
     }
     return true;
@@ -69,12 +75,14 @@ bool SkipBytes(kest::detail::TImageSource& source, size_t count) {
 // announces more than it holds, before taking storage for it.
 char* ReadStoredText(kest::detail::TImageSource& source, size_t count) {
     const int64_t remaining = source.Remaining();
-    if (remaining >= 0 && static_cast<uint64_t>(remaining) < count) throw TKestSerialization();
+    if (remaining >= 0 && static_cast<uint64_t>(remaining) < count)
+        throw TKestSerialization();
     // A source that cannot tell its size gets storage piece by piece as its bytes arrive.
     size_t allocated = remaining >= 0 || count <= kChunkBytes ? count : kChunkBytes;
     char* block = NewBlock(allocated);
     if (block == nullptr) {
-        if (!SkipBytes(source, count)) throw TKestSerialization();
+        if (!SkipBytes(source, count))
+            throw TKestSerialization();
         return nullptr;
     }
     size_t done = 0;
@@ -84,7 +92,8 @@ char* ReadStoredText(kest::detail::TImageSource& source, size_t count) {
             char* larger = static_cast<char*>(std::realloc(block, grown + 1));
             if (larger == nullptr) {
                 std::free(block);
-                if (!SkipBytes(source, count - done)) throw TKestSerialization();
+                if (!SkipBytes(source, count - done))
+                    throw TKestSerialization();
                 return nullptr;
             }
             block = larger;
@@ -107,13 +116,16 @@ using kest::io::FileRemaining;
 
 unsigned char AccentToUpper(unsigned char c) {
     const unsigned char position = kAccentLookup[c];
-    if (position < AccentHalf) return AccentLetters[position + AccentHalf];
+    if (position < AccentHalf)
+        return AccentLetters[position + AccentHalf];
     return static_cast<unsigned char>(std::toupper(c));
 }
 
 char* AccentUpperString(char* s) {
-    if (s == nullptr) return nullptr;
-    for (char* p = s; *p != 0; ++p) *p = static_cast<char>(AccentToUpper(static_cast<unsigned char>(*p)));
+    if (s == nullptr)
+        return nullptr;
+    for (char* p = s; *p != 0; ++p)
+        *p = static_cast<char>(AccentToUpper(static_cast<unsigned char>(*p)));
     return s;
 }
 
@@ -124,7 +136,8 @@ int CompareText(const char* a, const char* b) {
         ++x;
         ++y;
     }
-    if (*x == *y) return 0;
+    if (*x == *y)
+        return 0;
     return *x < *y ? -1 : 1;
 }
 
@@ -158,7 +171,8 @@ TString* TString::Adopting(char* block, size_t count) {
 }
 
 TString& TString::operator=(const TString& other) {
-    if (this != &other) Store(other.FText, std::strlen(other.FText), !FExactSize);
+    if (this != &other)
+        Store(other.FText, std::strlen(other.FText), !FExactSize);
     return *this;
 }
 
@@ -167,20 +181,28 @@ TString& TString::operator=(const char* s) {
     return *this;
 }
 
-TString::~TString() { std::free(FText); }
+TString::~TString() {
+    std::free(FText);
+}
 
-int TString::Length() const { return FText != nullptr ? static_cast<int>(std::strlen(FText)) : 0; }
+int TString::Length() const {
+    return FText != nullptr ? static_cast<int>(std::strlen(FText)) : 0;
+}
 
-int TString::Compare(const TString& a, const TString& b) { return CompareText(a.FText, b.FText); }
+int TString::Compare(const TString& a, const TString& b) {
+    return CompareText(a.FText, b.FText);
+}
 
 void TString::Assign(const TContainerItem& source) {
     const TString* text = dynamic_cast<const TString*>(&source);
-    if (text == nullptr) throw TKestBadAssign();
+    if (text == nullptr)
+        throw TKestBadAssign();
     *this = *text;
 }
 
 void TString::Assign(const char* s) {
-    if (s == FText) return;
+    if (s == FText)
+        return;
     Store(s != nullptr ? s : "", s != nullptr ? std::strlen(s) : 0, true);
 }
 
@@ -209,7 +231,9 @@ void TString::Adopt(char* block, size_t count) {
 
 // --- transformations -----------------------------------------------------------
 
-void TString::ToUpper() { AccentUpperString(FText); }
+void TString::ToUpper() {
+    AccentUpperString(FText);
+}
 
 TString TString::UpperCase(const TString& s) {
     TString copy(s);
@@ -219,8 +243,10 @@ TString TString::UpperCase(const TString& s) {
 
 void TString::SubString(int start, int end, TString& out) const {
     const int n = Length();
-    if (start < 0) start = 0;
-    if (end == EndOfString || end >= n) end = n - 1;
+    if (start < 0)
+        start = 0;
+    if (end == EndOfString || end >= n)
+        end = n - 1;
     if (start > end) {
         out.SetLength(0);
         return;
@@ -237,16 +263,20 @@ TString TString::SubString(int start, int end) const {
 
 void TString::SetLength(int n) {
     const int length = Length();
-    if (n == length) return;
-    if (n < 0) throw TKestBadIndex();
+    if (n == length)
+        return;
+    if (n < 0)
+        throw TKestBadIndex();
     const size_t count = static_cast<size_t>(n);
     if (n < FCapacity && !FExactSize) {
-        if (n > length) std::memset(FText + length, ' ', count - static_cast<size_t>(length));
+        if (n > length)
+            std::memset(FText + length, ' ', count - static_cast<size_t>(length));
         FText[count] = 0;
         return;
     }
     char* block = NewBlock(count);
-    if (block == nullptr) return;
+    if (block == nullptr)
+        return;
     const size_t kept = n < length ? count : static_cast<size_t>(length);
     std::memcpy(block, FText, kept);
     std::memset(block + kept, ' ', count - kept);
@@ -256,13 +286,15 @@ void TString::SetLength(int n) {
 
 int TString::LastDot() const {
     for (int i = Length() - 1; i >= 0; --i)
-        if (FText[i] == '.') return i;
+        if (FText[i] == '.')
+            return i;
     return -1;
 }
 
 TString TString::Extension() const {
     const int dot = LastDot();
-    if (dot < 0) return TString();
+    if (dot < 0)
+        return TString();
     return SubString(dot + 1, EndOfString);
 }
 
@@ -274,7 +306,8 @@ void WriteBinaryForm(kest::detail::TImageSink& sink, const TString& text) {
     const int32_t count = text.Length();
     sink.WriteNumber(count);
     sink.WriteFlag(text.FExactSize);
-    if (count > 0) sink.WriteBytes(reinterpret_cast<const uint8_t*>(text.FText), static_cast<size_t>(count));
+    if (count > 0)
+        sink.WriteBytes(reinterpret_cast<const uint8_t*>(text.FText), static_cast<size_t>(count));
 }
 
 }  // namespace
@@ -300,7 +333,8 @@ namespace {
 void ReadBinaryForm(kest::detail::TImageSource& source, TString& text) {
     int32_t count = 0;
     bool exact = false;
-    if (!source.ReadNumber(count) || !source.ReadFlag(exact) || count < 0) throw TKestSerialization();
+    if (!source.ReadNumber(count) || !source.ReadFlag(exact) || count < 0)
+        throw TKestSerialization();
     char* block = ReadStoredText(source, static_cast<size_t>(count));
     text.FExactSize = exact;
     if (block == nullptr) {
@@ -340,7 +374,8 @@ void TString::ReadFromSpace(TMemSpace& space) {
 void TString::WriteText(FILE* file) {
     const int count = Length();
     kest::io::PutFormat(file, "%d\n", count);
-    if (count > 0) kest::io::PutFormat(file, "%s\n", FText);
+    if (count > 0)
+        kest::io::PutFormat(file, "%s\n", FText);
 }
 
 void TString::ReadText(FILE* file) {
@@ -349,21 +384,25 @@ void TString::ReadText(FILE* file) {
         throw TKestSerialization();
     // What the writer puts after the number: a line end, the text and another line end.
     const int64_t remaining = FileRemaining(file);
-    if (stored > 0 && remaining >= 0 && remaining < stored) throw TKestSerialization();
+    if (stored > 0 && remaining >= 0 && remaining < stored)
+        throw TKestSerialization();
     int c;
     while ((c = std::fgetc(file)) != EOF && std::isspace(c)) {
     }
     if (stored < 1) {
-        if (c != EOF) std::ungetc(c, file);
+        if (c != EOF)
+            std::ungetc(c, file);
         Assign("");
         return;
     }
     std::string line;
     while (c != EOF && c != '\n' && line.size() < static_cast<size_t>(stored)) {
         line.push_back(static_cast<char>(c));
-        if (line.size() < static_cast<size_t>(stored)) c = std::fgetc(file);
+        if (line.size() < static_cast<size_t>(stored))
+            c = std::fgetc(file);
     }
-    if (c == '\n') std::ungetc(c, file);
+    if (c == '\n')
+        std::ungetc(c, file);
     // A text with a 0 byte ends there, as every text of this class does.
     Assign(line.c_str());
 }
@@ -373,7 +412,8 @@ void TString::WriteText(std::ostream& stream) {
     TIntContainer blanks;
     std::string shown(FText, static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        if (shown[static_cast<size_t>(i)] != ' ') continue;
+        if (shown[static_cast<size_t>(i)] != ' ')
+            continue;
         blanks.Add(i);
         shown[static_cast<size_t>(i)] = '_';
     }
@@ -385,20 +425,24 @@ void TString::ReadText(std::istream& stream) {
     // The positions are read one by one so that a count they do not live up to is seen.
     TIntContainer blanks;
     int32_t count = 0;
-    if (!(stream >> count) || count < 0) throw TKestSerialization();
+    if (!(stream >> count) || count < 0)
+        throw TKestSerialization();
     for (int32_t i = 0; i < count; ++i) {
         int32_t position = 0;
-        if (!(stream >> position)) throw TKestSerialization();
+        if (!(stream >> position))
+            throw TKestSerialization();
         blanks.Add(position);
     }
     // The rest of the line that ends the positions, then the text's own line.
     std::string rest;
     std::getline(stream, rest);
     std::string line;
-    if (!std::getline(stream, line)) throw TKestSerialization();
+    if (!std::getline(stream, line))
+        throw TKestSerialization();
     for (int i = 0; i < blanks.Count(); ++i) {
         const int32_t position = blanks.At(i);
-        if (position >= 0 && static_cast<size_t>(position) < line.size()) line[static_cast<size_t>(position)] = ' ';
+        if (position >= 0 && static_cast<size_t>(position) < line.size())
+            line[static_cast<size_t>(position)] = ' ';
     }
     Store(line.c_str(), std::strlen(line.c_str()), true);
 }

@@ -1,4 +1,5 @@
-// TString: the library's owned, zero-terminated 8-bit string, with accent-aware upper-casing and its stored forms.
+// TString: the library's owned, zero-terminated 8-bit string, with accent-aware upper-casing and its stored
+// forms.
 #pragma once
 
 #include <cstddef>

@@ -17,7 +17,9 @@ bool FieldFits(int32_t offset, int32_t size) {
 
 }  // namespace
 
-TPeerDataContainer::TPeerDataContainer() { Init(); }
+TPeerDataContainer::TPeerDataContainer() {
+    Init();
+}
 
 TPeerDataContainer::TPeerDataContainer(const TPeerDataContainer& source) : TPeerDataContainer() {
     Assign(source);
@@ -32,16 +34,22 @@ void TPeerDataContainer::Init() {
 
 void* TPeerDataContainer::CreateItem(int32_t) {
     void* block = std::calloc(1, sizeof(TRecord));
-    if (block == nullptr) throw std::bad_alloc();
+    if (block == nullptr)
+        throw std::bad_alloc();
     return block;
 }
 
-void TPeerDataContainer::CopyItem(void* target, void* source) { std::memcpy(target, source, sizeof(TRecord)); }
+void TPeerDataContainer::CopyItem(void* target, void* source) {
+    std::memcpy(target, source, sizeof(TRecord));
+}
 
-bool TPeerDataContainer::AcceptsElementSize(int32_t size) const { return size == kRecordSize; }
+bool TPeerDataContainer::AcceptsElementSize(int32_t size) const {
+    return size == kRecordSize;
+}
 
 TPeerDataContainer::TRecord& TPeerDataContainer::Record(int index) const {
-    if (!FInline || FElementSize != kRecordSize) throw TKestSerialization();
+    if (!FInline || FElementSize != kRecordSize)
+        throw TKestSerialization();
     return *static_cast<TRecord*>(At(index));
 }
 
@@ -55,10 +63,14 @@ void TPeerDataContainer::Apply(TContainer& owner) const {
     const int32_t count = Count();
     for (int32_t i = 0; i < count; ++i) {
         const TRecord& record = Record(i);
-        if (record.FItemIndex < 0 || record.FItemIndex >= owner.Count()) throw TKestBadIndex();
-        if (record.FTargetIndex < -1 || record.FTargetIndex >= owner.Count()) throw TKestBadIndex();
-        if (owner.At(record.FItemIndex) == nullptr) throw TKestBadIndex();
-        if (!FieldFits(record.FOffset, owner.ItemByteSize(record.FItemIndex))) throw TKestBadIndex();
+        if (record.FItemIndex < 0 || record.FItemIndex >= owner.Count())
+            throw TKestBadIndex();
+        if (record.FTargetIndex < -1 || record.FTargetIndex >= owner.Count())
+            throw TKestBadIndex();
+        if (owner.At(record.FItemIndex) == nullptr)
+            throw TKestBadIndex();
+        if (!FieldFits(record.FOffset, owner.ItemByteSize(record.FItemIndex)))
+            throw TKestBadIndex();
     }
     for (int32_t i = 0; i < count; ++i) {
         const TRecord& record = Record(i);

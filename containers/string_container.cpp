@@ -41,26 +41,30 @@ using Block = std::unique_ptr<char, FreeDeleter>;
 Block HalvingBlock(size_t wanted, size_t& size) {
     size = wanted < 1 ? 1 : wanted;
     for (;;) {
-        if (void* block = std::malloc(size)) return Block(static_cast<char*>(block));
-        if (size == 1) throw std::bad_alloc();
+        if (void* block = std::malloc(size))
+            return Block(static_cast<char*>(block));
+        if (size == 1)
+            throw std::bad_alloc();
         size /= 2;
     }
 }
 
-
-
 int ClampToInt(int64_t value) {
-    return value > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : static_cast<int>(value);
+    return value > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
+                                                   : static_cast<int>(value);
 }
 
-TString& AsString(void* item) { return *static_cast<TString*>(static_cast<TContainerItem*>(item)); }
+TString& AsString(void* item) {
+    return *static_cast<TString*>(static_cast<TContainerItem*>(item));
+}
 
 }  // namespace
 
-TStringContainer::TStringContainer() { FGrowBy = 256; }
+TStringContainer::TStringContainer() {
+    FGrowBy = 256;
+}
 
 TStringContainer::~TStringContainer() = default;
-
 
 TStringContainer& TStringContainer::Add(const TString& s) {
     AddString(new TString(s.Text()));
@@ -69,11 +73,14 @@ TStringContainer& TStringContainer::Add(const TString& s) {
 
 TString& TStringContainer::At(int index) const {
     void* item = TContainer::At(index);
-    if (item == nullptr) throw TKestBadIndex();
+    if (item == nullptr)
+        throw TKestBadIndex();
     return AsString(item);
 }
 
-void* TStringContainer::CreateItem(int32_t) { return static_cast<TContainerItem*>(new TString()); }
+void* TStringContainer::CreateItem(int32_t) {
+    return static_cast<TContainerItem*>(new TString());
+}
 
 int TStringContainer::Compare(const void* a, const void* b) {
     return TString::Compare(AsString(const_cast<void*>(a)), AsString(const_cast<void*>(b)));
@@ -86,13 +93,15 @@ void TStringContainer::CopyItem(void* target, void* source) {
 
 void TStringContainer::Assign(const TContainerItem& source) {
     TContainer::Assign(source);
-    if (const auto* other = dynamic_cast<const TStringContainer*>(&source)) FCrLf = other->FCrLf;
+    if (const auto* other = dynamic_cast<const TStringContainer*>(&source))
+        FCrLf = other->FCrLf;
 }
 
 // --- saving ----------------------------------------------------------------------
 
 void TStringContainer::SaveLines(FILE* file, TProgress progress, int user) {
-    if (file == nullptr) throw TKestFileException("Could not write: no file");
+    if (file == nullptr)
+        throw TKestFileException("Could not write: no file");
     WriteLines(file, progress, user);
 }
 
@@ -103,7 +112,8 @@ bool TStringContainer::WriteLines(FILE* file, TProgress progress, int user) {
     const char* const endBytes = FCrLf ? "\r\n" : "\n";
     // A small list needs no more staging than its whole form.
     size_t total = 0;
-    for (int i = 0; i < FCount && total < kStagingBytes; ++i) total += static_cast<size_t>(At(i).Length()) + lineEnd;
+    for (int i = 0; i < FCount && total < kStagingBytes; ++i)
+        total += static_cast<size_t>(At(i).Length()) + lineEnd;
     size_t size = 0;
     Block staging = HalvingBlock(total < kStagingBytes ? total : kStagingBytes, size);
     size_t staged = 0;
@@ -119,7 +129,8 @@ bool TStringContainer::WriteLines(FILE* file, TProgress progress, int user) {
         if (n + lineEnd > size) {
             // Longer than the whole staging buffer: straight through, with the same bytes.
             put(item.Text(), n);
-            if (!last) put(endBytes, lineEnd);
+            if (!last)
+                put(endBytes, lineEnd);
         } else {
             std::memcpy(staging.get() + staged, item.Text(), n);
             staged += n;
@@ -130,16 +141,21 @@ bool TStringContainer::WriteLines(FILE* file, TProgress progress, int user) {
         }
         if (progress != nullptr) {
             progress(FCount - 1, i, user, &cancel);
-            if (cancel) return false;
+            if (cancel)
+                return false;
         }
     }
     put(staging.get(), staged);
     return true;
 }
 
-void TStringContainer::WriteText(FILE* file) { SaveLines(file, nullptr, 0); }
+void TStringContainer::WriteText(FILE* file) {
+    SaveLines(file, nullptr, 0);
+}
 
-void TStringContainer::SaveTextFile(const char* path) { SaveTextFile(path, nullptr, 0); }
+void TStringContainer::SaveTextFile(const char* path) {
+    SaveTextFile(path, nullptr, 0);
+}
 
 void TStringContainer::SaveTextFile(const char* path, TProgress progress, int user) {
     kest::io::TFileSave save(path);
@@ -151,7 +167,8 @@ void TStringContainer::SaveTextFile(const char* path, TProgress progress, int us
         save.Fail(failure.FCode);
     }
     // A cancelled save keeps the old file: the save drops its temporary file.
-    if (finished) save.Commit();
+    if (finished)
+        save.Commit();
 }
 
 // --- loading ---------------------------------------------------------------------
@@ -173,16 +190,22 @@ public:
     // far, the rest of the file and a terminator; -1 when the size is unknown). A line
     // that no TString could hold is refused before storage is taken for it.
     void Append(const char* bytes, size_t count, int64_t bound) {
-        if (count > kMaxLine - FUsed) throw TKestSerialization("A line longer than a string can hold");
+        if (count > kMaxLine - FUsed)
+            throw TKestSerialization("A line longer than a string can hold");
         const size_t need = FUsed + count + 1;
         if (need > FSize) {
             size_t size = FSize;
-            while (size < need) size *= 2;
-            if (bound >= 0 && size > static_cast<size_t>(bound)) size = static_cast<size_t>(bound);
-            if (size < need) size = need;
-            if (size > kMaxLine + 1) size = kMaxLine + 1;
+            while (size < need)
+                size *= 2;
+            if (bound >= 0 && size > static_cast<size_t>(bound))
+                size = static_cast<size_t>(bound);
+            if (size < need)
+                size = need;
+            if (size > kMaxLine + 1)
+                size = kMaxLine + 1;
             char* larger = static_cast<char*>(std::realloc(FData, size));
-            if (larger == nullptr) throw std::bad_alloc();
+            if (larger == nullptr)
+                throw std::bad_alloc();
             FData = larger;
             FSize = size;
         }
@@ -210,7 +233,8 @@ private:
     void Reset() {
         std::free(FData);
         FData = static_cast<char*>(std::malloc(kFirstLineBytes));
-        if (FData == nullptr) throw std::bad_alloc();
+        if (FData == nullptr)
+            throw std::bad_alloc();
         FSize = kFirstLineBytes;
         FUsed = 0;
     }
@@ -238,7 +262,8 @@ void TStringContainer::AddString(TString* made) {
         throw;
     }
     // Refused as a duplicate: nobody else would delete it.
-    if (FCount == before) delete made;
+    if (FCount == before)
+        delete made;
 }
 
 int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineSink sink, int sinkValue) {
@@ -247,7 +272,10 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
     const int64_t known = source.Remaining();
     // Bounded reads: the file is never held whole, only a chunk and the line in hand.
     size_t size = 0;
-    Block data = HalvingBlock(known < 0 || known > static_cast<int64_t>(kReadChunk) ? kReadChunk + 1 : static_cast<size_t>(known) + 1, size);
+    Block data =
+        HalvingBlock(known < 0 || known > static_cast<int64_t>(kReadChunk) ? kReadChunk + 1
+                                                                           : static_cast<size_t>(known) + 1,
+                     size);
     --size;  // one byte past the data stays free for a terminator
     TLineBuffer line;
     int64_t longest = 0;
@@ -263,8 +291,10 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
     auto hand = [&](char* begin, char* end) {
         const size_t direct = static_cast<size_t>(end - begin);
         if (line.Used() == 0) {
-            if (static_cast<int64_t>(direct) > longest) longest = static_cast<int64_t>(direct);
-            if (direct > TLineBuffer::kMaxLine) throw TKestSerialization("A line longer than a string can hold");
+            if (static_cast<int64_t>(direct) > longest)
+                longest = static_cast<int64_t>(direct);
+            if (direct > TLineBuffer::kMaxLine)
+                throw TKestSerialization("A line longer than a string can hold");
             if (sink != nullptr) {
                 const char kept = *end;
                 *end = 0;
@@ -277,12 +307,14 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
         }
         line.Append(begin, direct, -1);
         const size_t used = line.Used();
-        if (static_cast<int64_t>(used) > longest) longest = static_cast<int64_t>(used);
+        if (static_cast<int64_t>(used) > longest)
+            longest = static_cast<int64_t>(used);
         if (sink != nullptr) {
             sink(line.Terminated(), static_cast<int>(used), sinkValue);
         } else if (used >= kAdoptLineBytes && strnlen(line.Data(), used) == used) {
             char* block = line.Release();
-            if (char* fitted = static_cast<char*>(std::realloc(block, used + 1))) block = fitted;
+            if (char* fitted = static_cast<char*>(std::realloc(block, used + 1)))
+                block = fitted;
             AddString(TString::Adopting(block, used));
         } else {
             AddLine(line.Data(), used);
@@ -314,7 +346,8 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
             // UTF-16 keeps the low byte of each code unit: the bytes at even offsets.
             for (; i < filled && !cancel; ++i) {
                 const int64_t at = chunkStart + static_cast<int64_t>(i);
-                if ((at & 1) != 0) continue;
+                if ((at & 1) != 0)
+                    continue;
                 const int c = static_cast<unsigned char>(bytes[i]);
                 const int before = previous;
                 previous = c;
@@ -324,14 +357,17 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
                     continue;
                 }
                 ended = true;
-                if (c == '\n' && before == '\r') continue;
+                if (c == '\n' && before == '\r')
+                    continue;
                 hand(bytes + i, bytes + i);
-                if (progress != nullptr) progress(total, ClampToInt(at + 1), user, &cancel);
+                if (progress != nullptr)
+                    progress(total, ClampToInt(at + 1), user, &cancel);
             }
         } else {
             while (i < filled && !cancel) {
                 size_t j = i;
-                while (j < filled && bytes[j] != '\r' && bytes[j] != '\n') ++j;
+                while (j < filled && bytes[j] != '\r' && bytes[j] != '\n')
+                    ++j;
                 if (j > i) {
                     ended = false;
                     previous = static_cast<unsigned char>(bytes[j - 1]);
@@ -356,28 +392,38 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
         offset = chunkStart + static_cast<int64_t>(filled);
     }
     // A cancelled load stops with the line just ended: it hands over nothing more.
-    if (!cancel && (line.Used() > 0 || ended)) hand(data.get(), data.get());
-    if (known < 0) total = ClampToInt(offset);
-    if (progress != nullptr) progress(total, total, user, &cancel);
+    if (!cancel && (line.Used() > 0 || ended))
+        hand(data.get(), data.get());
+    if (known < 0)
+        total = ClampToInt(offset);
+    if (progress != nullptr)
+        progress(total, total, user, &cancel);
     return ClampToInt(longest);
 }
 
 int TStringContainer::LoadLines(FILE* file, TProgress progress, int user, TLineSink sink, int sinkValue) {
-    if (file == nullptr) throw TKestFileException();
+    if (file == nullptr)
+        throw TKestFileException();
     FileHandle owned(file);
     return ReadLines(owned.get(), progress, user, sink, sinkValue);
 }
 
 void TStringContainer::ReadText(FILE* file) {
-    if (file == nullptr) throw TKestFileException();
+    if (file == nullptr)
+        throw TKestFileException();
     ReadLines(file, nullptr, 0, nullptr, 0);
 }
 
-void TStringContainer::LoadTextFile(const char* path) { LoadTextFile(path, nullptr, 0, nullptr, 0); }
+void TStringContainer::LoadTextFile(const char* path) {
+    LoadTextFile(path, nullptr, 0, nullptr, 0);
+}
 
-int TStringContainer::LoadTextFile(const char* path, TProgress progress, int user, TLineSink sink, int sinkValue) {
-    if (path == nullptr) throw TKestFileException("Could not open: no file name");
+int TStringContainer::LoadTextFile(const char* path, TProgress progress, int user, TLineSink sink,
+                                   int sinkValue) {
+    if (path == nullptr)
+        throw TKestFileException("Could not open: no file name");
     FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
+    if (file == nullptr)
+        throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
     return LoadLines(file, progress, user, sink, sinkValue);
 }

@@ -6,7 +6,9 @@
 
 TAboutDlg* AboutDlg = nullptr;
 
-std::string BuildStamp() { return __DATE__ " " __TIME__; }
+std::string BuildStamp() {
+    return __DATE__ " " __TIME__;
+}
 
 TAboutDlg::TAboutDlg(QWidget* parent) : QDialog(parent) {
     ui.setupUi(this);
@@ -26,4 +28,6 @@ void TAboutDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void TAboutDlg::btnCloseClick() { done(QDialog::Accepted); }
+void TAboutDlg::btnCloseClick() {
+    done(QDialog::Accepted);
+}

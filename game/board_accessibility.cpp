@@ -10,9 +10,8 @@ TBoardSpeech DescribeBoard(int tableIndex, const TQuilloryTable& table) {
     const int left = CountPresentCells(table);
     TBoardSpeech speech;
     speech.name = "Table " + std::to_string(tableIndex);
-    speech.description = "Player at column " + std::to_string(table.x) + ", row " +
-                         std::to_string(table.y) + ". " + std::to_string(left) +
-                         (left == 1 ? " cell left." : " cells left.");
+    speech.description = "Player at column " + std::to_string(table.x) + ", row " + std::to_string(table.y) +
+                         ". " + std::to_string(left) + (left == 1 ? " cell left." : " cells left.");
     return speech;
 }
 

@@ -22,7 +22,7 @@ struct TBoardScene {
     std::span<const TRouteFinder::TPoint> route;  // drawn through the cells' centres
     int clientWidth;                              // the picture's size in pixels
     int clientHeight;
-    const QFont& font;                            // the window's font, for both texts
+    const QFont& font;  // the window's font, for both texts
 };
 
 // Draws `scene` onto `dc`, in this order: the whole client rectangle in the background

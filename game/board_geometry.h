@@ -12,9 +12,15 @@ constexpr bool IsOnBoard(int x, int y) {
 }
 
 // Index of cell (x, y) in a row-major cell array; (x, y) must be on the board.
-constexpr int CellIndex(int x, int y) { return y * kBoardColumns + x; }
-constexpr int CellColumn(int cell) { return cell % kBoardColumns; }
-constexpr int CellRow(int cell) { return cell / kBoardColumns; }
+constexpr int CellIndex(int x, int y) {
+    return y * kBoardColumns + x;
+}
+constexpr int CellColumn(int cell) {
+    return cell % kBoardColumns;
+}
+constexpr int CellRow(int cell) {
+    return cell / kBoardColumns;
+}
 
 // The four directions in search order: up, right, down, left.
 enum TDirection : int { kUpward = 0, kRightward = 1, kDownward = 2, kLeftward = 3 };
@@ -30,4 +36,6 @@ constexpr int NeighbourCell(int cell, int d) {
 }
 
 // Checkerboard colour of a cell: 0 or 1, alternating along every step.
-constexpr int CellColour(int cell) { return (CellColumn(cell) + CellRow(cell)) & 1; }
+constexpr int CellColour(int cell) {
+    return (CellColumn(cell) + CellRow(cell)) & 1;
+}

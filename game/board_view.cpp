@@ -15,14 +15,8 @@ void TQuilloryMainForm::DrawBoard() {
     if (TDeviceContext* dc = viewBitmap.BeginDraw(false, nullptr)) {
         // The state the picture shows, gathered from the game and the window.
         const QFont windowFont = font();
-        const TBoardScene scene{currentTable,
-                                tableIndex,
-                                backgroundColor,
-                                ui.mShowTime->isChecked(),
-                                elapsedSeconds,
-                                route,
-                                clientArea->width(),
-                                clientArea->height(),
+        const TBoardScene scene{currentTable,   tableIndex, backgroundColor,     ui.mShowTime->isChecked(),
+                                elapsedSeconds, route,      clientArea->width(), clientArea->height(),
                                 windowFont};
         ComposeBoard(*dc, cellTile, playerTile, scene);
         viewBitmap.EndDraw();
@@ -31,9 +25,13 @@ void TQuilloryMainForm::DrawBoard() {
     clientArea->repaint();
 }
 
-void TQuilloryMainForm::FormPaint(TDeviceContext& canvas) { viewBitmap.Draw(canvas, 0, 0, rop::kSrcCopy); }
+void TQuilloryMainForm::FormPaint(TDeviceContext& canvas) {
+    viewBitmap.Draw(canvas, 0, 0, rop::kSrcCopy);
+}
 
-void TQuilloryMainForm::BuildTiles() { BuildBoardTiles(cellTile, playerTile, backgroundColor); }
+void TQuilloryMainForm::BuildTiles() {
+    BuildBoardTiles(cellTile, playerTile, backgroundColor);
+}
 
 void TQuilloryMainForm::TimerTimer() {
     ++elapsedSeconds;

@@ -18,10 +18,22 @@ bool ArrowStep(int key, int& dx, int& dy) {
     if (key < 0 || key > 0xFFFF)
         return false;
     switch (KeyCommand(static_cast<std::uint16_t>(key))) {
-    case TKeyCommand::MoveLeft: dx = -1; dy = 0; return true;
-    case TKeyCommand::MoveUp: dx = 0; dy = -1; return true;
-    case TKeyCommand::MoveRight: dx = 1; dy = 0; return true;
-    case TKeyCommand::MoveDown: dx = 0; dy = 1; return true;
+    case TKeyCommand::MoveLeft:
+        dx = -1;
+        dy = 0;
+        return true;
+    case TKeyCommand::MoveUp:
+        dx = 0;
+        dy = -1;
+        return true;
+    case TKeyCommand::MoveRight:
+        dx = 1;
+        dy = 0;
+        return true;
+    case TKeyCommand::MoveDown:
+        dx = 0;
+        dy = 1;
+        return true;
     default: return false;
     }
 }
@@ -56,8 +68,8 @@ int CountPresentCells(const TQuilloryTable& table) {
 }
 
 bool HasPresentNeighbour(const TQuilloryTable& table, int x, int y) {
-    return table.IsPresent(x, y - 1) || table.IsPresent(x, y + 1) ||
-           table.IsPresent(x - 1, y) || table.IsPresent(x + 1, y);
+    return table.IsPresent(x, y - 1) || table.IsPresent(x, y + 1) || table.IsPresent(x - 1, y) ||
+           table.IsPresent(x + 1, y);
 }
 
 TOutcome Outcome(const TQuilloryTable& table) {

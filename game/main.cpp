@@ -44,7 +44,8 @@ private:
 
 int main(int argc, char** argv) {
     if (!DisplayAvailable()) {
-        std::fprintf(stderr, "quillory: no display found (DISPLAY is not set); start it from a desktop session\n");
+        std::fprintf(stderr,
+                     "quillory: no display found (DISPLAY is not set); start it from a desktop session\n");
         return kExitStartFailed;
     }
     TApplication application(argc, argv);

@@ -7,8 +7,8 @@
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
 #include "game/result_form.h"
-#include "graphics/window_frame.h"
 #include "graphics/client_area.h"
+#include "graphics/window_frame.h"
 #include "route/find_route_command.h"
 
 namespace {
@@ -49,9 +49,7 @@ TQuilloryMainForm::TQuilloryMainForm(QWidget* parent) : QMainWindow(parent) {
     ui.N1->setText(QString());
     ui.mBackground->menuAction()->setVisible(false);
     clientArea = new TClientArea(kBoardWidthPixels, kBoardHeightPixels, this);
-    clientArea->onKeyDown = [this](uint16_t key, Qt::KeyboardModifiers shift) {
-        FormKeyDown(key, shift);
-    };
+    clientArea->onKeyDown = [this](uint16_t key, Qt::KeyboardModifiers shift) { FormKeyDown(key, shift); };
     clientArea->onPaint = [this](TDeviceContext& canvas) { FormPaint(canvas); };
     setCentralWidget(clientArea);
     SetMainWindowFrame(*this);
@@ -107,7 +105,9 @@ void TQuilloryMainForm::mNextClick() {
     PutTableInPlay(NextTableIndex(tableIndex, static_cast<int>(tables.size())));
 }
 
-void TQuilloryMainForm::mAgainClick() { PutTableInPlay(tableIndex); }
+void TQuilloryMainForm::mAgainClick() {
+    PutTableInPlay(tableIndex);
+}
 
 void TQuilloryMainForm::mPrevClick() {
     PutTableInPlay(PreviousTableIndex(tableIndex, static_cast<int>(tables.size())));
@@ -140,7 +140,9 @@ void TQuilloryMainForm::ShowOutcome(bool won) {
         mNextClick();
 }
 
-void TQuilloryMainForm::mExitClick() { close(); }
+void TQuilloryMainForm::mExitClick() {
+    close();
+}
 
 void TQuilloryMainForm::mAboutClick() {
     if (!AboutDlg)

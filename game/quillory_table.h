@@ -24,9 +24,7 @@ struct TQuilloryTable {
     int32_t y = 0;
 
     // True when (cx, cy) is on the board and present; cells off the board count as empty.
-    bool IsPresent(int cx, int cy) const {
-        return IsOnBoard(cx, cy) && cells[CellIndex(cx, cy)] != 0;
-    }
+    bool IsPresent(int cx, int cy) const { return IsOnBoard(cx, cy) && cells[CellIndex(cx, cy)] != 0; }
     // Makes (cx, cy) present or empty; positions off the board are ignored.
     void SetCell(int cx, int cy, bool present) {
         if (IsOnBoard(cx, cy))

@@ -2,9 +2,9 @@
 
 #include <QPushButton>
 
-#include "graphics/window_frame.h"
 #include "graphics/device_context.h"
 #include "graphics/platform_dialogs.h"
+#include "graphics/window_frame.h"
 
 TResultForm* ResultForm = nullptr;
 
@@ -50,11 +50,15 @@ void TResultForm::FormPaint() {
     picture.Draw(canvas, kResultPictureLeft, kResultPictureTop, rop::kSrcCopy);
 }
 
-void TResultForm::paintEvent(QPaintEvent*) { FormPaint(); }
+void TResultForm::paintEvent(QPaintEvent*) {
+    FormPaint();
+}
 
 void TResultForm::showEvent(QShowEvent* event) {
     CentreOnScreen(*this);
     QDialog::showEvent(event);
 }
 
-void TResultForm::btnOkClick() { done(QDialog::Accepted); }
+void TResultForm::btnOkClick() {
+    done(QDialog::Accepted);
+}

@@ -11,7 +11,9 @@ std::uint32_t ReadU32(const std::uint8_t* p) {
            std::uint32_t{p[3]} << 24;
 }
 
-std::uint16_t ReadU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t ReadU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 
 void WriteU32(std::uint8_t* p, std::uint32_t v) {
     p[0] = static_cast<std::uint8_t>(v);
@@ -39,7 +41,8 @@ std::uint32_t TrailingMaskBytes(std::uint32_t compression) {
 std::uint32_t TBitmapInfoHeader::ColourTableOffset() const {
     if (IsCore())
         return size;
-    const std::uint32_t afterMasks = static_cast<std::uint32_t>(kMasksOffset) + TrailingMaskBytes(compression);
+    const std::uint32_t afterMasks =
+        static_cast<std::uint32_t>(kMasksOffset) + TrailingMaskBytes(compression);
     return size > afterMasks ? size : afterMasks;
 }
 

@@ -5,10 +5,10 @@
 #include <cstdint>
 
 // Sizes of the header kinds that start a memory image.
-inline constexpr std::uint32_t kCoreHeaderSize = 12;   // the old 12-byte core header, 16-bit sides
-inline constexpr std::uint32_t kInfoHeaderSize = 40;   // the common 40-byte info header
-inline constexpr std::uint32_t kV2HeaderSize = 52;     // with red, green and blue masks
-inline constexpr std::uint32_t kV3HeaderSize = 56;     // with an alpha mask as well
+inline constexpr std::uint32_t kCoreHeaderSize = 12;  // the old 12-byte core header, 16-bit sides
+inline constexpr std::uint32_t kInfoHeaderSize = 40;  // the common 40-byte info header
+inline constexpr std::uint32_t kV2HeaderSize = 52;    // with red, green and blue masks
+inline constexpr std::uint32_t kV3HeaderSize = 56;    // with an alpha mask as well
 inline constexpr std::uint32_t kV4HeaderSize = 108;
 inline constexpr std::uint32_t kV5HeaderSize = 124;
 
@@ -29,7 +29,7 @@ inline constexpr std::uint32_t kAlphaBitFields = 6;
 struct TBitmapInfoHeader {
     std::uint32_t size = kInfoHeaderSize;  // bytes of header, the first field
     std::int32_t width = 0;
-    std::int32_t height = 0;               // negative when rows are stored top down
+    std::int32_t height = 0;  // negative when rows are stored top down
     std::uint16_t planes = 1;
     std::uint16_t bitCount = 0;
     std::uint32_t compression = bmp_coding::kRgb;

@@ -50,7 +50,8 @@ void ReadColourTable(const std::uint8_t* image, const TImageLayout& layout, QRgb
     for (QRgb& entry : table)
         entry = qRgb(0, 0, 0);
     for (int i = 0; i < layout.colourCount; ++i) {
-        const std::uint8_t* e = image + layout.colourTableOffset + layout.colourEntrySize * static_cast<std::size_t>(i);
+        const std::uint8_t* e =
+            image + layout.colourTableOffset + layout.colourEntrySize * static_cast<std::size_t>(i);
         table[i] = qRgb(e[2], e[1], e[0]);
     }
 }
@@ -113,7 +114,8 @@ void DecodeRunLengths(const std::uint8_t* stream, std::size_t length, const TIma
     int row = 0;  // rows counted from the bottom
     QRgb* line = nullptr;
     auto enterRow = [&] {
-        line = row < layout.height ? reinterpret_cast<QRgb*>(target.scanLine(layout.height - 1 - row)) : nullptr;
+        line =
+            row < layout.height ? reinterpret_cast<QRgb*>(target.scanLine(layout.height - 1 - row)) : nullptr;
     };
     auto put = [&](unsigned index) {
         if (x < width) {
@@ -224,8 +226,9 @@ bool ParseImageLayout(const std::uint8_t* image, std::size_t size, std::size_t p
         const std::uint32_t full = 1u << bits;
         std::uint32_t count = header.clrUsed != 0 && header.clrUsed < full ? header.clrUsed : full;
         const std::size_t tableEnd = std::min(pixelOffset, size);
-        const std::size_t available =
-            tableEnd > layout.colourTableOffset ? (tableEnd - layout.colourTableOffset) / layout.colourEntrySize : 0;
+        const std::size_t available = tableEnd > layout.colourTableOffset
+                                          ? (tableEnd - layout.colourTableOffset) / layout.colourEntrySize
+                                          : 0;
         if (count > available)
             count = static_cast<std::uint32_t>(available);
         layout.colourCount = static_cast<int>(count);
@@ -348,8 +351,7 @@ bool TDeviceBitmap::ReadInto(std::uint8_t* image, std::size_t size, std::size_t 
         case 16:
             for (int x = 0; x < columns; ++x) {
                 const QRgb p = src[x];
-                const std::uint32_t v =
-                    red.Encode(qRed(p)) | green.Encode(qGreen(p)) | blue.Encode(qBlue(p));
+                const std::uint32_t v = red.Encode(qRed(p)) | green.Encode(qGreen(p)) | blue.Encode(qBlue(p));
                 const int bytes = layout.bitsPerPixel / 8;
                 for (int b = 0; b < bytes; ++b)
                     *dst++ = static_cast<std::uint8_t>(v >> (8 * b));

@@ -19,17 +19,17 @@ enum class TPixelCoding {
 // converting its pixels needs. Offsets are from the start of the image.
 struct TImageLayout {
     std::int32_t width = 0;
-    std::int32_t height = 0;          // rows, always >= 0
-    bool bottomUp = true;             // a positive stored height means the bottom row comes first
-    int bitsPerPixel = 0;             // 1, 4, 8, 16, 24 or 32
+    std::int32_t height = 0;  // rows, always >= 0
+    bool bottomUp = true;     // a positive stored height means the bottom row comes first
+    int bitsPerPixel = 0;     // 1, 4, 8, 16, 24 or 32
     TPixelCoding coding = TPixelCoding::Plain;
-    std::size_t stride = 0;           // bytes per plain row, a multiple of 4
+    std::size_t stride = 0;  // bytes per plain row, a multiple of 4
     std::size_t colourTableOffset = 0;
     std::size_t colourEntrySize = 4;  // 3 after a core header
     int colourCount = 0;              // usable colour-table entries (depths up to 8)
     std::uint32_t masks[3] = {};      // red, green, blue masks for 16 and 32 bits
     std::size_t pixelOffset = 0;
-    std::size_t pixelBytes = 0;       // bytes of pixel data from pixelOffset on
+    std::size_t pixelBytes = 0;  // bytes of pixel data from pixelOffset on
 };
 
 // Largest width or height accepted in a memory image.

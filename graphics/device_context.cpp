@@ -14,8 +14,12 @@ QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QColor PenColour(TStockPen pen) { return pen == TStockPen::White ? Qt::white : Qt::black; }
-QColor BrushColour(TStockBrush brush) { return brush == TStockBrush::White ? Qt::white : Qt::black; }
+QColor PenColour(TStockPen pen) {
+    return pen == TStockPen::White ? Qt::white : Qt::black;
+}
+QColor BrushColour(TStockBrush brush) {
+    return brush == TStockBrush::White ? Qt::white : Qt::black;
+}
 
 }  // namespace
 
@@ -33,7 +37,9 @@ TDeviceContext::TDeviceContext() : memory_(true), device_(nullptr) {}
 
 TDeviceContext::TDeviceContext(QPaintDevice* device) : memory_(false), device_(device) {}
 
-TDeviceContext::~TDeviceContext() { EndPainting(); }
+TDeviceContext::~TDeviceContext() {
+    EndPainting();
+}
 
 TDeviceBitmap* TDeviceContext::SelectBitmap(TDeviceBitmap* bitmap) {
     if (!memory_)
@@ -102,7 +108,8 @@ TTextExtent TDeviceContext::TextExtent(std::string_view text) const {
     QPaintDevice* metricsDevice = device_;
     if (memory_)
         metricsDevice = bitmap_ != nullptr && !bitmap_->Image().isNull() ? &bitmap_->Image() : nullptr;
-    const QFontMetrics metrics = metricsDevice != nullptr ? QFontMetrics(font_, metricsDevice) : QFontMetrics(font_);
+    const QFontMetrics metrics =
+        metricsDevice != nullptr ? QFontMetrics(font_, metricsDevice) : QFontMetrics(font_);
     return {metrics.horizontalAdvance(Latin1(text)), metrics.height()};
 }
 
@@ -119,9 +126,13 @@ void TDeviceContext::TextOut(int x, int y, std::string_view text) {
     p->drawText(QPoint(x, y + metrics.ascent()), s);
 }
 
-void TDeviceContext::SelectStockPen(TStockPen pen) { pen_ = pen; }
+void TDeviceContext::SelectStockPen(TStockPen pen) {
+    pen_ = pen;
+}
 
-void TDeviceContext::SelectStockBrush(TStockBrush brush) { brush_ = brush; }
+void TDeviceContext::SelectStockBrush(TStockBrush brush) {
+    brush_ = brush;
+}
 
 void TDeviceContext::MoveTo(int x, int y) {
     currentX_ = x;

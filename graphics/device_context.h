@@ -93,8 +93,8 @@ public:
     // `source` to (x, y) here, combining them by raster operation `rasterOp` (see rop).
     // Returns false, drawing nothing, for an unknown operation; a source without a
     // bitmap copies nothing. Pixels outside either side are clipped.
-    bool BitBlt(int x, int y, int width, int height, const TDeviceContext& source, int sourceX,
-                int sourceY, std::uint32_t rasterOp);
+    bool BitBlt(int x, int y, int width, int height, const TDeviceContext& source, int sourceX, int sourceY,
+                std::uint32_t rasterOp);
 
 private:
     QPainter* Painter();

@@ -23,11 +23,11 @@ inline constexpr std::uint16_t kRight = 39;
 inline constexpr std::uint16_t kDown = 40;
 inline constexpr std::uint16_t kInsert = 45;
 inline constexpr std::uint16_t kDelete = 46;
-inline constexpr std::uint16_t kDigit0 = 48;   // digits 0..9 are 48..57
-inline constexpr std::uint16_t kLetterA = 65;  // letters A..Z are 65..90
+inline constexpr std::uint16_t kDigit0 = 48;                        // digits 0..9 are 48..57
+inline constexpr std::uint16_t kLetterA = 65;                       // letters A..Z are 65..90
 inline constexpr std::uint16_t kNext = kLetterA + ('N' - 'A');      // N
 inline constexpr std::uint16_t kPrevious = kLetterA + ('P' - 'A');  // P
-inline constexpr std::uint16_t kF1 = 112;      // F1..F12 are 112..123
+inline constexpr std::uint16_t kF1 = 112;                           // F1..F12 are 112..123
 // No code: a key the game cannot tell apart.
 inline constexpr std::uint16_t kNone = 0;
 }  // namespace keys

@@ -35,7 +35,9 @@ std::string UpperExtension(const char* fileName) {
 
 TMemBitmap::TMemBitmap() = default;
 
-TMemBitmap::TMemBitmap(const TMemBitmap& source) { Assign(source); }
+TMemBitmap::TMemBitmap(const TMemBitmap& source) {
+    Assign(source);
+}
 
 TMemBitmap& TMemBitmap::operator=(const TMemBitmap& source) {
     Assign(source);
@@ -69,8 +71,7 @@ std::int32_t TMemBitmap::StrideFor(std::int32_t pictureWidth, std::int32_t bits)
         const std::int64_t rowBits = std::int64_t{pictureWidth} * bits;
         return static_cast<std::int32_t>((rowBits + 31) / 32 * 4);
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -96,8 +97,8 @@ void TMemBitmap::Release() {
 
 bool TMemBitmap::Create(std::int32_t newWidth, std::int32_t newHeight, std::int32_t bits) {
     Release();
-    if ((bits != 4 && bits != 8 && bits != 24) || newWidth < 0 || newHeight < 0 ||
-        newWidth > kMaxImageSide || newHeight > kMaxImageSide) {
+    if ((bits != 4 && bits != 8 && bits != 24) || newWidth < 0 || newHeight < 0 || newWidth > kMaxImageSide ||
+        newHeight > kMaxImageSide) {
         loaded = false;
         return false;
     }
@@ -160,10 +161,22 @@ void TMemBitmap::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t colour) 
     std::int64_t offset = PixelAreaOffset() + std::int64_t{stride} * storedRow;
     std::int64_t bytes = 0;
     switch (bitsPerPixel) {
-    case 24: offset += 3 * std::int64_t{x}; bytes = 3; break;
-    case 16: offset += 2 * std::int64_t{x}; bytes = 2; break;
-    case 8: offset += x; bytes = 1; break;
-    case 4: offset += x / 2; bytes = 1; break;
+    case 24:
+        offset += 3 * std::int64_t{x};
+        bytes = 3;
+        break;
+    case 16:
+        offset += 2 * std::int64_t{x};
+        bytes = 2;
+        break;
+    case 8:
+        offset += x;
+        bytes = 1;
+        break;
+    case 4:
+        offset += x / 2;
+        bytes = 1;
+        break;
     default: return;
     }
     // A loaded header may promise more rows than the file held.
@@ -186,17 +199,14 @@ void TMemBitmap::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t colour) 
         // Five bits each: blue in bits 0-4, green in 5-9, red in 10-14.
         WriteU16(p, static_cast<std::uint16_t>((blue >> 3) | (green >> 3) << 5 | (red >> 3) << 10));
         break;
-    case 8:
-        p[0] = red;
-        break;
+    case 8: p[0] = red; break;
     case 4:
         if (x % 2 == 0)
             p[0] = static_cast<std::uint8_t>((p[0] & 0x0F) | (colour & 0x0F) << 4);
         else
             p[0] = static_cast<std::uint8_t>((p[0] & 0xF0) | (colour & 0x0F));
         break;
-    default:
-        break;
+    default: break;
     }
     if (ownLock)
         memory->Unlock();
@@ -331,8 +341,8 @@ void TMemBitmap::LoadFromFile(const char* fileName, std::int32_t format) {
     width = header.width;
     height = static_cast<std::int32_t>(rows);
     bitsPerPixel = header.bitCount;
-    bitsGap = static_cast<std::int32_t>(std::int64_t{file.pixelOffset} - kBmpFileHeaderSize - kMemBitmapHeaderSize -
-                                        ColourTableSize(bitsPerPixel));
+    bitsGap = static_cast<std::int32_t>(std::int64_t{file.pixelOffset} - kBmpFileHeaderSize -
+                                        kMemBitmapHeaderSize - ColourTableSize(bitsPerPixel));
     rowsTopDown_ = header.height < 0;
     plainRows_ = header.compression != bmp_coding::kRle8 && header.compression != bmp_coding::kRle4;
     loaded = true;

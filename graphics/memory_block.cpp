@@ -17,7 +17,9 @@ std::unique_ptr<TMemoryBlock> TMemoryBlock::Allocate(std::size_t size) {
     return std::unique_ptr<TMemoryBlock>(new (std::nothrow) TMemoryBlock(std::move(bytes), size));
 }
 
-std::size_t TMemoryBlock::MaxBlockSize() { return maxBlockSize; }
+std::size_t TMemoryBlock::MaxBlockSize() {
+    return maxBlockSize;
+}
 
 std::size_t TMemoryBlock::SetMaxBlockSize(std::size_t limit) {
     const std::size_t previous = maxBlockSize;

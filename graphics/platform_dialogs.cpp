@@ -51,8 +51,8 @@ bool RunFileDialog(QWidget* owner, const TFileDialogOptions& options, TFileDialo
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     const QString chosen = dialog.selectedFiles().front();
-    fileName = WithDefaultExtension(QFile::encodeName(chosen).toStdString(), options.defaultExtension,
-                                    kind, QFileInfo::exists(chosen));
+    fileName = WithDefaultExtension(QFile::encodeName(chosen).toStdString(), options.defaultExtension, kind,
+                                    QFileInfo::exists(chosen));
     return true;
 }
 
@@ -64,12 +64,10 @@ public:
                         QMessageBox::Ok, owner);
         box.exec();
     }
-    bool OpenFileName(QWidget* owner, const TFileDialogOptions& options,
-                      std::string& fileName) override {
+    bool OpenFileName(QWidget* owner, const TFileDialogOptions& options, std::string& fileName) override {
         return RunFileDialog(owner, options, TFileDialogKind::Open, fileName);
     }
-    bool SaveFileName(QWidget* owner, const TFileDialogOptions& options,
-                      std::string& fileName) override {
+    bool SaveFileName(QWidget* owner, const TFileDialogOptions& options, std::string& fileName) override {
         return RunFileDialog(owner, options, TFileDialogKind::Save, fileName);
     }
     int ShowModal(QDialog& dialog) override { return dialog.exec(); }
@@ -80,9 +78,13 @@ TPlatformDialogs* installed = nullptr;
 
 }  // namespace
 
-TPlatformDialogs& Dialogs() { return installed ? *installed : qtDialogs; }
+TPlatformDialogs& Dialogs() {
+    return installed ? *installed : qtDialogs;
+}
 
-void SetDialogs(TPlatformDialogs* dialogs) { installed = dialogs; }
+void SetDialogs(TPlatformDialogs* dialogs) {
+    installed = dialogs;
+}
 
 std::vector<std::string> QtNameFilters(const std::string& filter) {
     // "A|a|B|b": descriptions and patterns alternate.

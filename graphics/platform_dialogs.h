@@ -17,7 +17,7 @@ struct TFileDialogOptions {
     std::string title;
     std::string defaultExtension;
     std::string filter;
-    int filterIndex = 1;  // 1-based, the filter the dialog starts with
+    int filterIndex = 1;     // 1-based, the filter the dialog starts with
     std::string initialDir;  // the folder the dialog starts in; the working directory when empty
 };
 
@@ -33,11 +33,9 @@ public:
     virtual void MessageBox(QWidget* owner, const std::string& text, const std::string& caption,
                             TMessageIcon icon) = 0;
     // Asks for a file to open; true with `fileName` set when confirmed, false when cancelled.
-    virtual bool OpenFileName(QWidget* owner, const TFileDialogOptions& options,
-                              std::string& fileName) = 0;
+    virtual bool OpenFileName(QWidget* owner, const TFileDialogOptions& options, std::string& fileName) = 0;
     // Asks for a file to save to; true with `fileName` set when confirmed.
-    virtual bool SaveFileName(QWidget* owner, const TFileDialogOptions& options,
-                              std::string& fileName) = 0;
+    virtual bool SaveFileName(QWidget* owner, const TFileDialogOptions& options, std::string& fileName) = 0;
     // Shows `dialog` modally and returns its result when it is closed.
     virtual int ShowModal(QDialog& dialog) = 0;
 };
@@ -52,8 +50,8 @@ void SetDialogs(TPlatformDialogs* dialogs);
 // description followed by its patterns in parentheses, "Any file (*.*) (*)". Qt takes
 // the patterns from the last parentheses; a dialog that hides filter details shows the
 // description alone. "*.*" becomes "*": in a filter list it means every file, also one
-// whose name has no dot; patterns separated by ';' are separated by spaces. A description without its pattern gets "*". Throws only
-// std::bad_alloc.
+// whose name has no dot; patterns separated by ';' are separated by spaces. A description without its pattern
+// gets "*". Throws only std::bad_alloc.
 std::vector<std::string> QtNameFilters(const std::string& filter);
 
 // True when the last component of `fileName` has an extension: a dot after its first

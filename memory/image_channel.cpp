@@ -20,7 +20,8 @@ using kest::io::StreamRemaining;
 
 bool TTextFileSource::ReadNumber(int32_t& value) {
     long long number = 0;
-    if (std::fscanf(FFile, "%lld", &number) != 1) return false;
+    if (std::fscanf(FFile, "%lld", &number) != 1)
+        return false;
     if (number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max()) {
         return false;
     }
@@ -30,7 +31,8 @@ bool TTextFileSource::ReadNumber(int32_t& value) {
 
 bool TTextFileSource::ReadFlag(bool& value) {
     int32_t number = 0;
-    if (!ReadNumber(number)) return false;
+    if (!ReadNumber(number))
+        return false;
     value = number != 0;
     return true;
 }
@@ -57,14 +59,16 @@ int64_t TTextFileSource::Remaining() {
 
 bool TTextStreamSource::ReadNumber(int32_t& value) {
     int32_t number = 0;
-    if (!(FStream >> number)) return false;
+    if (!(FStream >> number))
+        return false;
     value = number;
     return true;
 }
 
 bool TTextStreamSource::ReadFlag(bool& value) {
     int32_t number = 0;
-    if (!ReadNumber(number)) return false;
+    if (!ReadNumber(number))
+        return false;
     value = number != 0;
     return true;
 }

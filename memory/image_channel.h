@@ -56,13 +56,15 @@ public:
     explicit TBinarySource(Target&& target) : FBytes(std::forward<Target>(target)) {}
     bool ReadNumber(int32_t& value) override {
         uint8_t bytes[4];
-        if (!FBytes.Read(bytes, 4)) return false;
+        if (!FBytes.Read(bytes, 4))
+            return false;
         value = LoadInt32(bytes);
         return true;
     }
     bool ReadFlag(bool& value) override {
         uint8_t byte = 0;
-        if (!FBytes.Read(&byte, 1)) return false;
+        if (!FBytes.Read(&byte, 1))
+            return false;
         value = byte != 0;
         return true;
     }

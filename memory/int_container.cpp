@@ -20,9 +20,13 @@ int32_t ValueOf(const void* element) {
 
 }  // namespace
 
-TIntContainer::TIntContainer() { Init(); }
+TIntContainer::TIntContainer() {
+    Init();
+}
 
-TIntContainer::TIntContainer(const TIntContainer& source) : TIntContainer() { Assign(source); }
+TIntContainer::TIntContainer(const TIntContainer& source) : TIntContainer() {
+    Assign(source);
+}
 
 TIntContainer::~TIntContainer() = default;
 
@@ -35,7 +39,8 @@ void TIntContainer::Init() {
 
 void* TIntContainer::CreateItem(int32_t) {
     void* block = std::calloc(1, sizeof(int32_t));
-    if (block == nullptr) throw std::bad_alloc();
+    if (block == nullptr)
+        throw std::bad_alloc();
     return block;
 }
 
@@ -45,12 +50,17 @@ int TIntContainer::Compare(const void* a, const void* b) {
     return first < second ? -1 : (first > second ? 1 : 0);
 }
 
-void TIntContainer::CopyItem(void* target, void* source) { std::memcpy(target, source, sizeof(int32_t)); }
+void TIntContainer::CopyItem(void* target, void* source) {
+    std::memcpy(target, source, sizeof(int32_t));
+}
 
-bool TIntContainer::AcceptsElementSize(int32_t size) const { return size == kIntSize; }
+bool TIntContainer::AcceptsElementSize(int32_t size) const {
+    return size == kIntSize;
+}
 
 void TIntContainer::CheckShape() const {
-    if (!FInline || FElementSize != kIntSize) throw TKestSerialization();
+    if (!FInline || FElementSize != kIntSize)
+        throw TKestSerialization();
 }
 
 int32_t& TIntContainer::At(int index) const {
@@ -74,13 +84,15 @@ TIntContainer& TIntContainer::Add(int32_t value) {
         ReleaseElement(block);
         throw;
     }
-    if (FCount == before) ReleaseElement(block);
+    if (FCount == before)
+        ReleaseElement(block);
     return *this;
 }
 
 int32_t& TIntContainer::AddNew() {
     CheckShape();
-    if (!IsPointerMode()) return *static_cast<int32_t*>(StoreItem(nullptr));
+    if (!IsPointerMode())
+        return *static_cast<int32_t*>(StoreItem(nullptr));
     void* block = CreateItem(0);
     try {
         StoreItem(block);
@@ -93,19 +105,22 @@ int32_t& TIntContainer::AddNew() {
 
 std::ostream& operator<<(std::ostream& stream, const TIntContainer& container) {
     stream << container.Count() << '\n';
-    for (int i = 0; i < container.Count(); ++i) stream << container.At(i) << '\n';
+    for (int i = 0; i < container.Count(); ++i)
+        stream << container.At(i) << '\n';
     return stream;
 }
 
 std::istream& operator>>(std::istream& stream, TIntContainer& container) {
     container.Clear(true);
     int32_t count = 0;
-    if (!(stream >> count)) return stream;
+    if (!(stream >> count))
+        return stream;
     // Elements are added only as they are read, so a count that the stream does not
     // back with integers costs no memory.
     for (int32_t i = 0; i < count; ++i) {
         int32_t value = 0;
-        if (!(stream >> value)) break;
+        if (!(stream >> value))
+            break;
         container.AddNew() = value;
     }
     return stream;

@@ -27,11 +27,14 @@ TMemBuffer::~TMemBuffer() {
 
 void TMemBuffer::Assign(const TContainerItem& source) {
     const auto* space = dynamic_cast<const TMemSpace*>(&source);
-    if (space == nullptr) throw TKestBadAssign();
-    if (space == this) return;
+    if (space == nullptr)
+        throw TKestBadAssign();
+    if (space == this)
+        return;
     // The bytes first: when the storage cannot be had nothing else has changed.
     SetLength(space->FLength);
-    if (FLength > 0) std::memcpy(FData, space->FData, static_cast<size_t>(FLength));
+    if (FLength > 0)
+        std::memcpy(FData, space->FData, static_cast<size_t>(FLength));
     TMemSpace::Assign(source);
 }
 
@@ -52,17 +55,19 @@ void TMemBuffer::Release() {
 }
 
 int32_t TMemBuffer::ReadInt() {
-    if (FPosition < 0 || FPosition >= FLength) throw TKestSerialization();
+    if (FPosition < 0 || FPosition >= FLength)
+        throw TKestSerialization();
     int32_t value = 0;
-    const int used =
-        DecodePackedInt(FData + FPosition, static_cast<size_t>(FLength - FPosition), value);
-    if (used == 0) throw TKestSerialization();
+    const int used = DecodePackedInt(FData + FPosition, static_cast<size_t>(FLength - FPosition), value);
+    if (used == 0)
+        throw TKestSerialization();
     FPosition += used;
     return value;
 }
 
 void TMemBuffer::SetLength(int32_t count) {
-    if (count < 0) throw TKestBadAlloc();
+    if (count < 0)
+        throw TKestBadAlloc();
     if (count == 0) {
         Release();
         return;
@@ -74,37 +79,44 @@ void TMemBuffer::SetLength(int32_t count) {
         const int64_t steps = (count - have + step - 1) / step;
         int64_t capacity = have + steps * step;
         // The last step is cut short rather than fail a length that itself fits.
-        if (capacity > kMaxSize) capacity = kMaxSize;
+        if (capacity > kMaxSize)
+            capacity = kMaxSize;
         SetCapacity(static_cast<int32_t>(capacity));
     }
     FLength = count;
 }
 
 void TMemBuffer::SetCapacity(int32_t count) {
-    if (count < 0) throw TKestBadAlloc();
+    if (count < 0)
+        throw TKestBadAlloc();
     if (count == 0) {
         Release();
         return;
     }
     auto* block = static_cast<uint8_t*>(std::realloc(FData, static_cast<size_t>(count)));
-    if (block == nullptr) throw TKestBadAlloc();
+    if (block == nullptr)
+        throw TKestBadAlloc();
     FData = block;
     FCapacity = count;
-    if (count < FLength) FLength = count;
+    if (count < FLength)
+        FLength = count;
 }
 
 TMemBuffer& TMemBuffer::Append(const void* source, int32_t count) {
-    if (count <= 0) return *this;
+    if (count <= 0)
+        return *this;
     const int64_t total = static_cast<int64_t>(FLength) + count;
-    if (total > kMaxSize) throw TKestBadAlloc();
+    if (total > kMaxSize)
+        throw TKestBadAlloc();
     // A source inside our own storage moves with it when the storage is resized.
     const auto* from = static_cast<const uint8_t*>(source);
-    const bool inside = FData != nullptr && std::greater_equal<>()(from, FData) &&
-                        std::less<>()(from, FData + FCapacity);
+    const bool inside =
+        FData != nullptr && std::greater_equal<>()(from, FData) && std::less<>()(from, FData + FCapacity);
     const size_t offset = inside ? static_cast<size_t>(from - FData) : 0;
     const int32_t old = FLength;
     SetLength(static_cast<int32_t>(total));
-    if (inside) from = FData + offset;
+    if (inside)
+        from = FData + offset;
     std::memmove(FData + old, from, static_cast<size_t>(count));
     return *this;
 }

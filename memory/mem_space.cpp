@@ -30,13 +30,15 @@ TTempBlock ReadUnbounded(kest::detail::TImageSource& source, size_t count) {
         if (filled == capacity) {
             const size_t grown = std::min(count, capacity * 2);
             auto* larger = static_cast<uint8_t*>(std::realloc(block.get(), grown));
-            if (larger == nullptr) throw TKestBadAlloc();
+            if (larger == nullptr)
+                throw TKestBadAlloc();
             block.release();
             block.reset(larger);
             capacity = grown;
         }
         const size_t step = std::min(capacity - filled, kUnboundedStep);
-        if (!source.ReadBytes(block.get() + filled, step)) throw TKestSerialization();
+        if (!source.ReadBytes(block.get() + filled, step))
+            throw TKestSerialization();
         filled += step;
     }
     return block;
@@ -46,7 +48,8 @@ TTempBlock ReadUnbounded(kest::detail::TImageSource& source, size_t count) {
 // when it delivers fewer after all.
 TTempBlock ReadKnown(kest::detail::TImageSource& source, size_t count) {
     TTempBlock block = kest::detail::AllocateTemp(count);
-    if (!source.ReadBytes(block.get(), count)) throw TKestSerialization();
+    if (!source.ReadBytes(block.get(), count))
+        throw TKestSerialization();
     return block;
 }
 
@@ -59,7 +62,8 @@ TMemSpace::~TMemSpace() {
 
 void TMemSpace::Assign(const TContainerItem& source) {
     const auto* space = dynamic_cast<const TMemSpace*>(&source);
-    if (space == nullptr) throw TKestBadAssign();
+    if (space == nullptr)
+        throw TKestBadAssign();
     TContainerItem::Assign(source);
     FCompressed = space->FCompressed;
     FPosition = space->FPosition;
@@ -67,7 +71,8 @@ void TMemSpace::Assign(const TContainerItem& source) {
 
 void TMemSpace::Init() {
     // Storage still held would otherwise be lost when FData is cleared.
-    if (FData != nullptr) Release();
+    if (FData != nullptr)
+        Release();
     FData = nullptr;
     FLength = 0;
     FCompressed = false;
@@ -87,9 +92,12 @@ uint8_t* TMemSpace::Rewind() {
 }
 
 void* TMemSpace::ReadBytes(void* destination, int32_t count) {
-    if (count < 0 || FPosition < 0 || FPosition >= FLength) return nullptr;
-    if (count > FLength - FPosition) return nullptr;
-    if (count > 0) std::memcpy(destination, FData + FPosition, static_cast<size_t>(count));
+    if (count < 0 || FPosition < 0 || FPosition >= FLength)
+        return nullptr;
+    if (count > FLength - FPosition)
+        return nullptr;
+    if (count > 0)
+        std::memcpy(destination, FData + FPosition, static_cast<size_t>(count));
     FPosition += count;
     return destination;
 }
@@ -98,7 +106,8 @@ uint8_t* TMemSpace::Seek(int32_t offset, int origin) {
     const int64_t wanted = offset;
     switch (origin) {
     case 0:
-        if (wanted >= 0 && wanted < FLength) FPosition = offset;
+        if (wanted >= 0 && wanted < FLength)
+            FPosition = offset;
         break;
     case 1:
         if (wanted >= -static_cast<int64_t>(FPosition) &&
@@ -111,33 +120,37 @@ uint8_t* TMemSpace::Seek(int32_t offset, int origin) {
             FPosition = static_cast<int32_t>(FLength + wanted);
         }
         break;
-    default:
-        return nullptr;
+    default: return nullptr;
     }
     return FData == nullptr ? nullptr : FData + FPosition;
 }
 
 uint8_t* TMemSpace::WriteAt(int32_t offset, const void* source, int32_t count) {
-    if (offset < 0 || count < 0 || static_cast<int64_t>(offset) + count > FLength) return nullptr;
-    if (count > 0) std::memmove(FData + offset, source, static_cast<size_t>(count));
+    if (offset < 0 || count < 0 || static_cast<int64_t>(offset) + count > FLength)
+        return nullptr;
+    if (count > 0)
+        std::memmove(FData + offset, source, static_cast<size_t>(count));
     return FData == nullptr ? nullptr : FData + offset;
 }
 
 int32_t TMemSpace::ReadInt() {
     uint8_t bytes[4];
-    if (ReadBytes(bytes, 4) == nullptr) throw TKestSerialization();
+    if (ReadBytes(bytes, 4) == nullptr)
+        throw TKestSerialization();
     return LoadInt32(bytes);
 }
 
 float TMemSpace::ReadFloat() {
     uint8_t bytes[4];
-    if (ReadBytes(bytes, 4) == nullptr) throw TKestSerialization();
+    if (ReadBytes(bytes, 4) == nullptr)
+        throw TKestSerialization();
     return std::bit_cast<float>(static_cast<uint32_t>(LoadInt32(bytes)));
 }
 
 double TMemSpace::ReadDouble() {
     uint8_t bytes[8];
-    if (ReadBytes(bytes, 8) == nullptr) throw TKestSerialization();
+    if (ReadBytes(bytes, 8) == nullptr)
+        throw TKestSerialization();
     const uint64_t low = static_cast<uint32_t>(LoadInt32(bytes));
     const uint64_t high = static_cast<uint32_t>(LoadInt32(bytes + 4));
     return std::bit_cast<double>(low | high << 32);
@@ -145,7 +158,8 @@ double TMemSpace::ReadDouble() {
 
 void TMemSpace::Provide(int32_t count) {
     Allocate(count);
-    if (count > 0 && FData == nullptr) throw TKestBadAlloc();
+    if (count > 0 && FData == nullptr)
+        throw TKestBadAlloc();
     FLength = count;
 }
 
@@ -171,17 +185,20 @@ void TMemSpace::WriteImage(kest::detail::TImageSink& sink) const {
 
 void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
     int32_t length = 0;
-    if (!source.ReadNumber(length) || length < 0) throw TKestSerialization();
+    if (!source.ReadNumber(length) || length < 0)
+        throw TKestSerialization();
     if (length == 0) {
         Provide(0);
         return;
     }
     bool compressed = false;
-    if (!source.ReadFlag(compressed)) throw TKestSerialization();
+    if (!source.ReadFlag(compressed))
+        throw TKestSerialization();
 
     if (!compressed) {
         const int64_t left = source.Remaining();
-        if (left >= 0 && length > left) throw TKestSerialization();
+        if (left >= 0 && length > left)
+            throw TKestSerialization();
         // Text may turn out malformed part way, and a source of unknown size may end
         // early: such payloads are read apart, so a failure leaves the object as it was.
         if (left < 0 || !source.RawBytes()) {
@@ -202,10 +219,13 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
     }
 
     int32_t size = 0;
-    if (!source.ReadNumber(size) || size < 0) throw TKestSerialization();
+    if (!source.ReadNumber(size) || size < 0)
+        throw TKestSerialization();
     const int64_t left = source.Remaining();
-    if (left >= 0 && size > left) throw TKestSerialization();
-    if (size == 0 || length > kest::detail::MaxRestoredLength(size)) throw TKestCompressException();
+    if (left >= 0 && size > left)
+        throw TKestSerialization();
+    if (size == 0 || length > kest::detail::MaxRestoredLength(size))
+        throw TKestCompressException();
     const TTempBlock packed = left >= 0 ? ReadKnown(source, static_cast<size_t>(size))
                                         : ReadUnbounded(source, static_cast<size_t>(size));
     Provide(length);
@@ -279,7 +299,8 @@ void TMemSpace::ReadFromSpace(TMemSpace& space) {
     // move our cursor past the image as a source's cursor moves.
     const int32_t start = FPosition;
     TMemBuffer copy;
-    if (start >= 0 && start < FLength) copy.Append(FData + start, FLength - start);
+    if (start >= 0 && start < FLength)
+        copy.Append(FData + start, FLength - start);
     kest::detail::TSpaceSource source(copy);
     ReadImage(source);
     FPosition = start + copy.Position();

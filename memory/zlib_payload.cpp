@@ -14,7 +14,8 @@ constexpr int64_t kMaxDeflateRatio = 1032;
 
 TTempBlock AllocateTemp(size_t count) {
     auto* block = static_cast<uint8_t*>(std::malloc(count == 0 ? 1 : count));
-    if (block == nullptr) throw TKestBadAlloc();
+    if (block == nullptr)
+        throw TKestBadAlloc();
     return TTempBlock(block);
 }
 
@@ -32,13 +33,15 @@ TTempBlock CompressPayload(const uint8_t* data, int32_t length, int32_t& size) {
     TTempBlock block = AllocateTemp(bound);
     uLongf produced = static_cast<uLongf>(bound);
     const int result = compress(block.get(), &produced, data, static_cast<uLong>(length));
-    if (result != Z_OK || produced > static_cast<uLongf>(INT32_MAX)) throw TKestCompressException();
+    if (result != Z_OK || produced > static_cast<uLongf>(INT32_MAX))
+        throw TKestCompressException();
     size = static_cast<int32_t>(produced);
     return block;
 }
 
 bool RestorePayload(const uint8_t* packed, int32_t size, uint8_t* data, int32_t length) {
-    if (size <= 0 || length <= 0) return false;
+    if (size <= 0 || length <= 0)
+        return false;
     uLongf produced = static_cast<uLongf>(length);
     const int result = uncompress(data, &produced, packed, static_cast<uLong>(size));
     return result == Z_OK && produced == static_cast<uLongf>(length);

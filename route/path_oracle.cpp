@@ -26,11 +26,12 @@ constexpr uint32_t kDownEdge = 2;
 constexpr int kChoiceShift = 30;
 constexpr uint32_t kParentMask = (1u << kChoiceShift) - 1;
 
-
 // Room for the states of a typical full sweep, so that growing rarely copies them.
 constexpr size_t kReservedStates = size_t{1} << 19;
 
-uint32_t Plug(uint32_t state, int pos) { return (state >> (2 * pos)) & 3u; }
+uint32_t Plug(uint32_t state, int pos) {
+    return (state >> (2 * pos)) & 3u;
+}
 
 uint32_t WithPlug(uint32_t state, int pos, uint32_t value) {
     return (state & ~(3u << (2 * pos))) | (value << (2 * pos));
@@ -146,8 +147,7 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
 }
 
 bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question) {
-    if (endX < 0 || endX >= kColumns || endY < 0 || endY >= kRows ||
-        cells[endY * kColumns + endX] == 0)
+    if (endX < 0 || endX >= kColumns || endY < 0 || endY >= kRows || cells[endY * kColumns + endX] == 0)
         return false;
     int present = 0;
     for (int i = 0; i < kCells; ++i)
@@ -223,8 +223,7 @@ int TPathOracle::ReusableLayers(int s, const TQuestion& question) const {
         if (freeEndCell < 0)
             valid = std::min(valid, old.restrictedFrom);
         else if (old.freeEndCell != freeEndCell)
-            valid = std::min(valid, std::max(old.restrictedFrom,
-                                             std::min(old.freeEndCell, freeEndCell)));
+            valid = std::min(valid, std::max(old.restrictedFrom, std::min(old.freeEndCell, freeEndCell)));
     }
     return std::max(valid, 0);
 }
@@ -240,8 +239,7 @@ int TPathOracle::ChooseSweep(const TQuestion& question) {
         chosen = question.endCell[0] >= question.endCell[1] ? 0 : 1;
 
     TSweep& sweep = sweeps[chosen];
-    std::copy(std::begin(question.order[chosen]), std::end(question.order[chosen]),
-              sweep.cells);
+    std::copy(std::begin(question.order[chosen]), std::end(question.order[chosen]), sweep.cells);
     sweep.endCell = question.endCell[chosen];
     sweep.lastCell = question.lastCell[chosen];
     sweep.tagged = question.tagged;
@@ -276,8 +274,8 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
 }
 
 // Adds `state` to the layer that begins at `layerBegin` unless it is there already.
-inline void TPathOracle::Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state,
-                              uint32_t parent, uint32_t choice) {
+inline void TPathOracle::Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state, uint32_t parent,
+                              uint32_t choice) {
     for (uint32_t slot = Hash(state) & slotMask;; slot = (slot + 1) & slotMask) {
         const uint32_t held = slots[slot];
         if (held == kEmptySlot) {
@@ -294,15 +292,12 @@ inline void TPathOracle::Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state
 }
 
 // The cell in the middle of the path: two of its edges are used.
-inline void TPathOracle::PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s,
-                                    uint32_t parent) {
+inline void TPathOracle::PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent) {
     const int r = layer.row;
     const uint32_t up = Plug(s, r);
     const uint32_t left = Plug(s, r + 1);
     const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
-    auto emit = [&](uint32_t state, uint32_t choice) {
-        Emit(sweep, layer.begin, state, parent, choice);
-    };
+    auto emit = [&](uint32_t state, uint32_t choice) { Emit(sweep, layer.begin, state, parent, choice); };
     if (up == kNone && left == kNone) {
         if (layer.canRight && layer.canDown)
             emit(WithPlug(WithPlug(s, r, kOpen), r + 1, kClose), kRightEdge | kDownEdge);
@@ -333,20 +328,16 @@ inline void TPathOracle::PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t
 
 // An end of the whole path: one edge is used. The fixed end records the direction in
 // which the path leaves it.
-inline void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s,
-                                 uint32_t parent) {
+inline void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent) {
     const int r = layer.row;
     const uint32_t up = Plug(s, r);
     const uint32_t left = Plug(s, r + 1);
     const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
     auto mark = [&](uint32_t state, int direction) {
-        return layer.isEnd
-                   ? state | ((static_cast<uint32_t>(direction) & layer.tagMask) << kTagShift)
-                   : state | kFreeEndUsed;
+        return layer.isEnd ? state | ((static_cast<uint32_t>(direction) & layer.tagMask) << kTagShift)
+                           : state | kFreeEndUsed;
     };
-    auto emit = [&](uint32_t state, uint32_t choice) {
-        Emit(sweep, layer.begin, state, parent, choice);
-    };
+    auto emit = [&](uint32_t state, uint32_t choice) { Emit(sweep, layer.begin, state, parent, choice); };
     if (up == kNone && left == kNone) {
         if (layer.canRight)
             emit(mark(WithPlug(s, r, kLoose), kRightward), kRightEdge);
@@ -379,8 +370,8 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
     layer.isLast = k == sweep.lastCell;
     layer.tagMask = sweep.tagged ? 3u : 0u;
     const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps));
-    layer.freeEndAllowed = (sweep.freeEndCell < 0 || k == sweep.freeEndCell) &&
-                           CellColour(boardCell) == sweep.otherEndParity;
+    layer.freeEndAllowed =
+        (sweep.freeEndCell < 0 || k == sweep.freeEndCell) && CellColour(boardCell) == sweep.otherEndParity;
     ResetHash(end - begin + 1);
     layer.begin = static_cast<uint32_t>(sweep.states.size());
 

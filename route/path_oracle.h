@@ -59,8 +59,8 @@ private:
         uint8_t cells[kCells] = {};  // in sweep order: index column * kRows + row
         int endCell = -1;
         int lastCell = -1;
-        bool tagged = true;    // whether states record the direction leaving the end
-        int freeEndCell = -1;  // the only cell that may be the other end, or -1 for any
+        bool tagged = true;           // whether states record the direction leaving the end
+        int freeEndCell = -1;         // the only cell that may be the other end, or -1 for any
         int restrictedFrom = kCells;  // first layer swept with freeEndCell in force
         int otherEndParity = -1;      // checkerboard colour the other end must have
         int validLayers = 0;
@@ -126,8 +126,7 @@ private:
     void SweepCell(TSweep& sweep, int k);
     void PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
     void PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
-    void Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state, uint32_t parent,
-              uint32_t choice);
+    void Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state, uint32_t parent, uint32_t choice);
     // Phase 4: the tags of the paths that are complete after the last cell.
     uint32_t Answer(const TSweep& sweep);
     void Trace(uint32_t index, std::vector<int>& path) const;

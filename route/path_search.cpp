@@ -22,10 +22,14 @@ struct TGeometryTables {
 constexpr TGeometryTables kGeometry;
 
 // +1 for one checkerboard colour, -1 for the other.
-int Sign(int cell) { return kGeometry.sign[cell]; }
+int Sign(int cell) {
+    return kGeometry.sign[cell];
+}
 
 // Colour sum (+1 / -1 per cell) a path from a to b over exactly those cells must have.
-int PathBalance(int a, int b) { return (Sign(a) + Sign(b)) / 2; }
+int PathBalance(int a, int b) {
+    return (Sign(a) + Sign(b)) / 2;
+}
 
 // A depth-first tree of the present cells from `end`, with what the cut-cell test needs.
 // A part of the board split off by cut cell v is the subtree of a child c of v whose
@@ -150,8 +154,7 @@ bool MayHavePath(const uint8_t* cells, int count, int end) {
     // outermost (first entered by the walk) inwards, each lies in the one before.
     int* parts = tree.split;
     const int partCount = tree.splitCount;
-    std::sort(parts, parts + partCount,
-              [&](int a, int b) { return tree.First(a) < tree.First(b); });
+    std::sort(parts, parts + partCount, [&](int a, int b) { return tree.First(a) < tree.First(b); });
     for (int i = 1; i < partCount; ++i)
         if (tree.First(parts[i]) >= tree.Last(parts[i - 1]))
             return false;
@@ -315,8 +318,8 @@ int EnclosedPart(const uint8_t* cells, int end, uint8_t* part, int& partSize) {
     return tree.Parent(outermost);
 }
 
-TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
-                   std::vector<int>& path, std::vector<int>* reached) {
+TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order, std::vector<int>& path,
+                   std::vector<int>* reached) {
     struct TFrame {
         int cell;
         int options[4];

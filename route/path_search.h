@@ -14,7 +14,9 @@ inline constexpr int kCells = kBoardCells;
 
 // The neighbour of board cell `cell` in direction d (0 up, 1 right, 2 down, 3 left), or
 // -1 off the board.
-inline int Neighbour(int cell, int d) { return NeighbourCell(cell, d); }
+inline int Neighbour(int cell, int d) {
+    return NeighbourCell(cell, d);
+}
 
 // False when no path from `end` can visit all `count` present cells of `cells`. It looks
 // for what rules every such path out: cells not connected to `end`; two cells besides
@@ -54,7 +56,7 @@ enum class TOrder {
 // answer; `reached`, when given, then holds the path the search stood on, from `end`:
 // in TOrder::Directions every path that leaves it earlier in direction order has been
 // ruled out. `cells` is used as scratch and restored. Throws std::bad_alloc.
-TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
-                   std::vector<int>& path, std::vector<int>* reached = nullptr);
+TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order, std::vector<int>& path,
+                   std::vector<int>* reached = nullptr);
 
 }  // namespace path_search

@@ -1,16 +1,14 @@
 #include "route/reference_route_finder.h"
 
-TReferenceRouteFinder::TReferenceRouteFinder()
-    : board(kBoardCells, 0),
-      neighbours(kBoardCells, 0) {}
+TReferenceRouteFinder::TReferenceRouteFinder() : board(kBoardCells, 0), neighbours(kBoardCells, 0) {}
 
 bool TReferenceRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
     return Search(start, route, {}) == TOutcome::Found;
 }
 
-TReferenceRouteFinder::TOutcome TReferenceRouteFinder::Search(
-    TPoint start, std::vector<TPoint>& route, const std::function<bool()>& stop,
-    uint32_t checkEvery) {
+TReferenceRouteFinder::TOutcome TReferenceRouteFinder::Search(TPoint start, std::vector<TPoint>& route,
+                                                              const std::function<bool()>& stop,
+                                                              uint32_t checkEvery) {
     steps = 0;
     if (!Inside(start.x, start.y) || At(start.x, start.y) != 1)
         return TOutcome::NoRoute;
@@ -37,8 +35,7 @@ TReferenceRouteFinder::TOutcome TReferenceRouteFinder::Search(
     int32_t deadEnds = 0;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            if ((x != start.x || y != start.y) && board[y * width + x] == 1 &&
-                neighbours[y * width + x] == 1)
+            if ((x != start.x || y != start.y) && board[y * width + x] == 1 && neighbours[y * width + x] == 1)
                 ++deadEnds;
     if (deadEnds > 1)
         return TOutcome::NoRoute;

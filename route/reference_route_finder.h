@@ -37,8 +37,8 @@ public:
 
     // The same search, which also ends with Stopped (route untouched) as soon as `stop`
     // returns true; `stop` is asked every `checkEvery` steps. Throws std::bad_alloc.
-    TOutcome Search(TPoint start, std::vector<TPoint>& route,
-                    const std::function<bool()>& stop, uint32_t checkEvery = 4096);
+    TOutcome Search(TPoint start, std::vector<TPoint>& route, const std::function<bool()>& stop,
+                    uint32_t checkEvery = 4096);
 
     // Forward steps and backtracks taken by the last search.
     uint64_t Steps() const { return steps; }

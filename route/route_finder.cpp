@@ -36,13 +36,14 @@ constexpr int kSplitPart = 8;
 
 // Neighbours the search for a route through a part beyond a cut cell may look at before
 // the exact test decides: such parts are often dense, where a route is easy to find.
-int PartSearchBudget(int count) { return 4 * count + 100; }
+int PartSearchBudget(int count) {
+    return 4 * count + 100;
+}
 
 // Takes cells out of a board for the length of one question and puts them back after.
 class TTakenOut {
 public:
-    TTakenOut(uint8_t* board, const int* cells, size_t count)
-        : board(board), cells(cells), count(count) {
+    TTakenOut(uint8_t* board, const int* cells, size_t count) : board(board), cells(cells), count(count) {
         for (size_t i = 0; i < count; ++i)
             board[cells[i]] = 0;
     }
@@ -77,8 +78,7 @@ private:
 // its halves cost, not their product.
 class TRouteFinder::TWalk {
 public:
-    TWalk(const std::vector<int32_t>& board, TPathOracle& oracle, TPathOracle& partOracle,
-          TStats& stats)
+    TWalk(const std::vector<int32_t>& board, TPathOracle& oracle, TPathOracle& partOracle, TStats& stats)
         : oracle(oracle), partOracle(partOracle), stats(stats) {
         for (int i = 0; i < kBoardCells; ++i) {
             rest[i] = board[i] == 1 ? 1 : 0;
@@ -95,10 +95,10 @@ private:
     TStats& stats;
     uint8_t rest[kBoardCells];  // the cells not yet walked, the current one included
     int remaining = 0;
-    std::vector<int> path;       // walked so far; the current cell is the last
-    std::vector<int> known;      // a route from the current cell over `rest`, or empty
-    uint32_t ruledOut = 0;       // directions from the current cell that cannot be it
-    uint64_t largestSweep = 0;   // states of the largest exact test answered so far
+    std::vector<int> path;      // walked so far; the current cell is the last
+    std::vector<int> known;     // a route from the current cell over `rest`, or empty
+    uint32_t ruledOut = 0;      // directions from the current cell that cannot be it
+    uint64_t largestSweep = 0;  // states of the largest exact test answered so far
     // Whether the refutation by enclosed parts, asked when an exact test stopped at its
     // limit, has decided a question: then it is asked before each exact test.
     bool enclosuresRefute = false;
@@ -125,11 +125,9 @@ private:
     int LongestCompletablePrefix(const std::vector<int>& prefix);
     TAnswer Completable(const std::vector<int>& prefix, int length, std::vector<int>& witness);
     TAnswer ExactTest(int end, int count, std::vector<int>& witness);
-    TAnswer SplitTest(int end, int cut, const uint8_t* part, int partSize,
-                      std::vector<int>& witness);
+    TAnswer SplitTest(int end, int cut, const uint8_t* part, int partSize, std::vector<int>& witness);
     TAnswer PartTest(int cut, const uint8_t* part, int count);
-    TAnswer OracleTest(TPathOracle& tester, const uint8_t* cells, int end,
-                       std::vector<int>& witness);
+    TAnswer OracleTest(TPathOracle& tester, const uint8_t* cells, int end, std::vector<int>& witness);
     void SetStateLimit(uint64_t limit) {
         oracle.SetStateLimit(limit);
         partOracle.SetStateLimit(limit);
@@ -165,8 +163,7 @@ int TRouteFinder::TWalk::EarliestOpenDirection() {
         if (target < 0 || rest[target] == 0 || (ruledOut & (1u << d)) != 0)
             continue;
         // The known route's step passes the quick tests without asking them.
-        if ((known.size() > 1 && target == known[1]) ||
-            MayHavePath(rest, remaining - 1, target))
+        if ((known.size() > 1 && target == known[1]) || MayHavePath(rest, remaining - 1, target))
             return d;
     }
     return -1;
@@ -209,8 +206,7 @@ bool TRouteFinder::TWalk::Question(int direction) {
         {
             const TTakenOut here(rest, &current, 1);
             stats.searchBudgetUsed += budget;
-            outcome = SearchPath(rest, remaining - 1, target, budget, TOrder::Directions,
-                                 found, &reached);
+            outcome = SearchPath(rest, remaining - 1, target, budget, TOrder::Directions, found, &reached);
         }
         if (outcome == TSearch::Found) {
             // Every earlier direction is ruled out; the search's first path is the first.
@@ -223,8 +219,7 @@ bool TRouteFinder::TWalk::Question(int direction) {
             return false;
         }
         // An exact test as large as one already answered is let run to its end.
-        SetStateLimit(
-            std::max(kStatesPerLookUp * static_cast<uint64_t>(budget), 2 * largestSweep));
+        SetStateLimit(std::max(kStatesPerLookUp * static_cast<uint64_t>(budget), 2 * largestSweep));
         reached.insert(reached.begin(), current);
         const int length = LongestCompletablePrefix(reached);
         if (length == 0)
@@ -274,8 +269,7 @@ int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix
 
 // Whether the board can be cleared from prefix[length] once prefix[0..length-1] are
 // walked; `witness` then holds such a route from prefix[length].
-TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Completable(const std::vector<int>& prefix,
-                                                              int length,
+TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Completable(const std::vector<int>& prefix, int length,
                                                               std::vector<int>& witness) {
     witness.clear();
     const int end = prefix[length];
@@ -290,8 +284,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Completable(const std::vector<
 // Whether a route from `end` clears the `count` cells of `rest`; `witness` then holds
 // one. Where such a route must pass a cut cell into a part of some size that it cannot
 // leave, the board before the cut cell and the part are tested apart.
-TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::ExactTest(int end, int count,
-                                                            std::vector<int>& witness) {
+TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::ExactTest(int end, int count, std::vector<int>& witness) {
     if (enclosuresRefute && !MayCrossEnclosedParts(rest, end))
         return TAnswer::No;
     uint8_t part[kBoardCells];
@@ -305,10 +298,8 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::ExactTest(int end, int count,
 // The route from `end` clears everything outside `part` and ends at `cut`, then clears
 // `part` from there. The first half is asked as a board that keeps one cell of the part
 // next to the cut cell: with a single neighbour, that cell must be the route's last.
-TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SplitTest(int end, int cut,
-                                                            const uint8_t* part,
-                                                            int partSize,
-                                                            std::vector<int>& witness) {
+TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SplitTest(int end, int cut, const uint8_t* part,
+                                                            int partSize, std::vector<int>& witness) {
     const TAnswer beyond = PartTest(cut, part, partSize + 1);
     if (beyond != TAnswer::Yes)
         return beyond;
@@ -333,8 +324,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SplitTest(int end, int cut,
 // Whether a route from `cut` clears `part` and `cut` (`count` cells); the answer and
 // such a route are kept in lastPart. A search that prefers the cells with the fewest
 // ways on goes first.
-TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::PartTest(int cut, const uint8_t* part,
-                                                           int count) {
+TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::PartTest(int cut, const uint8_t* part, int count) {
     uint8_t cells[kBoardCells];
     std::copy(part, part + kBoardCells, cells);
     cells[cut] = 2;  // tells the cut cell apart in the kept copy
@@ -345,17 +335,10 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::PartTest(int cut, const uint8_
     cells[cut] = 1;
     lastPart.route.clear();
     TAnswer answer;
-    switch (SearchPath(cells, count, cut, PartSearchBudget(count), TOrder::FewestWays,
-                       lastPart.route)) {
-    case TSearch::Found:
-        answer = TAnswer::Yes;
-        break;
-    case TSearch::None:
-        answer = TAnswer::No;
-        break;
-    default:
-        answer = OracleTest(partOracle, cells, cut, lastPart.route);
-        break;
+    switch (SearchPath(cells, count, cut, PartSearchBudget(count), TOrder::FewestWays, lastPart.route)) {
+    case TSearch::Found: answer = TAnswer::Yes; break;
+    case TSearch::None: answer = TAnswer::No; break;
+    default: answer = OracleTest(partOracle, cells, cut, lastPart.route); break;
     }
     lastPart.known = answer != TAnswer::Stopped;
     lastPart.completable = answer == TAnswer::Yes;
@@ -363,9 +346,8 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::PartTest(int cut, const uint8_
 }
 
 // Asks `tester` whether a route from `end` clears `cells`; `witness` then holds one.
-TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester,
-                                                             const uint8_t* cells, int end,
-                                                             std::vector<int>& witness) {
+TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester, const uint8_t* cells,
+                                                             int end, std::vector<int>& witness) {
     ++stats.exactTests;
     witness.clear();
     const bool works = tester.HasPath(cells, CellColumn(end), CellRow(end));
@@ -376,8 +358,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester
         enclosuresRefute = true;
         return TAnswer::No;
     }
-    largestSweep =
-        std::max(largestSweep, tester.LastComputedStates() + tester.LastReusedStates());
+    largestSweep = std::max(largestSweep, tester.LastComputedStates() + tester.LastReusedStates());
     if (!works)
         return TAnswer::No;
     tester.Witness(witness);

@@ -15,8 +15,7 @@ namespace {
 
 constexpr int kExitNoRoute = 1;
 constexpr int kExitUsage = 2;
-constexpr const char* kUsage =
-    "usage: quillory-route [--time] [--reference] (--table N | FILE)";
+constexpr const char* kUsage = "usage: quillory-route [--time] [--reference] (--table N | FILE)";
 constexpr const char* kHelp =
     "Prints the route that clears built-in table N (0 to 49) or the track saved in FILE,\n"
     "one \"column row\" line per cell, from the player's cell to the last one.\n"

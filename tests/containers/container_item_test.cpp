@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -42,7 +42,8 @@ public:
     }
     void ReadBinary(FILE* file) override {
         calls.push_back("ReadBinary(FILE)");
-        if (throwOnRead) throw TKestSerialization();
+        if (throwOnRead)
+            throw TKestSerialization();
         char text[3] = {};
         read.assign(text, std::fread(text, 1, 3, file));
     }
@@ -52,9 +53,11 @@ public:
     }
     void ReadText(FILE* file) override {
         calls.push_back("ReadText(FILE)");
-        if (throwOnRead) throw TKestSerialization();
+        if (throwOnRead)
+            throw TKestSerialization();
         char text[16] = {};
-        if (std::fgets(text, sizeof text, file) != nullptr) read = text;
+        if (std::fgets(text, sizeof text, file) != nullptr)
+            read = text;
     }
     void WriteBinary(std::ostream& stream) override {
         calls.push_back("WriteBinary(stream)");
@@ -91,8 +94,10 @@ using kest::test::WriteWholeFile;
 int OpenDescriptors() {
     int count = 0;
     DIR* dir = ::opendir("/proc/self/fd");
-    if (dir == nullptr) return -1;
-    while (::readdir(dir) != nullptr) ++count;
+    if (dir == nullptr)
+        return -1;
+    while (::readdir(dir) != nullptr)
+        ++count;
     ::closedir(dir);
     return count;
 }
@@ -128,9 +133,9 @@ TEST(ContainerItem, WriteAndReadChooseByTheBinaryBit) {
     std::istringstream in("abc\n");
     item.Read(in, std::ios::binary | std::ios::in);
     item.Read(in, std::ios::in);
-    EXPECT_EQ(item.calls, (std::vector<std::string>{"WriteBinary(stream)", "WriteBinary(stream)",
-                                                    "WriteText(stream)", "WriteText(stream)",
-                                                    "ReadBinary(stream)", "ReadText(stream)"}));
+    EXPECT_EQ(item.calls,
+              (std::vector<std::string>{"WriteBinary(stream)", "WriteBinary(stream)", "WriteText(stream)",
+                                        "WriteText(stream)", "ReadBinary(stream)", "ReadText(stream)"}));
 }
 
 TEST(ContainerItem, SameTypeMeansSameTypeTag) {
@@ -234,7 +239,8 @@ TEST(ContainerItem, ExceptionsNameTheirKind) {
 // Fills with integers that do not compress, so that every form is well over the limit.
 void FillInts(TIntContainer& ints) {
     std::mt19937 random(7);
-    for (int i = 0; i < 10000; ++i) ints.Add(static_cast<int32_t>(random()));
+    for (int i = 0; i < 10000; ++i)
+        ints.Add(static_cast<int32_t>(random()));
 }
 
 TEST(ContainerItem, EveryNamedSaveThatFailsPartWayKeepsTheOldFile) {
@@ -244,42 +250,114 @@ TEST(ContainerItem, EveryNamedSaveThatFailsPartWayKeepsTheOldFile) {
     };
     const std::string longText(5000, 'q');
     const TCase cases[] = {
-        {"integers, buffered binary", [](const char* path) { TIntContainer c; FillInts(c); c.SaveBinaryFile(path); }},
+        {"integers, buffered binary",
+         [](const char* path) {
+             TIntContainer c;
+             FillInts(c);
+             c.SaveBinaryFile(path);
+         }},
         {"integers, direct binary",
-         [](const char* path) { TIntContainer c; FillInts(c); c.FBuffered = false; c.SaveBinaryFile(path); }},
+         [](const char* path) {
+             TIntContainer c;
+             FillInts(c);
+             c.FBuffered = false;
+             c.SaveBinaryFile(path);
+         }},
         {"integers, compressed binary",
-         [](const char* path) { TIntContainer c; FillInts(c); c.FCompressed = true; c.SaveBinaryFile(path); }},
-        {"integers, C file text", [](const char* path) { TIntContainer c; FillInts(c); c.SaveTextFile(path); }},
+         [](const char* path) {
+             TIntContainer c;
+             FillInts(c);
+             c.FCompressed = true;
+             c.SaveBinaryFile(path);
+         }},
+        {"integers, C file text",
+         [](const char* path) {
+             TIntContainer c;
+             FillInts(c);
+             c.SaveTextFile(path);
+         }},
         {"integers, compressed C file text",
-         [](const char* path) { TIntContainer c; FillInts(c); c.FCompressed = true; c.SaveTextFile(path); }},
+         [](const char* path) {
+             TIntContainer c;
+             FillInts(c);
+             c.FCompressed = true;
+             c.SaveTextFile(path);
+         }},
         {"integers, binary stream",
-         [](const char* path) { TIntContainer c; FillInts(c); c.SaveToStreamFile(path, std::ios::binary); }},
+         [](const char* path) {
+             TIntContainer c;
+             FillInts(c);
+             c.SaveToStreamFile(path, std::ios::binary);
+         }},
         {"integers, text stream",
-         [](const char* path) { TIntContainer c; FillInts(c); c.SaveToStreamFile(path, std::ios::openmode{}); }},
+         [](const char* path) {
+             TIntContainer c;
+             FillInts(c);
+             c.SaveToStreamFile(path, std::ios::openmode{});
+         }},
         {"string list, line file",
-         [&](const char* path) { TStringContainer c; c.Add(longText.c_str()).Add("3 4"); c.SaveTextFile(path); }},
+         [&](const char* path) {
+             TStringContainer c;
+             c.Add(longText.c_str()).Add("3 4");
+             c.SaveTextFile(path);
+         }},
         {"string list, line file with progress",
          [&](const char* path) {
              TStringContainer c;
              c.Add(longText.c_str()).Add("3 4");
-             c.SaveTextFile(path, [](int, int, int, bool*) {}, 0);
+             c.SaveTextFile(
+                 path, [](int, int, int, bool*) {}, 0);
          }},
         {"string list, binary",
-         [&](const char* path) { TStringContainer c; c.Add(longText.c_str()); c.SaveBinaryFile(path); }},
+         [&](const char* path) {
+             TStringContainer c;
+             c.Add(longText.c_str());
+             c.SaveBinaryFile(path);
+         }},
         {"memory buffer, binary",
-         [&](const char* path) { TMemBuffer b; b.Append(longText.data(), 5000); b.SaveBinaryFile(path); }},
+         [&](const char* path) {
+             TMemBuffer b;
+             b.Append(longText.data(), 5000);
+             b.SaveBinaryFile(path);
+         }},
         {"memory buffer, text",
-         [&](const char* path) { TMemBuffer b; b.Append(longText.data(), 5000); b.SaveTextFile(path); }},
+         [&](const char* path) {
+             TMemBuffer b;
+             b.Append(longText.data(), 5000);
+             b.SaveTextFile(path);
+         }},
         {"memory buffer, binary stream",
-         [&](const char* path) { TMemBuffer b; b.Append(longText.data(), 5000); b.SaveToStreamFile(path, std::ios::binary); }},
+         [&](const char* path) {
+             TMemBuffer b;
+             b.Append(longText.data(), 5000);
+             b.SaveToStreamFile(path, std::ios::binary);
+         }},
         {"memory buffer, text stream",
-         [&](const char* path) { TMemBuffer b; b.Append(longText.data(), 5000); b.SaveToStreamFile(path, std::ios::openmode{}); }},
-        {"string, binary", [&](const char* path) { TString t(longText.c_str()); t.SaveBinaryFile(path); }},
-        {"string, C file text", [&](const char* path) { TString t(longText.c_str()); t.SaveTextFile(path); }},
+         [&](const char* path) {
+             TMemBuffer b;
+             b.Append(longText.data(), 5000);
+             b.SaveToStreamFile(path, std::ios::openmode{});
+         }},
+        {"string, binary",
+         [&](const char* path) {
+             TString t(longText.c_str());
+             t.SaveBinaryFile(path);
+         }},
+        {"string, C file text",
+         [&](const char* path) {
+             TString t(longText.c_str());
+             t.SaveTextFile(path);
+         }},
         {"string, binary stream",
-         [&](const char* path) { TString t(longText.c_str()); t.SaveToStreamFile(path, std::ios::binary); }},
+         [&](const char* path) {
+             TString t(longText.c_str());
+             t.SaveToStreamFile(path, std::ios::binary);
+         }},
         {"string, text stream",
-         [&](const char* path) { TString t(longText.c_str()); t.SaveToStreamFile(path, std::ios::openmode{}); }},
+         [&](const char* path) {
+             TString t(longText.c_str());
+             t.SaveToStreamFile(path, std::ios::openmode{});
+         }},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);

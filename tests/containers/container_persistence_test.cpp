@@ -43,7 +43,9 @@ public:
     explicit TBlobItem(std::string b = std::string()) : bytes(std::move(b)) {}
     ~TBlobItem() override { ++destroyed; }
 
-    void Assign(const TContainerItem& source) override { bytes = static_cast<const TBlobItem&>(source).bytes; }
+    void Assign(const TContainerItem& source) override {
+        bytes = static_cast<const TBlobItem&>(source).bytes;
+    }
     void WriteBinary(FILE* file) override {
         WriteInt32(file, static_cast<int32_t>(bytes.size()));
         std::fwrite(bytes.data(), 1, bytes.size(), file);
@@ -51,10 +53,12 @@ public:
     void ReadBinary(FILE* file) override {
         ownerWhileReading = FOwner;
         int32_t size = 0;
-        if (!ReadInt32(file, size) || size < 0 || size > 1000) throw TKestSerialization();
+        if (!ReadInt32(file, size) || size < 0 || size > 1000)
+            throw TKestSerialization();
         const int32_t take = readSize >= 0 ? readSize : size;
         bytes.assign(static_cast<size_t>(take), '\0');
-        if (take > 0 && std::fread(bytes.data(), 1, static_cast<size_t>(take), file) != static_cast<size_t>(take))
+        if (take > 0 &&
+            std::fread(bytes.data(), 1, static_cast<size_t>(take), file) != static_cast<size_t>(take))
             throw TKestSerialization();
     }
     void WriteBinary(std::ostream& stream) override {
@@ -64,10 +68,12 @@ public:
     void ReadBinary(std::istream& stream) override {
         ownerWhileReading = FOwner;
         int32_t size = 0;
-        if (!ReadInt32(stream, size) || size < 0 || size > 1000) throw TKestSerialization();
+        if (!ReadInt32(stream, size) || size < 0 || size > 1000)
+            throw TKestSerialization();
         const int32_t take = readSize >= 0 ? readSize : size;
         bytes.assign(static_cast<size_t>(take), '\0');
-        if (!stream.read(bytes.data(), take)) throw TKestSerialization();
+        if (!stream.read(bytes.data(), take))
+            throw TKestSerialization();
     }
     void WriteToBuffer(TMemBuffer& buffer) override {
         buffer.AppendInt(static_cast<int32_t>(bytes.size()));
@@ -76,22 +82,26 @@ public:
     void ReadFromSpace(TMemSpace& space) override {
         ownerWhileReading = FOwner;
         const int32_t size = space.ReadInt();
-        if (size < 0 || size > 1000) throw TKestSerialization();
+        if (size < 0 || size > 1000)
+            throw TKestSerialization();
         const int32_t take = readSize >= 0 ? readSize : size;
         bytes.assign(static_cast<size_t>(take), '\0');
-        if (take > 0 && space.ReadBytes(bytes.data(), take) == nullptr) throw TKestSerialization();
+        if (take > 0 && space.ReadBytes(bytes.data(), take) == nullptr)
+            throw TKestSerialization();
     }
     void WriteText(FILE* file) override { std::fprintf(file, "%s\n", bytes.c_str()); }
     void ReadText(FILE* file) override {
         ownerWhileReading = FOwner;
         char word[64] = {};
-        if (std::fscanf(file, "%63s", word) != 1) throw TKestSerialization();
+        if (std::fscanf(file, "%63s", word) != 1)
+            throw TKestSerialization();
         bytes = word;
     }
     void WriteText(std::ostream& stream) override { stream << bytes << '\n'; }
     void ReadText(std::istream& stream) override {
         ownerWhileReading = FOwner;
-        if (!(stream >> bytes)) throw TKestSerialization();
+        if (!(stream >> bytes))
+            throw TKestSerialization();
     }
 };
 int TBlobItem::destroyed = 0;
@@ -104,10 +114,13 @@ public:
         item->FTypeId = typeId;
         return static_cast<TContainerItem*>(item);
     }
-    TBlobItem& Blob(int index) const { return *static_cast<TBlobItem*>(static_cast<TContainerItem*>(At(index))); }
+    TBlobItem& Blob(int index) const {
+        return *static_cast<TBlobItem*>(static_cast<TContainerItem*>(At(index)));
+    }
     std::vector<std::string> Contents() const {
         std::vector<std::string> all;
-        for (int i = 0; i < Count(); ++i) all.push_back(Blob(i).bytes);
+        for (int i = 0; i < Count(); ++i)
+            all.push_back(Blob(i).bytes);
         return all;
     }
     void Add(const std::string& bytes, int32_t tag = 0) {
@@ -129,7 +142,8 @@ public:
     int32_t ObjectSize() const override { return static_cast<int32_t>(sizeof(TLinkItem)); }
     static int32_t NextOffset() {
         TLinkItem probe;
-        return static_cast<int32_t>(reinterpret_cast<const char*>(&probe.FNext) - reinterpret_cast<const char*>(&probe));
+        return static_cast<int32_t>(reinterpret_cast<const char*>(&probe.FNext) -
+                                    reinterpret_cast<const char*>(&probe));
     }
     void Record() {
         TContainer* owner = static_cast<TContainer*>(FOwner);
@@ -151,7 +165,8 @@ public:
         std::fprintf(file, "%d\n", FIndex);
     }
     void ReadText(FILE* file) override {
-        if (std::fscanf(file, "%d", &FIndex) != 1) throw TKestSerialization();
+        if (std::fscanf(file, "%d", &FIndex) != 1)
+            throw TKestSerialization();
     }
     void WriteBinary(std::ostream& stream) override {
         Record();
@@ -163,9 +178,12 @@ public:
         stream << FIndex << '\n';
     }
     void ReadText(std::istream& stream) override {
-        if (!(stream >> FIndex)) throw TKestSerialization();
+        if (!(stream >> FIndex))
+            throw TKestSerialization();
     }
-    void Assign(const TContainerItem& source) override { FIndex = static_cast<const TLinkItem&>(source).FIndex; }
+    void Assign(const TContainerItem& source) override {
+        FIndex = static_cast<const TLinkItem&>(source).FIndex;
+    }
     void CopiedTo(TContainerItem&) override {
         TContainer* owner = static_cast<TContainer*>(FOwner);
         if (owner != nullptr && owner->FCopying && owner->FPeers != nullptr)
@@ -189,7 +207,8 @@ public:
             TString* text = new TString(("level " + std::to_string(k)).c_str());
             text->FTypeId = 1;
             level->AddItem(static_cast<TContainerItem*>(text));
-            if (k + 1 == depth) break;
+            if (k + 1 == depth)
+                break;
             TNestContainer* next = new TNestContainer;
             next->FTypeId = 2;
             level->AddItem(static_cast<TContainerItem*>(next));
@@ -201,8 +220,10 @@ public:
         const TNestContainer* level = &root;
         for (int k = 0;; ++k) {
             const TString& text = *static_cast<TString*>(static_cast<TContainerItem*>(level->At(0)));
-            if (text != ("level " + std::to_string(k)).c_str()) return -1;
-            if (level->Count() == 1) return k + 1;
+            if (text != ("level " + std::to_string(k)).c_str())
+                return -1;
+            if (level->Count() == 1)
+                return k + 1;
             level = static_cast<TNestContainer*>(static_cast<TContainerItem*>(level->At(1)));
         }
     }
@@ -211,12 +232,15 @@ public:
 class TLinkContainer : public TContainer {
 public:
     void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
-    TLinkItem& Link(int index) const { return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index))); }
+    TLinkItem& Link(int index) const {
+        return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index)));
+    }
 };
 
 Bytes Hex(std::initializer_list<int> bytes) {
     Bytes out;
-    for (int b : bytes) out.push_back(static_cast<char>(b));
+    for (int b : bytes)
+        out.push_back(static_cast<char>(b));
     return out;
 }
 
@@ -237,86 +261,106 @@ using kest::test::FileText;
 using kest::test::FileWithText;
 
 // The stored forms a container can take, each written and read on its own medium.
-enum class TForm { DirectFile, BufferedFile, BinaryStream, BufferedStream, MemoryImage, FileText, StreamText };
-const TForm kForms[] = {TForm::DirectFile,     TForm::BufferedFile, TForm::BinaryStream, TForm::BufferedStream,
-                        TForm::MemoryImage,    TForm::FileText,     TForm::StreamText};
+enum class TForm {
+    DirectFile,
+    BufferedFile,
+    BinaryStream,
+    BufferedStream,
+    MemoryImage,
+    FileText,
+    StreamText
+};
+const TForm kForms[] = {TForm::DirectFile,  TForm::BufferedFile, TForm::BinaryStream, TForm::BufferedStream,
+                        TForm::MemoryImage, TForm::FileText,     TForm::StreamText};
 
 const char* Name(TForm form) {
     switch (form) {
-        case TForm::DirectFile: return "direct file";
-        case TForm::BufferedFile: return "buffered file";
-        case TForm::BinaryStream: return "binary stream";
-        case TForm::BufferedStream: return "buffered stream";
-        case TForm::MemoryImage: return "memory image";
-        case TForm::FileText: return "file text";
-        case TForm::StreamText: return "stream text";
+    case TForm::DirectFile: return "direct file";
+    case TForm::BufferedFile: return "buffered file";
+    case TForm::BinaryStream: return "binary stream";
+    case TForm::BufferedStream: return "buffered stream";
+    case TForm::MemoryImage: return "memory image";
+    case TForm::FileText: return "file text";
+    case TForm::StreamText: return "stream text";
     }
     return "";
 }
 
 Bytes Save(TContainer& c, TForm form) {
     switch (form) {
-        case TForm::DirectFile:
-        case TForm::BufferedFile:
-        case TForm::FileText: {
-            FILE* file = std::tmpfile();
-            if (form == TForm::DirectFile) c.WriteDirect(file);
-            if (form == TForm::BufferedFile) c.WriteBinary(file);
-            if (form == TForm::FileText) c.WriteText(file);
-            Bytes bytes = FileText(file);
-            std::fclose(file);
-            return bytes;
-        }
-        case TForm::BinaryStream:
-        case TForm::BufferedStream:
-        case TForm::StreamText: {
-            std::ostringstream stream(std::ios::binary);
-            if (form == TForm::BinaryStream) c.WriteBinary(stream);
-            if (form == TForm::BufferedStream) c.Write(stream, std::ios::binary);
-            if (form == TForm::StreamText) c.WriteText(stream);
-            return stream.str();
-        }
-        case TForm::MemoryImage: {
-            TMemBuffer buffer;
-            c.WriteToBuffer(buffer);
-            return Bytes(reinterpret_cast<const char*>(buffer.Data()), static_cast<size_t>(buffer.Length()));
-        }
+    case TForm::DirectFile:
+    case TForm::BufferedFile:
+    case TForm::FileText: {
+        FILE* file = std::tmpfile();
+        if (form == TForm::DirectFile)
+            c.WriteDirect(file);
+        if (form == TForm::BufferedFile)
+            c.WriteBinary(file);
+        if (form == TForm::FileText)
+            c.WriteText(file);
+        Bytes bytes = FileText(file);
+        std::fclose(file);
+        return bytes;
+    }
+    case TForm::BinaryStream:
+    case TForm::BufferedStream:
+    case TForm::StreamText: {
+        std::ostringstream stream(std::ios::binary);
+        if (form == TForm::BinaryStream)
+            c.WriteBinary(stream);
+        if (form == TForm::BufferedStream)
+            c.Write(stream, std::ios::binary);
+        if (form == TForm::StreamText)
+            c.WriteText(stream);
+        return stream.str();
+    }
+    case TForm::MemoryImage: {
+        TMemBuffer buffer;
+        c.WriteToBuffer(buffer);
+        return Bytes(reinterpret_cast<const char*>(buffer.Data()), static_cast<size_t>(buffer.Length()));
+    }
     }
     return Bytes();
 }
 
 void Load(TContainer& c, TForm form, const Bytes& bytes) {
     switch (form) {
-        case TForm::DirectFile:
-        case TForm::BufferedFile:
-        case TForm::FileText: {
-            FILE* file = FileWithText(bytes).release();
-            try {
-                if (form == TForm::DirectFile) c.ReadDirect(file);
-                if (form == TForm::BufferedFile) c.ReadBinary(file);
-                if (form == TForm::FileText) c.ReadText(file);
-            } catch (...) {
-                std::fclose(file);
-                throw;
-            }
+    case TForm::DirectFile:
+    case TForm::BufferedFile:
+    case TForm::FileText: {
+        FILE* file = FileWithText(bytes).release();
+        try {
+            if (form == TForm::DirectFile)
+                c.ReadDirect(file);
+            if (form == TForm::BufferedFile)
+                c.ReadBinary(file);
+            if (form == TForm::FileText)
+                c.ReadText(file);
+        } catch (...) {
             std::fclose(file);
-            return;
+            throw;
         }
-        case TForm::BinaryStream:
-        case TForm::BufferedStream:
-        case TForm::StreamText: {
-            std::istringstream stream(bytes, std::ios::binary);
-            if (form == TForm::BinaryStream) c.ReadBinary(stream);
-            if (form == TForm::BufferedStream) c.Read(stream, std::ios::binary);
-            if (form == TForm::StreamText) c.ReadText(stream);
-            return;
-        }
-        case TForm::MemoryImage: {
-            TMemBuffer buffer;
-            buffer.Append(bytes.data(), static_cast<int32_t>(bytes.size()));
-            c.ReadFromSpace(buffer);
-            return;
-        }
+        std::fclose(file);
+        return;
+    }
+    case TForm::BinaryStream:
+    case TForm::BufferedStream:
+    case TForm::StreamText: {
+        std::istringstream stream(bytes, std::ios::binary);
+        if (form == TForm::BinaryStream)
+            c.ReadBinary(stream);
+        if (form == TForm::BufferedStream)
+            c.Read(stream, std::ios::binary);
+        if (form == TForm::StreamText)
+            c.ReadText(stream);
+        return;
+    }
+    case TForm::MemoryImage: {
+        TMemBuffer buffer;
+        buffer.Append(bytes.data(), static_cast<int32_t>(bytes.size()));
+        c.ReadFromSpace(buffer);
+        return;
+    }
     }
 }
 
@@ -329,7 +373,8 @@ protected:
     void TearDown() override { TBlobItem::readSize = -1; }
 };
 
-const Bytes kEmptyHeader = Hex({0x18, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0});
+const Bytes kEmptyHeader =
+    Hex({0x18, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0});
 
 TEST_F(ContainerPersistence, AnEmptyContainerIsTheBareHeader) {
     TContainer c;
@@ -373,7 +418,8 @@ public:
 
 protected:
     int_type overflow(int_type c) override {
-        if (c != traits_type::eof()) bytes.push_back(static_cast<char>(c));
+        if (c != traits_type::eof())
+            bytes.push_back(static_cast<char>(c));
         return traits_type::not_eof(c);
     }
     std::streamsize xsputn(const char* s, std::streamsize n) override {
@@ -491,7 +537,8 @@ TEST_F(ContainerPersistence, IntegersRoundTripInEveryForm) {
 TEST_F(ContainerPersistence, ManyIntegersRoundTripInEveryForm) {
     std::mt19937 random(99);
     TIntContainer c;
-    for (int i = 0; i < 40000; ++i) c.Add(static_cast<int32_t>(random()));
+    for (int i = 0; i < 40000; ++i)
+        c.Add(static_cast<int32_t>(random()));
     for (TForm form : kForms) {
         TIntContainer back;
         Load(back, form, Save(c, form));
@@ -544,12 +591,14 @@ TEST_F(ContainerPersistence, ObjectsAndSettingsRoundTripInEveryForm) {
 
 TEST_F(ContainerPersistence, CompressedImagesRoundTrip) {
     TBlobContainer c;
-    for (int i = 0; i < 50; ++i) c.Add("same");
+    for (int i = 0; i < 50; ++i)
+        c.Add("same");
     c.FCompressed = true;
     const Bytes binary = Save(c, TForm::BufferedFile);
     EXPECT_EQ(binary.substr(0, 2), Hex({1, 1}));
     TBlobContainer plain;
-    for (int i = 0; i < 50; ++i) plain.Add("same");
+    for (int i = 0; i < 50; ++i)
+        plain.Add("same");
     EXPECT_LT(binary.size(), Save(plain, TForm::BufferedFile).size());
     for (TForm form : {TForm::BufferedFile, TForm::BufferedStream, TForm::FileText}) {
         TBlobContainer back;
@@ -572,7 +621,8 @@ TEST_F(ContainerPersistence, PeerDataWithoutRecordsLeavesTheItemsAlone) {
     const Bytes nested = Save(c, TForm::MemoryImage).substr(24 + 8);
     EXPECT_EQ(LoadInt32(reinterpret_cast<const uint8_t*>(nested.data())), 24 + 8 + 24);
     EXPECT_EQ(nested.substr(4), Save(empty, TForm::MemoryImage).substr(4));
-    EXPECT_EQ(Save(c, TForm::StreamText), "2 16 1 0 1 4 1 1 1 0 0\n1 0 0 0\n2 0 0 0\n0 16 1 0 1 12 1 1 0 0 0\n");
+    EXPECT_EQ(Save(c, TForm::StreamText),
+              "2 16 1 0 1 4 1 1 1 0 0\n1 0 0 0\n2 0 0 0\n0 16 1 0 1 12 1 1 0 0 0\n");
     for (TForm form : kForms) {
         TIntContainer back;
         Load(back, form, Save(c, form));
@@ -607,7 +657,9 @@ TEST_F(ContainerPersistence, PointersBetweenItemsSurviveSavingAndLoading) {
         TLinkContainer copy;
         copy.Assign(back);
         ASSERT_EQ(copy.Count(), 3);
-        auto link = [&copy](int i) { return static_cast<TLinkItem*>(static_cast<TContainerItem*>(copy.At(i))); };
+        auto link = [&copy](int i) {
+            return static_cast<TLinkItem*>(static_cast<TContainerItem*>(copy.At(i)));
+        };
         EXPECT_EQ(link(0)->FNext, link(2)) << Name(form);
         EXPECT_EQ(link(1)->FNext, link(1)) << Name(form);
         EXPECT_EQ(link(2)->FNext, nullptr) << Name(form);
@@ -650,13 +702,15 @@ TEST_F(ContainerPersistence, ImagesNestedTooDeepAreRejectedInEveryForm) {
     // An image made by hand 40000 levels deep never reaches that depth of recursion.
     Bytes image;
     const Bytes level = HeaderWith(1, false, true, 0) + Hex({0x01, 0x02});
-    for (int k = 0; k < 40000; ++k) image += level;
+    for (int k = 0; k < 40000; ++k)
+        image += level;
     image += HeaderWith(0, false, true, 0);
     TNestContainer handMade;
     EXPECT_THROW(Load(handMade, TForm::MemoryImage, image), TKestSerialization);
     // The same made 100 levels deep is a good image.
     Bytes shallow;
-    for (int k = 0; k < 100; ++k) shallow += level;
+    for (int k = 0; k < 100; ++k)
+        shallow += level;
     shallow += HeaderWith(0, false, true, 0);
     Load(handMade, TForm::MemoryImage, shallow);
     EXPECT_EQ(handMade.Count(), 1);
@@ -705,7 +759,8 @@ TEST_F(ContainerPersistence, TruncatedImagesAreRejectedInEveryForm) {
         const size_t whole = text ? image.find_last_of(" \n", image.size() - 2) + 1 : image.size();
         for (size_t size = 0; size < whole; ++size) {
             TBlobContainer back;
-            EXPECT_THROW(Load(back, form, image.substr(0, size)), TKestException) << Name(form) << " " << size;
+            EXPECT_THROW(Load(back, form, image.substr(0, size)), TKestException)
+                << Name(form) << " " << size;
             EXPECT_LE(back.Count(), 2);
             EXPECT_EQ(back.FPeers, nullptr);
         }
@@ -720,7 +775,8 @@ TEST_F(ContainerPersistence, TruncatedContiguousImagesAreRejected) {
         const Bytes image = Save(c, form);
         for (size_t size = 0; size + 1 < image.size(); ++size) {
             TIntContainer back;
-            EXPECT_THROW(Load(back, form, image.substr(0, size)), TKestException) << Name(form) << " " << size;
+            EXPECT_THROW(Load(back, form, image.substr(0, size)), TKestException)
+                << Name(form) << " " << size;
         }
     }
 }
@@ -764,7 +820,8 @@ TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocat
         {HeaderWith(0, true, true, 0), "no element blocks, of no size", true},
         {HeaderWith(0x7FFFFFFF, true, false, 4), "count whose bytes do not fit"},
         {HeaderWith(1, false, true, 0), "objects where integers belong"},
-        {HeaderWith(1, false, true, 0) + Bytes(4, '\0') + "abcdefgh", "an object record where integers belong"},
+        {HeaderWith(1, false, true, 0) + Bytes(4, '\0') + "abcdefgh",
+         "an object record where integers belong"},
         {HeaderWith(0x7FFFFFFF, true, false, 1) + "abc", "count far beyond the data"},
         {HeaderWith(0x7FFFFFFF, true, true, 4) + "abcd", "blocks far beyond the data"},
         {HeaderWith(1, true, true, 0x7FFFFFFF) + "abcd", "huge element"},
@@ -777,12 +834,14 @@ TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocat
             back.Add(5);
             EXPECT_THROW(Load(back, form, item.image), TKestSerialization) << item.what << " " << Name(form);
             EXPECT_LE(back.FAllocated, 1 << 16) << item.what;
-            if (!item.byAnyContainer) continue;
+            if (!item.byAnyContainer)
+                continue;
             TContainer general;
             general.FInline = true;
             general.FPointers = false;
             general.FElementSize = 4;
-            EXPECT_THROW(Load(general, form, item.image), TKestSerialization) << item.what << " " << Name(form);
+            EXPECT_THROW(Load(general, form, item.image), TKestSerialization)
+                << item.what << " " << Name(form);
         }
     }
 }
@@ -799,14 +858,15 @@ TEST_F(ContainerPersistence, ElementsCannotBeReadIntoAContainerOfObjects) {
 }
 
 TEST_F(ContainerPersistence, ImpossibleTextHeadersAreRejected) {
-    for (const char* text : {"0 -1 16 1 0 1 4 1 1 0 0 0\n", "0 1 16 0 1 1 4 1 1 0 0 0\n", "0 99999999999 16\n",
-                             "0 2000000000 16 1 0 1 4 1 1 0 0 0\n1 0 0 0\n", "x"}) {
+    for (const char* text : {"0 -1 16 1 0 1 4 1 1 0 0 0\n", "0 1 16 0 1 1 4 1 1 0 0 0\n",
+                             "0 99999999999 16\n", "0 2000000000 16 1 0 1 4 1 1 0 0 0\n1 0 0 0\n", "x"}) {
         TIntContainer back;
         EXPECT_THROW(Load(back, TForm::FileText, text), TKestSerialization) << text;
         EXPECT_LE(back.FAllocated, 1 << 16);
     }
     TIntContainer back;
-    EXPECT_THROW(Load(back, TForm::StreamText, "2000000000 16 1 1 1 4 1 1 0 0 0\n1 0 0 0\n"), TKestSerialization);
+    EXPECT_THROW(Load(back, TForm::StreamText, "2000000000 16 1 1 1 4 1 1 0 0 0\n1 0 0 0\n"),
+                 TKestSerialization);
     EXPECT_LE(back.FAllocated, 1 << 16);
 }
 

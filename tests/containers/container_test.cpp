@@ -34,7 +34,8 @@ public:
 
     void Assign(const TContainerItem& source) override {
         const TCountedItem& other = static_cast<const TCountedItem&>(source);
-        if (other.throwOnAssign) throw TKestSerialization();
+        if (other.throwOnAssign)
+            throw TKestSerialization();
         value = other.value;
     }
     void CopiedTo(TContainerItem&) override {
@@ -44,7 +45,8 @@ public:
     }
     void WriteBinary(FILE* file) override { std::fputc(value, file); }
     void ReadBinary(FILE* file) override {
-        if (throwOnRead) throw TKestSerialization();
+        if (throwOnRead)
+            throw TKestSerialization();
         value = std::fgetc(file);
     }
     void WriteBinary(std::ostream& stream) override { stream.put(static_cast<char>(value)); }
@@ -88,8 +90,9 @@ public:
     }
 };
 
-void* AsItem(TCountedItem* item) { return static_cast<TContainerItem*>(item); }
-
+void* AsItem(TCountedItem* item) {
+    return static_cast<TContainerItem*>(item);
+}
 
 void MakeInline(TContainer& container, int32_t size, bool separateBlocks) {
     container.FInline = true;
@@ -185,7 +188,8 @@ TEST_F(ContainerTest, GrowthDoublesFromTheStep) {
     EXPECT_EQ(capacities[16], 32);
     EXPECT_EQ(capacities[32], 64);
     EXPECT_EQ(capacities[64], 128);
-    for (int i = 0; i < 65; ++i) EXPECT_EQ(c.ItemAt(i).value, i);
+    for (int i = 0; i < 65; ++i)
+        EXPECT_EQ(c.ItemAt(i).value, i);
 }
 
 TEST_F(ContainerTest, LinearGrowthAddsTheStep) {
@@ -193,19 +197,24 @@ TEST_F(ContainerTest, LinearGrowthAddsTheStep) {
     MakeInline(c, 4, false);
     c.FLinearGrowth = true;
     c.SetGrowBy(10);
-    for (int i = 0; i < 11; ++i) AddInts(c, {i});
+    for (int i = 0; i < 11; ++i)
+        AddInts(c, {i});
     EXPECT_EQ(c.FAllocated, 20);
-    for (int i = 11; i < 21; ++i) AddInts(c, {i});
+    for (int i = 11; i < 21; ++i)
+        AddInts(c, {i});
     EXPECT_EQ(c.FAllocated, 30);
-    for (int i = 0; i < 21; ++i) EXPECT_EQ(ElementAt(c, i), i);
+    for (int i = 0; i < 21; ++i)
+        EXPECT_EQ(ElementAt(c, i), i);
 }
 
 TEST_F(ContainerTest, ContiguousGrowthKeepsTheElements) {
     TContainer c;
     MakeInline(c, 4, false);
-    for (int i = 0; i < 17; ++i) AddInts(c, {i * 3});
+    for (int i = 0; i < 17; ++i)
+        AddInts(c, {i * 3});
     EXPECT_EQ(c.FAllocated, 32);
-    for (int i = 0; i < 17; ++i) EXPECT_EQ(ElementAt(c, i), i * 3);
+    for (int i = 0; i < 17; ++i)
+        EXPECT_EQ(ElementAt(c, i), i * 3);
 }
 
 TEST_F(ContainerTest, NonPositiveGrowthStepsAreIgnoredOrSurvived) {
@@ -260,7 +269,8 @@ TEST_F(ContainerTest, TheDuplicatesRuleDoesNotApplyToContiguousElements) {
 
 TEST_F(ContainerTest, SetCapacityZeroDeletesOwnedItems) {
     TCountedContainer c;
-    for (int i = 0; i < 3; ++i) c.AddItem(AsItem(new TCountedItem(i)));
+    for (int i = 0; i < 3; ++i)
+        c.AddItem(AsItem(new TCountedItem(i)));
     c.SetCapacity(0);
     EXPECT_EQ(TCountedItem::destroyed, 3);
     EXPECT_EQ(c.Count(), 0);
@@ -270,7 +280,8 @@ TEST_F(ContainerTest, SetCapacityZeroDeletesOwnedItems) {
 
 TEST_F(ContainerTest, SetCapacityResizesAndKeepsTheItems) {
     TCountedContainer c;
-    for (int i = 0; i < 3; ++i) c.AddItem(AsItem(new TCountedItem(i)));
+    for (int i = 0; i < 3; ++i)
+        c.AddItem(AsItem(new TCountedItem(i)));
     c.SetCapacity(100);
     EXPECT_EQ(c.FAllocated, 100);
     c.SetCapacity(3);
@@ -288,7 +299,8 @@ TEST_F(ContainerTest, SetCapacityResizesAndKeepsTheItems) {
 
 TEST_F(ContainerTest, UnusableCapacitiesAreRejectedAndChangeNothing) {
     TCountedContainer c;
-    for (int i = 0; i < 3; ++i) c.AddItem(AsItem(new TCountedItem(i)));
+    for (int i = 0; i < 3; ++i)
+        c.AddItem(AsItem(new TCountedItem(i)));
     void* const items = c.FItems;
     for (int n : {-1, 1, 2, std::numeric_limits<int>::max(), 0x10000000}) {
         EXPECT_THROW(c.SetCapacity(n), TKestBadAlloc) << n;
@@ -348,7 +360,8 @@ TEST_F(ContainerTest, SeparateElementBlocksAreStoredAndReleased) {
 TEST_F(ContainerTest, TheDestructorDeletesOwnedItems) {
     {
         TCountedContainer c;
-        for (int i = 0; i < 4; ++i) c.AddItem(AsItem(new TCountedItem(i)));
+        for (int i = 0; i < 4; ++i)
+            c.AddItem(AsItem(new TCountedItem(i)));
     }
     EXPECT_EQ(TCountedItem::destroyed, 4);
 }

@@ -52,14 +52,16 @@ TEST(HexBlock, EmptyBlockWritesNothing) {
 }
 
 TEST(HexBlock, FileAndStreamWritersAgreeForEveryLength) {
-    for (size_t n = 0; n <= 25; ++n) EXPECT_EQ(WriteToFile(Counting(n)), WriteToStream(Counting(n))) << n;
+    for (size_t n = 0; n <= 25; ++n)
+        EXPECT_EQ(WriteToFile(Counting(n)), WriteToStream(Counting(n))) << n;
 }
 
 TEST(HexBlock, RandomBlocksRoundTripThroughFileAndStream) {
     std::mt19937 random(4711);
     for (size_t n : {1u, 7u, 8u, 9u, 63u, 64u, 300u}) {
         Bytes bytes(n);
-        for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
+        for (uint8_t& b : bytes)
+            b = static_cast<uint8_t>(random());
 
         FILE* file = kest::test::FileWithText(WriteToFile(bytes)).release();
         Bytes fromFile(n, 0);

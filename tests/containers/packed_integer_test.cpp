@@ -49,7 +49,8 @@ const std::vector<Vector>& Vectors() {
 }
 
 TEST(PackedInteger, EncodesTheKnownForms) {
-    for (const Vector& v : Vectors()) EXPECT_EQ(Encode(v.value), v.bytes) << "value " << v.value;
+    for (const Vector& v : Vectors())
+        EXPECT_EQ(Encode(v.value), v.bytes) << "value " << v.value;
 }
 
 TEST(PackedInteger, DecodesTheKnownFormsAndReportsTheirLength) {
@@ -61,8 +62,8 @@ TEST(PackedInteger, DecodesTheKnownFormsAndReportsTheirLength) {
 }
 
 TEST(PackedInteger, LengthsStepAtEachThresholdForBothSigns) {
-    const std::vector<std::pair<int32_t, int>> lengths = {
-        {0, 2}, {255, 2}, {256, 3}, {65535, 3}, {65536, 4}, {16777215, 4}, {16777216, 5}};
+    const std::vector<std::pair<int32_t, int>> lengths = {{0, 2},     {255, 2},      {256, 3},     {65535, 3},
+                                                          {65536, 4}, {16777215, 4}, {16777216, 5}};
     for (const auto& [value, length] : lengths) {
         uint8_t out[5];
         EXPECT_EQ(EncodePackedInt(value, out), length) << value;
@@ -136,7 +137,8 @@ TEST(PackedInteger, CFileFormsAreTheEncodedBytesAndReadBack) {
 }
 
 TEST(PackedInteger, CFileReaderRejectsTruncatedAndCorruptForms) {
-    const std::vector<Bytes> bad = {{0x03, 0x01}, {0x84, 0x00, 0x00, 0x00}, {0x00, 0x01}, {0x06, 1, 2, 3, 4, 5, 6}};
+    const std::vector<Bytes> bad = {
+        {0x03, 0x01}, {0x84, 0x00, 0x00, 0x00}, {0x00, 0x01}, {0x06, 1, 2, 3, 4, 5, 6}};
     for (const Bytes& data : bad) {
         FILE* file = std::tmpfile();
         ASSERT_NE(file, nullptr);

@@ -61,7 +61,8 @@ TEST(PeerDataContainer, RecordsAreThreeLittleEndianIntegersBackToBack) {
     TPeerDataContainer peers;
     peers.Add(2, 0, 8).Add(1, -1, 4);
     ASSERT_EQ(peers.Count(), 2);
-    const uint8_t expected[24] = {2, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 4, 0, 0, 0};
+    const uint8_t expected[24] = {2, 0, 0, 0, 0,    0,    0,    0,    8, 0, 0, 0,
+                                  1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 4, 0, 0, 0};
     EXPECT_EQ(std::memcmp(peers.FItems, expected, sizeof expected), 0);
     EXPECT_EQ(peers.Record(1).FTargetIndex, -1);
     EXPECT_EQ(peers.Record(1).FOffset, 4);
@@ -102,7 +103,8 @@ TEST(PeerDataContainer, RecordsPointFieldsAtTargetsOrClearThem) {
         EXPECT_EQ(PointerAt(owner, 2, 8), owner.At(0));
         EXPECT_EQ(PointerAt(owner, 1, 4), nullptr);
         const uint8_t* untouched = static_cast<const uint8_t*>(owner.At(0));
-        for (int i = 1; i < kElementSize; ++i) EXPECT_EQ(untouched[i], 0xAB);
+        for (int i = 1; i < kElementSize; ++i)
+            EXPECT_EQ(untouched[i], 0xAB);
     }
 }
 
@@ -115,9 +117,16 @@ TEST(PeerDataContainer, NoRecordsChangeNothing) {
 }
 
 TEST(PeerDataContainer, RecordsNamingNoItemOrFieldAreRejectedBeforeAnyIsApplied) {
-    const std::vector<TPeerDataContainer::TRecord> bad = {
-        {0, 3, 8}, {0, -2, 8}, {3, 0, 8}, {-1, 0, 8}, {0, 1, -1}, {0, 1, 9}, {0, 1, kElementSize},
-        {0, 1, 0x7FFFFFFF}, {0x7FFFFFFF, 0, 0}, {0, std::numeric_limits<int32_t>::min(), 0}};
+    const std::vector<TPeerDataContainer::TRecord> bad = {{0, 3, 8},
+                                                          {0, -2, 8},
+                                                          {3, 0, 8},
+                                                          {-1, 0, 8},
+                                                          {0, 1, -1},
+                                                          {0, 1, 9},
+                                                          {0, 1, kElementSize},
+                                                          {0, 1, 0x7FFFFFFF},
+                                                          {0x7FFFFFFF, 0, 0},
+                                                          {0, std::numeric_limits<int32_t>::min(), 0}};
     for (const auto& record : bad) {
         TContainer owner;
         Fill(owner, false, 3);
@@ -168,7 +177,8 @@ public:
     int32_t ObjectSize() const override { return static_cast<int32_t>(sizeof(TLinkItem)); }
     static int32_t NextOffset() {
         TLinkItem probe;
-        return static_cast<int32_t>(reinterpret_cast<const char*>(&probe.FNext) - reinterpret_cast<const char*>(&probe));
+        return static_cast<int32_t>(reinterpret_cast<const char*>(&probe.FNext) -
+                                    reinterpret_cast<const char*>(&probe));
     }
     void Assign(const TContainerItem& source) override {
         const TLinkItem& other = static_cast<const TLinkItem&>(source);
@@ -177,7 +187,8 @@ public:
     }
     void CopiedTo(TContainerItem&) override {
         TContainer* owner = static_cast<TContainer*>(FOwner);
-        if (owner == nullptr || !owner->FCopying || owner->FPeers == nullptr) return;
+        if (owner == nullptr || !owner->FCopying || owner->FPeers == nullptr)
+            return;
         owner->FPeers->Add(FIndex, FNext != nullptr ? FNext->FIndex : -1, NextOffset());
     }
 };
@@ -185,7 +196,9 @@ public:
 class TLinkContainer : public TContainer {
 public:
     void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
-    TLinkItem& Link(int index) const { return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index))); }
+    TLinkItem& Link(int index) const {
+        return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index)));
+    }
 };
 
 TEST(PeerDataContainer, AssignmentRestoresPointersBetweenCopiedItems) {

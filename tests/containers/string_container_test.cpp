@@ -11,8 +11,8 @@
 
 #include "containers/kest_exception.h"
 #include "memory/mem_buffer.h"
-#include "tests/support/failing_save.h"
 #include "tests/support/c_files.h"
+#include "tests/support/failing_save.h"
 #include "tests/support/files.h"
 #include "tests/support/memory_images.h"
 
@@ -23,12 +23,14 @@ using namespace kest::test;
 
 std::vector<std::string> Lines(const TStringContainer& c) {
     std::vector<std::string> out;
-    for (int i = 0; i < c.Count(); ++i) out.emplace_back(c.At(i).Text());
+    for (int i = 0; i < c.Count(); ++i)
+        out.emplace_back(c.At(i).Text());
     return out;
 }
 
 void Fill(TStringContainer& c, const std::vector<std::string>& texts) {
-    for (const auto& t : texts) c.Add(TString(t.c_str()));
+    for (const auto& t : texts)
+        c.Add(TString(t.c_str()));
 }
 
 Bytes Saved(TStringContainer& c) {
@@ -38,7 +40,9 @@ Bytes Saved(TStringContainer& c) {
 }
 
 // Loads bytes through a temporary file (LoadLines closes it); returns the longest line.
-int Load(TStringContainer& c, const Bytes& bytes) { return c.LoadLines(FileWith(bytes).release(), nullptr, 0, nullptr, 0); }
+int Load(TStringContainer& c, const Bytes& bytes) {
+    return c.LoadLines(FileWith(bytes).release(), nullptr, 0, nullptr, 0);
+}
 
 TEST(StringContainerBasics, DefaultsAndTypedAccess) {
     TStringContainer c;
@@ -120,7 +124,8 @@ TEST(StringContainerSave, ProgressIsCalledPerItemAndCancelStops) {
     auto progress = [](int total, int done, int user, bool* cancel) {
         EXPECT_FALSE(*cancel);
         calls.push_back({total, done, user});
-        if (done == cancelAt) *cancel = true;
+        if (done == cancelAt)
+            *cancel = true;
     };
     TStringContainer c;
     Fill(c, {"a", "b", "c"});
@@ -224,11 +229,13 @@ std::vector<std::string> ReferenceLines(const Bytes& bytes, bool utf16) {
             continue;
         }
         ended = true;
-        if (c == '\n' && before == '\r') continue;
+        if (c == '\n' && before == '\r')
+            continue;
         lines.push_back(line);
         line.clear();
     }
-    if (!line.empty() || ended) lines.push_back(line);
+    if (!line.empty() || ended)
+        lines.push_back(line);
     return lines;
 }
 
@@ -240,22 +247,26 @@ TEST(StringContainerLoad, LinesSpanningReadsComeOutWhole) {
     Bytes bytes;
     while (bytes.size() < read - 1) {
         const size_t length = random() % 200;
-        for (size_t k = 0; k < length && bytes.size() < read - 1; ++k) bytes.push_back(static_cast<uint8_t>('a' + random() % 26));
-        if (bytes.size() < read - 1) bytes.push_back(random() % 3 == 0 ? '\n' : '\r');
+        for (size_t k = 0; k < length && bytes.size() < read - 1; ++k)
+            bytes.push_back(static_cast<uint8_t>('a' + random() % 26));
+        if (bytes.size() < read - 1)
+            bytes.push_back(random() % 3 == 0 ? '\n' : '\r');
     }
     bytes.push_back('\r');
     bytes.push_back('\n');
     bytes.insert(bytes.end(), 3 * read / 2, 'L');
     bytes.push_back('\n');
-    for (char c : std::string("zero\0byte\r\ntail", 15)) bytes.push_back(static_cast<uint8_t>(c));
+    for (char c : std::string("zero\0byte\r\ntail", 15))
+        bytes.push_back(static_cast<uint8_t>(c));
     std::vector<std::string> expected = ReferenceLines(bytes, false);
     ASSERT_EQ(expected[expected.size() - 3].size(), 3 * read / 2);
 
     static std::vector<std::string> seen;
     seen.clear();
     TStringContainer c;
-    c.LoadLines(FileWith(bytes).release(), nullptr, 0,
-                [](const char* line, int length, int) { seen.emplace_back(line, static_cast<size_t>(length)); }, 0);
+    c.LoadLines(
+        FileWith(bytes).release(), nullptr, 0,
+        [](const char* line, int length, int) { seen.emplace_back(line, static_cast<size_t>(length)); }, 0);
     EXPECT_TRUE(seen == expected);
     EXPECT_EQ(Load(c, bytes), static_cast<int>(3 * read / 2));
     // Stored items end at a 0 byte, as every TString does.
@@ -270,7 +281,8 @@ TEST(StringContainerLoad, LinesSpanningReadsComeOutWhole) {
     }
     Load(c, wide);
     std::vector<std::string> wideExpected = ReferenceLines(wide, true);
-    for (auto& line : wideExpected) line = line.c_str();
+    for (auto& line : wideExpected)
+        line = line.c_str();
     EXPECT_TRUE(Lines(c) == wideExpected);
 }
 
@@ -305,7 +317,8 @@ TEST(StringContainerLoad, ProgressAndCancel) {
     auto progress = [](int total, int done, int user, bool* cancel) {
         EXPECT_EQ(user, 5);
         calls.emplace_back(total, done);
-        if (cancelFirst) *cancel = true;
+        if (cancelFirst)
+            *cancel = true;
     };
     TStringContainer c;
     c.LoadLines(FileWith(ToBytes("ab\ncd\n")).release(), progress, 5, nullptr, 0);
@@ -368,7 +381,8 @@ TEST(StringContainerImages, BinaryFileRoundTripAndTruncatedImagesThrow) {
     EXPECT_EQ(Lines(back), Lines(c));
     for (size_t cut = 0; cut < image.size(); ++cut) {
         TStringContainer part;
-        EXPECT_ANY_THROW(part.ReadBinary(FileWith(Bytes(image.begin(), image.begin() + static_cast<long>(cut))).get()))
+        EXPECT_ANY_THROW(
+            part.ReadBinary(FileWith(Bytes(image.begin(), image.begin() + static_cast<long>(cut))).get()))
             << cut;
     }
 }

@@ -20,7 +20,9 @@ namespace {
 // Temporary paths and C files holding given bytes.
 using namespace kest::test;
 
-std::string TextOf(const TString& s) { return std::string(s.Text()); }
+std::string TextOf(const TString& s) {
+    return std::string(s.Text());
+}
 
 Bytes BinaryOnFile(TString& s) {
     auto file = TempFile();
@@ -53,7 +55,9 @@ std::string TextOnStream(TString& s) {
 }
 
 // A string that takes a C file only through a const char* path, as the path operations do.
-size_t LengthThroughPointer(const char* text) { return std::strlen(text); }
+size_t LengthThroughPointer(const char* text) {
+    return std::strlen(text);
+}
 
 // --- construction, access, assignment ---------------------------------------------
 
@@ -212,7 +216,8 @@ TEST(StringUpperCase, AccentLettersMapToTheirPartners) {
 TEST(StringUpperCase, OtherHighBytesStayInTheDefaultLocale) {
     int changed = 0;
     for (int c = 128; c < 256; ++c)
-        if (AccentToUpper(static_cast<unsigned char>(c)) != c) ++changed;
+        if (AccentToUpper(static_cast<unsigned char>(c)) != c)
+            ++changed;
     EXPECT_EQ(changed, 9);
 }
 
@@ -402,7 +407,8 @@ TEST(StringBinaryForm, ItemsFollowEachOtherInOneSpace) {
 
 TEST(StringBinaryForm, LargeTextThroughAStreamThatCannotSeek) {
     std::string big;
-    for (int i = 0; i < 200000; ++i) big.push_back(static_cast<char>('a' + i % 26));
+    for (int i = 0; i < 200000; ++i)
+        big.push_back(static_cast<char>('a' + i % 26));
     TString s(big.c_str());
     const Bytes image = BinaryOnStream(s);
     memory_test::TForwardOnlyBuffer source(image);
@@ -418,7 +424,8 @@ TEST(StringBinaryForm, EveryTruncatedImageThrowsAndKeepsTheString) {
     const Bytes image = BinaryInBuffer(original);
     for (size_t cut = 0; cut < image.size(); ++cut) {
         const Bytes part(image.begin(), image.begin() + static_cast<long>(cut));
-        TString fromFile("keep"), fromStream("keep"), fromSpace("keep"), fromPipe("keep"), fromForward("keep");
+        TString fromFile("keep"), fromStream("keep"), fromSpace("keep"), fromPipe("keep"),
+            fromForward("keep");
         EXPECT_THROW(fromFile.ReadBinary(FileWith(part).get()), TKestSerialization) << cut;
         std::istringstream in(ToString(part), std::ios_base::binary);
         EXPECT_THROW(fromStream.ReadBinary(in), TKestSerialization) << cut;
@@ -436,10 +443,10 @@ TEST(StringBinaryForm, EveryTruncatedImageThrowsAndKeepsTheString) {
 
 TEST(StringBinaryForm, CorruptLengthsAreRejected) {
     const std::vector<Bytes> images = {
-        {0xFF, 0xFF, 0xFF, 0xFF, 0x01, 'a'},        // -1
-        {0x00, 0x00, 0x00, 0x80, 0x01, 'a'},        // most negative
-        {0xFF, 0xFF, 0xFF, 0x7F, 0x01, 'a', 'b'},   // far more than is there
-        {0x03, 0x00, 0x00, 0x00, 0x01, 'a', 'b'},   // one byte short
+        {0xFF, 0xFF, 0xFF, 0xFF, 0x01, 'a'},       // -1
+        {0x00, 0x00, 0x00, 0x80, 0x01, 'a'},       // most negative
+        {0xFF, 0xFF, 0xFF, 0x7F, 0x01, 'a', 'b'},  // far more than is there
+        {0x03, 0x00, 0x00, 0x00, 0x01, 'a', 'b'},  // one byte short
     };
     for (const Bytes& image : images) {
         TString fromFile("keep"), fromSpace("keep"), fromPipe("keep");
@@ -473,7 +480,8 @@ TEST(StringTextFileForm, ExactLines) {
 TEST(StringTextFileForm, SequenceReadsBack) {
     TString a("first line"), b, c("x"), d("tab\there");
     auto file = TempFile();
-    for (TString* s : {&a, &b, &c, &d}) s->WriteText(file.get());
+    for (TString* s : {&a, &b, &c, &d})
+        s->WriteText(file.get());
     std::rewind(file.get());
     std::vector<std::string> back;
     for (int i = 0; i < 4; ++i) {
@@ -503,8 +511,8 @@ TEST(StringTextFileForm, MissingTheFinalLineEndStillReads) {
 }
 
 TEST(StringTextFileForm, TruncatedAndCorruptInputThrowsAndKeepsTheString) {
-    const std::vector<std::string> bad = {"", "\n", "x\nabc\n", "3\n", "3", "5\nab", "99999999999\nab\n",
-                                          "2147483647\nab\n"};
+    const std::vector<std::string> bad = {"",  "\n",    "x\nabc\n",          "3\n",
+                                          "3", "5\nab", "99999999999\nab\n", "2147483647\nab\n"};
     for (const std::string& text : bad) {
         TString s("keep");
         EXPECT_THROW(s.ReadText(FileWith(ToBytes(text)).get()), TKestSerialization) << text;
@@ -530,7 +538,8 @@ TEST(StringTextStreamForm, ExactLines) {
 }
 
 TEST(StringTextStreamForm, SequenceReadsBackIncludingEmptyTexts) {
-    const std::vector<std::string> texts = {"a b", "", "under_score and blank", " lead", "", "tab\tin", "last "};
+    const std::vector<std::string> texts = {"a b",     "",     "under_score and blank", " lead", "",
+                                            "tab\tin", "last "};
     std::ostringstream out;
     for (const std::string& t : texts) {
         TString s(t.c_str());
@@ -565,8 +574,9 @@ TEST(StringTextStreamForm, PositionsOutsideTheTextAreIgnored) {
 }
 
 TEST(StringTextStreamForm, TruncatedAndCorruptInputThrows) {
-    const std::vector<std::string> bad = {"",         "\n",         "\n1",      "\n1\n",    "\n1\n1",
-                                          "\n1\n1\n", "\n2\n1\na_b\n", "\n-1\nab\n", "\nx\nab\n", "\n1\nq\nab\n"};
+    const std::vector<std::string> bad = {"",          "\n",          "\n1",           "\n1\n",
+                                          "\n1\n1",    "\n1\n1\n",    "\n2\n1\na_b\n", "\n-1\nab\n",
+                                          "\nx\nab\n", "\n1\nq\nab\n"};
     for (const std::string& text : bad) {
         TString s("keep");
         std::istringstream in(text);

@@ -8,9 +8,9 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
-#include <QTextBlock>
 
 #include "game/about_dlg.h"
 #include "game/quillory_main_form.h"

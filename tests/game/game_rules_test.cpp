@@ -16,13 +16,17 @@ using quillory_test::TableOf;
 TEST(GameRules, ArrowKeysGiveTheirSteps) {
     int dx = 9, dy = 9;
     ASSERT_TRUE(ArrowStep(keys::kLeft, dx, dy));
-    EXPECT_EQ(dx, -1); EXPECT_EQ(dy, 0);
+    EXPECT_EQ(dx, -1);
+    EXPECT_EQ(dy, 0);
     ASSERT_TRUE(ArrowStep(keys::kUp, dx, dy));
-    EXPECT_EQ(dx, 0); EXPECT_EQ(dy, -1);
+    EXPECT_EQ(dx, 0);
+    EXPECT_EQ(dy, -1);
     ASSERT_TRUE(ArrowStep(keys::kRight, dx, dy));
-    EXPECT_EQ(dx, 1); EXPECT_EQ(dy, 0);
+    EXPECT_EQ(dx, 1);
+    EXPECT_EQ(dy, 0);
     ASSERT_TRUE(ArrowStep(keys::kDown, dx, dy));
-    EXPECT_EQ(dx, 0); EXPECT_EQ(dy, 1);
+    EXPECT_EQ(dx, 0);
+    EXPECT_EQ(dy, 1);
     EXPECT_FALSE(ArrowStep(keys::kSpace, dx, dy));
     EXPECT_FALSE(ArrowStep(41, dx, dy));
 }
@@ -106,11 +110,11 @@ TEST(GameRules, OutcomeCountsTheWholeBoard) {
 
 TEST(GameRules, KeyTable) {
     const std::pair<std::uint16_t, TKeyCommand> table[] = {
-        {8, TKeyCommand::Undo},       {32, TKeyCommand::Again},    {37, TKeyCommand::MoveLeft},
-        {38, TKeyCommand::MoveUp},    {39, TKeyCommand::MoveRight}, {40, TKeyCommand::MoveDown},
-        {78, TKeyCommand::Next},      {80, TKeyCommand::Previous}, {0, TKeyCommand::None},
-        {9, TKeyCommand::None},       {13, TKeyCommand::None},     {36, TKeyCommand::None},
-        {41, TKeyCommand::None},      {'n', TKeyCommand::None},    {'p', TKeyCommand::None},
+        {8, TKeyCommand::Undo},         {32, TKeyCommand::Again},     {37, TKeyCommand::MoveLeft},
+        {38, TKeyCommand::MoveUp},      {39, TKeyCommand::MoveRight}, {40, TKeyCommand::MoveDown},
+        {78, TKeyCommand::Next},        {80, TKeyCommand::Previous},  {0, TKeyCommand::None},
+        {9, TKeyCommand::None},         {13, TKeyCommand::None},      {36, TKeyCommand::None},
+        {41, TKeyCommand::None},        {'n', TKeyCommand::None},     {'p', TKeyCommand::None},
         {'N' + 256, TKeyCommand::None}, {0xFFFF, TKeyCommand::None},
     };
     for (const auto& [key, command] : table)
@@ -160,18 +164,61 @@ TEST(GameRules, PlayKeyDrawsThenRecordsThenReports) {
         size_t historyAfter;
     };
     const TCase cases[] = {
-        {"onto an empty cell", keys::kUp, {{5, 5}, {6, 5}, {7, 5}}, {6, 5}, {}, {}, TOutcome::Playing,
-         {6, 5}, 0},
-        {"a move that leaves cells", keys::kRight, {{5, 5}, {6, 5}, {7, 5}}, {5, 5}, {}, {"draw 0"},
-         TOutcome::Playing, {6, 5}, 1},
-        {"the winning move", keys::kDown, {{5, 5}, {5, 6}}, {5, 5}, {{5, 4}}, {"draw 1", "won 2"},
-         TOutcome::Won, {5, 6}, 2},
-        {"into a dead end", keys::kUp, {{5, 5}, {5, 4}, {9, 9}}, {5, 5}, {}, {"draw 0", "lost 1"},
-         TOutcome::Lost, {5, 4}, 1},
+        {"onto an empty cell",
+         keys::kUp,
+         {{5, 5}, {6, 5}, {7, 5}},
+         {6, 5},
+         {},
+         {},
+         TOutcome::Playing,
+         {6, 5},
+         0},
+        {"a move that leaves cells",
+         keys::kRight,
+         {{5, 5}, {6, 5}, {7, 5}},
+         {5, 5},
+         {},
+         {"draw 0"},
+         TOutcome::Playing,
+         {6, 5},
+         1},
+        {"the winning move",
+         keys::kDown,
+         {{5, 5}, {5, 6}},
+         {5, 5},
+         {{5, 4}},
+         {"draw 1", "won 2"},
+         TOutcome::Won,
+         {5, 6},
+         2},
+        {"into a dead end",
+         keys::kUp,
+         {{5, 5}, {5, 4}, {9, 9}},
+         {5, 5},
+         {},
+         {"draw 0", "lost 1"},
+         TOutcome::Lost,
+         {5, 4},
+         1},
         {"undo", keys::kBackspace, {{5, 5}}, {5, 5}, {{5, 6}}, {"draw 0"}, TOutcome::Playing, {5, 6}, 0},
-        {"undo without history", keys::kBackspace, {{5, 5}, {5, 6}}, {5, 5}, {}, {}, TOutcome::Playing,
-         {5, 5}, 0},
-        {"space", keys::kSpace, {{5, 5}, {5, 6}}, {5, 5}, {{4, 5}}, {"again 1"}, TOutcome::Playing, {5, 5}, 1},
+        {"undo without history",
+         keys::kBackspace,
+         {{5, 5}, {5, 6}},
+         {5, 5},
+         {},
+         {},
+         TOutcome::Playing,
+         {5, 5},
+         0},
+        {"space",
+         keys::kSpace,
+         {{5, 5}, {5, 6}},
+         {5, 5},
+         {{4, 5}},
+         {"again 1"},
+         TOutcome::Playing,
+         {5, 5},
+         1},
         {"N", keys::kNext, {{5, 5}, {5, 6}}, {5, 5}, {}, {"next 0"}, TOutcome::Playing, {5, 5}, 0},
         {"P", keys::kPrevious, {{5, 5}, {5, 6}}, {5, 5}, {}, {"previous 0"}, TOutcome::Playing, {5, 5}, 0},
         {"another key", keys::kReturn, {{5, 5}, {5, 6}}, {5, 5}, {}, {}, TOutcome::Playing, {5, 5}, 0},

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <memory>
 
+#include "containers/kest_exception.h"
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
-#include "containers/kest_exception.h"
 #include "game/quillory_main_form.h"
 #include "graphics/application.h"
 #include "tests/support/files.h"
@@ -22,9 +22,7 @@ protected:
     TRecordingDialogs dialogs;
     std::unique_ptr<TQuilloryMainForm> form = std::make_unique<TQuilloryMainForm>();
 
-    void Press(uint16_t key, Qt::KeyboardModifiers shift = Qt::NoModifier) {
-        form->FormKeyDown(key, shift);
-    }
+    void Press(uint16_t key, Qt::KeyboardModifiers shift = Qt::NoModifier) { form->FormKeyDown(key, shift); }
     // Puts a table of the given cells into play, as opening a track would.
     void Play(std::initializer_list<TBoardPoint> cells, TBoardPoint player) {
         form->currentTable = quillory_test::TableOf(cells, player);
@@ -226,9 +224,7 @@ class TrackCommandsTest : public MainFormTest {
 protected:
     std::string name = kest::test::TempPath("main_form_track.txt");
     ~TrackCommandsTest() override { std::remove(name.c_str()); }
-    void WriteFile(const std::string& bytes) {
-        kest::test::WriteWholeFile(name, bytes);
-    }
+    void WriteFile(const std::string& bytes) { kest::test::WriteWholeFile(name, bytes); }
 };
 
 TEST_F(TrackCommandsTest, SavedTrackOpensAsTheSamePosition) {
@@ -279,7 +275,7 @@ TEST_F(TrackCommandsTest, UnusableTracksAreIgnored) {
     Press(keys::kUp);
     const TQuilloryTable before = form->currentTable;
     for (const std::string& bytes : {std::string(), std::string("5 5"), std::string("x y\r\n1 1"),
-                                    std::string("5 5\r\n99 3"), std::string("\0\0\0", 3)}) {
+                                     std::string("5 5\r\n99 3"), std::string("\0\0\0", 3)}) {
         WriteFile(bytes);
         form->LoadTrack(name.c_str());
         EXPECT_EQ(form->currentTable, before);

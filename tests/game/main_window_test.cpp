@@ -12,8 +12,8 @@
 #include <QScreen>
 
 #include "game/quillory_main_form.h"
-#include "graphics/window_frame.h"
 #include "graphics/client_area.h"
+#include "graphics/window_frame.h"
 #include "tests/support/recording_dialogs.h"
 
 namespace {
@@ -55,20 +55,20 @@ protected:
 TEST_F(MainWindowTest, MenuBarHoldsTheFourMenusInOrder) {
     EXPECT_EQ(form->menuBar(), ui.MainMenu1);
     EXPECT_EQ(ui.MainMenu1->objectName(), QStringLiteral("MainMenu1"));
-    EXPECT_EQ(Items(ui.MainMenu1->actions()), Expected({{"mFile", "&File"},
-                                                        {"mGame", "&Game"},
-                                                        {"mSettings", "Settings"},
-                                                        {"mHelp", "Help"}}));
+    EXPECT_EQ(
+        Items(ui.MainMenu1->actions()),
+        Expected({{"mFile", "&File"}, {"mGame", "&Game"}, {"mSettings", "Settings"}, {"mHelp", "Help"}}));
     for (const QAction* action : ui.MainMenu1->actions())
         EXPECT_TRUE(action->isVisible()) << action->text().toStdString();
 }
 
 TEST_F(MainWindowTest, EachMenuHoldsItsItemsWithTheirCaptions) {
-    EXPECT_EQ(Items(ui.mFile->actions()),
-              Expected({{"mOpenTrack", "Open track..."}, {"mSaveTrack", "Save track..."}, {"mExit", "E&xit"}}));
-    EXPECT_EQ(Items(ui.mGame->actions()), Expected({{"mNext", "&Next    <N>"},
-                                                    {"mAgain", "Again   <Sapce>"},
-                                                    {"mPrev", "&Prev     <P>"}}));
+    EXPECT_EQ(
+        Items(ui.mFile->actions()),
+        Expected({{"mOpenTrack", "Open track..."}, {"mSaveTrack", "Save track..."}, {"mExit", "E&xit"}}));
+    EXPECT_EQ(
+        Items(ui.mGame->actions()),
+        Expected({{"mNext", "&Next    <N>"}, {"mAgain", "Again   <Sapce>"}, {"mPrev", "&Prev     <P>"}}));
     EXPECT_EQ(Items(ui.mSettings->actions()),
               Expected({{"mBackground", "Background"}, {"mShowTime", "Show time"}}));
     EXPECT_EQ(Items(ui.mBackground->actions()), Expected({{"Black1", "Black"}, {"Gray1", "Gray"}}));
@@ -82,9 +82,9 @@ TEST_F(MainWindowTest, EachMenuHoldsItsItemsWithTheirCaptions) {
 
 TEST_F(MainWindowTest, OnlyTheBackgroundSubmenuIsHidden) {
     EXPECT_FALSE(ui.mBackground->menuAction()->isVisible());
-    const QList<QAction*> everyItem = {ui.mOpenTrack, ui.mSaveTrack, ui.mExit,   ui.mNext,
+    const QList<QAction*> everyItem = {ui.mOpenTrack, ui.mSaveTrack, ui.mExit,     ui.mNext,
                                        ui.mAgain,     ui.mPrev,      ui.mShowTime, ui.mAbout,
-                                       ui.N1,         ui.mFindRoute, ui.Black1,  ui.Gray1};
+                                       ui.N1,         ui.mFindRoute, ui.Black1,    ui.Gray1};
     for (const QAction* action : everyItem)
         EXPECT_TRUE(action->isVisible()) << action->objectName().toStdString();
     // Shown, the Settings menu offers "Show time" alone.

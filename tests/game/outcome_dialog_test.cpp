@@ -13,11 +13,11 @@
 #include <QImage>
 #include <QPixmap>
 
-#include "tests/support/bmp_test_files.h"
-#include "tests/support/files.h"
 #include "game/game_rules.h"
 #include "game/quillory_main_form.h"
 #include "game/result_form.h"
+#include "tests/support/bmp_test_files.h"
+#include "tests/support/files.h"
 #include "tests/support/recording_dialogs.h"
 
 namespace {
@@ -147,7 +147,8 @@ TEST_F(OutcomeDialogTest, TopDownPicturesGiveDialogsOfTheirRealHeightUpright) {
         for (int y = 0; y < intended.height; ++y)
             for (int x = 0; x < intended.width; ++x) {
                 const uint32_t c = IntendedColour(topDown, intended, x, y);
-                ASSERT_EQ(shot.pixel(4 + x, 4 + y), qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF)) << x << "," << y;
+                ASSERT_EQ(shot.pixel(4 + x, 4 + y), qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF))
+                    << x << "," << y;
             }
     };
     PlayEndgame(true);

@@ -18,16 +18,18 @@ TMemBitmap MakePicture(int width, int height) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             picture.SetPixel(x, y, 0x404040);
-    picture.SetPixel(0, 0, 0x0000FF);                  // red
-    picture.SetPixel(width - 1, 0, 0x00FF00);          // green
-    picture.SetPixel(0, height - 1, 0xFF0000);         // blue
-    picture.SetPixel(width - 1, height - 1, 0xFFFFFF); // white
+    picture.SetPixel(0, 0, 0x0000FF);                   // red
+    picture.SetPixel(width - 1, 0, 0x00FF00);           // green
+    picture.SetPixel(0, height - 1, 0xFF0000);          // blue
+    picture.SetPixel(width - 1, height - 1, 0xFFFFFF);  // white
     picture.Unlock();
     picture.UpdateBitmap();
     return picture;
 }
 
-QRgb Rgb(int r, int g, int b) { return qRgb(r, g, b); }
+QRgb Rgb(int r, int g, int b) {
+    return qRgb(r, g, b);
+}
 
 TEST(ResultLayoutTest, PictureSitsFourPixelsInWithTheButtonCentredBelow) {
     const TResultLayout layout = ResultLayout(100, 80, 75, 25);
@@ -40,9 +42,9 @@ TEST(ResultLayoutTest, PictureSitsFourPixelsInWithTheButtonCentredBelow) {
 }
 
 TEST(ResultLayoutTest, ButtonLeftRoundsTowardsZero) {
-    EXPECT_EQ(ResultLayout(101, 10, 75, 25).buttonLeft, 17);   // (109 - 75) / 2 = 17
-    EXPECT_EQ(ResultLayout(1, 1, 75, 25).buttonLeft, -33);     // -66 / 2
-    EXPECT_EQ(ResultLayout(0, 0, 75, 25).buttonLeft, -33);     // -67 / 2, not -34
+    EXPECT_EQ(ResultLayout(101, 10, 75, 25).buttonLeft, 17);  // (109 - 75) / 2 = 17
+    EXPECT_EQ(ResultLayout(1, 1, 75, 25).buttonLeft, -33);    // -66 / 2
+    EXPECT_EQ(ResultLayout(0, 0, 75, 25).buttonLeft, -33);    // -67 / 2, not -34
     EXPECT_EQ(ResultLayout(0, 0, 75, 25).clientWidth, 8);
     EXPECT_EQ(ResultLayout(0, 0, 75, 25).clientHeight, 37);
     EXPECT_EQ(ResultLayout(0, 0, 75, 25).buttonTop, 8);

@@ -77,10 +77,9 @@ TEST_F(TrackFileTest, FilesThatAreNoTrackAreRefusedWithTheirCause) {
         std::string name;
         std::string cause;
     };
-    for (const TCase& c : {TCase{path + ".absent", "No such file or directory"},
-                           TCase{::testing::TempDir(), "is a directory"},
-                           TCase{pipe, "is not a regular file"},
-                           TCase{"/dev/null", "is not a regular file"}}) {
+    for (const TCase& c :
+         {TCase{path + ".absent", "No such file or directory"}, TCase{::testing::TempDir(), "is a directory"},
+          TCase{pipe, "is not a regular file"}, TCase{"/dev/null", "is not a regular file"}}) {
         Lines lines{"keep"};
         std::string cause;
         EXPECT_FALSE(ReadLines(c.name.c_str(), lines, &cause)) << c.name;
@@ -210,10 +209,9 @@ TEST(TableFromTrackLines, RingAndCornerCellsAreAccepted) {
 }
 
 TEST(TableFromTrackLines, AnyPairOffTheBoardRefusesTheFile) {
-    for (const Lines& lines :
-         {Lines{"18 0", "1 1"}, Lines{"0 12", "1 1"}, Lines{"-1 0", "1 1"},
-          Lines{"1 1", "1 -1"}, Lines{"1 1", "2 2", "18"}, Lines{"1 1", "99999999999 1"},
-          Lines{"1 1", "1 2147483648"}, Lines{"1 1", "-2147483649 1"}}) {
+    for (const Lines& lines : {Lines{"18 0", "1 1"}, Lines{"0 12", "1 1"}, Lines{"-1 0", "1 1"},
+                               Lines{"1 1", "1 -1"}, Lines{"1 1", "2 2", "18"}, Lines{"1 1", "99999999999 1"},
+                               Lines{"1 1", "1 2147483648"}, Lines{"1 1", "-2147483649 1"}}) {
         TQuilloryTable table = Marked();
         EXPECT_FALSE(TableFromTrackLines(lines, table)) << lines.back();
         EXPECT_EQ(table, Marked());

@@ -41,7 +41,8 @@ TEST(TrackWriter, LinesJoinedByCrLfWithoutATrailingLineEnd) {
 TEST(TrackWriter, ATrackSaveThatFailsPartWayKeepsTheOldTrack) {
     TQuilloryTable table;
     for (int y = 0; y < kBoardRows; ++y)
-        for (int x = 0; x < kBoardColumns; ++x) table.SetCell(x, y, true);
+        for (int x = 0; x < kBoardColumns; ++x)
+            table.SetCell(x, y, true);
     const std::vector<std::string> lines = TrackLines(table);
     kest::test::ExpectFailedSaveKeepsOldFile([&](const char* path) { SaveLinesFile(path, lines); });
 }

@@ -125,15 +125,15 @@ TEST(DeviceContext, BitBltCombinesByRasterOperation) {
     TTarget source(2, 1, 0x0F0F0F);
     source.dc.FillRect(1, 0, 2, 1, 0xF0F0F0);
     source.dc.SelectBitmap(source.bitmap.get());
-    struct Case { std::uint32_t op; TColor expected0, expected1; };
+    struct Case {
+        std::uint32_t op;
+        TColor expected0, expected1;
+    };
     const TColor d = 0x3C3C3C;
     const Case cases[] = {
-        {rop::kSrcCopy, 0x0F0F0F, 0xF0F0F0},
-        {rop::kSrcPaint, 0x3F3F3F, 0xFCFCFC},
-        {rop::kSrcAnd, 0x0C0C0C, 0x303030},
-        {rop::kSrcInvert, 0x333333, 0xCCCCCC},
-        {rop::kNotSrcCopy, 0xF0F0F0, 0x0F0F0F},
-        {rop::kBlackness, 0x000000, 0x000000},
+        {rop::kSrcCopy, 0x0F0F0F, 0xF0F0F0},    {rop::kSrcPaint, 0x3F3F3F, 0xFCFCFC},
+        {rop::kSrcAnd, 0x0C0C0C, 0x303030},     {rop::kSrcInvert, 0x333333, 0xCCCCCC},
+        {rop::kNotSrcCopy, 0xF0F0F0, 0x0F0F0F}, {rop::kBlackness, 0x000000, 0x000000},
         {rop::kWhiteness, 0xFFFFFF, 0xFFFFFF},
     };
     for (const Case& c : cases) {

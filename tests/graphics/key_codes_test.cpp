@@ -10,15 +10,41 @@ namespace {
 
 TEST(KeyCodesTest, QtKeysTranslateToVirtualKeyCodes) {
     const std::pair<int, std::uint16_t> table[] = {
-        {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9},      {Qt::Key_Backtab, 9},  {Qt::Key_Return, 13},
-        {Qt::Key_Enter, 13},    {Qt::Key_Shift, 16},   {Qt::Key_Control, 17}, {Qt::Key_Alt, 18},
-        {Qt::Key_Escape, 27},   {Qt::Key_Space, 32},   {Qt::Key_PageUp, 33},  {Qt::Key_PageDown, 34},
-        {Qt::Key_End, 35},      {Qt::Key_Home, 36},    {Qt::Key_Left, 37},    {Qt::Key_Up, 38},
-        {Qt::Key_Right, 39},    {Qt::Key_Down, 40},    {Qt::Key_Insert, 45},  {Qt::Key_Delete, 46},
-        {Qt::Key_0, 48},        {Qt::Key_9, 57},       {Qt::Key_A, 65},       {Qt::Key_N, 78},
-        {Qt::Key_P, 80},        {Qt::Key_Z, 90},       {Qt::Key_F1, 112},     {Qt::Key_F12, 123},
-        {Qt::Key_F13, 0},       {Qt::Key_Menu, 0},     {Qt::Key_Agrave, 0},   {Qt::Key_unknown, 0},
-        {Qt::Key_Exclam, 0},    {0, 0},                {-1, 0},
+        {Qt::Key_Backspace, 8},
+        {Qt::Key_Tab, 9},
+        {Qt::Key_Backtab, 9},
+        {Qt::Key_Return, 13},
+        {Qt::Key_Enter, 13},
+        {Qt::Key_Shift, 16},
+        {Qt::Key_Control, 17},
+        {Qt::Key_Alt, 18},
+        {Qt::Key_Escape, 27},
+        {Qt::Key_Space, 32},
+        {Qt::Key_PageUp, 33},
+        {Qt::Key_PageDown, 34},
+        {Qt::Key_End, 35},
+        {Qt::Key_Home, 36},
+        {Qt::Key_Left, 37},
+        {Qt::Key_Up, 38},
+        {Qt::Key_Right, 39},
+        {Qt::Key_Down, 40},
+        {Qt::Key_Insert, 45},
+        {Qt::Key_Delete, 46},
+        {Qt::Key_0, 48},
+        {Qt::Key_9, 57},
+        {Qt::Key_A, 65},
+        {Qt::Key_N, 78},
+        {Qt::Key_P, 80},
+        {Qt::Key_Z, 90},
+        {Qt::Key_F1, 112},
+        {Qt::Key_F12, 123},
+        {Qt::Key_F13, 0},
+        {Qt::Key_Menu, 0},
+        {Qt::Key_Agrave, 0},
+        {Qt::Key_unknown, 0},
+        {Qt::Key_Exclam, 0},
+        {0, 0},
+        {-1, 0},
     };
     for (const auto& [qtKey, code] : table)
         EXPECT_EQ(VirtualKeyFromQt(qtKey), code) << "Qt key 0x" << std::hex << qtKey;
@@ -26,11 +52,11 @@ TEST(KeyCodesTest, QtKeysTranslateToVirtualKeyCodes) {
 
 TEST(KeyCodesTest, TheGameKeysReachTheirCommands) {
     const std::pair<int, TKeyCommand> table[] = {
-        {Qt::Key_Backspace, TKeyCommand::Undo}, {Qt::Key_Space, TKeyCommand::Again},
-        {Qt::Key_Left, TKeyCommand::MoveLeft},  {Qt::Key_Up, TKeyCommand::MoveUp},
+        {Qt::Key_Backspace, TKeyCommand::Undo},  {Qt::Key_Space, TKeyCommand::Again},
+        {Qt::Key_Left, TKeyCommand::MoveLeft},   {Qt::Key_Up, TKeyCommand::MoveUp},
         {Qt::Key_Right, TKeyCommand::MoveRight}, {Qt::Key_Down, TKeyCommand::MoveDown},
-        {Qt::Key_N, TKeyCommand::Next},         {Qt::Key_P, TKeyCommand::Previous},
-        {Qt::Key_Return, TKeyCommand::None},    {Qt::Key_M, TKeyCommand::None},
+        {Qt::Key_N, TKeyCommand::Next},          {Qt::Key_P, TKeyCommand::Previous},
+        {Qt::Key_Return, TKeyCommand::None},     {Qt::Key_M, TKeyCommand::None},
     };
     for (const auto& [qtKey, command] : table)
         EXPECT_EQ(KeyCommand(VirtualKeyFromQt(qtKey)), command) << "Qt key 0x" << std::hex << qtKey;

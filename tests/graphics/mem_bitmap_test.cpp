@@ -61,11 +61,15 @@ TEST(MemBitmap, NewPictureIsEmptyLoadedAndDrawsNothing) {
 }
 
 TEST(MemBitmap, CreateSizesStrideAndBlock) {
-    struct Case { int w, h, bits, stride; std::size_t block; };
+    struct Case {
+        int w, h, bits, stride;
+        std::size_t block;
+    };
     const Case cases[] = {
-        {25, 25, 24, 76, 1940},   {450, 300, 24, 1352, 405640}, {5, 1, 4, 4, 108},
-        {1, 1, 24, 4, 44},        {3, 2, 8, 4, 40 + 1024 + 8},  {8, 3, 4, 4, 40 + 64 + 12},
-        {9, 3, 4, 8, 40 + 64 + 24}, {0, 0, 24, 0, 40},
+        {25, 25, 24, 76, 1940},      {450, 300, 24, 1352, 405640},
+        {5, 1, 4, 4, 108},           {1, 1, 24, 4, 44},
+        {3, 2, 8, 4, 40 + 1024 + 8}, {8, 3, 4, 4, 40 + 64 + 12},
+        {9, 3, 4, 8, 40 + 64 + 24},  {0, 0, 24, 0, 40},
     };
     for (const Case& c : cases) {
         TMemBitmap picture;
@@ -88,9 +92,9 @@ TEST(MemBitmap, CreateWritesTheHeaderByteForByteAndZeroesTheRest) {
     TMemBitmap picture;
     ASSERT_TRUE(picture.Create(450, 300, 24));
     const std::vector<std::uint8_t> bytes = ImageBytes(picture);
-    const std::uint8_t header[40] = {40, 0, 0, 0, 0xC2, 0x01, 0, 0, 0x2C, 0x01, 0, 0, 1, 0, 24, 0,
-                                     0,  0, 0, 0, 0,    0,    0, 0, 0,    0,    0, 0, 0, 0, 0,  0,
-                                     0,  0, 0, 0, 0,    0,    0, 0};
+    const std::uint8_t header[40] = {40, 0, 0, 0, 0xC2, 0x01, 0, 0, 0x2C, 0x01, 0, 0, 1, 0,
+                                     24, 0, 0, 0, 0,    0,    0, 0, 0,    0,    0, 0, 0, 0,
+                                     0,  0, 0, 0, 0,    0,    0, 0, 0,    0,    0, 0};
     ASSERT_EQ(bytes.size(), 405640u);
     EXPECT_EQ(std::memcmp(bytes.data(), header, 40), 0);
     for (std::size_t i = 40; i < bytes.size(); ++i)
@@ -516,7 +520,10 @@ TEST(MemBitmap, ReleaseCreateAndAssignWhileDrawingLeaveTheContextUsable) {
     TMemBitmap other;
     ASSERT_TRUE(other.Create(3, 3, 24));
     const std::string missing = WriteTempFile("dangling.bmp", {});
-    struct Case { const char* why; std::function<void(TMemBitmap&)> step; };
+    struct Case {
+        const char* why;
+        std::function<void(TMemBitmap&)> step;
+    };
     const Case cases[] = {
         {"Release", [](TMemBitmap& p) { p.Release(); }},
         {"Create", [](TMemBitmap& p) { ASSERT_TRUE(p.Create(5, 5, 24)); }},

@@ -2,20 +2,21 @@
 
 #include <random>
 
-#include "tests/support/bmp_test_files.h"
 #include "graphics/mem_bitmap.h"
+#include "tests/support/bmp_test_files.h"
 #include "tests/support/drawing.h"
 
 namespace {
 
 // Loads `bytes` written under `name`.
-void Load(TMemBitmap& picture, const std::string& name, const std::vector<std::uint8_t>& bytes, int format = -1) {
+void Load(TMemBitmap& picture, const std::string& name, const std::vector<std::uint8_t>& bytes,
+          int format = -1) {
     picture.LoadFromFile(WriteTempFile(name, bytes).c_str(), format);
 }
 
 TColor Shown(const TMemBitmap& picture, int x, int y) {
-    TTarget target(picture.bitmap ? picture.bitmap->Width() : 1, picture.bitmap ? picture.bitmap->Height() : 1,
-                   0x5A5A5A);
+    TTarget target(picture.bitmap ? picture.bitmap->Width() : 1,
+                   picture.bitmap ? picture.bitmap->Height() : 1, 0x5A5A5A);
     picture.Draw(target.dc, 0, 0, rop::kSrcCopy);
     return target.Pixel(x, y);
 }
@@ -73,7 +74,7 @@ TEST(PictureFile, Loads24BitFileWithItsSizeAndPixels) {
 TEST(PictureFile, ALargerPixelOffsetBecomesTheGap) {
     std::vector<std::uint8_t> file = MakeBmpFile(2, 2, 24, 0, 10);
     for (std::size_t i = 54; i < 64; ++i)
-        file[i] = 0xEE;  // the gap must not be read as pixels
+        file[i] = 0xEE;   // the gap must not be read as pixels
     file[64 + 8] = 0xFF;  // top row, first pixel, blue
     TMemBitmap picture;
     Load(picture, "gap.bmp", file);
@@ -217,19 +218,26 @@ TEST(PictureFile, EveryTruncationIsRefused) {
     const std::vector<std::uint8_t> file = MakeBmpFile(5, 3, 24);
     for (std::size_t length = 0; length < file.size(); ++length) {
         TMemBitmap picture;
-        Load(picture, "cut.bmp", std::vector<std::uint8_t>(file.begin(), file.begin() + static_cast<long>(length)));
+        Load(picture, "cut.bmp",
+             std::vector<std::uint8_t>(file.begin(), file.begin() + static_cast<long>(length)));
         ExpectEmpty(picture, "length " + std::to_string(length));
     }
     const std::vector<std::uint8_t> indexed = MakeBmpFile(5, 3, 8, 256);
     for (std::size_t length = 0; length < indexed.size(); length += 7) {
         TMemBitmap picture;
-        Load(picture, "cut8.bmp", std::vector<std::uint8_t>(indexed.begin(), indexed.begin() + static_cast<long>(length)));
+        Load(picture, "cut8.bmp",
+             std::vector<std::uint8_t>(indexed.begin(), indexed.begin() + static_cast<long>(length)));
         ExpectEmpty(picture, "8-bit length " + std::to_string(length));
     }
 }
 
 TEST(PictureFile, HeadersThatPromiseMoreThanTheFileHoldsAreRefused) {
-    struct Case { const char* why; std::size_t at; std::uint32_t value; bool wide; };
+    struct Case {
+        const char* why;
+        std::size_t at;
+        std::uint32_t value;
+        bool wide;
+    };
     const Case cases[] = {
         {"height beyond the rows", 22, 4, true},
         {"huge height", 22, 0x7FFFFFFF, true},
@@ -286,18 +294,32 @@ TEST(PictureFile, ShowsEveryVariantCommonToolsWrite) {
         {.name = "16 bits, 5-5-5", .bits = 16},
         {.name = "16 bits, top down", .bits = 16, .topDown = true},
         {.name = "16 bits, fields 5-6-5", .bits = 16, .compression = 3},
-        {.name = "16 bits, fields 4-4-4 and alpha", .bits = 16, .header = K::V4, .compression = 3,
+        {.name = "16 bits, fields 4-4-4 and alpha",
+         .bits = 16,
+         .header = K::V4,
+         .compression = 3,
          .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}},
-        {.name = "16 bits, fields with alpha after the header", .bits = 16, .compression = 6,
+        {.name = "16 bits, fields with alpha after the header",
+         .bits = 16,
+         .compression = 6,
          .masks = {0x7C00, 0x03E0, 0x001F, 0x8000}},
         {.name = "24 bits", .bits = 24},
         {.name = "24 bits, top down", .bits = 24, .topDown = true},
         {.name = "32 bits", .bits = 32},
-        {.name = "32 bits, fields", .bits = 32, .compression = 3, .masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0}},
+        {.name = "32 bits, fields",
+         .bits = 32,
+         .compression = 3,
+         .masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0}},
         {.name = "32 bits, fields, top down", .bits = 32, .compression = 3, .topDown = true},
-        {.name = "32 bits, fields and alpha", .bits = 32, .header = K::V5, .compression = 3,
+        {.name = "32 bits, fields and alpha",
+         .bits = 32,
+         .header = K::V5,
+         .compression = 3,
          .masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
-        {.name = "32 bits, 10-10-10 fields", .bits = 32, .header = K::V5, .compression = 3,
+        {.name = "32 bits, 10-10-10 fields",
+         .bits = 32,
+         .header = K::V5,
+         .compression = 3,
          .masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}},
         {.name = "4 bits, core header", .bits = 4, .header = K::Core},
         {.name = "1 bit, core header", .bits = 1, .header = K::Core},
@@ -325,7 +347,12 @@ TEST(PictureFile, ShowsEveryVariantCommonToolsWrite) {
 }
 
 TEST(PictureFile, FormatsNobodyWritesAreRefused) {
-    struct Case { TBmpVariant variant; std::size_t at; std::uint32_t value; int bytes; };
+    struct Case {
+        TBmpVariant variant;
+        std::size_t at;
+        std::uint32_t value;
+        int bytes;
+    };
     const Case cases[] = {
         // Code 3 means bit fields only in the 40-byte header and its successors.
         {{.name = "1-D Huffman", .bits = 32, .header = TBmpHeaderKind::Other64, .compression = 3}, 0, 0, 0},
@@ -356,15 +383,25 @@ TEST(PictureFile, FormatsNobodyWritesAreRefused) {
 TEST(PictureFile, RunLengthStreamsStayInsideThePicture) {
     // A 4 x 3 picture; `shown` names each pixel from the top row: '.' black, a digit
     // the palette entry.
-    struct Case { const char* why; int bits; std::vector<std::uint8_t> stream; const char* shown; };
+    struct Case {
+        const char* why;
+        int bits;
+        std::vector<std::uint8_t> stream;
+        const char* shown;
+    };
     const Case cases[] = {
         {"run past the right edge is cut, not wrapped", 8, {255, 1, 0, 0, 2, 2, 0, 1}, "....22..1111"},
         {"literal past the right edge", 8, {0, 6, 1, 2, 3, 4, 5, 6, 0, 0, 1, 7, 0, 1}, "....7...1234"},
         {"move past the right edge", 8, {0, 2, 200, 0, 3, 3, 0, 0, 3, 3, 0, 1}, "....333....."},
         {"move past the top", 8, {2, 1, 0, 2, 0, 200, 4, 4, 0, 1}, "........11.."},
-        {"more rows than the picture", 8, {4, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 0, 4, 4, 0, 0, 4, 5, 0, 1},
+        {"more rows than the picture",
+         8,
+         {4, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 0, 4, 4, 0, 0, 4, 5, 0, 1},
          "333322221111"},
-        {"end of line on the top row", 8, {4, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 0, 0, 0, 0, 0, 1, 9}, "333322221111"},
+        {"end of line on the top row",
+         8,
+         {4, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 0, 0, 0, 0, 0, 1, 9},
+         "333322221111"},
         {"cut inside a literal", 8, {0, 5, 1, 2}, "........12.."},
         {"cut inside a move", 8, {1, 1, 0, 2, 3}, "........1..."},
         {"no end mark", 8, {2, 1}, "........11.."},
@@ -372,7 +409,9 @@ TEST(PictureFile, RunLengthStreamsStayInsideThePicture) {
         {"empty stream", 8, {}, "............"},
         {"nibble runs alternate and are cut", 4, {7, 0x12, 0, 0, 0, 1}, "........1212"},
         {"literal nibbles", 4, {0, 3, 0x12, 0x30, 1, 0x40, 0, 1}, "........1234"},
-        {"literal nibbles past the edge, padded", 4, {0, 6, 0x12, 0x34, 0x56, 0, 0, 0, 2, 0x77, 0, 1},
+        {"literal nibbles past the edge, padded",
+         4,
+         {0, 6, 0x12, 0x34, 0x56, 0, 0, 0, 2, 0x77, 0, 1},
          "....77..1234"},
         {"cut inside literal nibbles", 4, {0, 4, 0x12}, "........12.."},
     };
@@ -401,7 +440,8 @@ TEST(PictureFile, RunLengthStreamsStayInsideThePicture) {
 
 TEST(PictureFile, EveryTruncationOfARunLengthFileStaysInside) {
     for (std::uint32_t compression : {1u, 2u}) {
-        const TBmpVariant variant{.name = "cut", .bits = compression == 1 ? 8 : 4, .compression = compression};
+        const TBmpVariant variant{
+            .name = "cut", .bits = compression == 1 ? 8 : 4, .compression = compression};
         const TBmpPicture intended = MakeBmpPicture(variant, 13, 6);
         const std::vector<std::uint8_t> file = WriteBmpVariant(variant, intended);
         const std::size_t pixelOffset = file[10] | file[11] << 8;
@@ -409,7 +449,8 @@ TEST(PictureFile, EveryTruncationOfARunLengthFileStaysInside) {
         // Cuts inside the headers and the colour table are refused like any other file's.
         for (std::size_t length = pixelOffset - 1; length < file.size(); ++length) {
             TMemBitmap picture;
-            Load(picture, "cutrle.bmp", std::vector<std::uint8_t>(file.begin(), file.begin() + static_cast<long>(length)));
+            Load(picture, "cutrle.bmp",
+                 std::vector<std::uint8_t>(file.begin(), file.begin() + static_cast<long>(length)));
             ASSERT_EQ(picture.loaded, length >= pixelOffset) << length;
             if (!picture.loaded)
                 continue;

@@ -88,7 +88,9 @@ bool Play(TQuilloryTable& table, const std::string& keys) {
 }
 
 // The table number is written at the top right, over the empty outer ring.
-bool UnderTableNumber(int x, int y) { return y == 0 && x >= 12; }
+bool UnderTableNumber(int x, int y) {
+    return y == 0 && x >= 12;
+}
 
 int CheckBoard(char** argv) {
     char* end = nullptr;
@@ -179,7 +181,9 @@ int CheckPicture(char** argv) {
 
 // Dark text on the light dialog or the white text box; anti-aliased edges count when
 // they are more than half dark.
-bool IsInk(QRgb pixel) { return qRed(pixel) < 0x90 && qGreen(pixel) < 0x90 && qBlue(pixel) < 0x90; }
+bool IsInk(QRgb pixel) {
+    return qRed(pixel) < 0x90 && qGreen(pixel) < 0x90 && qBlue(pixel) < 0x90;
+}
 
 // The first and last columns of `area` in `image` that hold ink; false when none does.
 bool InkColumns(const QImage& image, const QRect& area, int& first, int& last) {

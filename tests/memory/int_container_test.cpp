@@ -15,7 +15,8 @@ namespace {
 
 std::vector<int32_t> Values(const TIntContainer& c) {
     std::vector<int32_t> values;
-    for (int i = 0; i < c.Count(); ++i) values.push_back(c.At(i));
+    for (int i = 0; i < c.Count(); ++i)
+        values.push_back(c.At(i));
     return values;
 }
 
@@ -25,9 +26,10 @@ std::string Text(const TIntContainer& c) {
     return stream.str();
 }
 
-
 // Separately allocated elements, as a stored image can ask for.
-void UseSeparateBlocks(TIntContainer& c) { c.FPointers = true; }
+void UseSeparateBlocks(TIntContainer& c) {
+    c.FPointers = true;
+}
 
 TEST(IntContainer, IsAContiguousContainerOfFourByteElements) {
     TIntContainer c;
@@ -68,7 +70,8 @@ TEST(IntContainer, AddNewGivesTheNextElement) {
 
 TEST(IntContainer, GrowsLikeEveryContainer) {
     TIntContainer c;
-    for (int i = 0; i < 17; ++i) c.Add(i);
+    for (int i = 0; i < 17; ++i)
+        c.Add(i);
     EXPECT_EQ(c.FAllocated, 32);
     EXPECT_EQ(c.At(16), 16);
 }
@@ -159,7 +162,8 @@ TEST(IntContainer, ANegativeCountReadsNothingMore) {
 TEST(IntContainer, RandomContentsRoundTripThroughText) {
     std::mt19937 random(31337);
     TIntContainer c;
-    for (int i = 0; i < 1000; ++i) c.Add(static_cast<int32_t>(random()));
+    for (int i = 0; i < 1000; ++i)
+        c.Add(static_cast<int32_t>(random()));
     std::stringstream stream;
     stream << c;
     TIntContainer back;

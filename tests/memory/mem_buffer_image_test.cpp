@@ -126,7 +126,8 @@ TEST(MemBufferRoundTrip, StreamAndTextFormsThroughTheItemInterface) {
         source->FGrowBy = 77;
         TContainerItem& item = *source;
         {
-            std::istringstream stream(ToString(BinaryOnStream(item)), std::ios_base::in | std::ios_base::binary);
+            std::istringstream stream(ToString(BinaryOnStream(item)),
+                                      std::ios_base::in | std::ios_base::binary);
             TMemBuffer target;
             static_cast<TContainerItem&>(target).Read(stream, std::ios_base::binary);
             EXPECT_EQ(Content(target), Content(*source));
@@ -194,8 +195,18 @@ TEST(MemBufferRoundTrip, StoredLengthZeroReleasesThenReadsStep) {
 TEST(MemBufferRoundTrip, NonPositiveStoredStepBecomesDefault) {
     for (int32_t step : {0, -1, -256, std::numeric_limits<int32_t>::min()}) {
         const auto v = static_cast<uint32_t>(step);
-        const Bytes image = {0x03, 0x00, 0x00, 0x00, 0x00, 0x61, 0x62, 0x63, static_cast<uint8_t>(v),
-                             static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+        const Bytes image = {0x03,
+                             0x00,
+                             0x00,
+                             0x00,
+                             0x00,
+                             0x61,
+                             0x62,
+                             0x63,
+                             static_cast<uint8_t>(v),
+                             static_cast<uint8_t>(v >> 8),
+                             static_cast<uint8_t>(v >> 16),
+                             static_cast<uint8_t>(v >> 24)};
         File file = memory_test::FileWith(image);
         TMemBuffer binary;
         binary.ReadBinary(file.get());
@@ -244,8 +255,11 @@ TEST(MemBufferFiles, SaveAndLoadEveryNamedForm) {
     };
     check("binary", [&](TContainerItem& t) { t.LoadBinaryFile(dir.Path("b.bin").c_str()); });
     check("text", [&](TContainerItem& t) { t.LoadTextFile(dir.Path("t.txt").c_str()); });
-    check("stream binary", [&](TContainerItem& t) { t.LoadFromStreamFile(dir.Path("s.bin").c_str(), std::ios_base::binary); });
-    check("stream text", [&](TContainerItem& t) { t.LoadFromStreamFile(dir.Path("s.txt").c_str(), std::ios_base::openmode{}); });
+    check("stream binary",
+          [&](TContainerItem& t) { t.LoadFromStreamFile(dir.Path("s.bin").c_str(), std::ios_base::binary); });
+    check("stream text", [&](TContainerItem& t) {
+        t.LoadFromStreamFile(dir.Path("s.txt").c_str(), std::ios_base::openmode{});
+    });
 }
 
 TEST(MemBufferFiles, MissingFileIsAFileException) {

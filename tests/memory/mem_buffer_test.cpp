@@ -78,7 +78,8 @@ TEST(MemBufferGrowth, NegativeSizesAreRefusedUnchanged) {
 TEST(MemBufferGrowth, SetCapacityIsExactAndTruncates) {
     TMemBuffer buffer;
     Bytes bytes(20);
-    for (int i = 0; i < 20; ++i) bytes[i] = static_cast<uint8_t>(i + 1);
+    for (int i = 0; i < 20; ++i)
+        bytes[i] = static_cast<uint8_t>(i + 1);
     buffer.Append(bytes.data(), 20);
     buffer.FPosition = 15;
     buffer.SetCapacity(10);
@@ -110,11 +111,13 @@ TEST(MemBufferGrowth, SetCapacityIsExactAndTruncates) {
 // allocation fails for real; false when the limit cannot be set.
 bool CapAddressSpace() {
     FILE* statm = std::fopen("/proc/self/statm", "r");
-    if (statm == nullptr) return false;
+    if (statm == nullptr)
+        return false;
     unsigned long pages = 0;
     const bool read = std::fscanf(statm, "%lu", &pages) == 1;
     std::fclose(statm);
-    if (!read) return false;
+    if (!read)
+        return false;
     const rlim_t cap = static_cast<rlim_t>(pages) * 4096 + (rlim_t{64} << 20);
     const rlimit limit{cap, cap};
     return setrlimit(RLIMIT_AS, &limit) == 0;
@@ -123,7 +126,8 @@ bool CapAddressSpace() {
 // Grows a buffer of 5 bytes to sizes the capped process cannot have; exits 0 only when
 // every failure was TKestBadAlloc and left the buffer exactly as it was.
 [[noreturn]] void GrowBeyondTheCap() {
-    if (!CapAddressSpace()) std::_Exit(2);
+    if (!CapAddressSpace())
+        std::_Exit(2);
     TMemBuffer buffer;
     const uint8_t bytes[] = {1, 2, 3, 4, 5};
     buffer.Append(bytes, 5);
@@ -133,8 +137,16 @@ bool CapAddressSpace() {
         return buffer.Data() == before && buffer.Length() == 5 && buffer.FCapacity == 256 &&
                std::memcmp(buffer.Data(), bytes, 5) == 0;
     };
-    try { buffer.SetCapacity(1 << 30); } catch (const TKestBadAlloc&) { refused += unchanged(); }
-    try { buffer.SetLength(1 << 30); } catch (const TKestBadAlloc&) { refused += unchanged(); }
+    try {
+        buffer.SetCapacity(1 << 30);
+    } catch (const TKestBadAlloc&) {
+        refused += unchanged();
+    }
+    try {
+        buffer.SetLength(1 << 30);
+    } catch (const TKestBadAlloc&) {
+        refused += unchanged();
+    }
     std::_Exit(refused == 2 ? 0 : 1);
 }
 #endif
@@ -220,7 +232,8 @@ TEST(MemBufferPacked, EncodedSizesAndRoundTrips) {
 TEST(MemBufferPacked, ExactBytesOfExamples) {
     TMemBuffer buffer;
     buffer.AppendInt(5).AppendInt(-300).AppendInt(0x1000000).AppendInt(-1);
-    EXPECT_EQ(Content(buffer), (Bytes{0x01, 0x05, 0x82, 0x2C, 0x01, 0x04, 0x00, 0x00, 0x00, 0x01, 0x81, 0x01}));
+    EXPECT_EQ(Content(buffer),
+              (Bytes{0x01, 0x05, 0x82, 0x2C, 0x01, 0x04, 0x00, 0x00, 0x00, 0x01, 0x81, 0x01}));
 }
 
 TEST(MemBufferPacked, ExtremesRoundTrip) {
@@ -254,7 +267,8 @@ TEST(MemBufferPacked, TruncatedMagnitudeThrowsAndKeepsCursor) {
 }
 
 TEST(MemBufferPacked, BadCountBytesAreRejected) {
-    for (uint8_t header : {uint8_t{0x00}, uint8_t{0x80}, uint8_t{0x05}, uint8_t{0x85}, uint8_t{0x7F}, uint8_t{0xFF}}) {
+    for (uint8_t header :
+         {uint8_t{0x00}, uint8_t{0x80}, uint8_t{0x05}, uint8_t{0x85}, uint8_t{0x7F}, uint8_t{0xFF}}) {
         TMemBuffer buffer;
         const uint8_t bytes[] = {header, 1, 2, 3, 4, 5, 6, 7, 8};
         buffer.Append(bytes, sizeof bytes);

@@ -17,14 +17,14 @@ namespace {
 
 using memory_test::Bytes;
 using memory_test::File;
-using memory_test::TRecordingSpace;
 using memory_test::ToBytes;
 using memory_test::ToString;
+using memory_test::TRecordingSpace;
 
 const Bytes kAbc = {'a', 'b', 'c'};
 const Bytes kAbcStored = {0x03, 0x00, 0x00, 0x00, 0x00, 0x61, 0x62, 0x63};
-const Bytes kAbcCompressed = {0x03, 0x00, 0x00, 0x00, 0x01, 0x0B, 0x00, 0x00, 0x00, 0x78, 0x9C,
-                              0x4B, 0x4C, 0x4A, 0x06, 0x00, 0x02, 0x4D, 0x01, 0x27};
+const Bytes kAbcCompressed = {0x03, 0x00, 0x00, 0x00, 0x01, 0x0B, 0x00, 0x00, 0x00, 0x78,
+                              0x9C, 0x4B, 0x4C, 0x4A, 0x06, 0x00, 0x02, 0x4D, 0x01, 0x27};
 const Bytes kEmptyImage = {0x00, 0x00, 0x00, 0x00};
 
 Bytes Concat(Bytes a, const Bytes& b) {
@@ -66,7 +66,9 @@ std::string TextOnStream(TMemSpace& space) {
 Bytes ZlibCompress(const Bytes& bytes) {
     uLongf size = compressBound(static_cast<uLong>(bytes.size()));
     Bytes out(size);
-    EXPECT_EQ(compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), Z_DEFAULT_COMPRESSION), Z_OK);
+    EXPECT_EQ(
+        compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), Z_DEFAULT_COMPRESSION),
+        Z_OK);
     out.resize(size);
     return out;
 }
@@ -173,16 +175,19 @@ TEST(MemSpaceBinaryImage, EmptyWritesTheLengthAlone) {
 }
 
 TEST(MemSpaceBinaryImage, PayloadIsZlibDefaultLevelAndTargetsAgree) {
-    const Bytes payloads[] = {Bytes{0x5A}, memory_test::TextLikeBytes(100000, 3), memory_test::RandomBytes(5000, 4)};
+    const Bytes payloads[] = {Bytes{0x5A}, memory_test::TextLikeBytes(100000, 3),
+                              memory_test::RandomBytes(5000, 4)};
     for (const Bytes& payload : payloads) {
         for (bool compressed : {false, true}) {
             TRecordingSpace space(payload);
             space.FCompressed = compressed;
             const Bytes image = BinaryOnFile(space);
-            Bytes expected = Concat(LittleEndian(static_cast<int32_t>(payload.size())), {compressed ? uint8_t{1} : uint8_t{0}});
+            Bytes expected = Concat(LittleEndian(static_cast<int32_t>(payload.size())),
+                                    {compressed ? uint8_t{1} : uint8_t{0}});
             if (compressed) {
                 const Bytes packed = ZlibCompress(payload);
-                expected = Concat(Concat(expected, LittleEndian(static_cast<int32_t>(packed.size()))), packed);
+                expected =
+                    Concat(Concat(expected, LittleEndian(static_cast<int32_t>(packed.size()))), packed);
             } else {
                 expected = Concat(expected, payload);
             }
@@ -310,7 +315,8 @@ TEST(MemSpaceImageReader, LargeImagesFromAStreamOfUnknownSize) {
         EXPECT_EQ(target.Content(), payload);
         // Cut short by one byte it is refused, without keeping anything.
         TRecordingSpace cut(Bytes{1});
-        EXPECT_THROW(LoadBinary(cut, Source::ForwardStream, Bytes(image.begin(), image.end() - 1)), TKestSerialization);
+        EXPECT_THROW(LoadBinary(cut, Source::ForwardStream, Bytes(image.begin(), image.end() - 1)),
+                     TKestSerialization);
         EXPECT_EQ(cut.Content(), Bytes{1});
     }
 }
@@ -374,21 +380,25 @@ TEST_P(MemSpaceBadImage, EveryTruncationOfABinaryImageIsRejected) {
     for (const Bytes& image : images) {
         for (size_t cut = 0; cut < image.size(); ++cut) {
             SCOPED_TRACE(cut);
-            ExpectRejectedUnchanged<TKestSerialization>(Bytes(image.begin(), image.begin() + static_cast<long>(cut)));
+            ExpectRejectedUnchanged<TKestSerialization>(
+                Bytes(image.begin(), image.begin() + static_cast<long>(cut)));
         }
     }
 }
 
 TEST_P(MemSpaceBadImage, NegativeOrOversizedLengthIsRejectedBeforeAllocation) {
     ExpectRejectedUnchanged<TKestSerialization>(Concat(LittleEndian(-1), {0, 1, 2, 3}));
-    ExpectRejectedUnchanged<TKestSerialization>(Concat(LittleEndian(std::numeric_limits<int32_t>::min()), {0}));
-    ExpectRejectedUnchanged<TKestSerialization>(Concat(LittleEndian(std::numeric_limits<int32_t>::max()), {0, 1, 2, 3}));
+    ExpectRejectedUnchanged<TKestSerialization>(
+        Concat(LittleEndian(std::numeric_limits<int32_t>::min()), {0}));
+    ExpectRejectedUnchanged<TKestSerialization>(
+        Concat(LittleEndian(std::numeric_limits<int32_t>::max()), {0, 1, 2, 3}));
     ExpectRejectedUnchanged<TKestSerialization>(Concat(LittleEndian(4), {0, 'a', 'b', 'c'}));
 }
 
 TEST_P(MemSpaceBadImage, NegativeOrOversizedCompressedSizeIsRejected) {
     Bytes image = kAbcCompressed;
-    const Bytes sizes[] = {LittleEndian(-1), LittleEndian(std::numeric_limits<int32_t>::max()), LittleEndian(12)};
+    const Bytes sizes[] = {LittleEndian(-1), LittleEndian(std::numeric_limits<int32_t>::max()),
+                           LittleEndian(12)};
     for (const Bytes& size : sizes) {
         std::copy(size.begin(), size.end(), image.begin() + 5);
         ExpectRejectedUnchanged<TKestSerialization>(image);
@@ -480,10 +490,12 @@ TEST_P(MemSpaceBadImage, MalformedTextIsRejected) {
 TEST_P(MemSpaceBadImage, BadHexKeepsAndCorruptTextPayloadEmptiesTheObject) {
     ExpectTextRejectedUnchanged<TKestSerialization>("3\n0\n61 zz 63\n");
     TRecordingSpace corrupt(Bytes{0x7A});
-    EXPECT_THROW(LoadText(corrupt, GetParam(), "3\n1\n11\n78 9c 4b 4c 4a 6 0 2 4d 1 28\n"), TKestCompressException);
+    EXPECT_THROW(LoadText(corrupt, GetParam(), "3\n1\n11\n78 9c 4b 4c 4a 6 0 2 4d 1 28\n"),
+                 TKestCompressException);
     EXPECT_EQ(corrupt.Length(), 0);
     TRecordingSpace wrong(Bytes{0x7A});
-    EXPECT_THROW(LoadText(wrong, GetParam(), "4\n1\n11\n78 9c 4b 4c 4a 6 0 2 4d 1 27\n"), TKestCompressException);
+    EXPECT_THROW(LoadText(wrong, GetParam(), "4\n1\n11\n78 9c 4b 4c 4a 6 0 2 4d 1 27\n"),
+                 TKestCompressException);
     EXPECT_EQ(wrong.Length(), 0);
 }
 

@@ -47,7 +47,9 @@ TEST(ZlibPayload, CompressIsZlibDefaultLevel) {
     const TTempBlock packed = CompressPayload(data.data(), static_cast<int32_t>(data.size()), size);
     uLongf expectedSize = compressBound(static_cast<uLong>(data.size()));
     Bytes expected(expectedSize);
-    ASSERT_EQ(compress2(expected.data(), &expectedSize, data.data(), static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION), Z_OK);
+    ASSERT_EQ(compress2(expected.data(), &expectedSize, data.data(), static_cast<uLong>(data.size()),
+                        Z_DEFAULT_COMPRESSION),
+              Z_OK);
     expected.resize(expectedSize);
     EXPECT_EQ(Bytes(packed.get(), packed.get() + size), expected);
 }

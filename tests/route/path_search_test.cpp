@@ -13,7 +13,9 @@ std::vector<uint8_t> Cells(const std::vector<int32_t>& board) {
     return std::vector<uint8_t>(board.begin(), board.end());
 }
 
-int Count(const std::vector<int32_t>& board) { return static_cast<int>(PresentCells(board).size()); }
+int Count(const std::vector<int32_t>& board) {
+    return static_cast<int>(PresentCells(board).size());
+}
 
 TEST(MayHavePath, RefusesWhatCannotBeWalked) {
     const auto split = BoardFromRows({"", ".##.##"});
@@ -90,8 +92,8 @@ TEST(SearchPath, AgreesWithEnumerationOnRandomBoards) {
         for (TOrder order : {TOrder::Directions, TOrder::FewestWays}) {
             auto cells = Cells(board);
             std::vector<int> path;
-            const TSearch outcome = SearchPath(cells.data(), Count(board), end.y * 18 + end.x,
-                                               1000000, order, path);
+            const TSearch outcome =
+                SearchPath(cells.data(), Count(board), end.y * 18 + end.x, 1000000, order, path);
             ASSERT_EQ(cells, Cells(board)) << "cells not restored, trial " << trial;
             ASSERT_EQ(outcome, exists ? TSearch::Found : TSearch::None) << "trial " << trial;
             std::vector<TPoint> route;

@@ -32,7 +32,8 @@ TEST(ReferenceRouteFinder, StopCallbackEndsTheSearch) {
     finder.board = board;
     std::vector<TPoint> route;
     int asked = 0;
-    const auto outcome = finder.Search({2, 2}, route, [&] { return ++asked >= 3; }, 1);
+    const auto outcome = finder.Search(
+        {2, 2}, route, [&] { return ++asked >= 3; }, 1);
     EXPECT_EQ(outcome, TReferenceRouteFinder::TOutcome::Stopped);
     EXPECT_EQ(asked, 3);
     EXPECT_TRUE(route.empty());

@@ -45,11 +45,11 @@ TYPED_TEST(BothFinders, ThreeByThreeBlockFromCentreAndCorner) {
     const auto board = BoardFromRows({"", ".###", ".###", ".###"});
     std::vector<TPoint> route;
     ASSERT_TRUE(this->Run(board, {2, 2}, route));
-    EXPECT_EQ(route, (std::vector<TPoint>{
-                         {2, 2}, {2, 1}, {3, 1}, {3, 2}, {3, 3}, {2, 3}, {1, 3}, {1, 2}, {1, 1}}));
+    EXPECT_EQ(route,
+              (std::vector<TPoint>{{2, 2}, {2, 1}, {3, 1}, {3, 2}, {3, 3}, {2, 3}, {1, 3}, {1, 2}, {1, 1}}));
     ASSERT_TRUE(this->Run(board, {1, 1}, route));
-    EXPECT_EQ(route, (std::vector<TPoint>{
-                         {1, 1}, {2, 1}, {3, 1}, {3, 2}, {3, 3}, {2, 3}, {2, 2}, {1, 2}, {1, 3}}));
+    EXPECT_EQ(route,
+              (std::vector<TPoint>{{1, 1}, {2, 1}, {3, 1}, {3, 2}, {3, 3}, {2, 3}, {2, 2}, {1, 2}, {1, 3}}));
 }
 
 TYPED_TEST(BothFinders, ThreeByThreeBlockFromAnEdgeMiddleHasNoRoute) {
@@ -101,8 +101,7 @@ TYPED_TEST(BothFinders, EmptyBoardHasNoRoute) {
 }
 
 TYPED_TEST(BothFinders, RingCellsAreRoutedThrough) {
-    const auto board = BoardFromRows({"##################", "#................#",
-                                      "#................#"});
+    const auto board = BoardFromRows({"##################", "#................#", "#................#"});
     std::vector<TPoint> route;
     ASSERT_TRUE(this->Run(board, {0, 2}, route));
     EXPECT_EQ(RouteProblem(board, {0, 2}, route), "");
@@ -146,8 +145,8 @@ TEST(RouteFinder, ConstructionGivesAnEmptyEighteenByTwelveBoard) {
 
 // Compares the fast finder with the plain search on many random boards placed anywhere on
 // the board, the outer ring included, from random start cells.
-void CompareOnRandomBoards(uint32_t seed, int trials, int maxWidth, int maxHeight,
-                           double density, int& withRoute, int& without) {
+void CompareOnRandomBoards(uint32_t seed, int trials, int maxWidth, int maxHeight, double density,
+                           int& withRoute, int& without) {
     std::mt19937 rng(seed);
     for (int trial = 0; trial < trials; ++trial) {
         const int w = 1 + static_cast<int>(rng() % maxWidth);
@@ -165,8 +164,7 @@ void CompareOnRandomBoards(uint32_t seed, int trials, int maxWidth, int maxHeigh
         fast.board = board;
         std::vector<TPoint> expected{{-9, -9}}, actual{{-9, -9}};
         const bool exists = reference.FindRoute(start, expected);
-        ASSERT_EQ(fast.FindRoute(start, actual), exists)
-            << "seed " << seed << " trial " << trial;
+        ASSERT_EQ(fast.FindRoute(start, actual), exists) << "seed " << seed << " trial " << trial;
         ASSERT_EQ(actual, expected) << "seed " << seed << " trial " << trial;
         ++(exists ? withRoute : without);
     }
@@ -224,8 +222,7 @@ TEST(RouteFinder, FullRectanglesHaveARouteExactlyWhenTheColoursAllowIt) {
         finder.board = board;
         std::vector<TPoint> route;
         ASSERT_EQ(finder.FindRoute(start, route), exists)
-            << w << " x " << h << " at " << left << ", " << top << " from " << start.x << ", "
-            << start.y;
+            << w << " x " << h << " at " << left << ", " << top << " from " << start.x << ", " << start.y;
         if (exists) {
             ASSERT_EQ(RouteProblem(board, start, route), "");
         }
@@ -261,8 +258,8 @@ TEST(RouteFinder, MatchesThePlainSearchOnTheTablesItFinishes) {
         const TPoint start{tables[t].x, tables[t].y};
         std::vector<TPoint> expected, actual;
         int checks = 0;
-        const auto outcome =
-            reference.Search(start, expected, [&] { return ++checks > 500; }, 4096);
+        const auto outcome = reference.Search(
+            start, expected, [&] { return ++checks > 500; }, 4096);
         if (outcome == TReferenceRouteFinder::TOutcome::Stopped)
             continue;
         ASSERT_EQ(outcome, TReferenceRouteFinder::TOutcome::Found) << "table " << t;

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
@@ -23,8 +23,8 @@ struct TRun {
 // Runs the program with `arguments` (already quoted for the shell). CTest runs the
 // cases of this file in parallel processes, so each keeps its own error file.
 TRun RunProgram(const std::string& arguments) {
-    const std::string errFile = std::string(QUILLORY_TEST_SCRATCH) + "/route_program_stderr_" +
-                                std::to_string(getpid()) + ".txt";
+    const std::string errFile =
+        std::string(QUILLORY_TEST_SCRATCH) + "/route_program_stderr_" + std::to_string(getpid()) + ".txt";
     const std::string command =
         std::string("'") + QUILLORY_ROUTE_PROGRAM + "' " + arguments + " 2>'" + errFile + "'";
     TRun run;
@@ -125,10 +125,9 @@ TEST(RouteProgram, UnusableArgumentsAndFilesExitWithTwo) {
     const std::string oneLine = WriteScratch("route_program_one.txt", "5 5");
     const std::string missing = std::string(QUILLORY_TEST_SCRATCH) + "/no_such_track.txt";
     for (const std::string& args :
-         {std::string(""), std::string("--table"), std::string("--table 50"),
-          std::string("--table -1"), std::string("--table x"), std::string("--table 1 --table 2"),
-          std::string("--bogus"), "'" + offBoard + "'", "'" + oneLine + "'", "'" + missing + "'",
-          "--table 3 '" + oneLine + "'"}) {
+         {std::string(""), std::string("--table"), std::string("--table 50"), std::string("--table -1"),
+          std::string("--table x"), std::string("--table 1 --table 2"), std::string("--bogus"),
+          "'" + offBoard + "'", "'" + oneLine + "'", "'" + missing + "'", "--table 3 '" + oneLine + "'"}) {
         const TRun run = RunProgram(args);
         EXPECT_EQ(run.exitCode, 2) << "arguments: " << args;
         EXPECT_EQ(run.out, "") << "arguments: " << args;
@@ -162,8 +161,10 @@ TEST(RouteProgram, RefusalsNameTheCause) {
     for (const TCase& c : {
              TCase{"'" + scratch + "'", "quillory-route: cannot read " + scratch + ": is a directory\n"},
              TCase{"'" + pipe + "'", "quillory-route: cannot read " + pipe + ": is not a regular file\n"},
-             TCase{"'" + huge + "'", "quillory-route: cannot read " + huge + ": is larger than a track can be\n"},
-             TCase{"'" + missing + "'", "quillory-route: cannot read " + missing + ": No such file or directory\n"},
+             TCase{"'" + huge + "'",
+                   "quillory-route: cannot read " + huge + ": is larger than a track can be\n"},
+             TCase{"'" + missing + "'",
+                   "quillory-route: cannot read " + missing + ": No such file or directory\n"},
              TCase{"'" + notATrack + "'", "quillory-route: " + notATrack + " is not a usable track\n"},
              TCase{"--table 0 >/dev/full",
                    "quillory-route: cannot write to standard output: No space left on device\n"},

@@ -24,8 +24,7 @@ inline std::vector<int32_t> BoardFromRows(const std::vector<std::string>& rows) 
 
 // A random board whose present cells lie in the w x h rectangle at (left, top), each
 // present with the given probability.
-inline std::vector<int32_t> RandomBoard(std::mt19937& rng, int left, int top, int w, int h,
-                                        double density) {
+inline std::vector<int32_t> RandomBoard(std::mt19937& rng, int left, int top, int w, int h, double density) {
     std::vector<int32_t> board(kBoardCells, 0);
     std::bernoulli_distribution present(density);
     for (int y = top; y < top + h; ++y)
@@ -74,13 +73,11 @@ inline std::string RouteProblem(const std::vector<int32_t>& board, TPoint start,
 
 // The first route from `start` in the order up, right, down, left, found by trying every
 // path without any pruning; false when there is none. Only for tiny boards.
-inline bool FirstRouteByEnumeration(std::vector<int32_t> board, TPoint start,
-                                    std::vector<TPoint>& route) {
+inline bool FirstRouteByEnumeration(std::vector<int32_t> board, TPoint start, std::vector<TPoint>& route) {
     static const int dx[4] = {0, 1, 0, -1};
     static const int dy[4] = {-1, 0, 1, 0};
     const size_t total = PresentCells(board).size();
-    if (start.x < 0 || start.x >= 18 || start.y < 0 || start.y >= 12 ||
-        board[start.y * 18 + start.x] != 1)
+    if (start.x < 0 || start.x >= 18 || start.y < 0 || start.y >= 12 || board[start.y * 18 + start.x] != 1)
         return false;
     std::vector<TPoint> path{start};
     std::vector<int> tried{0};

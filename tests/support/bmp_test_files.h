@@ -20,9 +20,9 @@ struct TBmpVariant {
     int bits = 24;
     TBmpHeaderKind header = TBmpHeaderKind::Info;
     std::uint32_t compression = 0;  // 0 plain, 1 RLE8, 2 RLE4, 3 bit fields, 6 bit fields with alpha
-    int tableEntries = -1;          // colour-table entries written and counted; -1: the full table, none above 8 bits
+    int tableEntries = -1;  // colour-table entries written and counted; -1: the full table, none above 8 bits
     bool topDown = false;
-    std::uint32_t masks[4] = {};    // red, green, blue, alpha of bit fields; zero: 5-6-5 or 8-8-8
+    std::uint32_t masks[4] = {};  // red, green, blue, alpha of bit fields; zero: 5-6-5 or 8-8-8
 };
 
 // A picture of known colours: a palette of 256 colours (0x00BBGGRR) and, per pixel
@@ -35,7 +35,10 @@ struct TBmpPicture {
     std::vector<int> index;
     std::vector<std::uint32_t> palette;
 
-    int At(int x, int y) const { return index[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+    int At(int x, int y) const {
+        return index[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                     static_cast<std::size_t>(x)];
+    }
 };
 
 namespace bmp_test_detail {
@@ -45,7 +48,9 @@ inline void Put(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x, i
         v[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x >> (8 * i));
 }
 
-inline bool Indexed(const TBmpVariant& v) { return v.bits <= 8; }
+inline bool Indexed(const TBmpVariant& v) {
+    return v.bits <= 8;
+}
 
 inline int TableEntries(const TBmpVariant& v) {
     if (v.tableEntries >= 0)
@@ -53,7 +58,9 @@ inline int TableEntries(const TBmpVariant& v) {
     return Indexed(v) ? 1 << v.bits : 0;
 }
 
-inline bool BitFields(const TBmpVariant& v) { return v.compression == 3 || v.compression == 6; }
+inline bool BitFields(const TBmpVariant& v) {
+    return v.compression == 3 || v.compression == 6;
+}
 
 // Red, green, blue and alpha masks the pixels are stored with.
 inline void Masks(const TBmpVariant& v, std::uint32_t (&m)[4]) {
@@ -87,8 +94,8 @@ inline std::uint32_t PackDirect(const TBmpVariant& v, std::uint32_t colour) {
     Masks(v, m);
     const std::uint32_t used = m[0] | m[1] | m[2];
     const std::uint32_t all = v.bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
-    return Scale(colour & 0xFF, m[0]) | Scale((colour >> 8) & 0xFF, m[1]) | Scale((colour >> 16) & 0xFF, m[2]) |
-           (all & ~used);
+    return Scale(colour & 0xFF, m[0]) | Scale((colour >> 8) & 0xFF, m[1]) |
+           Scale((colour >> 16) & 0xFF, m[2]) | (all & ~used);
 }
 
 // A run-length stream of `picture`, rows bottom up: repeats as runs, alternating
@@ -134,7 +141,8 @@ inline std::vector<std::uint8_t> EncodeRunLengths(const TBmpVariant& v, const TB
             if (four && x + 3 < p.width) {
                 const int other = p.At(x + 1, y);
                 int alt = x;
-                while (alt < p.width && alt - x < 255 && p.At(alt, y) == ((alt - x) % 2 == 0 ? value : other) &&
+                while (alt < p.width && alt - x < 255 &&
+                       p.At(alt, y) == ((alt - x) % 2 == 0 ? value : other) &&
                        other != TBmpPicture::kBmpSkipped && other != value)
                     ++alt;
                 if (alt - x >= 4) {
@@ -190,7 +198,8 @@ inline TBmpPicture MakeBmpPicture(const TBmpVariant& variant, int width, int hei
         if (i < 8)  // every channel 0 or 255: exact at any mask width
             p.palette[i] = (i & 1 ? 0xFFu : 0) | (i & 2 ? 0xFF00u : 0) | (i & 4 ? 0xFF0000u : 0);
         else
-            p.palette[i] = ((i * 0x3B + 0x11) & 0xFF) | ((i * 0x59 + 0x22) & 0xFF) << 8 | ((i * 0x83 + 0x44) & 0xFF) << 16;
+            p.palette[i] = ((i * 0x3B + 0x11) & 0xFF) | ((i * 0x59 + 0x22) & 0xFF) << 8 |
+                           ((i * 0x83 + 0x44) & 0xFF) << 16;
     }
     const bool rle = variant.compression == 1 || variant.compression == 2;
     const int levels = variant.bits <= 8 ? 1 << variant.bits : variant.bits == 16 ? 8 : 16;
@@ -236,8 +245,10 @@ inline std::vector<std::uint8_t> WriteBmpVariant(const TBmpVariant& variant, con
     case TBmpHeaderKind::V5: headerSize = 124; break;
     case TBmpHeaderKind::Other64: headerSize = 64; break;
     }
-    const std::size_t masksAfter =
-        variant.header == TBmpHeaderKind::Info ? (variant.compression == 3 ? 12 : variant.compression == 6 ? 16 : 0) : 0;
+    const std::size_t masksAfter = variant.header == TBmpHeaderKind::Info ? (variant.compression == 3   ? 12
+                                                                             : variant.compression == 6 ? 16
+                                                                                                        : 0)
+                                                                          : 0;
     const std::size_t entrySize = core ? 3 : 4;
     const std::size_t entries = static_cast<std::size_t>(TableEntries(variant));
     const std::size_t pixelOffset = 14 + headerSize + masksAfter + entries * entrySize;
@@ -246,7 +257,8 @@ inline std::vector<std::uint8_t> WriteBmpVariant(const TBmpVariant& variant, con
     if (variant.compression == 1 || variant.compression == 2) {
         pixels = EncodeRunLengths(variant, picture);
     } else {
-        const std::size_t stride = (static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(variant.bits) + 31) / 32 * 4;
+        const std::size_t stride =
+            (static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(variant.bits) + 31) / 32 * 4;
         pixels.assign(stride * static_cast<std::size_t>(picture.height), 0);
         for (int row = 0; row < picture.height; ++row) {
             const int y = variant.topDown ? row : picture.height - 1 - row;
@@ -257,7 +269,8 @@ inline std::vector<std::uint8_t> WriteBmpVariant(const TBmpVariant& variant, con
                 if (variant.bits <= 8) {
                     const int perByte = 8 / variant.bits;
                     const int shift = 8 - variant.bits * (x % perByte + 1);
-                    pixels[start + ux / static_cast<std::size_t>(perByte)] |= static_cast<std::uint8_t>(index << shift);
+                    pixels[start + ux / static_cast<std::size_t>(perByte)] |=
+                        static_cast<std::uint8_t>(index << shift);
                 } else if (variant.bits == 24) {
                     const std::uint32_t c = picture.palette[static_cast<std::size_t>(index)];
                     pixels[start + 3 * ux] = static_cast<std::uint8_t>(c >> 16);

@@ -19,7 +19,8 @@ using Bytes = std::vector<uint8_t>;
 
 struct FileCloser {
     void operator()(FILE* file) const {
-        if (file != nullptr) std::fclose(file);
+        if (file != nullptr)
+            std::fclose(file);
     }
 };
 using File = std::unique_ptr<FILE, FileCloser>;
@@ -45,7 +46,8 @@ inline Bytes FileBytes(FILE* file) {
     std::rewind(file);
     Bytes bytes;
     int c;
-    while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
+    while ((c = std::fgetc(file)) != EOF)
+        bytes.push_back(static_cast<uint8_t>(c));
     return bytes;
 }
 
@@ -57,8 +59,10 @@ inline std::string FileText(FILE* file) {
 // A temporary file holding bytes, positioned at its start.
 inline File FileWith(const Bytes& bytes) {
     File file = TempFile();
-    if (file != nullptr && !bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file.get());
-    if (file != nullptr) std::rewind(file.get());
+    if (file != nullptr && !bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+    if (file != nullptr)
+        std::rewind(file.get());
     return file;
 }
 
@@ -77,7 +81,8 @@ inline File PipeWith(const Bytes& bytes) {
     size_t written = 0;
     while (written < bytes.size()) {
         const ssize_t n = write(ends[1], bytes.data() + written, bytes.size() - written);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         written += static_cast<size_t>(n);
     }
     close(ends[1]);

@@ -18,7 +18,8 @@ struct TTarget {
     std::unique_ptr<TDeviceBitmap> bitmap;
     TDeviceContext dc;
 
-    TTarget(int width, int height, TColor fill = kBlack) : bitmap(TDeviceBitmap::CreateCompatible(width, height)) {
+    TTarget(int width, int height, TColor fill = kBlack)
+        : bitmap(TDeviceBitmap::CreateCompatible(width, height)) {
         dc.SelectBitmap(bitmap.get());
         dc.FillRect(0, 0, width, height, fill);
     }
@@ -73,7 +74,8 @@ inline std::vector<std::uint8_t> MakeBmpFile(int width, int height, int bits, in
                                              std::uint8_t pixelFill = 0) {
     const int rows = height < 0 ? -height : height;
     const std::size_t stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
-    const std::size_t pixelOffset = 14 + 40 + 4 * static_cast<std::size_t>(colours) + static_cast<std::size_t>(gap);
+    const std::size_t pixelOffset =
+        14 + 40 + 4 * static_cast<std::size_t>(colours) + static_cast<std::size_t>(gap);
     std::vector<std::uint8_t> file(pixelOffset + stride * static_cast<std::size_t>(rows), 0);
     file[0] = 'B';
     file[1] = 'M';

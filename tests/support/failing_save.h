@@ -43,7 +43,8 @@ inline void WithFileSizeLimit(rlim_t limit, const std::function<void()>& action)
 // "Could not save PATH: File too large", the old file keeps its bytes and the folder
 // holds nothing else; saved to a new name it leaves no file at all. save is called with
 // the path; it must write more than limit bytes.
-inline void ExpectFailedSaveKeepsOldFile(const std::function<void(const char* path)>& save, rlim_t limit = 64) {
+inline void ExpectFailedSaveKeepsOldFile(const std::function<void(const char* path)>& save,
+                                         rlim_t limit = 64) {
     TScratchFolder folder;
     const std::string path = folder.Path("saved.dat");
     const std::string old = "the old file\r\nwith two lines";

@@ -23,11 +23,13 @@ class TScratchFolder {
 public:
     TScratchFolder() {
         std::string pattern = ::testing::TempDir() + "kest_scratch_XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) FPath = pattern;
+        if (::mkdtemp(pattern.data()) != nullptr)
+            FPath = pattern;
         EXPECT_FALSE(FPath.empty());
     }
     ~TScratchFolder() {
-        for (const std::string& name : Names()) std::remove(Path(name).c_str());
+        for (const std::string& name : Names())
+            std::remove(Path(name).c_str());
         ::rmdir(FPath.c_str());
     }
     TScratchFolder(const TScratchFolder&) = delete;
@@ -40,7 +42,8 @@ public:
         if (DIR* dir = ::opendir(FPath.c_str())) {
             while (const dirent* entry = ::readdir(dir)) {
                 const std::string name = entry->d_name;
-                if (name != "." && name != "..") names.insert(name);
+                if (name != "." && name != "..")
+                    names.insert(name);
             }
             ::closedir(dir);
         }

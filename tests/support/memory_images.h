@@ -56,7 +56,8 @@ inline std::unique_ptr<TMemBuffer> SpaceWithImage(const Bytes& image) {
 inline Bytes RandomBytes(size_t count, uint32_t seed) {
     std::mt19937 engine(seed);
     Bytes bytes(count);
-    for (auto& b : bytes) b = static_cast<uint8_t>(engine());
+    for (auto& b : bytes)
+        b = static_cast<uint8_t>(engine());
     return bytes;
 }
 
@@ -68,7 +69,8 @@ inline Bytes TextLikeBytes(size_t count, uint32_t seed) {
     bytes.reserve(count);
     while (bytes.size() < count) {
         const char* word = kWords[engine() % 6];
-        for (const char* p = word; *p != 0 && bytes.size() < count; ++p) bytes.push_back(static_cast<uint8_t>(*p));
+        for (const char* p = word; *p != 0 && bytes.size() < count; ++p)
+            bytes.push_back(static_cast<uint8_t>(*p));
     }
     return bytes;
 }
@@ -83,14 +85,16 @@ public:
     void Allocate(int32_t count) override {
         FRequests.push_back(count);
         TMemSpace::Release();
-        if (count > 0) FData = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(count)));
+        if (count > 0)
+            FData = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(count)));
     }
 
     // Sets the bytes directly, bypassing any image.
     void Hold(const Bytes& bytes) {
         Allocate(static_cast<int32_t>(bytes.size()));
         FRequests.clear();
-        if (!bytes.empty()) std::memcpy(FData, bytes.data(), bytes.size());
+        if (!bytes.empty())
+            std::memcpy(FData, bytes.data(), bytes.size());
         FLength = static_cast<int32_t>(bytes.size());
     }
 
