@@ -79,6 +79,7 @@ int main() {
 
     const double vectorFill = Best(kRuns, [&] {
         std::vector<int32_t> v;
+        v.reserve(values.size());
         for (int32_t x : values)
             v.push_back(x);
         if (v.size() != values.size())

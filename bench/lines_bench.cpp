@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr size_t kFileBytes = 100 * 1024 * 1024;
+constexpr size_t kFileBytes = size_t{100} * 1024 * 1024;
 constexpr int kRuns = 2;
 
 void Fail(const char* what) {
@@ -152,6 +152,6 @@ void Measure(const char* label, const std::string& bytes, const bench::TScratchF
 int main() {
     bench::TScratchFolder folder;
     Measure("short lines (5..30 bytes)", MakeLines(5, 30, 3), folder);
-    Measure("long lines (64..256 KB)", MakeLines(64 * 1024, 256 * 1024, 5), folder);
+    Measure("long lines (64..256 KB)", MakeLines(size_t{64} * 1024, size_t{256} * 1024, 5), folder);
     return 0;
 }

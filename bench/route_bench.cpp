@@ -2,6 +2,7 @@
 // built-in table, and from positions reached by random play. Prints its figures.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -53,7 +54,7 @@ double ReferenceSearch(const TQuilloryTable& table, double capMs) {
 
 double Percentile(std::vector<double> values, double fraction) {
     std::sort(values.begin(), values.end());
-    const size_t at = static_cast<size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
+    const size_t at = static_cast<size_t>(std::lround(fraction * static_cast<double>(values.size() - 1)));
     return values[std::min(at, values.size() - 1)];
 }
 

@@ -19,7 +19,7 @@ namespace {
 // Every array and element block must be describable by a 32-bit size.
 constexpr int64_t kMaxBytes = std::numeric_limits<int32_t>::max();
 // Elements larger than this are read in pieces of this size.
-constexpr size_t kPieceBytes = 64 * 1024;
+constexpr size_t kPieceBytes = size_t{64} * 1024;
 
 void* AllocateOrThrow(size_t bytes) {
     void* block = std::malloc(bytes == 0 ? 1 : bytes);
@@ -55,12 +55,20 @@ private:
 }  // namespace
 
 TContainer& TContainer::operator=(const TContainer& source) {
-    Assign(source);
+    if (this != &source)
+        Assign(source);
     return *this;
 }
 
 TContainer::~TContainer() {
-    Clear(true);
+    // Clear throws only for an index out of range, which its own loop never passes. A
+    // destructor must not throw, so should it ever do so the array is still released.
+    try {
+        Clear(true);
+    } catch (...) {
+        std::free(FItems);
+        FItems = nullptr;
+    }
     delete FPeers;
 }
 

@@ -81,7 +81,8 @@ protected:
     TContainerItem(const TContainerItem& other) : FTypeId(other.FTypeId) {}
     // Keeps this item's owner; takes the type tag.
     TContainerItem& operator=(const TContainerItem& other) {
-        FTypeId = other.FTypeId;
+        if (this != &other)
+            FTypeId = other.FTypeId;
         return *this;
     }
 };

@@ -23,7 +23,7 @@ constexpr int kHeaderSize = 24;
 constexpr int kHeaderValues = 11;
 // Stored data are taken in pieces of this size, so that memory grows only with data that
 // are really there, whatever sizes a damaged image announces.
-constexpr int64_t kChunkBytes = 64 * 1024;
+constexpr int64_t kChunkBytes = int64_t{64} * 1024;
 
 // A decimal number that fits 32 bits; false for anything else.
 bool ReadDecimal(FILE* file, int32_t& value) {

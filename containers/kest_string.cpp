@@ -38,7 +38,7 @@ constexpr size_t kMaxLength = static_cast<size_t>(std::numeric_limits<int32_t>::
 
 // Stored text is taken in pieces of this size when the source cannot tell how much it
 // holds, so that storage grows only with bytes that are really there.
-constexpr size_t kChunkBytes = 64 * 1024;
+constexpr size_t kChunkBytes = size_t{64} * 1024;
 
 // A malloc block of count + 1 bytes, or null when it cannot be had.
 char* NewBlock(size_t count) {

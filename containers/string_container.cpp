@@ -18,13 +18,13 @@ namespace {
 
 // Saving stages its output in a buffer of at most this size: a typical list goes out in
 // one write, and a large one costs few writes without mapping many fresh pages per save.
-constexpr size_t kStagingBytes = 1024 * 1024;
+constexpr size_t kStagingBytes = size_t{1024} * 1024;
 constexpr size_t kFirstLineBytes = 1024;
 // Files are read in chunks of at most this size, so that loading costs little more
 // memory than the lines themselves.
-constexpr size_t kReadChunk = 1024 * 1024;
+constexpr size_t kReadChunk = size_t{1024} * 1024;
 // A line at least this long is handed to its TString in the buffer it was gathered in.
-constexpr size_t kAdoptLineBytes = 64 * 1024;
+constexpr size_t kAdoptLineBytes = size_t{64} * 1024;
 
 struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }

@@ -3,7 +3,7 @@
 #include "containers/kest_exception.h"
 #include "graphics/platform_dialogs.h"
 
-std::string ExceptionMessage(std::exception_ptr error) {
+std::string ExceptionMessage(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
     } catch (const TKestException& e) {
@@ -15,7 +15,7 @@ std::string ExceptionMessage(std::exception_ptr error) {
     }
 }
 
-void ShowException(std::exception_ptr error) {
+void ShowException(const std::exception_ptr& error) {
     Dialogs().MessageBox(QApplication::activeWindow(), ExceptionMessage(error),
                          QApplication::applicationName().toStdString(), TMessageIcon::Error);
 }

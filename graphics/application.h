@@ -9,10 +9,10 @@
 // The text shown for an exception that escaped an event handler: a library
 // exception's detail (naming the file and the cause) or else its fixed text, a
 // standard exception's what(), or a fixed text for anything else.
-std::string ExceptionMessage(std::exception_ptr error);
+std::string ExceptionMessage(const std::exception_ptr& error);
 
 // Shows `error` in a message box captioned with the application's title; the program goes on.
-void ShowException(std::exception_ptr error);
+void ShowException(const std::exception_ptr& error);
 
 class TApplication : public QApplication {
 public:

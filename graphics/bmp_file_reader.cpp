@@ -27,7 +27,7 @@ bool ReadBmpFile(const char* fileName, TBmpFileImage& result) {
     if (std::fseek(file.get(), 0, SEEK_END) != 0)
         return false;
     const long length = std::ftell(file.get());
-    if (length < static_cast<long>(kBmpFileHeaderSize + kCoreHeaderSize) ||
+    if (length < static_cast<long>(kBmpFileHeaderSize) + static_cast<long>(kCoreHeaderSize) ||
         std::fseek(file.get(), kBmpFileHeaderSize, SEEK_SET) != 0)
         return false;
     const auto imageSize = static_cast<std::size_t>(length) - kBmpFileHeaderSize;

@@ -40,7 +40,8 @@ TMemBitmap::TMemBitmap(const TMemBitmap& source) {
 }
 
 TMemBitmap& TMemBitmap::operator=(const TMemBitmap& source) {
-    Assign(source);
+    if (this != &source)
+        Assign(source);
     return *this;
 }
 
@@ -240,11 +241,12 @@ TDeviceContext* TMemBitmap::BeginDraw(bool keepContents, TDeviceContext* referen
         return nullptr;
     drawDC = std::make_unique<TDeviceContext>();
     drawDetached_ = false;
-    if (reference == nullptr) {
-        drawDC->SelectBitmap(bitmap.get());
-    } else if (std::unique_ptr<TDeviceBitmap> fresh = TDeviceBitmap::CreateCompatible(width, height)) {
-        // Every device bitmap has the screen's format, so one made for `reference` is
-        // simply a new bitmap of this picture's size.
+    // Every device bitmap has the screen's format, so one made for `reference` is simply a
+    // new bitmap of this picture's size. Without a reference, or when none can be made, the
+    // present bitmap is drawn on.
+    std::unique_ptr<TDeviceBitmap> fresh =
+        reference != nullptr ? TDeviceBitmap::CreateCompatible(width, height) : nullptr;
+    if (fresh) {
         drawDC->SelectBitmap(fresh.get());
         if (keepContents)
             Draw(*drawDC, 0, 0, rop::kSrcCopy);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <iosfwd>
+#include <type_traits>
 #include <utility>
 
 #include "containers/binary_io.h"
@@ -52,7 +53,10 @@ public:
 template <typename Medium>
 class TBinarySource final : public TImageSource {
 public:
-    template <typename Target>
+    // Takes the medium's target; never another TBinarySource, so copying and moving stay the
+    // compiler's.
+    template <typename Target,
+              typename = std::enable_if_t<!std::is_same_v<std::remove_cvref_t<Target>, TBinarySource>>>
     explicit TBinarySource(Target&& target) : FBytes(std::forward<Target>(target)) {}
     bool ReadNumber(int32_t& value) override {
         uint8_t bytes[4];
@@ -116,7 +120,10 @@ private:
 template <typename Medium>
 class TBinarySink final : public TImageSink {
 public:
-    template <typename Target>
+    // Takes the medium's target; never another TBinarySink, so copying and moving stay the
+    // compiler's.
+    template <typename Target,
+              typename = std::enable_if_t<!std::is_same_v<std::remove_cvref_t<Target>, TBinarySink>>>
     explicit TBinarySink(Target&& target) : FBytes(std::forward<Target>(target)) {}
     void WriteNumber(int32_t value) override {
         uint8_t bytes[4];

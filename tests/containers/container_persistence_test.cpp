@@ -119,6 +119,7 @@ public:
     }
     std::vector<std::string> Contents() const {
         std::vector<std::string> all;
+        all.reserve(static_cast<size_t>(Count()));
         for (int i = 0; i < Count(); ++i)
             all.push_back(Blob(i).bytes);
         return all;

@@ -23,6 +23,7 @@ using namespace kest::test;
 
 std::vector<std::string> Lines(const TStringContainer& c) {
     std::vector<std::string> out;
+    out.reserve(static_cast<size_t>(c.Count()));
     for (int i = 0; i < c.Count(); ++i)
         out.emplace_back(c.At(i).Text());
     return out;
@@ -242,7 +243,7 @@ std::vector<std::string> ReferenceLines(const Bytes& bytes, bool utf16) {
 TEST(StringContainerLoad, LinesSpanningReadsComeOutWhole) {
     // Several reads' worth of lines of every length, a CR LF pair split between two reads,
     // a line longer than a read and one holding a 0 byte.
-    const size_t read = 1024 * 1024;
+    const size_t read = size_t{1024} * 1024;
     std::mt19937 random(11);
     Bytes bytes;
     while (bytes.size() < read - 1) {

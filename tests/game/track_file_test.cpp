@@ -53,7 +53,7 @@ TEST_F(TrackFileTest, EmptyFileGivesNoLines) {
 }
 
 TEST_F(TrackFileTest, ZeroBytesAreDroppedAndOtherBytesKept) {
-    EXPECT_EQ(Read(std::string("a\0b\r\n\0\0\n \xff\t", 12)), (Lines{"ab", "", " \xff\t"}));
+    EXPECT_EQ(Read(std::string("a\0b\r\n\0\0\n \xff\t\0", 12)), (Lines{"ab", "", " \xff\t"}));
 }
 
 TEST_F(TrackFileTest, MissingFileLeavesTheListUntouched) {

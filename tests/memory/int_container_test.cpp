@@ -15,6 +15,7 @@ namespace {
 
 std::vector<int32_t> Values(const TIntContainer& c) {
     std::vector<int32_t> values;
+    values.reserve(static_cast<size_t>(c.Count()));
     for (int i = 0; i < c.Count(); ++i)
         values.push_back(c.At(i));
     return values;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 
 #include "tests/route/route_test_support.h"
 
@@ -83,6 +84,7 @@ TEST(PathOracle, AgreesWithEnumerationAndWitnessesAreRoutes) {
             std::vector<int> any;
             plain.Witness(any);
             std::vector<TPoint> route;
+            route.reserve(any.size());
             for (int cell : any)
                 route.push_back({cell % 18, cell / 18});
             ASSERT_EQ(RouteProblem(board, end, route), "") << "trial " << trial;
@@ -93,6 +95,7 @@ TEST(PathOracle, AgreesWithEnumerationAndWitnessesAreRoutes) {
             std::vector<int> path;
             oracle.Witness(d, path);
             std::vector<TPoint> route;
+            route.reserve(path.size());
             for (int cell : path)
                 route.push_back({cell % 18, cell / 18});
             ASSERT_EQ(RouteProblem(board, end, route), "") << "trial " << trial;
@@ -110,7 +113,7 @@ TEST(PathOracle, BoardEdgesAndCornersAreSwept) {
     // and from the middle of the top row both sideways directions can start one.
     TPathOracle oracle;
     std::vector<uint8_t> cells(216, 0);
-    std::fill(cells.begin(), cells.begin() + 6 * 18, 1);
+    std::fill(cells.begin(), cells.begin() + std::ptrdiff_t{6} * 18, 1);
     EXPECT_EQ(oracle.FirstSteps(cells.data(), 0, 0), 0b0110u);
     EXPECT_EQ(oracle.FirstSteps(cells.data(), 17, 5), 0b1001u);
     EXPECT_EQ(oracle.FirstSteps(cells.data(), 5, 0) & 0b1010u, 0b1010u);

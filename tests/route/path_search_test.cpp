@@ -97,6 +97,7 @@ TEST(SearchPath, AgreesWithEnumerationOnRandomBoards) {
             ASSERT_EQ(cells, Cells(board)) << "cells not restored, trial " << trial;
             ASSERT_EQ(outcome, exists ? TSearch::Found : TSearch::None) << "trial " << trial;
             std::vector<TPoint> route;
+            route.reserve(path.size());
             for (int cell : path)
                 route.push_back({cell % 18, cell / 18});
             if (exists && order == TOrder::Directions) {

@@ -46,7 +46,7 @@ TRun RunProgram(const std::string& arguments) {
 }
 
 std::string WriteScratch(const std::string& name, const std::string& bytes) {
-    const std::string path = std::string(QUILLORY_TEST_SCRATCH) + "/" + name;
+    std::string path = std::string(QUILLORY_TEST_SCRATCH) + "/" + name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }

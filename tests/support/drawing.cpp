@@ -15,7 +15,7 @@ std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("quillory_graphics_tests_" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
-    const std::string path = (folder / name).string();
+    std::string path = (folder / name).string();
     kest::test::WriteWholeFile(path, bytes);
     return path;
 }

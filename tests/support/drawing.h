@@ -47,7 +47,8 @@ inline std::vector<std::uint8_t> ImageBytes(TMemBitmap& picture) {
 inline TColor ImagePixel24(TMemBitmap& picture, int x, int y) {
     const std::uint8_t* image = picture.memory->Lock();
     const std::uint8_t* p = image + picture.PixelAreaOffset() +
-                            static_cast<std::ptrdiff_t>(picture.stride) * (picture.height - 1 - y) + 3 * x;
+                            static_cast<std::ptrdiff_t>(picture.stride) * (picture.height - 1 - y) +
+                            std::ptrdiff_t{3} * x;
     const TColor c = TColor{p[2]} | TColor{p[1]} << 8 | TColor{p[0]} << 16;
     picture.memory->Unlock();
     return c;
