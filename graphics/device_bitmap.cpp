@@ -106,58 +106,104 @@ std::size_t RowOffset(const TImageLayout& layout, int row) {
 // and up (2, then two bytes) or a literal group of n >= 3 indices padded to an even
 // byte count. Pixels beyond the right edge are dropped, never wrapped; the stream
 // ends at the top row, at its end mark, or where its bytes run out.
-void DecodeRunLengths(const std::uint8_t* stream, std::size_t length, const TImageLayout& layout,
-                      const QRgb (&table)[256], QImage& target) {
-    const bool nibbles = layout.coding == TPixelCoding::Rle4;
-    const int width = layout.width;
-    int x = 0;
-    int row = 0;  // rows counted from the bottom
-    QRgb* line = nullptr;
-    auto enterRow = [&] {
-        line =
-            row < layout.height ? reinterpret_cast<QRgb*>(target.scanLine(layout.height - 1 - row)) : nullptr;
-    };
-    auto put = [&](unsigned index) {
-        if (x < width) {
-            line[x] = table[index];
-            ++x;
-        }
-    };
-    enterRow();
-    std::size_t at = 0;
-    while (line != nullptr && at + 2 <= length) {
-        const unsigned count = stream[at];
-        const unsigned value = stream[at + 1];
-        at += 2;
-        if (count > 0) {
-            for (unsigned i = 0; i < count && x < width; ++i)
-                put(nibbles ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : value);
-            continue;
-        }
-        if (value == 0) {
-            x = 0;
-            ++row;
-            enterRow();
-        } else if (value == 1) {
-            return;
-        } else if (value == 2) {
-            if (at + 2 > length)
+// The state of one run-length decoding: the read position in the stream and the pixel
+// position in the picture.
+class TRunLengthPainter {
+public:
+    TRunLengthPainter(const std::uint8_t* stream, std::size_t length, const TImageLayout& layout,
+                      const QRgb (&table)[256], QImage& target)
+        : FStream(stream),
+          FLength(length),
+          FLayout(layout),
+          FTable(table),
+          FTarget(target),
+          FNibbles(layout.coding == TPixelCoding::Rle4) {}
+
+    void Paint() {
+        EnterRow();
+        while (FLine != nullptr && FAt + 2 <= FLength) {
+            const unsigned count = FStream[FAt];
+            const unsigned value = FStream[FAt + 1];
+            FAt += 2;
+            if (count > 0)
+                PaintRun(count, value);
+            else if (!Escape(value))
                 return;
-            x = std::min(width, x + stream[at]);
-            row += stream[at + 1];
-            at += 2;
-            enterRow();
-        } else {
-            const std::size_t bytes = nibbles ? (value + 1) / 2 : value;
-            for (unsigned i = 0; i < value && x < width; ++i) {
-                const std::size_t byte = at + (nibbles ? i / 2 : i);
-                if (byte >= length)
-                    return;
-                put(nibbles ? (i % 2 == 0 ? stream[byte] >> 4 : stream[byte] & 0x0F) : stream[byte]);
-            }
-            at += (bytes + 1) / 2 * 2;
         }
     }
+
+private:
+    const std::uint8_t* FStream;
+    std::size_t FLength;
+    const TImageLayout& FLayout;
+    const QRgb (&FTable)[256];
+    QImage& FTarget;
+    bool FNibbles;
+    int FX = 0;
+    int FRow = 0;  // rows counted from the bottom
+    QRgb* FLine = nullptr;
+    std::size_t FAt = 0;
+
+    void EnterRow() {
+        FLine = FRow < FLayout.height ? reinterpret_cast<QRgb*>(FTarget.scanLine(FLayout.height - 1 - FRow))
+                                      : nullptr;
+    }
+
+    void Put(unsigned index) {
+        if (FX < FLayout.width) {
+            FLine[FX] = FTable[index];
+            ++FX;
+        }
+    }
+
+    void PaintRun(unsigned count, unsigned value) {
+        for (unsigned i = 0; i < count && FX < FLayout.width; ++i)
+            Put(FNibbles ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : value);
+    }
+
+    // Acts on the escape `value` after a zero count; false where decoding ends.
+    bool Escape(unsigned value) {
+        if (value == 0) {
+            FX = 0;
+            ++FRow;
+            EnterRow();
+            return true;
+        }
+        if (value == 1)
+            return false;
+        if (value == 2)
+            return Move();
+        return PaintLiteral(value);
+    }
+
+    // A move right and up by the next two bytes; false when they are missing.
+    bool Move() {
+        if (FAt + 2 > FLength)
+            return false;
+        FX = std::min(FLayout.width, FX + FStream[FAt]);
+        FRow += FStream[FAt + 1];
+        FAt += 2;
+        EnterRow();
+        return true;
+    }
+
+    // A literal group of `count` indices; false when the stream's bytes run out in it.
+    bool PaintLiteral(unsigned count) {
+        const std::size_t bytes = FNibbles ? (count + 1) / 2 : count;
+        for (unsigned i = 0; i < count && FX < FLayout.width; ++i) {
+            const std::size_t byte = FAt + (FNibbles ? i / 2 : i);
+            if (byte >= FLength)
+                return false;
+            Put(FNibbles ? (i % 2 == 0 ? FStream[byte] >> 4 : FStream[byte] & 0x0F) : FStream[byte]);
+        }
+        FAt += (bytes + 1) / 2 * 2;
+        return true;
+    }
+};
+
+void DecodeRunLengths(const std::uint8_t* stream, std::size_t length, const TImageLayout& layout,
+                      const QRgb (&table)[256], QImage& target) {
+    TRunLengthPainter(stream, length, layout, table, target).Paint();
 }
 
 }  // namespace
