@@ -318,75 +318,80 @@ int EnclosedPart(const uint8_t* cells, int end, uint8_t* part, int& partSize) {
     return tree.Parent(outermost);
 }
 
+namespace {
+
+// One cell on the search's path: the neighbours still to try from it, in order.
+struct TSearchFrame {
+    int cell;
+    int options[4];
+    int optionCount;
+    int next;
+};
+
+// Enters `cell`: removes it and lists its present neighbours in the search's order.
+// Whether the rest may still be walked from one is asked only when it is tried.
+void EnterCell(uint8_t* cells, int cell, TOrder order, std::vector<TSearchFrame>& stack) {
+    cells[cell] = 0;
+    TSearchFrame frame{cell, {-1, -1, -1, -1}, 0, 0};
+    int ways[4] = {};
+    for (int d = 0; d < kDirectionCount; ++d) {
+        const int n = Neighbour(cell, d);
+        if (n < 0 || cells[n] == 0)
+            continue;
+        int onward = 0;
+        if (order == TOrder::FewestWays)
+            for (int e = 0; e < kDirectionCount; ++e) {
+                const int m = Neighbour(n, e);
+                onward += (m >= 0 && cells[m] != 0) ? 1 : 0;
+            }
+        int at = frame.optionCount++;
+        while (at > 0 && ways[at - 1] > onward) {
+            frame.options[at] = frame.options[at - 1];
+            ways[at] = ways[at - 1];
+            --at;
+        }
+        frame.options[at] = n;
+        ways[at] = onward;
+    }
+    stack.push_back(frame);
+}
+
+// Puts every cell on the search's path back and appends them, first to last, to `out`.
+void RestoreCells(uint8_t* cells, const std::vector<TSearchFrame>& stack, std::vector<int>* out) {
+    for (const TSearchFrame& frame : stack) {
+        cells[frame.cell] = 1;
+        if (out != nullptr)
+            out->push_back(frame.cell);
+    }
+}
+
+}  // namespace
+
 TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order, std::vector<int>& path,
                    std::vector<int>* reached) {
-    struct TFrame {
-        int cell;
-        int options[4];
-        int optionCount;
-        int next;
-    };
-    std::vector<TFrame> stack;
+    std::vector<TSearchFrame> stack;
     stack.reserve(count);
-
-    // Enters `cell`: removes it and lists its present neighbours in the search's order.
-    // Whether the rest may still be walked from one is asked only when it is tried.
-    auto enter = [&](int cell) {
-        cells[cell] = 0;
-        TFrame frame{cell, {-1, -1, -1, -1}, 0, 0};
-        int ways[4] = {};
-        for (int d = 0; d < kDirectionCount; ++d) {
-            const int n = Neighbour(cell, d);
-            if (n < 0 || cells[n] == 0)
-                continue;
-            int onward = 0;
-            if (order == TOrder::FewestWays)
-                for (int e = 0; e < kDirectionCount; ++e) {
-                    const int m = Neighbour(n, e);
-                    onward += (m >= 0 && cells[m] != 0) ? 1 : 0;
-                }
-            int at = frame.optionCount++;
-            while (at > 0 && ways[at - 1] > onward) {
-                frame.options[at] = frame.options[at - 1];
-                ways[at] = ways[at - 1];
-                --at;
-            }
-            frame.options[at] = n;
-            ways[at] = onward;
-        }
-        stack.push_back(frame);
-    };
-
-    auto restore = [&] {
-        for (const TFrame& frame : stack)
-            cells[frame.cell] = 1;
-    };
 
     int left = count;
     int tried = 0;
-    enter(end);
+    EnterCell(cells, end, order, stack);
     while (!stack.empty()) {
         if (left == 1) {
-            for (const TFrame& frame : stack)
-                path.push_back(frame.cell);
-            restore();
+            RestoreCells(cells, stack, &path);
             return TSearch::Found;
         }
-        TFrame& top = stack.back();
+        TSearchFrame& top = stack.back();
         if (top.next < top.optionCount) {
             if (++tried > budget) {
-                if (reached != nullptr) {
+                if (reached != nullptr)
                     reached->clear();
-                    for (const TFrame& frame : stack)
-                        reached->push_back(frame.cell);
-                }
-                restore();
+                RestoreCells(cells, stack, reached);
                 return TSearch::Undecided;
             }
             const int n = top.options[top.next++];
             if (MayHavePath(cells, left - 1, n)) {
                 --left;
-                enter(n);
+                EnterCell(cells, n, order, stack);
             }
         } else {
             cells[top.cell] = 1;
