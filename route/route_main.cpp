@@ -51,68 +51,89 @@ int FinishOutput(int exitCode) {
     return exitCode;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks for.
+struct TOptions {
     bool showTime = false;
     bool reference = false;
     int tableNumber = -1;
     const char* fileName = nullptr;
+};
+
+// Sentinel of the steps below: go on to the next step.
+constexpr int kGoOn = -1;
+
+// Reads the command line into `options`; kGoOn, or the exit status when the program ends
+// here (help printed, or bad arguments).
+int ParseArguments(int argc, char** argv, TOptions& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::printf("%s\n%s", kUsage, kHelp);
             return FinishOutput(0);
         } else if (arg == "--time") {
-            showTime = true;
+            options.showTime = true;
         } else if (arg == "--reference") {
-            reference = true;
+            options.reference = true;
         } else if (arg == "--table") {
-            if (tableNumber >= 0 || fileName != nullptr)
+            if (options.tableNumber >= 0 || options.fileName != nullptr)
                 return Fail(kUsage);
-            if (i + 1 >= argc || !ParseTableNumber(argv[i + 1], tableNumber))
+            if (i + 1 >= argc || !ParseTableNumber(argv[i + 1], options.tableNumber))
                 return Fail("--table needs a table number from 0 to 49");
             ++i;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail("unknown option " + arg + "; " + kUsage);
         } else {
-            if (tableNumber >= 0 || fileName != nullptr)
+            if (options.tableNumber >= 0 || options.fileName != nullptr)
                 return Fail(kUsage);
-            fileName = argv[i];
+            options.fileName = argv[i];
         }
     }
+    return kGoOn;
+}
 
-    TQuilloryTable table;
-    if (tableNumber >= 0) {
-        table = MakeTable(BuiltInTable(tableNumber));
-    } else if (fileName != nullptr) {
-        std::vector<std::string> lines;
-        std::string cause;
-        if (!ReadLines(fileName, lines, &cause))
-            return Fail(std::string("cannot read ") + fileName + ": " + cause);
-        if (!TableFromTrackLines(lines, table))
-            return Fail(std::string(fileName) + " is not a usable track");
-    } else {
-        return Fail(kUsage);
+// Makes the table the options name; kGoOn, or the exit status of a failure.
+int LoadTable(const TOptions& options, TQuilloryTable& table) {
+    if (options.tableNumber >= 0) {
+        table = MakeTable(BuiltInTable(options.tableNumber));
+        return kGoOn;
     }
+    if (options.fileName == nullptr)
+        return Fail(kUsage);
+    std::vector<std::string> lines;
+    std::string cause;
+    if (!ReadLines(options.fileName, lines, &cause))
+        return Fail(std::string("cannot read ") + options.fileName + ": " + cause);
+    if (!TableFromTrackLines(lines, table))
+        return Fail(std::string(options.fileName) + " is not a usable track");
+    return kGoOn;
+}
+
+// Searches `table` with a finder of type TFinder.
+template <typename TFinder>
+bool FindRoute(const TQuilloryTable& table, std::vector<TRouteFinder::TPoint>& route) {
+    TFinder finder;
+    for (int i = 0; i < kBoardCells; ++i)
+        finder.board[i] = table.cells[i] != 0 ? 1 : 0;
+    return finder.FindRoute({table.x, table.y}, route);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    TOptions options;
+    if (const int status = ParseArguments(argc, argv, options); status != kGoOn)
+        return status;
+    TQuilloryTable table;
+    if (const int status = LoadTable(options, table); status != kGoOn)
+        return status;
 
     std::vector<TRouteFinder::TPoint> route;
-    bool found = false;
     const auto begin = std::chrono::steady_clock::now();
-    if (reference) {
-        TReferenceRouteFinder finder;
-        for (int i = 0; i < kBoardCells; ++i)
-            finder.board[i] = table.cells[i] != 0 ? 1 : 0;
-        found = finder.FindRoute({table.x, table.y}, route);
-    } else {
-        TRouteFinder finder;
-        for (int i = 0; i < kBoardCells; ++i)
-            finder.board[i] = table.cells[i] != 0 ? 1 : 0;
-        found = finder.FindRoute({table.x, table.y}, route);
-    }
+    const bool found = options.reference ? FindRoute<TReferenceRouteFinder>(table, route)
+                                         : FindRoute<TRouteFinder>(table, route);
     const auto end = std::chrono::steady_clock::now();
 
-    if (showTime)
+    if (options.showTime)
         std::fprintf(stderr, "search: %.2f ms\n",
                      std::chrono::duration<double, std::milli>(end - begin).count());
     if (!found) {
