@@ -98,6 +98,93 @@ inline std::uint32_t PackDirect(const TBmpVariant& v, std::uint32_t colour) {
            Scale((colour >> 16) & 0xFF, m[2]) | (all & ~used);
 }
 
+inline void PutCode(std::vector<std::uint8_t>& out, int a, int b) {
+    out.push_back(static_cast<std::uint8_t>(a));
+    out.push_back(static_cast<std::uint8_t>(b));
+}
+
+// True when every pixel of row y is skipped.
+inline bool RowSkipped(const TBmpPicture& p, int y) {
+    bool skipped = true;
+    for (int x = 0; x < p.width; ++x)
+        skipped = skipped && p.At(x, y) == TBmpPicture::kBmpSkipped;
+    return skipped;
+}
+
+// The end of the run of two alternating nibbles from (x, y), at most 255 pixels.
+inline int AlternatingRunEnd(const TBmpPicture& p, int x, int y) {
+    const int value = p.At(x, y);
+    const int other = p.At(x + 1, y);
+    int alt = x;
+    while (alt < p.width && alt - x < 255 && p.At(alt, y) == ((alt - x) % 2 == 0 ? value : other) &&
+           other != TBmpPicture::kBmpSkipped && other != value)
+        ++alt;
+    return alt;
+}
+
+// The literal group of pixels x to stop of row y, padded to an even byte count.
+inline void PutLiteralGroup(std::vector<std::uint8_t>& out, const TBmpPicture& p, bool four, int x, int stop,
+                            int y) {
+    PutCode(out, 0, stop - x);
+    std::size_t bytes = 0;
+    for (int i = x; i < stop; ++i) {
+        if (!four) {
+            out.push_back(static_cast<std::uint8_t>(p.At(i, y)));
+            ++bytes;
+        } else if ((i - x) % 2 == 0) {
+            out.push_back(static_cast<std::uint8_t>(p.At(i, y) << 4));
+            ++bytes;
+        } else {
+            out.back() = static_cast<std::uint8_t>(out.back() | p.At(i, y));
+        }
+    }
+    if (bytes % 2 != 0)
+        out.push_back(0);
+}
+
+// Encodes the pixels of row y from x on, up to where the rest of the row is skipped.
+inline void EncodeRunLengthRow(std::vector<std::uint8_t>& out, const TBmpPicture& p, bool four, int y) {
+    int x = 0;
+    while (x < p.width) {
+        const int value = p.At(x, y);
+        int end = x;
+        while (end < p.width && p.At(end, y) == value && end - x < 255)
+            ++end;
+        if (value == TBmpPicture::kBmpSkipped) {
+            if (end == p.width)
+                break;
+            PutCode(out, 0, 2);
+            PutCode(out, end - x, 0);
+            x = end;
+            continue;
+        }
+        if (end - x >= 3) {
+            PutCode(out, end - x, four ? value << 4 | value : value);
+            x = end;
+            continue;
+        }
+        if (four && x + 3 < p.width) {
+            const int alt = AlternatingRunEnd(p, x, y);
+            if (alt - x >= 4) {
+                PutCode(out, alt - x, value << 4 | p.At(x + 1, y));
+                x = alt;
+                continue;
+            }
+        }
+        // A literal group: pixels up to the next skipped one or the row's end.
+        int stop = x;
+        while (stop < p.width && stop - x < 255 && p.At(stop, y) != TBmpPicture::kBmpSkipped)
+            ++stop;
+        if (stop - x < 3) {
+            PutCode(out, 1, four ? value << 4 | value : value);
+            ++x;
+            continue;
+        }
+        PutLiteralGroup(out, p, four, x, stop, y);
+        x = stop;
+    }
+}
+
 // A run-length stream of `picture`, rows bottom up: repeats as runs, alternating
 // nibble pairs as runs (4 bits), mixed pixels as literal groups, skipped pixels by a
 // move (a wholly skipped row by a move up), end of line after each row and end of
@@ -105,83 +192,52 @@ inline std::uint32_t PackDirect(const TBmpVariant& v, std::uint32_t colour) {
 inline std::vector<std::uint8_t> EncodeRunLengths(const TBmpVariant& v, const TBmpPicture& p) {
     const bool four = v.bits == 4;
     std::vector<std::uint8_t> out;
-    auto putCode = [&](int a, int b) {
-        out.push_back(static_cast<std::uint8_t>(a));
-        out.push_back(static_cast<std::uint8_t>(b));
-    };
     for (int row = 0; row < p.height; ++row) {
         const int y = p.height - 1 - row;
-        bool rowSkipped = true;
-        for (int x = 0; x < p.width; ++x)
-            rowSkipped = rowSkipped && p.At(x, y) == TBmpPicture::kBmpSkipped;
-        if (rowSkipped && row + 1 < p.height) {
-            putCode(0, 2);
-            putCode(0, 1);
+        if (RowSkipped(p, y) && row + 1 < p.height) {
+            PutCode(out, 0, 2);
+            PutCode(out, 0, 1);
             continue;
         }
-        int x = 0;
-        while (x < p.width) {
-            const int value = p.At(x, y);
-            int end = x;
-            while (end < p.width && p.At(end, y) == value && end - x < 255)
-                ++end;
-            if (value == TBmpPicture::kBmpSkipped) {
-                if (end == p.width)
-                    break;
-                putCode(0, 2);
-                putCode(end - x, 0);
-                x = end;
-                continue;
-            }
-            if (end - x >= 3) {
-                putCode(end - x, four ? value << 4 | value : value);
-                x = end;
-                continue;
-            }
-            if (four && x + 3 < p.width) {
-                const int other = p.At(x + 1, y);
-                int alt = x;
-                while (alt < p.width && alt - x < 255 &&
-                       p.At(alt, y) == ((alt - x) % 2 == 0 ? value : other) &&
-                       other != TBmpPicture::kBmpSkipped && other != value)
-                    ++alt;
-                if (alt - x >= 4) {
-                    putCode(alt - x, value << 4 | other);
-                    x = alt;
-                    continue;
-                }
-            }
-            // A literal group: pixels up to the next skipped one or the row's end.
-            int stop = x;
-            while (stop < p.width && stop - x < 255 && p.At(stop, y) != TBmpPicture::kBmpSkipped)
-                ++stop;
-            if (stop - x < 3) {
-                putCode(1, four ? value << 4 | value : value);
-                ++x;
-                continue;
-            }
-            putCode(0, stop - x);
-            std::size_t bytes = 0;
-            for (int i = x; i < stop; ++i) {
-                if (!four) {
-                    out.push_back(static_cast<std::uint8_t>(p.At(i, y)));
-                    ++bytes;
-                } else if ((i - x) % 2 == 0) {
-                    out.push_back(static_cast<std::uint8_t>(p.At(i, y) << 4));
-                    ++bytes;
-                } else {
-                    out.back() = static_cast<std::uint8_t>(out.back() | p.At(i, y));
-                }
-            }
-            if (bytes % 2 != 0)
-                out.push_back(0);
-            x = stop;
-        }
+        EncodeRunLengthRow(out, p, four, y);
         if (row + 1 < p.height)
-            putCode(0, 0);
+            PutCode(out, 0, 0);
     }
-    putCode(0, 1);
+    PutCode(out, 0, 1);
     return out;
+}
+
+// The rows of `picture` packed as `variant` stores them without compression, each
+// padded to a multiple of 4 bytes.
+inline std::vector<std::uint8_t> PackRows(const TBmpVariant& variant, const TBmpPicture& picture) {
+    std::vector<std::uint8_t> pixels;
+    const std::size_t stride =
+        (static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(variant.bits) + 31) / 32 * 4;
+    pixels.assign(stride * static_cast<std::size_t>(picture.height), 0);
+    for (int row = 0; row < picture.height; ++row) {
+        const int y = variant.topDown ? row : picture.height - 1 - row;
+        const std::size_t start = stride * static_cast<std::size_t>(row);
+        for (int x = 0; x < picture.width; ++x) {
+            const int index = picture.At(x, y);
+            const auto ux = static_cast<std::size_t>(x);
+            if (variant.bits <= 8) {
+                const int perByte = 8 / variant.bits;
+                const int shift = 8 - variant.bits * (x % perByte + 1);
+                pixels[start + ux / static_cast<std::size_t>(perByte)] |=
+                    static_cast<std::uint8_t>(index << shift);
+            } else if (variant.bits == 24) {
+                const std::uint32_t c = picture.palette[static_cast<std::size_t>(index)];
+                pixels[start + 3 * ux] = static_cast<std::uint8_t>(c >> 16);
+                pixels[start + 3 * ux + 1] = static_cast<std::uint8_t>(c >> 8);
+                pixels[start + 3 * ux + 2] = static_cast<std::uint8_t>(c);
+            } else {
+                const int bytes = variant.bits / 8;
+                Put(pixels, start + ux * static_cast<std::size_t>(bytes),
+                    PackDirect(variant, picture.palette[static_cast<std::size_t>(index)]), bytes);
+            }
+        }
+    }
+    return pixels;
 }
 
 }  // namespace bmp_test_detail
@@ -257,32 +313,7 @@ inline std::vector<std::uint8_t> WriteBmpVariant(const TBmpVariant& variant, con
     if (variant.compression == 1 || variant.compression == 2) {
         pixels = EncodeRunLengths(variant, picture);
     } else {
-        const std::size_t stride =
-            (static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(variant.bits) + 31) / 32 * 4;
-        pixels.assign(stride * static_cast<std::size_t>(picture.height), 0);
-        for (int row = 0; row < picture.height; ++row) {
-            const int y = variant.topDown ? row : picture.height - 1 - row;
-            const std::size_t start = stride * static_cast<std::size_t>(row);
-            for (int x = 0; x < picture.width; ++x) {
-                const int index = picture.At(x, y);
-                const auto ux = static_cast<std::size_t>(x);
-                if (variant.bits <= 8) {
-                    const int perByte = 8 / variant.bits;
-                    const int shift = 8 - variant.bits * (x % perByte + 1);
-                    pixels[start + ux / static_cast<std::size_t>(perByte)] |=
-                        static_cast<std::uint8_t>(index << shift);
-                } else if (variant.bits == 24) {
-                    const std::uint32_t c = picture.palette[static_cast<std::size_t>(index)];
-                    pixels[start + 3 * ux] = static_cast<std::uint8_t>(c >> 16);
-                    pixels[start + 3 * ux + 1] = static_cast<std::uint8_t>(c >> 8);
-                    pixels[start + 3 * ux + 2] = static_cast<std::uint8_t>(c);
-                } else {
-                    const int bytes = variant.bits / 8;
-                    Put(pixels, start + ux * static_cast<std::size_t>(bytes),
-                        PackDirect(variant, picture.palette[static_cast<std::size_t>(index)]), bytes);
-                }
-            }
-        }
+        pixels = PackRows(variant, picture);
     }
 
     std::vector<std::uint8_t> file(pixelOffset + pixels.size(), 0);
