@@ -244,6 +244,155 @@ private:
     size_t FUsed = 0;
 };
 
+// One reading of lines: the line in hand, what was seen last and what is reported.
+// Lines go to `sink` when there is one, else to `add` (a copy of the text) or `adopt` (a
+// block the new string takes over).
+template <typename TAdd, typename TAdopt>
+class TLineReading {
+public:
+    TLineReading(int64_t known, TAdd add, TAdopt adopt, TStringContainer::TLineSink sink, int sinkValue,
+                 TStringContainer::TProgress progress, int user)
+        : FKnown(known),
+          FAdd(add),
+          FAdopt(adopt),
+          FSink(sink),
+          FSinkValue(sinkValue),
+          FProgress(progress),
+          FUser(user),
+          FTotal(ClampToInt(known)) {}
+
+    bool Cancelled() const { return FCancel; }
+    int64_t Longest() const { return FLongest; }
+
+    // Takes the UTF-16 bytes from i to filled of a chunk starting at offset chunkStart:
+    // the low byte of each code unit, the bytes at even offsets.
+    void ScanUtf16(char* bytes, size_t i, size_t filled, int64_t chunkStart) {
+        for (; i < filled && !FCancel; ++i) {
+            const int64_t at = chunkStart + static_cast<int64_t>(i);
+            if ((at & 1) != 0)
+                continue;
+            const int c = static_cast<unsigned char>(bytes[i]);
+            const int before = FPrevious;
+            FPrevious = c;
+            if (c != '\r' && c != '\n') {
+                FEnded = false;
+                Keep(bytes + i, bytes + i + 1, at);
+                continue;
+            }
+            FEnded = true;
+            if (c == '\n' && before == '\r')
+                continue;
+            Hand(bytes + i, bytes + i);
+            Report(at + 1);
+        }
+    }
+
+    // Takes the bytes from i to filled of a chunk starting at offset chunkStart.
+    void ScanBytes(char* bytes, size_t i, size_t filled, int64_t chunkStart) {
+        while (i < filled && !FCancel) {
+            size_t j = i;
+            while (j < filled && bytes[j] != '\r' && bytes[j] != '\n')
+                ++j;
+            if (j > i) {
+                FEnded = false;
+                FPrevious = static_cast<unsigned char>(bytes[j - 1]);
+            }
+            if (j == filled) {
+                Keep(bytes + i, bytes + j, chunkStart + static_cast<int64_t>(i));
+                return;
+            }
+            const int c = static_cast<unsigned char>(bytes[j]);
+            const int before = FPrevious;
+            FPrevious = c;
+            FEnded = true;
+            if (!(c == '\n' && before == '\r' && j == i)) {
+                Hand(bytes + i, bytes + j);
+                Report(chunkStart + static_cast<int64_t>(j) + 1);
+            }
+            i = j + 1;
+        }
+    }
+
+    // After the last chunk: hands over the last line, if any, and reports the end. A
+    // cancelled load stops with the line just ended: it hands over nothing more. `free`
+    // is a byte of storage the empty rest of the line may be handed from.
+    void Finish(char* free, int64_t offset) {
+        if (!FCancel && (FLine.Used() > 0 || FEnded))
+            Hand(free, free);
+        if (FKnown < 0)
+            FTotal = ClampToInt(offset);
+        if (FProgress != nullptr)
+            FProgress(FTotal, FTotal, FUser, &FCancel);
+    }
+
+private:
+    TLineBuffer FLine;
+    int64_t FKnown;
+    TAdd FAdd;
+    TAdopt FAdopt;
+    TStringContainer::TLineSink FSink;
+    int FSinkValue;
+    TStringContainer::TProgress FProgress;
+    int FUser;
+    int FTotal;
+    int64_t FLongest = 0;
+    bool FCancel = false;
+    bool FEnded = false;  // the last character taken was CR or LF
+    int FPrevious = -1;
+
+    void Report(int64_t done) {
+        if (FProgress != nullptr)
+            FProgress(FTotal, ClampToInt(done), FUser, &FCancel);
+    }
+
+    // Hands over a line that ends at byte end of the chunk: the bytes held in the line
+    // buffer, followed by those from begin.
+    void Hand(char* begin, char* end) {
+        const size_t direct = static_cast<size_t>(end - begin);
+        if (FLine.Used() == 0) {
+            HandDirect(begin, end, direct);
+            return;
+        }
+        FLine.Append(begin, direct, -1);
+        const size_t used = FLine.Used();
+        if (static_cast<int64_t>(used) > FLongest)
+            FLongest = static_cast<int64_t>(used);
+        if (FSink != nullptr) {
+            FSink(FLine.Terminated(), static_cast<int>(used), FSinkValue);
+        } else if (used >= kAdoptLineBytes && strnlen(FLine.Data(), used) == used) {
+            char* block = FLine.Release();
+            if (char* fitted = static_cast<char*>(std::realloc(block, used + 1)))
+                block = fitted;
+            FAdopt(block, used);
+        } else {
+            FAdd(FLine.Data(), used);
+        }
+        FLine.Clear();
+    }
+
+    // Hands over a line that lies whole in the chunk, from begin to end.
+    void HandDirect(char* begin, char* end, size_t direct) {
+        if (static_cast<int64_t>(direct) > FLongest)
+            FLongest = static_cast<int64_t>(direct);
+        if (direct > TLineBuffer::kMaxLine)
+            throw TKestSerialization("A line longer than a string can hold");
+        if (FSink != nullptr) {
+            const char kept = *end;
+            *end = 0;
+            FSink(begin, static_cast<int>(direct), FSinkValue);
+            *end = kept;
+        } else {
+            FAdd(begin, direct);
+        }
+    }
+
+    // The line continues beyond this chunk: keep its bytes.
+    void Keep(const char* begin, const char* end, int64_t at) {
+        const int64_t bound = FKnown < 0 ? -1 : static_cast<int64_t>(FLine.Used()) + (FKnown - at) + 1;
+        FLine.Append(begin, static_cast<size_t>(end - begin), bound);
+    }
+};
+
 }  // namespace
 
 void TStringContainer::AddLine(const char* text, size_t length) {
@@ -276,60 +425,16 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
         HalvingBlock(known < 0 || known > static_cast<int64_t>(kReadChunk) ? kReadChunk + 1
                                                                            : static_cast<size_t>(known) + 1,
                      size);
-    --size;  // one byte past the data stays free for a terminator
-    TLineBuffer line;
-    int64_t longest = 0;
-    bool cancel = false;
-    bool ended = false;  // the last character taken was CR or LF
-    int previous = -1;
+    --size;              // one byte past the data stays free for a terminator
     int64_t offset = 0;  // of the next byte, counted from where reading began
     FUnicodeLoaded = false;
-    int total = ClampToInt(known);
-
-    // Hands over a line that ends at byte end of the chunk: the bytes held in the line
-    // buffer, followed by those from begin.
-    auto hand = [&](char* begin, char* end) {
-        const size_t direct = static_cast<size_t>(end - begin);
-        if (line.Used() == 0) {
-            if (static_cast<int64_t>(direct) > longest)
-                longest = static_cast<int64_t>(direct);
-            if (direct > TLineBuffer::kMaxLine)
-                throw TKestSerialization("A line longer than a string can hold");
-            if (sink != nullptr) {
-                const char kept = *end;
-                *end = 0;
-                sink(begin, static_cast<int>(direct), sinkValue);
-                *end = kept;
-            } else {
-                AddLine(begin, direct);
-            }
-            return;
-        }
-        line.Append(begin, direct, -1);
-        const size_t used = line.Used();
-        if (static_cast<int64_t>(used) > longest)
-            longest = static_cast<int64_t>(used);
-        if (sink != nullptr) {
-            sink(line.Terminated(), static_cast<int>(used), sinkValue);
-        } else if (used >= kAdoptLineBytes && strnlen(line.Data(), used) == used) {
-            char* block = line.Release();
-            if (char* fitted = static_cast<char*>(std::realloc(block, used + 1)))
-                block = fitted;
-            AddString(TString::Adopting(block, used));
-        } else {
-            AddLine(line.Data(), used);
-        }
-        line.Clear();
-    };
-    // The line continues beyond this chunk: keep its bytes.
-    auto keep = [&](const char* begin, const char* end, int64_t at) {
-        const int64_t bound = known < 0 ? -1 : static_cast<int64_t>(line.Used()) + (known - at) + 1;
-        line.Append(begin, static_cast<size_t>(end - begin), bound);
-    };
+    auto add = [this](const char* text, size_t length) { AddLine(text, length); };
+    auto adopt = [this](char* block, size_t length) { AddString(TString::Adopting(block, length)); };
+    TLineReading<decltype(add), decltype(adopt)> reading(known, add, adopt, sink, sinkValue, progress, user);
 
     bool first = true;
     size_t filled = 0;
-    while (!cancel && (filled = source.ReadSome(data.get(), size)) > 0) {
+    while (!reading.Cancelled() && (filled = source.ReadSome(data.get(), size)) > 0) {
         char* const bytes = data.get();
         size_t i = 0;
         if (first) {
@@ -342,63 +447,14 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
             }
         }
         const int64_t chunkStart = offset - static_cast<int64_t>(i);
-        if (FUnicodeLoaded) {
-            // UTF-16 keeps the low byte of each code unit: the bytes at even offsets.
-            for (; i < filled && !cancel; ++i) {
-                const int64_t at = chunkStart + static_cast<int64_t>(i);
-                if ((at & 1) != 0)
-                    continue;
-                const int c = static_cast<unsigned char>(bytes[i]);
-                const int before = previous;
-                previous = c;
-                if (c != '\r' && c != '\n') {
-                    ended = false;
-                    keep(bytes + i, bytes + i + 1, at);
-                    continue;
-                }
-                ended = true;
-                if (c == '\n' && before == '\r')
-                    continue;
-                hand(bytes + i, bytes + i);
-                if (progress != nullptr)
-                    progress(total, ClampToInt(at + 1), user, &cancel);
-            }
-        } else {
-            while (i < filled && !cancel) {
-                size_t j = i;
-                while (j < filled && bytes[j] != '\r' && bytes[j] != '\n')
-                    ++j;
-                if (j > i) {
-                    ended = false;
-                    previous = static_cast<unsigned char>(bytes[j - 1]);
-                }
-                if (j == filled) {
-                    keep(bytes + i, bytes + j, chunkStart + static_cast<int64_t>(i));
-                    i = j;
-                    break;
-                }
-                const int c = static_cast<unsigned char>(bytes[j]);
-                const int before = previous;
-                previous = c;
-                ended = true;
-                if (!(c == '\n' && before == '\r' && j == i)) {
-                    hand(bytes + i, bytes + j);
-                    if (progress != nullptr)
-                        progress(total, ClampToInt(chunkStart + static_cast<int64_t>(j) + 1), user, &cancel);
-                }
-                i = j + 1;
-            }
-        }
+        if (FUnicodeLoaded)
+            reading.ScanUtf16(bytes, i, filled, chunkStart);
+        else
+            reading.ScanBytes(bytes, i, filled, chunkStart);
         offset = chunkStart + static_cast<int64_t>(filled);
     }
-    // A cancelled load stops with the line just ended: it hands over nothing more.
-    if (!cancel && (line.Used() > 0 || ended))
-        hand(data.get(), data.get());
-    if (known < 0)
-        total = ClampToInt(offset);
-    if (progress != nullptr)
-        progress(total, total, user, &cancel);
-    return ClampToInt(longest);
+    reading.Finish(data.get(), offset);
+    return ClampToInt(reading.Longest());
 }
 
 int TStringContainer::LoadLines(FILE* file, TProgress progress, int user, TLineSink sink, int sinkValue) {
