@@ -2,11 +2,11 @@
 # Installs what is missing, builds everything and runs every check, one step after the
 # other; any failing step stops the run.
 # QUILLORY_FUZZ_SECONDS: fuzzing time per target (default 20; 0 skips the fuzz pass).
-# QUILLORY_LINT: 1 checks clang-tidy findings as well (the layout is always checked).
+# QUILLORY_LINT: 0 skips clang-tidy (default 1; the layout is always checked).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 fuzz_seconds=${QUILLORY_FUZZ_SECONDS:-20}
-lint=${QUILLORY_LINT:-0}
+lint=${QUILLORY_LINT:-1}
 
 # Packages for the build, the tests, the fuzzers and the checks.
 scripts/setup.sh --tests
@@ -20,7 +20,7 @@ cmake --build --preset release
 ctest --preset release
 # Every fuzz target for a short while, libraries instrumented; fails on any finding.
 if [[ $fuzz_seconds -gt 0 ]]; then scripts/fuzz.sh --seconds "$fuzz_seconds"; fi
-# Layout against .clang-format; with QUILLORY_LINT=1 also clang-tidy over the release
+# Layout against .clang-format and, unless QUILLORY_LINT=0, clang-tidy over the release
 # build's compile database.
 if [[ $lint -eq 1 ]]; then scripts/lint.sh --build build/release; else scripts/lint.sh --format; fi
 
