@@ -4,6 +4,7 @@
 // (QUILLORY_FUZZ_DRIVER) it replays the files named on its command line, or, with
 // none, a fixed-seed run of mutated BMP files, and prints how many inputs loaded. Its
 // seeds are one picture file of every kind the reader takes.
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "fuzz/fuzz_support.h"
 #include "graphics/device_bitmap.h"
 #include "graphics/mem_bitmap.h"
+#include "tests/support/bmp_test_files.h"
 #include "tests/support/drawing.h"
 
 namespace {
@@ -55,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 }
 
 // One small picture per pixel format the reader takes (1, 4, 8, 16, 24 and 32 bits), a
-// top-down one, a short colour table and spare bytes before the pixel rows.
+// top-down one, a short colour table and spare bytes before the pixel rows; then one file
+// of every kind common tools write (headers, bit fields, run lengths).
 void WriteFuzzSeeds(const std::string& folder) {
     struct TSeed {
         const char* name;
@@ -73,6 +76,15 @@ void WriteFuzzSeeds(const std::string& folder) {
         const std::vector<std::uint8_t> bytes =
             MakeBmpFile(seed.width, seed.height, seed.bits, seed.colours, seed.gap, seed.fill);
         std::ofstream(folder + "/" + seed.name + ".bmp", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    for (const TBmpVariant& variant : CommonBmpVariants()) {
+        std::string name = "variant_" + variant.name;
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        const std::vector<std::uint8_t> bytes = WriteBmpVariant(variant, MakeBmpPicture(variant, 7, 5));
+        std::ofstream(folder + "/" + name + ".bmp", std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 }

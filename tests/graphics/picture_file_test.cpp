@@ -280,61 +280,7 @@ TEST(PictureFile, HeadersThatPromiseMoreThanTheFileHoldsAreRefused) {
 }
 
 TEST(PictureFile, ShowsEveryVariantCommonToolsWrite) {
-    using K = TBmpHeaderKind;
-    const TBmpVariant variants[] = {
-        {.name = "1 bit", .bits = 1},
-        {.name = "1 bit, one colour", .bits = 1, .tableEntries = 1},
-        {.name = "4 bits", .bits = 4},
-        {.name = "4 bits, short table", .bits = 4, .tableEntries = 5},
-        {.name = "4 bits, oversized table", .bits = 4, .tableEntries = 24},
-        {.name = "8 bits", .bits = 8},
-        {.name = "8 bits, short table", .bits = 8, .tableEntries = 20},
-        {.name = "8 bits, oversized table", .bits = 8, .tableEntries = 300},
-        {.name = "8 bits, top down", .bits = 8, .topDown = true},
-        {.name = "16 bits, 5-5-5", .bits = 16},
-        {.name = "16 bits, top down", .bits = 16, .topDown = true},
-        {.name = "16 bits, fields 5-6-5", .bits = 16, .compression = 3},
-        {.name = "16 bits, fields 4-4-4 and alpha",
-         .bits = 16,
-         .header = K::V4,
-         .compression = 3,
-         .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}},
-        {.name = "16 bits, fields with alpha after the header",
-         .bits = 16,
-         .compression = 6,
-         .masks = {0x7C00, 0x03E0, 0x001F, 0x8000}},
-        {.name = "24 bits", .bits = 24},
-        {.name = "24 bits, top down", .bits = 24, .topDown = true},
-        {.name = "32 bits", .bits = 32},
-        {.name = "32 bits, fields",
-         .bits = 32,
-         .compression = 3,
-         .masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0}},
-        {.name = "32 bits, fields, top down", .bits = 32, .compression = 3, .topDown = true},
-        {.name = "32 bits, fields and alpha",
-         .bits = 32,
-         .header = K::V5,
-         .compression = 3,
-         .masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
-        {.name = "32 bits, 10-10-10 fields",
-         .bits = 32,
-         .header = K::V5,
-         .compression = 3,
-         .masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}},
-        {.name = "4 bits, core header", .bits = 4, .header = K::Core},
-        {.name = "1 bit, core header", .bits = 1, .header = K::Core},
-        {.name = "8 bits, core header", .bits = 8, .header = K::Core},
-        {.name = "24 bits, core header", .bits = 24, .header = K::Core},
-        {.name = "8 bits, V4 header", .bits = 8, .header = K::V4},
-        {.name = "24 bits, V5 header, top down", .bits = 24, .header = K::V5, .topDown = true},
-        {.name = "24 bits, 64-byte header", .bits = 24, .header = K::Other64},
-        {.name = "RLE8", .bits = 8, .compression = 1},
-        {.name = "RLE8, short table", .bits = 8, .compression = 1, .tableEntries = 40},
-        {.name = "RLE8, V5 header", .bits = 8, .header = K::V5, .compression = 1},
-        {.name = "RLE4", .bits = 4, .compression = 2},
-        {.name = "RLE4, short table", .bits = 4, .compression = 2, .tableEntries = 6},
-    };
-    for (const TBmpVariant& variant : variants) {
+    for (const TBmpVariant& variant : CommonBmpVariants()) {
         const TBmpPicture intended = MakeBmpPicture(variant, 13, 6);
         TMemBitmap picture;
         Load(picture, "variant.bmp", WriteBmpVariant(variant, intended));
