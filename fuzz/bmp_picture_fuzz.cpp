@@ -79,12 +79,12 @@ void WriteFuzzSeeds(const std::string& folder) {
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     for (const TBmpVariant& variant : CommonBmpVariants()) {
-        std::string name = "variant_" + variant.name;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
+        std::string path = folder + "/variant_";
+        for (const char c : variant.name)
+            path += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        path += ".bmp";
         const std::vector<std::uint8_t> bytes = WriteBmpVariant(variant, MakeBmpPicture(variant, 7, 5));
-        std::ofstream(folder + "/" + name + ".bmp", std::ios::binary)
+        std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 }
