@@ -38,6 +38,19 @@ void Check(bool condition) {
 }
 
 // The string's invariants: terminated within its capacity, no zero byte before the end.
+// The list's line file, as SaveLines writes it.
+std::string SavedText(TStringContainer& list) {
+    char* saved = nullptr;
+    size_t savedSize = 0;
+    std::FILE* out = open_memstream(&saved, &savedSize);
+    Check(out != nullptr);
+    list.WriteText(out);
+    std::fclose(out);
+    std::string bytes(saved, savedSize);
+    std::free(saved);
+    return bytes;
+}
+
 void CheckString(const TString& s) {
     Check(s.FText != nullptr && s.FCapacity >= 1);
     const void* end = std::memchr(s.FText, 0, static_cast<size_t>(s.FCapacity));
@@ -145,16 +158,10 @@ void ReadLineFile(int reader, const std::uint8_t* data, std::size_t size) {
     // One empty line is saved as an empty file, which holds no lines.
     if (list.Count() == 1 && list.At(0).Length() == 0)
         return;
-    char* saved = nullptr;
-    size_t savedSize = 0;
-    std::FILE* out = open_memstream(&saved, &savedSize);
-    Check(out != nullptr);
-    list.WriteText(out);
-    std::fclose(out);
+    const std::string saved = SavedText(list);
     TStringContainer again;
-    again.LoadLines(fuzz::BytesFile(reinterpret_cast<const std::uint8_t*>(saved), savedSize), nullptr, 0,
-                    nullptr, 0);
-    std::free(saved);
+    again.LoadLines(fuzz::BytesFile(reinterpret_cast<const std::uint8_t*>(saved.data()), saved.size()),
+                    nullptr, 0, nullptr, 0);
     Check(again.Count() == list.Count());
     for (int i = 0; i < list.Count(); ++i)
         Check(again.At(i) == list.At(i));
@@ -206,14 +213,7 @@ void WriteFuzzSeeds(const std::string& folder) {
     list.Add("first").Add("").Add("third line").Add("\xF5\xFB");
     for (bool crlf : {true, false}) {
         list.FCrLf = crlf;
-        char* saved = nullptr;
-        size_t savedSize = 0;
-        std::FILE* out = open_memstream(&saved, &savedSize);
-        Check(out != nullptr);
-        list.WriteText(out);
-        std::fclose(out);
-        const std::string bytes(saved, savedSize);
-        std::free(saved);
+        const std::string bytes = SavedText(list);
         const std::string end = crlf ? "crlf" : "lf";
         put("lines_" + end, kLines, bytes);
         put("linestosink_" + end, kLinesToSink, bytes);
