@@ -399,6 +399,47 @@ void RestoreCells(uint8_t* cells, const std::vector<TSearchFrame>& stack, std::v
     }
 }
 
+// The eight cells around a cell, clockwise from the one above: the four neighbours at
+// even places, the corners between them at odd places.
+constexpr int kRingX[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+constexpr int kRingY[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+
+// True when a step from `from` (already taken out of `cells`) to its neighbour `to`
+// leaves the board's shape as it was but near `from`: the present neighbours of `from`
+// still hang together through the cells around it, so no part of the board came loose,
+// and none of them but `to` is left with fewer than two ways on, so no new dead end
+// appeared. The colour sum MayHavePath compares holds after any step if it held before,
+// so after such a step MayHavePath seldom fails, and the search skips it: that only
+// prunes less, it never loses a path.
+bool StepKeepsShape(const uint8_t* cells, int from, int to) {
+    const int x = CellColumn(from);
+    const int y = CellRow(from);
+    bool around[8];
+    for (int i = 0; i < 8; ++i)
+        around[i] =
+            IsOnBoard(x + kRingX[i], y + kRingY[i]) && cells[CellIndex(x + kRingX[i], y + kRingY[i])] != 0;
+    int groups = 0;
+    for (int i = 0; i < 8; i += 2) {
+        if (!around[i])
+            continue;
+        const int n = CellIndex(x + kRingX[i], y + kRingY[i]);
+        if (n != to) {
+            int ways = 0;
+            for (int d = 0; d < kDirectionCount; ++d) {
+                const int m = kGeometry.neighbour[n][d];
+                ways += m >= 0 && cells[m] != 0 ? 1 : 0;
+            }
+            if (ways < 2)
+                return false;
+        }
+        // A neighbour joins the group of the one before it, around the ring, through the
+        // corner between them.
+        if (!around[(i + 6) % 8] || !around[(i + 7) % 8])
+            ++groups;
+    }
+    return groups <= 1;  // no group: every neighbour joined to the one before, all round
+}
+
 }  // namespace
 
 TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order, std::vector<int>& path,
@@ -423,7 +464,7 @@ TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
                 return TSearch::Undecided;
             }
             const int n = top.options[top.next++];
-            if (MayHavePath(cells, left - 1, n)) {
+            if (StepKeepsShape(cells, top.cell, n) || MayHavePath(cells, left - 1, n)) {
                 --left;
                 EnterCell(cells, n, order, stack);
             }
