@@ -20,7 +20,7 @@ using path_search::TSearch;
 // usually costs about what it did before, so the search only lays out a short path to
 // ask about, unless it meets the end of the route on the way.
 int SearchBudget(int count, bool knowRoute) {
-    return knowRoute ? std::min(count, 12) : 2 * count + 50;
+    return knowRoute ? std::min(count, 24) : 2 * count + 50;
 }
 
 // States the exact test may compute for each neighbour the quick search was allowed:
