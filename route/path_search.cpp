@@ -404,40 +404,108 @@ void RestoreCells(uint8_t* cells, const std::vector<TSearchFrame>& stack, std::v
 constexpr int kRingX[8] = {0, 1, 1, 1, 0, -1, -1, -1};
 constexpr int kRingY[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
 
-// True when a step from `from` (already taken out of `cells`) to its neighbour `to`
-// leaves the board's shape as it was but near `from`: the present neighbours of `from`
-// still hang together through the cells around it, so no part of the board came loose,
-// and none of them but `to` is left with fewer than two ways on, so no new dead end
-// appeared. The colour sum MayHavePath compares holds after any step if it held before,
-// so after such a step MayHavePath seldom fails, and the search skips it: that only
-// prunes less, it never loses a path.
+bool PresentAt(const uint8_t* cells, int x, int y) {
+    return IsOnBoard(x, y) && cells[CellIndex(x, y)] != 0;
+}
+
+// The present cells around (x, y), in ring order.
+void Around(const uint8_t* cells, int x, int y, bool* around) {
+    for (int i = 0; i < 8; ++i)
+        around[i] = PresentAt(cells, x + kRingX[i], y + kRingY[i]);
+}
+
+// Whether the neighbours among `around` hang together through the cells around them:
+// then taking the middle cell out of the board separates nothing.
+bool HangTogether(const bool* around) {
+    int groups = 0;
+    for (int i = 0; i < 8; i += 2)
+        // A neighbour joins the group of the one before it through the corner between.
+        if (around[i] && (!around[(i + 6) % 8] || !around[(i + 7) % 8]))
+            ++groups;
+    return groups <= 1;  // no group: every neighbour joined to the one before, all round
+}
+
+bool HangsTogether(const uint8_t* cells, int x, int y) {
+    bool around[8];
+    Around(cells, x, y, around);
+    return HangTogether(around);
+}
+
+// Whether the present neighbours of (x, y) are joined to each other by ways through the
+// present cells at most two columns and rows away from it, without (x, y) itself: then
+// taking it out of the board separates nothing. The 5 x 5 cells around it are bits
+// row * 5 + column of a mask, filled step by step from one neighbour.
+bool JoinedNearby(const uint8_t* cells, int x, int y) {
+    constexpr int kSide = 5;
+    constexpr uint32_t kNotFirstColumn = 0b11110'11110'11110'11110'11110u;
+    constexpr uint32_t kNotLastColumn = 0b01111'01111'01111'01111'01111u;
+    constexpr uint32_t kNeighbours = (1u << 7) | (1u << 11) | (1u << 13) | (1u << 17);
+    uint32_t present = 0;
+    for (int row = 0; row < kSide; ++row)
+        for (int column = 0; column < kSide; ++column)
+            if (PresentAt(cells, x + column - 2, y + row - 2))
+                present |= 1u << (row * kSide + column);
+    present &= ~(1u << 12);
+    const uint32_t neighbours = present & kNeighbours;
+    uint32_t reached = neighbours & (~neighbours + 1);  // the first of them
+    for (uint32_t before = 0; reached != before;) {
+        before = reached;
+        reached |= ((reached << 1) & kNotFirstColumn) | ((reached >> 1) & kNotLastColumn) |
+                   (reached << kSide) | (reached >> kSide);
+        reached &= present;
+    }
+    return (neighbours & ~reached) == 0;
+}
+
+int WaysOn(const uint8_t* cells, int cell) {
+    int ways = 0;
+    for (int d = 0; d < kDirectionCount; ++d) {
+        const int n = kGeometry.neighbour[cell][d];
+        ways += n >= 0 && cells[n] != 0 ? 1 : 0;
+    }
+    return ways;
+}
+
+// True when, after a step from `from` (already taken out of `cells`) to its neighbour
+// `to`, MayHavePath holds for the board from `to` whenever it held from `from`, so that
+// the search need not ask it. That is so when no cell became a cut cell or a dead end
+// and no part of the board came loose:
+// - the neighbours of `from` hang together without it;
+// - none of them but `to` is left with a single way on;
+// - `to`, now the end, is no cut cell: its neighbours hang together without it;
+// - no other cell around `from` became a cut cell: a new cut cell could only lie
+//   there, and a cell v does not become one when its neighbours hang together without
+//   it, or when those of `from` but v hang together without `from` and v (every way
+//   that passed `from` then has a way around it that avoids v).
+// The parts beyond the cut cells are then the same, but for `from`, and the colour sums
+// compared hold after a step whenever they held before.
 bool StepKeepsShape(const uint8_t* cells, int from, int to) {
     const int x = CellColumn(from);
     const int y = CellRow(from);
     bool around[8];
-    for (int i = 0; i < 8; ++i)
-        around[i] =
-            IsOnBoard(x + kRingX[i], y + kRingY[i]) && cells[CellIndex(x + kRingX[i], y + kRingY[i])] != 0;
-    int groups = 0;
-    for (int i = 0; i < 8; i += 2) {
+    Around(cells, x, y, around);
+    if (!HangTogether(around))
+        return false;
+    if (!HangsTogether(cells, CellColumn(to), CellRow(to)) &&
+        !JoinedNearby(cells, CellColumn(to), CellRow(to)))
+        return false;
+    for (int i = 0; i < 8; ++i) {
         if (!around[i])
             continue;
-        const int n = CellIndex(x + kRingX[i], y + kRingY[i]);
-        if (n != to) {
-            int ways = 0;
-            for (int d = 0; d < kDirectionCount; ++d) {
-                const int m = kGeometry.neighbour[n][d];
-                ways += m >= 0 && cells[m] != 0 ? 1 : 0;
-            }
-            if (ways < 2)
-                return false;
-        }
-        // A neighbour joins the group of the one before it, around the ring, through the
-        // corner between them.
-        if (!around[(i + 6) % 8] || !around[(i + 7) % 8])
-            ++groups;
+        const int cell = CellIndex(x + kRingX[i], y + kRingY[i]);
+        if (cell == to)
+            continue;
+        if (i % 2 == 0 && WaysOn(cells, cell) < 2)
+            return false;
+        if (HangsTogether(cells, x + kRingX[i], y + kRingY[i]))
+            continue;
+        bool without[8];
+        std::copy(around, around + 8, without);
+        without[i] = false;
+        if (!HangTogether(without) && !JoinedNearby(cells, x + kRingX[i], y + kRingY[i]))
+            return false;
     }
-    return groups <= 1;  // no group: every neighbour joined to the one before, all round
+    return true;
 }
 
 }  // namespace
