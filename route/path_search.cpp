@@ -31,42 +31,20 @@ int PathBalance(int a, int b) {
     return (Sign(a) + Sign(b)) / 2;
 }
 
-// The board with a border of absent cells around it, so that a cell's four neighbours
-// are found by adding a fixed offset, without checking the board's edges.
-constexpr int kPaddedColumns = kColumns + 2;
-constexpr int kPaddedCells = kPaddedColumns * (kRows + 2);
-constexpr int kPaddedStep[kDirectionCount] = {-kPaddedColumns, 1, kPaddedColumns, -1};
-
-constexpr int Padded(int cell) {
-    return (CellRow(cell) + 1) * kPaddedColumns + CellColumn(cell) + 1;
-}
-
-// +1 for one checkerboard colour, -1 for the other, by padded index (the border keeps
-// the colours of the board's cells).
-struct TPaddedSigns {
-    int8_t sign[kPaddedCells];
-    constexpr TPaddedSigns() : sign() {
-        for (int i = 0; i < kPaddedCells; ++i)
-            sign[i] = static_cast<int8_t>(((i % kPaddedColumns + i / kPaddedColumns) & 1) == 0 ? 1 : -1);
-    }
-};
-constexpr TPaddedSigns kPaddedSigns;
-
 // A depth-first tree of the present cells from `end`, with what the cut-cell test needs.
 // A part of the board split off by cut cell v is the subtree of a child c of v whose
-// subtree reaches no higher than v; such a c is called v's split child. Cells are named
-// by their padded index.
+// subtree reaches no higher than v; such a c is called v's split child.
 class TCutCells {
 public:
-    TCutCells(const uint8_t* cells, int end);
+    TCutCells(const uint8_t* cells, int end) : cells(cells), end(end) {}
 
     // Walks the tree; false as soon as a cut cell rules every path out.
     bool Walk();
 
     int Visited() const { return visited; }
-    // The split children in walking order, and the cell with a single neighbour.
+    // The split children in walking order, and the cells with a single neighbour.
     int splitCount = 0;
-    int16_t split[kCells];
+    int split[kCells];
     int deadEnds = 0;
     int deadEnd = -1;
 
@@ -74,73 +52,67 @@ public:
     int Last(int cell) const { return order[cell] + size[cell]; }  // one past the subtree
     int Balance(int cell) const { return balance[cell]; }
     int Parent(int cell) const { return parent[cell]; }
-    // Whether the walk reached board cell `boardCell`; only those have a place in the tree.
-    bool Reached(int boardCell) const { return state[Padded(boardCell)] == kReached; }
 
 private:
-    static constexpr uint8_t kAbsent = 0;
-    static constexpr uint8_t kPresent = 1;
-    static constexpr uint8_t kReached = 2;
-
+    const uint8_t* cells;
     int end;
     int visited = 0;
-    uint8_t state[kPaddedCells];
-    uint8_t nextDirection[kPaddedCells];
-    uint8_t degree[kPaddedCells];
-    bool hasSplitChild[kPaddedCells];
-    int16_t order[kPaddedCells];
-    int16_t low[kPaddedCells];
-    int16_t size[kPaddedCells];
-    int16_t balance[kPaddedCells];
-    int16_t parent[kPaddedCells];
+    int order[kCells];
+    int low[kCells];
+    int size[kCells];
+    int balance[kCells];
+    int parent[kCells];
+    bool hasSplitChild[kCells];
+    int degree[kCells];
 
-    void Enter(int cell, int from);
-    bool Finish(int cell);
+    bool Finish(int cell, int degree);
 };
 
-TCutCells::TCutCells(const uint8_t* cells, int end) : end(Padded(end)) {
-    std::fill(std::begin(state), std::end(state), kAbsent);
-    for (int y = 0; y < kRows; ++y) {
-        const uint8_t* row = cells + y * kColumns;
-        uint8_t* padded = state + (y + 1) * kPaddedColumns + 1;
-        for (int x = 0; x < kColumns; ++x)
-            padded[x] = row[x] != 0 ? kPresent : kAbsent;
-    }
-}
-
-void TCutCells::Enter(int cell, int from) {
-    state[cell] = kReached;
-    nextDirection[cell] = 0;
-    degree[cell] = 0;
-    hasSplitChild[cell] = false;
-    order[cell] = low[cell] = static_cast<int16_t>(visited++);
-    size[cell] = 1;
-    balance[cell] = kPaddedSigns.sign[cell];
-    parent[cell] = static_cast<int16_t>(from);
-}
-
 bool TCutCells::Walk() {
+    for (int i = 0; i < kCells; ++i)
+        order[i] = -1;
+    // The cells on the way down to `cell`, each with the next direction it will try;
+    // the current cell and its direction stay out of memory.
+    struct TFrame {
+        int cell;
+        int direction;
+    };
+    TFrame stack[kCells];
+    int depth = 0;
     int rootChildren = 0;
+    auto enter = [&](int cell, int from) {
+        order[cell] = low[cell] = visited++;
+        size[cell] = 1;
+        balance[cell] = Sign(cell);
+        parent[cell] = from;
+        hasSplitChild[cell] = false;
+        degree[cell] = 0;
+    };
     int cell = end;
-    Enter(end, -1);
+    int direction = 0;
+    enter(end, -1);
     for (;;) {
-        if (nextDirection[cell] == kDirectionCount) {
-            if (!Finish(cell))
+        if (direction == kDirectionCount) {
+            if (!Finish(cell, degree[cell]))
                 return false;
-            if (cell == end)
+            if (depth == 0)
                 return true;
-            cell = parent[cell];
+            --depth;
+            cell = stack[depth].cell;
+            direction = stack[depth].direction;
             continue;
         }
-        const int n = cell + kPaddedStep[nextDirection[cell]++];
-        if (state[n] == kAbsent)
+        const int n = kGeometry.neighbour[cell][direction++];
+        if (n < 0 || cells[n] == 0)
             continue;
         ++degree[cell];
-        if (state[n] == kPresent) {
+        if (order[n] < 0) {
             if (cell == end && ++rootChildren > 1)
                 return false;  // the path could not come back to the other side of `end`
-            Enter(n, cell);
+            stack[depth++] = {cell, direction};
+            enter(n, cell);
             cell = n;
+            direction = 0;
         } else if (n != parent[cell]) {
             low[cell] = std::min(low[cell], order[n]);
         }
@@ -148,8 +120,8 @@ bool TCutCells::Walk() {
 }
 
 // Called when the subtree of `cell` is complete.
-bool TCutCells::Finish(int cell) {
-    if (degree[cell] == 1 && cell != end) {
+bool TCutCells::Finish(int cell, int degree) {
+    if (degree == 1 && cell != end) {
         if (++deadEnds > 1)
             return false;
         deadEnd = cell;
@@ -158,13 +130,13 @@ bool TCutCells::Finish(int cell) {
     if (up < 0)
         return true;
     low[up] = std::min(low[up], low[cell]);
-    size[up] = static_cast<int16_t>(size[up] + size[cell]);
-    balance[up] = static_cast<int16_t>(balance[up] + balance[cell]);
+    size[up] += size[cell];
+    balance[up] += balance[cell];
     if (up != end && low[cell] >= order[up]) {
         if (hasSplitChild[up])
             return false;  // the path would have to end in both parts
         hasSplitChild[up] = true;
-        split[splitCount++] = static_cast<int16_t>(cell);
+        split[splitCount++] = cell;
     }
     return true;
 }
@@ -180,14 +152,13 @@ bool MayHavePath(const uint8_t* cells, int count, int end) {
 
     // The path ends inside every split-off part, so the parts nest: ordered from the
     // outermost (first entered by the walk) inwards, each lies in the one before.
-    int16_t* parts = tree.split;
+    int* parts = tree.split;
     const int partCount = tree.splitCount;
     std::sort(parts, parts + partCount, [&](int a, int b) { return tree.First(a) < tree.First(b); });
     for (int i = 1; i < partCount; ++i)
         if (tree.First(parts[i]) >= tree.Last(parts[i - 1]))
             return false;
-    const int paddedEnd = Padded(end);
-    const int innermost = partCount > 0 ? parts[partCount - 1] : paddedEnd;
+    const int innermost = partCount > 0 ? parts[partCount - 1] : end;
     if (tree.deadEnd >= 0 && partCount > 0 &&
         (tree.First(tree.deadEnd) < tree.First(innermost) ||
          tree.First(tree.deadEnd) >= tree.Last(innermost)))
@@ -196,22 +167,20 @@ bool MayHavePath(const uint8_t* cells, int count, int end) {
     // The path runs from `end` to the first cut cell, from there to the next, and so on;
     // each stretch covers exactly the cells between, so along it the colours alternate
     // from one fixed cell to the other.
-    const int8_t* sign = kPaddedSigns.sign;
-    auto pathBalance = [&](int a, int b) { return (sign[a] + sign[b]) / 2; };
-    int from = paddedEnd;
-    int outside = tree.Balance(paddedEnd);  // colour sum of the cells not yet assigned
+    int from = end;
+    int outside = tree.Balance(end);  // colour sum of the cells not yet assigned
     for (int i = 0; i < partCount; ++i) {
         const int cut = tree.Parent(parts[i]);
         const int stretch = outside - tree.Balance(parts[i]);
-        if (stretch != pathBalance(from, cut))
+        if (stretch != PathBalance(from, cut))
             return false;
         from = cut;
-        outside = tree.Balance(parts[i]) + sign[cut];
+        outside = tree.Balance(parts[i]) + Sign(cut);
     }
     // The last stretch ends anywhere, on the single dead end if there is one.
     if (tree.deadEnd >= 0)
-        return outside == pathBalance(from, tree.deadEnd);
-    return outside == 0 || outside == sign[from];
+        return outside == PathBalance(from, tree.deadEnd);
+    return outside == 0 || outside == Sign(from);
 }
 
 namespace {
@@ -344,12 +313,9 @@ int EnclosedPart(const uint8_t* cells, int end, uint8_t* part, int& partSize) {
     const int first = tree.First(outermost);
     const int last = tree.Last(outermost);
     partSize = last - first;
-    for (int cell = 0; cell < kCells; ++cell) {
-        const int order = tree.Reached(cell) ? tree.First(Padded(cell)) : -1;
-        part[cell] = order >= first && order < last ? 1 : 0;
-    }
-    const int cut = tree.Parent(outermost);
-    return CellIndex(cut % kPaddedColumns - 1, cut / kPaddedColumns - 1);
+    for (int cell = 0; cell < kCells; ++cell)
+        part[cell] = tree.First(cell) >= first && tree.First(cell) < last ? 1 : 0;
+    return tree.Parent(outermost);
 }
 
 namespace {
