@@ -1,6 +1,7 @@
 #include "route/route_finder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "route/path_oracle.h"
@@ -27,7 +28,7 @@ int SearchBudget(int count, bool knowRoute) {
 // about what the two cost in time.
 constexpr uint64_t kStatesPerLookUp = 256;
 
-// Length of the first prefix asked about when looking for the longest completable one.
+// Shortest first prefix asked about when looking for the longest completable one.
 constexpr int kFirstPrefix = 4;
 
 // Cells a part beyond a cut cell, and the board before it, need for the exact test to
@@ -122,7 +123,14 @@ private:
     void Finish(const std::vector<int>& tail);
     enum class TAnswer { Yes, No, Stopped };
     bool Question(int direction);
-    int LongestCompletablePrefix(const std::vector<int>& prefix);
+    // What the exact tests of one question found out about the path its quick search
+    // reached; it holds for the next path reached as far as the two agree.
+    struct TPrefixFindings {
+        std::vector<int> prefix;
+        int bad = INT_MAX;  // the shortest length known not to be completable
+        int stopped = -1;   // a length whose exact test stopped at its limit
+    };
+    int LongestCompletablePrefix(const std::vector<int>& prefix, TPrefixFindings& findings);
     TAnswer Completable(const std::vector<int>& prefix, int length, std::vector<int>& witness);
     TAnswer ExactTest(int end, int count, std::vector<int>& witness);
     TAnswer SplitTest(int end, int cut, const uint8_t* part, int partSize, std::vector<int>& witness);
@@ -200,6 +208,7 @@ void TRouteFinder::TWalk::Finish(const std::vector<int>& tail) {
 bool TRouteFinder::TWalk::Question(int direction) {
     const int current = Current();
     const int target = NeighbourCell(current, direction);
+    TPrefixFindings findings;
     for (int budget = SearchBudget(remaining - 1, !known.empty());; budget *= 2) {
         std::vector<int> found, reached;
         TSearch outcome;
@@ -221,7 +230,7 @@ bool TRouteFinder::TWalk::Question(int direction) {
         // An exact test as large as one already answered is let run to its end.
         SetStateLimit(std::max(kStatesPerLookUp * static_cast<uint64_t>(budget), 2 * largestSweep));
         reached.insert(reached.begin(), current);
-        const int length = LongestCompletablePrefix(reached);
+        const int length = LongestCompletablePrefix(reached, findings);
         if (length == 0)
             ruledOut |= 1u << direction;
         if (length >= 0)
@@ -232,19 +241,30 @@ bool TRouteFinder::TWalk::Question(int direction) {
 // Finds the longest length L such that the rest of the board can be cleared after
 // walking prefix[1..L], walks it, and keeps the exact test's route from prefix[L] as the
 // known route; returns L (0: not even the first step can be completed), or -1 when the
-// exact test stopped before it had shown any length to work. Grows from kFirstPrefix by
-// doubling while it works, then halves the gap to the shortest length known to fail.
-int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix) {
+// exact test stopped before it had shown any length to work. Asks first about a
+// stopped length of `findings` (its exact test goes on where it stopped), else about a
+// long prefix without a known route (the search in direction order backs up near its
+// end, so the first route shares most of its path, and the boards left after long
+// prefixes are small) and a short one with a known route; grows by doubling while it
+// works, then halves the gap to the shortest length known to fail.
+int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix, TPrefixFindings& findings) {
     const int longest = static_cast<int>(prefix.size()) - 1;
+    const int agreed = static_cast<int>(
+        std::mismatch(prefix.begin(), prefix.end(), findings.prefix.begin(), findings.prefix.end()).first -
+        prefix.begin());
     int good = 0;
-    int bad = longest + 1;
+    int bad = findings.bad < agreed ? findings.bad : longest + 1;
     std::vector<int> witness, goodWitness;
-    int length = std::min(kFirstPrefix, longest);
+    int length = std::max(std::min(kFirstPrefix, longest), longest * (known.empty() ? 3 : 1) / 4);
+    if (findings.stopped >= 0 && findings.stopped < agreed)
+        length = findings.stopped;
+    length = std::min(length, bad - 1);
+    findings.stopped = -1;
     while (bad - good > 1) {
         const TAnswer answer = Completable(prefix, length, witness);
         if (answer == TAnswer::Stopped) {
             if (good == 0)
-                return -1;
+                findings.stopped = length;
             break;
         }
         if (answer == TAnswer::Yes) {
@@ -260,6 +280,10 @@ int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix
         if (length >= bad)
             break;
     }
+    findings.prefix = prefix;
+    findings.bad = bad;
+    if (findings.stopped >= 0)
+        return -1;
     if (good > 0) {
         AdvanceAlong(prefix, good);
         known.swap(goodWitness);
