@@ -58,6 +58,14 @@ int Partner(uint32_t state, int pos) {
     }
 }
 
+// How many of the four neighbours of (x, y) are present.
+int PresentNeighbours(const uint8_t* cells, int x, int y) {
+    const int i = y * TPathOracle::kColumns + x;
+    return (y > 0 && cells[i - TPathOracle::kColumns] != 0 ? 1 : 0) +
+           (x + 1 < TPathOracle::kColumns && cells[i + 1] != 0 ? 1 : 0) +
+           (y + 1 < kRows && cells[i + TPathOracle::kColumns] != 0 ? 1 : 0) + (x > 0 && cells[i - 1] != 0 ? 1 : 0);
+}
+
 // Direction on the board of a direction in sweep order; the sweep from the right mirrors.
 int BoardDirection(int sweepDirection, int sweep) {
     if (sweep == 1 && (sweepDirection == kRightward || sweepDirection == kLeftward))
@@ -85,7 +93,7 @@ TPathOracle::TPathOracle() {
 }
 
 void TPathOracle::ResetHash(size_t expected) {
-    size_t size = 256;
+    size_t size = 32;
     while (size < 2 * expected)
         size *= 2;
     if (slots.size() < size)
@@ -149,46 +157,45 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
 bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question) {
     if (endX < 0 || endX >= kColumns || endY < 0 || endY >= kRows || cells[endY * kColumns + endX] == 0)
         return false;
-    int present = 0;
-    for (int i = 0; i < kCells; ++i)
-        present += cells[i] != 0 ? 1 : 0;
-    if (present < 2)
-        return false;
-
     // A cell with a single present neighbour can only be an end of the path; besides
     // the fixed end there is room for one such cell, which is then the other end.
     const int endIndex = endY * kColumns + endX;
+    int present = 0;
     int deadEnd = -1;
-    for (int i = 0; i < kCells; ++i) {
-        if (cells[i] == 0 || i == endIndex)
-            continue;
-        int degree = 0;
-        for (int d = 0; d < kDirectionCount; ++d) {
-            const int n = NeighbourCell(i, d);
-            degree += n >= 0 && cells[n] != 0 ? 1 : 0;
-        }
-        if (degree == 1) {
-            if (deadEnd >= 0)
-                return false;
-            deadEnd = i;
+    for (int y = 0; y < kRows; ++y) {
+        for (int x = 0; x < kColumns; ++x) {
+            const int i = y * kColumns + x;
+            if (cells[i] == 0)
+                continue;
+            ++present;
+            if (i != endIndex && PresentNeighbours(cells, x, y) == 1) {
+                if (deadEnd >= 0)
+                    return false;
+                deadEnd = i;
+            }
         }
     }
+    if (present < 2)
+        return false;
 
     // Along a path the colours of a checkerboard alternate, so the other end has the
     // fixed end's colour when the count is odd and the other colour when it is even.
     const int endParity = CellColour(endIndex);
     question.otherEndParity = present % 2 == 1 ? endParity : 1 - endParity;
     for (int s = 0; s < 2; ++s) {
-        for (int k = 0; k < kCells; ++k) {
-            const int cell = BoardCell(k, s);
-            question.order[s][k] = cells[cell] != 0 ? 1 : 0;
-            if (question.order[s][k] != 0)
-                question.lastCell[s] = k;
-            if (cell == endIndex)
-                question.endCell[s] = k;
-            if (cell == deadEnd)
-                question.freeEndCell[s] = k;
+        for (int column = 0; column < kColumns; ++column) {
+            const int x = s == 0 ? column : kColumns - 1 - column;
+            for (int y = 0; y < kRows; ++y) {
+                const int k = column * kRows + y;
+                const int cell = y * kColumns + x;
+                question.order[s][k] = cells[cell] != 0 ? 1 : 0;
+                if (question.order[s][k] != 0)
+                    question.lastCell[s] = k;
+                if (cell == deadEnd)
+                    question.freeEndCell[s] = k;
+            }
         }
+        question.endCell[s] = (s == 0 ? endX : kColumns - 1 - endX) * kRows + endY;
     }
     return true;
 }
@@ -372,7 +379,8 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
     const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps));
     layer.freeEndAllowed =
         (sweep.freeEndCell < 0 || k == sweep.freeEndCell) && CellColour(boardCell) == sweep.otherEndParity;
-    ResetHash(end - begin + 1);
+    if (here)
+        ResetHash(end - begin + 1);
     layer.begin = static_cast<uint32_t>(sweep.states.size());
 
     const int r = layer.row;
