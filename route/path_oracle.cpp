@@ -160,6 +160,7 @@ bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& q
     // A cell with a single present neighbour can only be an end of the path; besides
     // the fixed end there is room for one such cell, which is then the other end.
     const int endIndex = endY * kColumns + endX;
+    uint8_t degree[kCells] = {};
     int present = 0;
     int deadEnd = -1;
     for (int y = 0; y < kRows; ++y) {
@@ -168,7 +169,8 @@ bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& q
             if (cells[i] == 0)
                 continue;
             ++present;
-            if (i != endIndex && PresentNeighbours(cells, x, y) == 1) {
+            degree[i] = static_cast<uint8_t>(PresentNeighbours(cells, x, y));
+            if (i != endIndex && degree[i] == 1) {
                 if (deadEnd >= 0)
                     return false;
                 deadEnd = i;
@@ -182,34 +184,61 @@ bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& q
     // fixed end's colour when the count is odd and the other colour when it is even.
     const int endParity = CellColour(endIndex);
     question.otherEndParity = present % 2 == 1 ? endParity : 1 - endParity;
+    // A cell with two present neighbours that cannot be an end is passed through: every
+    // path uses both its edges.
+    uint8_t through[kCells];
+    for (int i = 0; i < kCells; ++i)
+        through[i] = degree[i] == 2 && i != endIndex && CellColour(i) != question.otherEndParity;
+    FillOrders(cells, through, deadEnd, question);
+    question.endCell[0] = endX * kRows + endY;
+    question.endCell[1] = (kColumns - 1 - endX) * kRows + endY;
+    return true;
+}
+
+void TPathOracle::FillOrders(const uint8_t* cells, const uint8_t* through, int deadEnd, TQuestion& question) {
     for (int s = 0; s < 2; ++s) {
+        const int step = s == 0 ? 1 : -1;  // to the next column on the board
         for (int column = 0; column < kColumns; ++column) {
             const int x = s == 0 ? column : kColumns - 1 - column;
             for (int y = 0; y < kRows; ++y) {
                 const int k = column * kRows + y;
                 const int cell = y * kColumns + x;
                 question.order[s][k] = cells[cell] != 0 ? 1 : 0;
-                if (question.order[s][k] != 0)
-                    question.lastCell[s] = k;
+                question.forced[s][k] = 0;
+                if (cells[cell] == 0)
+                    continue;
+                question.lastCell[s] = k;
                 if (cell == deadEnd)
                     question.freeEndCell[s] = k;
+                const int right = cell + step;
+                if (column + 1 < kColumns && cells[right] != 0 && (through[cell] != 0 || through[right] != 0))
+                    question.forced[s][k] |= kRightEdge;
+                const int down = cell + kColumns;
+                if (y + 1 < kRows && cells[down] != 0 && (through[cell] != 0 || through[down] != 0))
+                    question.forced[s][k] |= kDownEdge;
             }
         }
-        question.endCell[s] = (s == 0 ? endX : kColumns - 1 - endX) * kRows + endY;
     }
-    return true;
 }
 
 int TPathOracle::ReusableLayers(int s, const TQuestion& question) const {
     const TSweep& old = sweeps[s];
     int firstChange = kCells;
+    int firstForcedChange = kCells;
     for (int k = 0; k < kCells; ++k)
         if (old.cells[k] != question.order[s][k]) {
             firstChange = k;
             break;
         }
-    // Layer k looks at its cell, the cell below and the cell to its right.
-    int valid = std::min(old.validLayers, firstChange - kRows);
+    // A layer swept with fewer edges forced keeps more states, never fewer: the states
+    // that lack an edge forced now cannot complete and die out later.
+    for (int k = 0; k < kCells; ++k)
+        if ((old.forced[k] & ~question.forced[s][k]) != 0) {
+            firstForcedChange = k;
+            break;
+        }
+    // Layer k looks at its cell, the cell below, the cell to its right and its forced edges.
+    int valid = std::min({old.validLayers, firstChange - kRows, firstForcedChange});
     const int endCell = question.endCell[s];
     const int lastCell = question.lastCell[s];
     const int freeEndCell = question.freeEndCell[s];
@@ -247,6 +276,7 @@ int TPathOracle::ChooseSweep(const TQuestion& question) {
 
     TSweep& sweep = sweeps[chosen];
     std::copy(std::begin(question.order[chosen]), std::end(question.order[chosen]), sweep.cells);
+    std::copy(std::begin(question.forced[chosen]), std::end(question.forced[chosen]), sweep.forced);
     sweep.endCell = question.endCell[chosen];
     sweep.lastCell = question.lastCell[chosen];
     sweep.tagged = question.tagged;
@@ -280,9 +310,12 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
     return Answer(sweep);
 }
 
-// Adds `state` to the layer that begins at `layerBegin` unless it is there already.
-inline void TPathOracle::Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state, uint32_t parent,
+// Adds `state` to the layer unless it is there already or `choice` leaves out an edge
+// that every path uses.
+inline void TPathOracle::Emit(TSweep& sweep, const TLayer& layer, uint32_t state, uint32_t parent,
                               uint32_t choice) {
+    if ((choice & layer.forced) != layer.forced)
+        return;
     for (uint32_t slot = Hash(state) & slotMask;; slot = (slot + 1) & slotMask) {
         const uint32_t held = slots[slot];
         if (held == kEmptySlot) {
@@ -290,7 +323,7 @@ inline void TPathOracle::Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state
             sweep.states.push_back(state);
             sweep.links.push_back(parent | (choice << kChoiceShift));
             if (2 * ++slotCount > slotMask)
-                GrowHash(sweep.states.data() + layerBegin, sweep.states.size() - layerBegin);
+                GrowHash(sweep.states.data() + layer.begin, sweep.states.size() - layer.begin);
             return;
         }
         if (held == state)
@@ -304,7 +337,7 @@ inline void TPathOracle::PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t
     const uint32_t up = Plug(s, r);
     const uint32_t left = Plug(s, r + 1);
     const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
-    auto emit = [&](uint32_t state, uint32_t choice) { Emit(sweep, layer.begin, state, parent, choice); };
+    auto emit = [&](uint32_t state, uint32_t choice) { Emit(sweep, layer, state, parent, choice); };
     if (up == kNone && left == kNone) {
         if (layer.canRight && layer.canDown)
             emit(WithPlug(WithPlug(s, r, kOpen), r + 1, kClose), kRightEdge | kDownEdge);
@@ -344,7 +377,7 @@ inline void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s,
         return layer.isEnd ? state | ((static_cast<uint32_t>(direction) & layer.tagMask) << kTagShift)
                            : state | kFreeEndUsed;
     };
-    auto emit = [&](uint32_t state, uint32_t choice) { Emit(sweep, layer.begin, state, parent, choice); };
+    auto emit = [&](uint32_t state, uint32_t choice) { Emit(sweep, layer, state, parent, choice); };
     if (up == kNone && left == kNone) {
         if (layer.canRight)
             emit(mark(WithPlug(s, r, kLoose), kRightward), kRightEdge);
@@ -376,6 +409,7 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
     layer.isEnd = k == sweep.endCell;
     layer.isLast = k == sweep.lastCell;
     layer.tagMask = sweep.tagged ? 3u : 0u;
+    layer.forced = sweep.forced[k];
     const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps));
     layer.freeEndAllowed =
         (sweep.freeEndCell < 0 || k == sweep.freeEndCell) && CellColour(boardCell) == sweep.otherEndParity;

@@ -13,7 +13,8 @@
 // column by column, cell by cell, keeping only how the partial path's pieces cross the
 // sweep line, so its cost does not depend on how many paths there are. A cell with a
 // single neighbour, and the colour a path's length gives its other end, narrow where
-// that other end may lie.
+// that other end may lie; a cell with two neighbours that cannot be an end makes the
+// sweep drop at once the partial paths that leave out one of its edges.
 //
 // The sweep runs from the left or from the right. For each of the two it keeps the state
 // sets of its last run, and a later call reuses the leading columns that nothing has
@@ -57,6 +58,7 @@ private:
     // The layers of one sweep direction: layer k holds the states after sweep cell k.
     struct TSweep {
         uint8_t cells[kCells] = {};  // in sweep order: index column * kRows + row
+        uint8_t forced[kCells] = {};  // edges every path uses: kRightEdge, kDownEdge bits
         int endCell = -1;
         int lastCell = -1;
         bool tagged = true;           // whether states record the direction leaving the end
@@ -77,6 +79,7 @@ private:
         bool tagged = false;
         int otherEndParity = -1;
         uint8_t order[2][kCells];
+        uint8_t forced[2][kCells];
         int endCell[2] = {-1, -1};
         int lastCell[2] = {-1, -1};
         int freeEndCell[2] = {-1, -1};
@@ -89,6 +92,7 @@ private:
         bool isEnd = false;
         bool isLast = false;
         bool freeEndAllowed = false;
+        uint32_t forced = 0;  // the edges to the right and down that every path uses
         uint32_t tagMask = 0;
         uint32_t begin = 0;  // first state of this layer in the sweep's arrays
     };
@@ -117,6 +121,9 @@ private:
     // Phase 1: the dead end that must be the other end, the other end's colour, and the
     // question in both sweep orders; false when the question has no path at once.
     static bool Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question);
+    // Phase 1: the cells in both sweep orders, and the edges to the right and down that
+    // every path uses because one of their cells is `through` (passed, never an end).
+    static void FillOrders(const uint8_t* cells, const uint8_t* through, int deadEnd, TQuestion& question);
     // Phase 2: the leading layers of a sweep's last run that still hold for `question`.
     int ReusableLayers(int sweep, const TQuestion& question) const;
     // Phase 2: the sweep that keeps more states, set up for `question`.
@@ -126,7 +133,7 @@ private:
     void SweepCell(TSweep& sweep, int k);
     void PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
     void PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
-    void Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state, uint32_t parent, uint32_t choice);
+    void Emit(TSweep& sweep, const TLayer& layer, uint32_t state, uint32_t parent, uint32_t choice);
     // Phase 4: the tags of the paths that are complete after the last cell.
     uint32_t Answer(const TSweep& sweep);
     void Trace(uint32_t index, std::vector<int>& path) const;
