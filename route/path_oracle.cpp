@@ -1,6 +1,7 @@
 #include "route/path_oracle.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "game/board_geometry.h"
 
@@ -65,6 +66,78 @@ int PresentNeighbours(const uint8_t* cells, int x, int y) {
            (x + 1 < TPathOracle::kColumns && cells[i + 1] != 0 ? 1 : 0) +
            (y + 1 < kRows && cells[i + TPathOracle::kColumns] != 0 ? 1 : 0) + (x > 0 && cells[i - 1] != 0 ? 1 : 0);
 }
+
+// What the number of edges each cell has on a path tells about single edges: the fixed
+// end has one, a cell of the other end's colour one or two, every other cell two. A cell
+// that needs all its undecided edges uses them on every path; a cell that has all the
+// edges it may have uses none of the others. Each decision can settle a neighbour, so
+// they spread along corridors.
+class TEdgeBounds {
+public:
+    // False when the bounds alone leave no path.
+    bool Decide(const uint8_t* cells, int endIndex, int otherEndParity) {
+        for (int cell = 0; cell < kBoardCells; ++cell) {
+            used[cell] = unused[cell] = neighbours[cell] = 0;
+            queued[cell] = false;
+            if (cells[cell] == 0)
+                continue;
+            for (int d = 0; d < kDirectionCount; ++d) {
+                const int n = NeighbourCell(cell, d);
+                if (n >= 0 && cells[n] != 0)
+                    neighbours[cell] |= static_cast<uint8_t>(1u << d);
+            }
+            least[cell] = cell != endIndex && CellColour(cell) != otherEndParity ? 2 : 1;
+            most[cell] = cell == endIndex ? 1 : 2;
+            Queue(cell);
+        }
+        while (pendingCount > 0) {
+            const int cell = pending[--pendingCount];
+            queued[cell] = false;
+            if (!Tighten(cell))
+                return false;
+        }
+        return true;
+    }
+    // Bit d of entry i: every path uses, or no path uses, the edge from cell i in direction d.
+    const uint8_t* Used() const { return used; }
+    const uint8_t* Unused() const { return unused; }
+
+private:
+    uint8_t neighbours[kBoardCells];  // bit d: the neighbour in direction d is present
+    uint8_t used[kBoardCells];
+    uint8_t unused[kBoardCells];
+    uint8_t least[kBoardCells];
+    uint8_t most[kBoardCells];
+    bool queued[kBoardCells];
+    int pending[kBoardCells];
+    int pendingCount = 0;
+
+    void Queue(int cell) {
+        if (!queued[cell]) {
+            queued[cell] = true;
+            pending[pendingCount++] = cell;
+        }
+    }
+    bool Tighten(int cell) {
+        const int fixed = std::popcount(static_cast<unsigned>(used[cell]));
+        const unsigned open = neighbours[cell] & ~(used[cell] | unused[cell]) & 0xFu;
+        const int undecided = std::popcount(open);
+        if (fixed > most[cell] || fixed + undecided < least[cell])
+            return false;
+        if (undecided == 0 || (fixed < most[cell] && fixed + undecided > least[cell]))
+            return true;
+        uint8_t* side = fixed == most[cell] ? unused : used;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            if ((open & (1u << d)) == 0)
+                continue;
+            const int n = NeighbourCell(cell, d);
+            side[cell] |= static_cast<uint8_t>(1u << d);
+            side[n] |= static_cast<uint8_t>(1u << (d ^ 2));
+            Queue(n);
+        }
+        return true;
+    }
+};
 
 // Direction on the board of a direction in sweep order; the sweep from the right mirrors.
 int BoardDirection(int sweepDirection, int sweep) {
@@ -160,7 +233,6 @@ bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& q
     // A cell with a single present neighbour can only be an end of the path; besides
     // the fixed end there is room for one such cell, which is then the other end.
     const int endIndex = endY * kColumns + endX;
-    uint8_t degree[kCells] = {};
     int present = 0;
     int deadEnd = -1;
     for (int y = 0; y < kRows; ++y) {
@@ -169,8 +241,7 @@ bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& q
             if (cells[i] == 0)
                 continue;
             ++present;
-            degree[i] = static_cast<uint8_t>(PresentNeighbours(cells, x, y));
-            if (i != endIndex && degree[i] == 1) {
+            if (i != endIndex && PresentNeighbours(cells, x, y) == 1) {
                 if (deadEnd >= 0)
                     return false;
                 deadEnd = i;
@@ -184,38 +255,33 @@ bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& q
     // fixed end's colour when the count is odd and the other colour when it is even.
     const int endParity = CellColour(endIndex);
     question.otherEndParity = present % 2 == 1 ? endParity : 1 - endParity;
-    // A cell with two present neighbours that cannot be an end is passed through: every
-    // path uses both its edges.
-    uint8_t through[kCells];
-    for (int i = 0; i < kCells; ++i)
-        through[i] = degree[i] == 2 && i != endIndex && CellColour(i) != question.otherEndParity;
-    FillOrders(cells, through, deadEnd, question);
+    TEdgeBounds bounds;
+    if (!bounds.Decide(cells, endIndex, question.otherEndParity))
+        return false;
+    FillOrders(cells, bounds.Used(), bounds.Unused(), deadEnd, question);
     question.endCell[0] = endX * kRows + endY;
     question.endCell[1] = (kColumns - 1 - endX) * kRows + endY;
     return true;
 }
 
-void TPathOracle::FillOrders(const uint8_t* cells, const uint8_t* through, int deadEnd, TQuestion& question) {
+void TPathOracle::FillOrders(const uint8_t* cells, const uint8_t* used, const uint8_t* unused, int deadEnd,
+                             TQuestion& question) {
     for (int s = 0; s < 2; ++s) {
-        const int step = s == 0 ? 1 : -1;  // to the next column on the board
+        const int right = s == 0 ? kRightward : kLeftward;  // toward the next column
         for (int column = 0; column < kColumns; ++column) {
             const int x = s == 0 ? column : kColumns - 1 - column;
             for (int y = 0; y < kRows; ++y) {
                 const int k = column * kRows + y;
                 const int cell = y * kColumns + x;
                 question.order[s][k] = cells[cell] != 0 ? 1 : 0;
-                question.forced[s][k] = 0;
-                if (cells[cell] == 0)
-                    continue;
-                question.lastCell[s] = k;
+                if (cells[cell] != 0)
+                    question.lastCell[s] = k;
                 if (cell == deadEnd)
                     question.freeEndCell[s] = k;
-                const int right = cell + step;
-                if (column + 1 < kColumns && cells[right] != 0 && (through[cell] != 0 || through[right] != 0))
-                    question.forced[s][k] |= kRightEdge;
-                const int down = cell + kColumns;
-                if (y + 1 < kRows && cells[down] != 0 && (through[cell] != 0 || through[down] != 0))
-                    question.forced[s][k] |= kDownEdge;
+                question.forced[s][k] = static_cast<uint8_t>(((used[cell] >> right) & 1u) * kRightEdge |
+                                                             ((used[cell] >> kDownward) & 1u) * kDownEdge);
+                question.barred[s][k] = static_cast<uint8_t>(((unused[cell] >> right) & 1u) * kRightEdge |
+                                                             ((unused[cell] >> kDownward) & 1u) * kDownEdge);
             }
         }
     }
@@ -230,14 +296,14 @@ int TPathOracle::ReusableLayers(int s, const TQuestion& question) const {
             firstChange = k;
             break;
         }
-    // A layer swept with fewer edges forced keeps more states, never fewer: the states
-    // that lack an edge forced now cannot complete and die out later.
+    // A layer swept with fewer edges decided keeps more states, never fewer: the states
+    // that go against an edge decided now cannot complete.
     for (int k = 0; k < kCells; ++k)
-        if ((old.forced[k] & ~question.forced[s][k]) != 0) {
+        if ((old.forced[k] & ~question.forced[s][k]) != 0 || (old.barred[k] & ~question.barred[s][k]) != 0) {
             firstForcedChange = k;
             break;
         }
-    // Layer k looks at its cell, the cell below, the cell to its right and its forced edges.
+    // Layer k looks at its cell, the cell below, the cell to its right and its decided edges.
     int valid = std::min({old.validLayers, firstChange - kRows, firstForcedChange});
     const int endCell = question.endCell[s];
     const int lastCell = question.lastCell[s];
@@ -277,6 +343,7 @@ int TPathOracle::ChooseSweep(const TQuestion& question) {
     TSweep& sweep = sweeps[chosen];
     std::copy(std::begin(question.order[chosen]), std::end(question.order[chosen]), sweep.cells);
     std::copy(std::begin(question.forced[chosen]), std::end(question.forced[chosen]), sweep.forced);
+    std::copy(std::begin(question.barred[chosen]), std::end(question.barred[chosen]), sweep.barred);
     sweep.endCell = question.endCell[chosen];
     sweep.lastCell = question.lastCell[chosen];
     sweep.tagged = question.tagged;
@@ -314,7 +381,7 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
 // that every path uses.
 inline void TPathOracle::Emit(TSweep& sweep, const TLayer& layer, uint32_t state, uint32_t parent,
                               uint32_t choice) {
-    if ((choice & layer.forced) != layer.forced)
+    if ((choice & layer.forced) != layer.forced || (choice & layer.barred) != 0)
         return;
     for (uint32_t slot = Hash(state) & slotMask;; slot = (slot + 1) & slotMask) {
         const uint32_t held = slots[slot];
@@ -410,6 +477,7 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
     layer.isLast = k == sweep.lastCell;
     layer.tagMask = sweep.tagged ? 3u : 0u;
     layer.forced = sweep.forced[k];
+    layer.barred = sweep.barred[k];
     const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps));
     layer.freeEndAllowed =
         (sweep.freeEndCell < 0 || k == sweep.freeEndCell) && CellColour(boardCell) == sweep.otherEndParity;
