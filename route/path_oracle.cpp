@@ -59,12 +59,14 @@ int Partner(uint32_t state, int pos) {
     }
 }
 
-// How many of the four neighbours of (x, y) are present.
-int PresentNeighbours(const uint8_t* cells, int x, int y) {
-    const int i = y * TPathOracle::kColumns + x;
-    return (y > 0 && cells[i - TPathOracle::kColumns] != 0 ? 1 : 0) +
-           (x + 1 < TPathOracle::kColumns && cells[i + 1] != 0 ? 1 : 0) +
-           (y + 1 < kRows && cells[i + TPathOracle::kColumns] != 0 ? 1 : 0) + (x > 0 && cells[i - 1] != 0 ? 1 : 0);
+// Bit d set when the neighbour of (x, y) in direction d is present.
+uint8_t PresentNeighbours(const uint8_t* cells, int x, int y) {
+    constexpr int kColumns = TPathOracle::kColumns;
+    const int i = y * kColumns + x;
+    return static_cast<uint8_t>((y > 0 && cells[i - kColumns] != 0 ? 1u << kUpward : 0u) |
+                                (x + 1 < kColumns && cells[i + 1] != 0 ? 1u << kRightward : 0u) |
+                                (y + 1 < kRows && cells[i + kColumns] != 0 ? 1u << kDownward : 0u) |
+                                (x > 0 && cells[i - 1] != 0 ? 1u << kLeftward : 0u));
 }
 
 // What the number of edges each cell has on a path tells about single edges: the fixed
@@ -74,18 +76,27 @@ int PresentNeighbours(const uint8_t* cells, int x, int y) {
 // they spread along corridors.
 class TEdgeBounds {
 public:
-    // False when the bounds alone leave no path.
+    // Takes the present cells; returns how many there are.
+    int Load(const uint8_t* cells) {
+        int present = 0;
+        for (int y = 0; y < kRows; ++y) {
+            for (int x = 0; x < kBoardColumns; ++x) {
+                const int cell = y * kBoardColumns + x;
+                used[cell] = unused[cell] = 0;
+                queued[cell] = false;
+                neighbours[cell] = cells[cell] != 0 ? PresentNeighbours(cells, x, y) : 0;
+                present += cells[cell] != 0 ? 1 : 0;
+            }
+        }
+        return present;
+    }
+    // Bit d set when the neighbour of `cell` in direction d is present.
+    uint8_t Neighbours(int cell) const { return neighbours[cell]; }
+    // False when the bounds alone leave no path over the loaded cells.
     bool Decide(const uint8_t* cells, int endIndex, int otherEndParity) {
         for (int cell = 0; cell < kBoardCells; ++cell) {
-            used[cell] = unused[cell] = neighbours[cell] = 0;
-            queued[cell] = false;
             if (cells[cell] == 0)
                 continue;
-            for (int d = 0; d < kDirectionCount; ++d) {
-                const int n = NeighbourCell(cell, d);
-                if (n >= 0 && cells[n] != 0)
-                    neighbours[cell] |= static_cast<uint8_t>(1u << d);
-            }
             least[cell] = cell != endIndex && CellColour(cell) != otherEndParity ? 2 : 1;
             most[cell] = cell == endIndex ? 1 : 2;
             Queue(cell);
@@ -151,6 +162,12 @@ int BoardCell(int k, int sweep) {
     const int column = k / kRows;
     const int x = sweep == 0 ? column : TPathOracle::kColumns - 1 - column;
     return (k % kRows) * TPathOracle::kColumns + x;
+}
+
+// The right and down edges of a cell in sweep order among `edges`, bits in board directions.
+uint8_t SweepEdges(unsigned edges, int right) {
+    return static_cast<uint8_t>(((edges >> right) & 1u) * kRightEdge |
+                                ((edges >> kDownward) & 1u) * kDownEdge);
 }
 
 }  // namespace
@@ -230,58 +247,52 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
 bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question) {
     if (endX < 0 || endX >= kColumns || endY < 0 || endY >= kRows || cells[endY * kColumns + endX] == 0)
         return false;
+    TEdgeBounds bounds;
+    const int present = bounds.Load(cells);
+    if (present < 2)
+        return false;
     // A cell with a single present neighbour can only be an end of the path; besides
     // the fixed end there is room for one such cell, which is then the other end.
     const int endIndex = endY * kColumns + endX;
-    int present = 0;
     int deadEnd = -1;
-    for (int y = 0; y < kRows; ++y) {
-        for (int x = 0; x < kColumns; ++x) {
-            const int i = y * kColumns + x;
-            if (cells[i] == 0)
-                continue;
-            ++present;
-            if (i != endIndex && PresentNeighbours(cells, x, y) == 1) {
-                if (deadEnd >= 0)
-                    return false;
-                deadEnd = i;
-            }
+    for (int i = 0; i < kCells; ++i) {
+        if (cells[i] != 0 && i != endIndex &&
+            std::popcount(static_cast<unsigned>(bounds.Neighbours(i))) == 1) {
+            if (deadEnd >= 0)
+                return false;
+            deadEnd = i;
         }
     }
-    if (present < 2)
-        return false;
-
     // Along a path the colours of a checkerboard alternate, so the other end has the
     // fixed end's colour when the count is odd and the other colour when it is even.
     const int endParity = CellColour(endIndex);
     question.otherEndParity = present % 2 == 1 ? endParity : 1 - endParity;
-    TEdgeBounds bounds;
     if (!bounds.Decide(cells, endIndex, question.otherEndParity))
         return false;
-    FillOrders(cells, bounds.Used(), bounds.Unused(), deadEnd, question);
+    FillOrders(cells, bounds.Used(), bounds.Unused(), question);
     question.endCell[0] = endX * kRows + endY;
     question.endCell[1] = (kColumns - 1 - endX) * kRows + endY;
+    if (deadEnd >= 0) {
+        question.freeEndCell[0] = CellColumn(deadEnd) * kRows + CellRow(deadEnd);
+        question.freeEndCell[1] = (kColumns - 1 - CellColumn(deadEnd)) * kRows + CellRow(deadEnd);
+    }
     return true;
 }
 
-void TPathOracle::FillOrders(const uint8_t* cells, const uint8_t* used, const uint8_t* unused, int deadEnd,
+void TPathOracle::FillOrders(const uint8_t* cells, const uint8_t* used, const uint8_t* unused,
                              TQuestion& question) {
-    for (int s = 0; s < 2; ++s) {
-        const int right = s == 0 ? kRightward : kLeftward;  // toward the next column
-        for (int column = 0; column < kColumns; ++column) {
-            const int x = s == 0 ? column : kColumns - 1 - column;
-            for (int y = 0; y < kRows; ++y) {
-                const int k = column * kRows + y;
-                const int cell = y * kColumns + x;
-                question.order[s][k] = cells[cell] != 0 ? 1 : 0;
-                if (cells[cell] != 0)
-                    question.lastCell[s] = k;
-                if (cell == deadEnd)
-                    question.freeEndCell[s] = k;
-                question.forced[s][k] = static_cast<uint8_t>(((used[cell] >> right) & 1u) * kRightEdge |
-                                                             ((used[cell] >> kDownward) & 1u) * kDownEdge);
-                question.barred[s][k] = static_cast<uint8_t>(((unused[cell] >> right) & 1u) * kRightEdge |
-                                                             ((unused[cell] >> kDownward) & 1u) * kDownEdge);
+    for (int x = 0; x < kColumns; ++x) {
+        for (int y = 0; y < kRows; ++y) {
+            const int cell = y * kColumns + x;
+            const int k[2] = {x * kRows + y, (kColumns - 1 - x) * kRows + y};
+            const uint8_t here = cells[cell] != 0 ? 1 : 0;
+            for (int s = 0; s < 2; ++s) {
+                const int right = s == 0 ? kRightward : kLeftward;  // toward the next column
+                question.order[s][k[s]] = here;
+                question.forced[s][k[s]] = SweepEdges(used[cell], right);
+                question.barred[s][k[s]] = SweepEdges(unused[cell], right);
+                if (here != 0)
+                    question.lastCell[s] = std::max(question.lastCell[s], k[s]);
             }
         }
     }

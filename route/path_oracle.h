@@ -57,7 +57,7 @@ public:
 private:
     // The layers of one sweep direction: layer k holds the states after sweep cell k.
     struct TSweep {
-        uint8_t cells[kCells] = {};  // in sweep order: index column * kRows + row
+        uint8_t cells[kCells] = {};   // in sweep order: index column * kRows + row
         uint8_t forced[kCells] = {};  // edges every path uses: kRightEdge, kDownEdge bits
         uint8_t barred[kCells] = {};  // edges no path uses
         int endCell = -1;
@@ -126,7 +126,7 @@ private:
     static bool Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question);
     // Phase 1: the cells in both sweep orders, and which edges to the right and down every
     // path uses (`used`) or none does (`unused`), given in board directions per cell.
-    static void FillOrders(const uint8_t* cells, const uint8_t* used, const uint8_t* unused, int deadEnd,
+    static void FillOrders(const uint8_t* cells, const uint8_t* used, const uint8_t* unused,
                            TQuestion& question);
     // Phase 2: the leading layers of a sweep's last run that still hold for `question`.
     int ReusableLayers(int sweep, const TQuestion& question) const;
