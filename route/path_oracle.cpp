@@ -1,7 +1,6 @@
 #include "route/path_oracle.h"
 
 #include <algorithm>
-#include <bit>
 
 #include "game/board_geometry.h"
 
@@ -69,6 +68,13 @@ uint8_t PresentNeighbours(const uint8_t* cells, int x, int y) {
                                 (x > 0 && cells[i - 1] != 0 ? 1u << kLeftward : 0u));
 }
 
+// How many directions a mask of four direction bits holds (no population count
+// instruction is assumed).
+int EdgeCount(unsigned directions) {
+    constexpr int kCounts[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    return kCounts[directions & 0xFu];
+}
+
 // What the number of edges each cell has on a path tells about single edges: the fixed
 // end has one, a cell of the other end's colour one or two, every other cell two. A cell
 // that needs all its undecided edges uses them on every path; a cell that has all the
@@ -130,9 +136,9 @@ private:
         }
     }
     bool Tighten(int cell) {
-        const int fixed = std::popcount(static_cast<unsigned>(used[cell]));
+        const int fixed = EdgeCount(used[cell]);
         const unsigned open = neighbours[cell] & ~(used[cell] | unused[cell]) & 0xFu;
-        const int undecided = std::popcount(open);
+        const int undecided = EdgeCount(open);
         if (fixed > most[cell] || fixed + undecided < least[cell])
             return false;
         if (undecided == 0 || (fixed < most[cell] && fixed + undecided > least[cell]))
@@ -256,8 +262,7 @@ bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& q
     const int endIndex = endY * kColumns + endX;
     int deadEnd = -1;
     for (int i = 0; i < kCells; ++i) {
-        if (cells[i] != 0 && i != endIndex &&
-            std::popcount(static_cast<unsigned>(bounds.Neighbours(i))) == 1) {
+        if (cells[i] != 0 && i != endIndex && EdgeCount(bounds.Neighbours(i)) == 1) {
             if (deadEnd >= 0)
                 return false;
             deadEnd = i;
