@@ -380,10 +380,13 @@ int TPathOracle::ChooseSweep(const TQuestion& question) {
 
 uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
     for (int k = firstLayer; k <= sweep.lastCell; ++k) {
-        SweepCell(sweep, k);
+        // An absent cell passes every state on unchanged, as no edge leads into it: its
+        // layer holds nothing of its own and stands for the last present cell's layer.
+        if (sweep.cells[k] != 0)
+            SweepCell(sweep, k);
         sweep.layerStart.push_back(static_cast<uint32_t>(sweep.states.size()));
         sweep.validLayers = k + 1;
-        if (sweep.layerStart[k + 2] == sweep.layerStart[k + 1])
+        if (sweep.cells[k] != 0 && sweep.layerStart[k + 2] == sweep.layerStart[k + 1])
             return 0;
         if (sweep.states.size() - reusedStates > stateLimit) {
             stopped = true;
@@ -479,16 +482,21 @@ inline void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s,
     }
 }
 
-// Passes every state of layer k's predecessor through sweep cell k.
+// Passes every state of the last present cell's layer before k through sweep cell k,
+// which is present.
 void TPathOracle::SweepCell(TSweep& sweep, int k) {
     const uint8_t* cells = sweep.cells;
-    const uint32_t begin = sweep.layerStart[k];
-    const uint32_t end = sweep.layerStart[k + 1];
+    int source = k - 1;
+    while (source >= 0 && cells[source] == 0)
+        --source;
+    const uint32_t begin = sweep.layerStart[source + 1];
+    const uint32_t end = sweep.layerStart[source + 2];
+    // Entering a new column moves the edges into it to their places on the sweep line.
+    const bool newColumn = source < 0 || source / kRows != k / kRows;
     TLayer layer;
     layer.row = k % kRows;
-    const bool here = cells[k] != 0;
-    layer.canRight = here && k + kRows < kCells && cells[k + kRows] != 0;
-    layer.canDown = here && layer.row + 1 < kRows && cells[k + 1] != 0;
+    layer.canRight = k + kRows < kCells && cells[k + kRows] != 0;
+    layer.canDown = layer.row + 1 < kRows && cells[k + 1] != 0;
     layer.isEnd = k == sweep.endCell;
     layer.isLast = k == sweep.lastCell;
     layer.tagMask = sweep.tagged ? 3u : 0u;
@@ -497,25 +505,14 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
     const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps));
     layer.freeEndAllowed =
         (sweep.freeEndCell < 0 || k == sweep.freeEndCell) && CellColour(boardCell) == sweep.otherEndParity;
-    if (here)
-        ResetHash(end - begin + 1);
+    ResetHash(end - begin + 1);
     layer.begin = static_cast<uint32_t>(sweep.states.size());
 
-    const int r = layer.row;
     for (uint32_t i = begin; i < end; ++i) {
         uint32_t s = sweep.states[i];
-        if (r == 0)
+        if (newColumn)
             s = (s & ~kPlugMask) | ((s & kColumnMask) << 2);
         const uint32_t parent = i - begin;
-        if (!here) {
-            // An absent cell passes on the states with no edge into it; they stay
-            // distinct, so no lookup is needed.
-            if (Plug(s, r) == kNone && Plug(s, r + 1) == kNone) {
-                sweep.states.push_back(s);
-                sweep.links.push_back(parent);
-            }
-            continue;
-        }
         if (!layer.isEnd)
             PassMiddle(sweep, layer, s, parent);
         if (layer.isEnd || ((s & kFreeEndUsed) == 0 && layer.freeEndAllowed))
@@ -552,6 +549,8 @@ void TPathOracle::Trace(uint32_t index, std::vector<int>& path) const {
         links[b][links[b][0] >= 0 ? 1 : 0] = a;
     };
     for (int k = sweep.lastCell; k >= 0; --k) {
+        if (sweep.cells[k] == 0)
+            continue;
         const uint32_t link = sweep.links[sweep.layerStart[k + 1] + index];
         const uint32_t choice = link >> kChoiceShift;
         if (choice & kRightEdge)

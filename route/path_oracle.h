@@ -55,7 +55,8 @@ public:
     bool LastStopped() const { return stopped; }
 
 private:
-    // The layers of one sweep direction: layer k holds the states after sweep cell k.
+    // The layers of one sweep direction: layer k holds the states after sweep cell k. The
+    // layer of an absent cell holds nothing and stands for the last present cell's before it.
     struct TSweep {
         uint8_t cells[kCells] = {};   // in sweep order: index column * kRows + row
         uint8_t forced[kCells] = {};  // edges every path uses: kRightEdge, kDownEdge bits
