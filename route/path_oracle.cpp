@@ -170,11 +170,21 @@ int BoardCell(int k, int sweep) {
     return (k % kRows) * TPathOracle::kColumns + x;
 }
 
-// The right and down edges of a cell in sweep order among `edges`, bits in board directions.
-uint8_t SweepEdges(unsigned edges, int right) {
-    return static_cast<uint8_t>(((edges >> right) & 1u) * kRightEdge |
-                                ((edges >> kDownward) & 1u) * kDownEdge);
-}
+// The right and down edges in sweep order (kRightEdge, kDownEdge) of a cell's edges given
+// as board direction bits, for either sweep.
+struct TSweepEdges {
+    uint8_t bits[2][16];
+    constexpr TSweepEdges() : bits() {
+        for (unsigned edges = 0; edges < 16; ++edges) {
+            const unsigned down = (edges >> kDownward) & 1u;
+            bits[0][edges] =
+                static_cast<uint8_t>(((edges >> kRightward) & 1u) * kRightEdge | down * kDownEdge);
+            bits[1][edges] =
+                static_cast<uint8_t>(((edges >> kLeftward) & 1u) * kRightEdge | down * kDownEdge);
+        }
+    }
+};
+constexpr TSweepEdges kSweepEdges;
 
 }  // namespace
 
@@ -287,19 +297,21 @@ bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& q
 void TPathOracle::FillOrders(const uint8_t* cells, const uint8_t* used, const uint8_t* unused,
                              TQuestion& question) {
     for (int x = 0; x < kColumns; ++x) {
-        for (int y = 0; y < kRows; ++y) {
-            const int cell = y * kColumns + x;
-            const int k[2] = {x * kRows + y, (kColumns - 1 - x) * kRows + y};
-            const uint8_t here = cells[cell] != 0 ? 1 : 0;
-            for (int s = 0; s < 2; ++s) {
-                const int right = s == 0 ? kRightward : kLeftward;  // toward the next column
-                question.order[s][k[s]] = here;
-                question.forced[s][k[s]] = SweepEdges(used[cell], right);
-                question.barred[s][k[s]] = SweepEdges(unused[cell], right);
-                if (here != 0)
-                    question.lastCell[s] = std::max(question.lastCell[s], k[s]);
+        const int first[2] = {x * kRows, (kColumns - 1 - x) * kRows};
+        for (int s = 0; s < 2; ++s) {
+            for (int y = 0; y < kRows; ++y) {
+                const int cell = y * kColumns + x;
+                question.order[s][first[s] + y] = cells[cell] != 0 ? 1 : 0;
+                question.forced[s][first[s] + y] = kSweepEdges.bits[s][used[cell]];
+                question.barred[s][first[s] + y] = kSweepEdges.bits[s][unused[cell]];
             }
         }
+    }
+    for (int s = 0; s < 2; ++s) {
+        int k = kCells - 1;
+        while (k >= 0 && question.order[s][k] == 0)
+            --k;
+        question.lastCell[s] = k;
     }
 }
 
