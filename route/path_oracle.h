@@ -122,8 +122,9 @@ private:
     void GrowHash(const uint32_t* layer, size_t count);
 
     uint32_t Query(const uint8_t* cells, int endX, int endY, bool tagged);
-    // Phase 1: the dead end that must be the other end, the other end's colour, and the
-    // question in both sweep orders; false when the question has no path at once.
+    // Phase 1: the dead end that must be the other end, the other end's colour, the edges
+    // the cells' degrees decide, and the question in both sweep orders; false when the
+    // question has no path at once.
     static bool Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question);
     // Phase 1: the cells in both sweep orders, and which edges to the right and down every
     // path uses (`used`) or none does (`unused`), given in board directions per cell.
