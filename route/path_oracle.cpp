@@ -58,6 +58,104 @@ int Partner(uint32_t state, int pos) {
     }
 }
 
+// Bit d set when the neighbour of (x, y) in direction d is present.
+uint8_t PresentNeighbours(const uint8_t* cells, int x, int y) {
+    constexpr int kColumns = TPathOracle::kColumns;
+    const int i = y * kColumns + x;
+    return static_cast<uint8_t>((y > 0 && cells[i - kColumns] != 0 ? 1u << kUpward : 0u) |
+                                (x + 1 < kColumns && cells[i + 1] != 0 ? 1u << kRightward : 0u) |
+                                (y + 1 < kRows && cells[i + kColumns] != 0 ? 1u << kDownward : 0u) |
+                                (x > 0 && cells[i - 1] != 0 ? 1u << kLeftward : 0u));
+}
+
+// How many directions a mask of four direction bits holds (no population count
+// instruction is assumed).
+int EdgeCount(unsigned directions) {
+    constexpr int kCounts[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    return kCounts[directions & 0xFu];
+}
+
+// What the number of edges each cell has on a path tells about single edges: the fixed
+// end has one, a cell of the other end's colour one or two, every other cell two. A cell
+// that needs all its undecided edges uses them on every path; a cell that has all the
+// edges it may have uses none of the others. Each decision can settle a neighbour, so
+// they spread along corridors.
+class TEdgeBounds {
+public:
+    // Takes the present cells; returns how many there are.
+    int Load(const uint8_t* cells) {
+        int present = 0;
+        for (int y = 0; y < kRows; ++y) {
+            for (int x = 0; x < kBoardColumns; ++x) {
+                const int cell = y * kBoardColumns + x;
+                used[cell] = unused[cell] = 0;
+                queued[cell] = false;
+                neighbours[cell] = cells[cell] != 0 ? PresentNeighbours(cells, x, y) : 0;
+                present += cells[cell] != 0 ? 1 : 0;
+            }
+        }
+        return present;
+    }
+    // Bit d set when the neighbour of `cell` in direction d is present.
+    uint8_t Neighbours(int cell) const { return neighbours[cell]; }
+    // False when the bounds alone leave no path over the loaded cells.
+    bool Decide(const uint8_t* cells, int endIndex, int otherEndParity) {
+        for (int cell = 0; cell < kBoardCells; ++cell) {
+            if (cells[cell] == 0)
+                continue;
+            least[cell] = cell != endIndex && CellColour(cell) != otherEndParity ? 2 : 1;
+            most[cell] = cell == endIndex ? 1 : 2;
+            Queue(cell);
+        }
+        while (pendingCount > 0) {
+            const int cell = pending[--pendingCount];
+            queued[cell] = false;
+            if (!Tighten(cell))
+                return false;
+        }
+        return true;
+    }
+    // Bit d of entry i: every path uses, or no path uses, the edge from cell i in direction d.
+    const uint8_t* Used() const { return used; }
+    const uint8_t* Unused() const { return unused; }
+
+private:
+    uint8_t neighbours[kBoardCells];  // bit d: the neighbour in direction d is present
+    uint8_t used[kBoardCells];
+    uint8_t unused[kBoardCells];
+    uint8_t least[kBoardCells];
+    uint8_t most[kBoardCells];
+    bool queued[kBoardCells];
+    int pending[kBoardCells];
+    int pendingCount = 0;
+
+    void Queue(int cell) {
+        if (!queued[cell]) {
+            queued[cell] = true;
+            pending[pendingCount++] = cell;
+        }
+    }
+    bool Tighten(int cell) {
+        const int fixed = EdgeCount(used[cell]);
+        const unsigned open = neighbours[cell] & ~(used[cell] | unused[cell]) & 0xFu;
+        const int undecided = EdgeCount(open);
+        if (fixed > most[cell] || fixed + undecided < least[cell])
+            return false;
+        if (undecided == 0 || (fixed < most[cell] && fixed + undecided > least[cell]))
+            return true;
+        uint8_t* side = fixed == most[cell] ? unused : used;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            if ((open & (1u << d)) == 0)
+                continue;
+            const int n = NeighbourCell(cell, d);
+            side[cell] |= static_cast<uint8_t>(1u << d);
+            side[n] |= static_cast<uint8_t>(1u << (d ^ 2));
+            Queue(n);
+        }
+        return true;
+    }
+};
+
 // Direction on the board of a direction in sweep order; the sweep from the right mirrors.
 int BoardDirection(int sweepDirection, int sweep) {
     if (sweep == 1 && (sweepDirection == kRightward || sweepDirection == kLeftward))
@@ -72,6 +170,22 @@ int BoardCell(int k, int sweep) {
     return (k % kRows) * TPathOracle::kColumns + x;
 }
 
+// The right and down edges in sweep order (kRightEdge, kDownEdge) of a cell's edges given
+// as board direction bits, for either sweep.
+struct TSweepEdges {
+    uint8_t bits[2][16];
+    constexpr TSweepEdges() : bits() {
+        for (unsigned edges = 0; edges < 16; ++edges) {
+            const unsigned down = (edges >> kDownward) & 1u;
+            bits[0][edges] =
+                static_cast<uint8_t>(((edges >> kRightward) & 1u) * kRightEdge | down * kDownEdge);
+            bits[1][edges] =
+                static_cast<uint8_t>(((edges >> kLeftward) & 1u) * kRightEdge | down * kDownEdge);
+        }
+    }
+};
+constexpr TSweepEdges kSweepEdges;
+
 }  // namespace
 
 TPathOracle::TPathOracle() {
@@ -85,7 +199,7 @@ TPathOracle::TPathOracle() {
 }
 
 void TPathOracle::ResetHash(size_t expected) {
-    size_t size = 256;
+    size_t size = 32;
     while (size < 2 * expected)
         size *= 2;
     if (slots.size() < size)
@@ -149,60 +263,76 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
 bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question) {
     if (endX < 0 || endX >= kColumns || endY < 0 || endY >= kRows || cells[endY * kColumns + endX] == 0)
         return false;
-    int present = 0;
-    for (int i = 0; i < kCells; ++i)
-        present += cells[i] != 0 ? 1 : 0;
+    TEdgeBounds bounds;
+    const int present = bounds.Load(cells);
     if (present < 2)
         return false;
-
     // A cell with a single present neighbour can only be an end of the path; besides
     // the fixed end there is room for one such cell, which is then the other end.
     const int endIndex = endY * kColumns + endX;
     int deadEnd = -1;
     for (int i = 0; i < kCells; ++i) {
-        if (cells[i] == 0 || i == endIndex)
-            continue;
-        int degree = 0;
-        for (int d = 0; d < kDirectionCount; ++d) {
-            const int n = NeighbourCell(i, d);
-            degree += n >= 0 && cells[n] != 0 ? 1 : 0;
-        }
-        if (degree == 1) {
+        if (cells[i] != 0 && i != endIndex && EdgeCount(bounds.Neighbours(i)) == 1) {
             if (deadEnd >= 0)
                 return false;
             deadEnd = i;
         }
     }
-
     // Along a path the colours of a checkerboard alternate, so the other end has the
     // fixed end's colour when the count is odd and the other colour when it is even.
     const int endParity = CellColour(endIndex);
     question.otherEndParity = present % 2 == 1 ? endParity : 1 - endParity;
-    for (int s = 0; s < 2; ++s) {
-        for (int k = 0; k < kCells; ++k) {
-            const int cell = BoardCell(k, s);
-            question.order[s][k] = cells[cell] != 0 ? 1 : 0;
-            if (question.order[s][k] != 0)
-                question.lastCell[s] = k;
-            if (cell == endIndex)
-                question.endCell[s] = k;
-            if (cell == deadEnd)
-                question.freeEndCell[s] = k;
-        }
+    if (!bounds.Decide(cells, endIndex, question.otherEndParity))
+        return false;
+    FillOrders(cells, bounds.Used(), bounds.Unused(), question);
+    question.endCell[0] = endX * kRows + endY;
+    question.endCell[1] = (kColumns - 1 - endX) * kRows + endY;
+    if (deadEnd >= 0) {
+        question.freeEndCell[0] = CellColumn(deadEnd) * kRows + CellRow(deadEnd);
+        question.freeEndCell[1] = (kColumns - 1 - CellColumn(deadEnd)) * kRows + CellRow(deadEnd);
     }
     return true;
+}
+
+void TPathOracle::FillOrders(const uint8_t* cells, const uint8_t* used, const uint8_t* unused,
+                             TQuestion& question) {
+    for (int x = 0; x < kColumns; ++x) {
+        const int first[2] = {x * kRows, (kColumns - 1 - x) * kRows};
+        for (int s = 0; s < 2; ++s) {
+            for (int y = 0; y < kRows; ++y) {
+                const int cell = y * kColumns + x;
+                question.order[s][first[s] + y] = cells[cell] != 0 ? 1 : 0;
+                question.forced[s][first[s] + y] = kSweepEdges.bits[s][used[cell]];
+                question.barred[s][first[s] + y] = kSweepEdges.bits[s][unused[cell]];
+            }
+        }
+    }
+    for (int s = 0; s < 2; ++s) {
+        int k = kCells - 1;
+        while (k >= 0 && question.order[s][k] == 0)
+            --k;
+        question.lastCell[s] = k;
+    }
 }
 
 int TPathOracle::ReusableLayers(int s, const TQuestion& question) const {
     const TSweep& old = sweeps[s];
     int firstChange = kCells;
+    int firstForcedChange = kCells;
     for (int k = 0; k < kCells; ++k)
         if (old.cells[k] != question.order[s][k]) {
             firstChange = k;
             break;
         }
-    // Layer k looks at its cell, the cell below and the cell to its right.
-    int valid = std::min(old.validLayers, firstChange - kRows);
+    // A layer swept with fewer edges decided keeps more states, never fewer: the states
+    // that go against an edge decided now cannot complete.
+    for (int k = 0; k < kCells; ++k)
+        if ((old.forced[k] & ~question.forced[s][k]) != 0 || (old.barred[k] & ~question.barred[s][k]) != 0) {
+            firstForcedChange = k;
+            break;
+        }
+    // Layer k looks at its cell, the cell below, the cell to its right and its decided edges.
+    int valid = std::min({old.validLayers, firstChange - kRows, firstForcedChange});
     const int endCell = question.endCell[s];
     const int lastCell = question.lastCell[s];
     const int freeEndCell = question.freeEndCell[s];
@@ -240,6 +370,8 @@ int TPathOracle::ChooseSweep(const TQuestion& question) {
 
     TSweep& sweep = sweeps[chosen];
     std::copy(std::begin(question.order[chosen]), std::end(question.order[chosen]), sweep.cells);
+    std::copy(std::begin(question.forced[chosen]), std::end(question.forced[chosen]), sweep.forced);
+    std::copy(std::begin(question.barred[chosen]), std::end(question.barred[chosen]), sweep.barred);
     sweep.endCell = question.endCell[chosen];
     sweep.lastCell = question.lastCell[chosen];
     sweep.tagged = question.tagged;
@@ -260,10 +392,13 @@ int TPathOracle::ChooseSweep(const TQuestion& question) {
 
 uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
     for (int k = firstLayer; k <= sweep.lastCell; ++k) {
-        SweepCell(sweep, k);
+        // An absent cell passes every state on unchanged, as no edge leads into it: its
+        // layer holds nothing of its own and stands for the last present cell's layer.
+        if (sweep.cells[k] != 0)
+            SweepCell(sweep, k);
         sweep.layerStart.push_back(static_cast<uint32_t>(sweep.states.size()));
         sweep.validLayers = k + 1;
-        if (sweep.layerStart[k + 2] == sweep.layerStart[k + 1])
+        if (sweep.cells[k] != 0 && sweep.layerStart[k + 2] == sweep.layerStart[k + 1])
             return 0;
         if (sweep.states.size() - reusedStates > stateLimit) {
             stopped = true;
@@ -273,9 +408,12 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
     return Answer(sweep);
 }
 
-// Adds `state` to the layer that begins at `layerBegin` unless it is there already.
-inline void TPathOracle::Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state, uint32_t parent,
+// Adds `state` to the layer unless it is there already or `choice` leaves out an edge
+// that every path uses.
+inline void TPathOracle::Emit(TSweep& sweep, const TLayer& layer, uint32_t state, uint32_t parent,
                               uint32_t choice) {
+    if ((choice & layer.forced) != layer.forced || (choice & layer.barred) != 0)
+        return;
     for (uint32_t slot = Hash(state) & slotMask;; slot = (slot + 1) & slotMask) {
         const uint32_t held = slots[slot];
         if (held == kEmptySlot) {
@@ -283,7 +421,7 @@ inline void TPathOracle::Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state
             sweep.states.push_back(state);
             sweep.links.push_back(parent | (choice << kChoiceShift));
             if (2 * ++slotCount > slotMask)
-                GrowHash(sweep.states.data() + layerBegin, sweep.states.size() - layerBegin);
+                GrowHash(sweep.states.data() + layer.begin, sweep.states.size() - layer.begin);
             return;
         }
         if (held == state)
@@ -297,7 +435,7 @@ inline void TPathOracle::PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t
     const uint32_t up = Plug(s, r);
     const uint32_t left = Plug(s, r + 1);
     const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
-    auto emit = [&](uint32_t state, uint32_t choice) { Emit(sweep, layer.begin, state, parent, choice); };
+    auto emit = [&](uint32_t state, uint32_t choice) { Emit(sweep, layer, state, parent, choice); };
     if (up == kNone && left == kNone) {
         if (layer.canRight && layer.canDown)
             emit(WithPlug(WithPlug(s, r, kOpen), r + 1, kClose), kRightEdge | kDownEdge);
@@ -337,7 +475,7 @@ inline void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s,
         return layer.isEnd ? state | ((static_cast<uint32_t>(direction) & layer.tagMask) << kTagShift)
                            : state | kFreeEndUsed;
     };
-    auto emit = [&](uint32_t state, uint32_t choice) { Emit(sweep, layer.begin, state, parent, choice); };
+    auto emit = [&](uint32_t state, uint32_t choice) { Emit(sweep, layer, state, parent, choice); };
     if (up == kNone && left == kNone) {
         if (layer.canRight)
             emit(mark(WithPlug(s, r, kLoose), kRightward), kRightEdge);
@@ -356,40 +494,37 @@ inline void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s,
     }
 }
 
-// Passes every state of layer k's predecessor through sweep cell k.
+// Passes every state of the last present cell's layer before k through sweep cell k,
+// which is present.
 void TPathOracle::SweepCell(TSweep& sweep, int k) {
     const uint8_t* cells = sweep.cells;
-    const uint32_t begin = sweep.layerStart[k];
-    const uint32_t end = sweep.layerStart[k + 1];
+    int source = k - 1;
+    while (source >= 0 && cells[source] == 0)
+        --source;
+    const uint32_t begin = sweep.layerStart[source + 1];
+    const uint32_t end = sweep.layerStart[source + 2];
+    // Entering a new column moves the edges into it to their places on the sweep line.
+    const bool newColumn = source < 0 || source / kRows != k / kRows;
     TLayer layer;
     layer.row = k % kRows;
-    const bool here = cells[k] != 0;
-    layer.canRight = here && k + kRows < kCells && cells[k + kRows] != 0;
-    layer.canDown = here && layer.row + 1 < kRows && cells[k + 1] != 0;
+    layer.canRight = k + kRows < kCells && cells[k + kRows] != 0;
+    layer.canDown = layer.row + 1 < kRows && cells[k + 1] != 0;
     layer.isEnd = k == sweep.endCell;
     layer.isLast = k == sweep.lastCell;
     layer.tagMask = sweep.tagged ? 3u : 0u;
+    layer.forced = sweep.forced[k];
+    layer.barred = sweep.barred[k];
     const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps));
     layer.freeEndAllowed =
         (sweep.freeEndCell < 0 || k == sweep.freeEndCell) && CellColour(boardCell) == sweep.otherEndParity;
     ResetHash(end - begin + 1);
     layer.begin = static_cast<uint32_t>(sweep.states.size());
 
-    const int r = layer.row;
     for (uint32_t i = begin; i < end; ++i) {
         uint32_t s = sweep.states[i];
-        if (r == 0)
+        if (newColumn)
             s = (s & ~kPlugMask) | ((s & kColumnMask) << 2);
         const uint32_t parent = i - begin;
-        if (!here) {
-            // An absent cell passes on the states with no edge into it; they stay
-            // distinct, so no lookup is needed.
-            if (Plug(s, r) == kNone && Plug(s, r + 1) == kNone) {
-                sweep.states.push_back(s);
-                sweep.links.push_back(parent);
-            }
-            continue;
-        }
         if (!layer.isEnd)
             PassMiddle(sweep, layer, s, parent);
         if (layer.isEnd || ((s & kFreeEndUsed) == 0 && layer.freeEndAllowed))
@@ -426,6 +561,8 @@ void TPathOracle::Trace(uint32_t index, std::vector<int>& path) const {
         links[b][links[b][0] >= 0 ? 1 : 0] = a;
     };
     for (int k = sweep.lastCell; k >= 0; --k) {
+        if (sweep.cells[k] == 0)
+            continue;
         const uint32_t link = sweep.links[sweep.layerStart[k + 1] + index];
         const uint32_t choice = link >> kChoiceShift;
         if (choice & kRightEdge)

@@ -13,7 +13,8 @@
 // column by column, cell by cell, keeping only how the partial path's pieces cross the
 // sweep line, so its cost does not depend on how many paths there are. A cell with a
 // single neighbour, and the colour a path's length gives its other end, narrow where
-// that other end may lie.
+// that other end may lie; edges that the cells' degrees alone show every path to use, or
+// none, make the sweep drop at once the partial paths that go against them.
 //
 // The sweep runs from the left or from the right. For each of the two it keeps the state
 // sets of its last run, and a later call reuses the leading columns that nothing has
@@ -54,9 +55,12 @@ public:
     bool LastStopped() const { return stopped; }
 
 private:
-    // The layers of one sweep direction: layer k holds the states after sweep cell k.
+    // The layers of one sweep direction: layer k holds the states after sweep cell k. The
+    // layer of an absent cell holds nothing and stands for the last present cell's before it.
     struct TSweep {
-        uint8_t cells[kCells] = {};  // in sweep order: index column * kRows + row
+        uint8_t cells[kCells] = {};   // in sweep order: index column * kRows + row
+        uint8_t forced[kCells] = {};  // edges every path uses: kRightEdge, kDownEdge bits
+        uint8_t barred[kCells] = {};  // edges no path uses
         int endCell = -1;
         int lastCell = -1;
         bool tagged = true;           // whether states record the direction leaving the end
@@ -77,6 +81,8 @@ private:
         bool tagged = false;
         int otherEndParity = -1;
         uint8_t order[2][kCells];
+        uint8_t forced[2][kCells];
+        uint8_t barred[2][kCells];
         int endCell[2] = {-1, -1};
         int lastCell[2] = {-1, -1};
         int freeEndCell[2] = {-1, -1};
@@ -89,6 +95,8 @@ private:
         bool isEnd = false;
         bool isLast = false;
         bool freeEndAllowed = false;
+        uint32_t forced = 0;  // the edges to the right and down that every path uses
+        uint32_t barred = 0;  // and those that no path uses
         uint32_t tagMask = 0;
         uint32_t begin = 0;  // first state of this layer in the sweep's arrays
     };
@@ -114,9 +122,14 @@ private:
     void GrowHash(const uint32_t* layer, size_t count);
 
     uint32_t Query(const uint8_t* cells, int endX, int endY, bool tagged);
-    // Phase 1: the dead end that must be the other end, the other end's colour, and the
-    // question in both sweep orders; false when the question has no path at once.
+    // Phase 1: the dead end that must be the other end, the other end's colour, the edges
+    // the cells' degrees decide, and the question in both sweep orders; false when the
+    // question has no path at once.
     static bool Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question);
+    // Phase 1: the cells in both sweep orders, and which edges to the right and down every
+    // path uses (`used`) or none does (`unused`), given in board directions per cell.
+    static void FillOrders(const uint8_t* cells, const uint8_t* used, const uint8_t* unused,
+                           TQuestion& question);
     // Phase 2: the leading layers of a sweep's last run that still hold for `question`.
     int ReusableLayers(int sweep, const TQuestion& question) const;
     // Phase 2: the sweep that keeps more states, set up for `question`.
@@ -126,7 +139,7 @@ private:
     void SweepCell(TSweep& sweep, int k);
     void PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
     void PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
-    void Emit(TSweep& sweep, uint32_t layerBegin, uint32_t state, uint32_t parent, uint32_t choice);
+    void Emit(TSweep& sweep, const TLayer& layer, uint32_t state, uint32_t parent, uint32_t choice);
     // Phase 4: the tags of the paths that are complete after the last cell.
     uint32_t Answer(const TSweep& sweep);
     void Trace(uint32_t index, std::vector<int>& path) const;
