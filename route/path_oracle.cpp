@@ -113,7 +113,7 @@ public:
             if (!Tighten(cell))
                 return false;
         }
-        return true;
+        return !UsedEdgesCloseLoop(cells);
     }
     // Bit d of entry i: every path uses, or no path uses, the edge from cell i in direction d.
     const uint8_t* Used() const { return used; }
@@ -129,6 +129,31 @@ private:
     int pending[kBoardCells];
     int pendingCount = 0;
 
+    // Whether the edges every path uses close a loop, which no path can hold.
+    bool UsedEdgesCloseLoop(const uint8_t* cells) const {
+        int root[kBoardCells];
+        for (int i = 0; i < kBoardCells; ++i)
+            root[i] = i;
+        auto find = [&root](int cell) {
+            while (root[cell] != cell)
+                cell = root[cell] = root[root[cell]];
+            return cell;
+        };
+        for (int cell = 0; cell < kBoardCells; ++cell) {
+            if (cells[cell] == 0)
+                continue;
+            for (const int d : {kRightward, kDownward}) {
+                if ((used[cell] & (1u << d)) == 0)
+                    continue;
+                const int a = find(cell);
+                const int b = find(NeighbourCell(cell, d));
+                if (a == b)
+                    return true;
+                root[a] = b;
+            }
+        }
+        return false;
+    }
     void Queue(int cell) {
         if (!queued[cell]) {
             queued[cell] = true;
