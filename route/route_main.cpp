@@ -112,8 +112,7 @@ int LoadTable(const TOptions& options, TQuilloryTable& table) {
 template <typename TFinder>
 bool FindRoute(const TQuilloryTable& table, std::vector<TRouteFinder::TPoint>& route) {
     TFinder finder;
-    for (int i = 0; i < kBoardCells; ++i)
-        finder.board[i] = table.cells[i] != 0 ? 1 : 0;
+    FillBoardFromTable(finder.board, table);
     return finder.FindRoute({table.x, table.y}, route);
 }
 
