@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "game/built_in_tables.h"
+#include "route/path_oracle.h"
 #include "route/reference_route_finder.h"
 #include "tests/route/route_test_support.h"
 
@@ -230,6 +231,54 @@ TEST(RouteFinder, FullRectanglesHaveARouteExactlyWhenTheColoursAllowIt) {
     }
     EXPECT_GT(withRoute, 60);
     EXPECT_GT(without, 15);
+}
+
+// What is wrong with `route` as the first route from its start on `board` in the order
+// up, right, down, left: it must be a route, and wherever it steps, no earlier direction
+// may lead to a route through the cells left (asked of the exact test); empty when
+// nothing is.
+std::string FirstRouteProblem(const std::vector<int32_t>& board, const std::vector<TPoint>& route) {
+    if (const std::string problem = RouteProblem(board, route[0], route); !problem.empty())
+        return problem;
+    uint8_t left[kBoardCells];
+    for (int i = 0; i < kBoardCells; ++i)
+        left[i] = board[i] == 1 ? 1 : 0;
+    TPathOracle oracle;
+    for (size_t i = 0; i + 1 < route.size(); ++i) {
+        const int cell = CellIndex(route[i].x, route[i].y);
+        left[cell] = 0;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            const int n = NeighbourCell(cell, d);
+            if (n == CellIndex(route[i + 1].x, route[i + 1].y))
+                break;
+            if (n >= 0 && left[n] != 0 && oracle.HasPath(left, CellColumn(n), CellRow(n)))
+                return "an earlier direction at step " + std::to_string(i) + " has a route";
+        }
+    }
+    return "";
+}
+
+// Positions too large for the plain search where the quick search gives up and exact
+// tests stop at their limits before they are let run longer: the route must still be
+// the first one.
+TEST(RouteFinder, RouteIsTheFirstWhereExactTestsStopAtTheirLimits) {
+    const auto tables = BuildTables();
+    std::vector<int32_t> tableBoard;
+    FillBoardFromTable(tableBoard, tables[47]);
+    std::vector<int32_t> wholeBoard(kBoardCells, 1);
+    wholeBoard[CellIndex(7, 2)] = 0;
+    const struct {
+        std::vector<int32_t> board;
+        TPoint start;
+    } positions[] = {{tableBoard, {5, 7}}, {wholeBoard, {10, 6}}};
+    for (const auto& position : positions) {
+        TRouteFinder finder;
+        finder.board = position.board;
+        std::vector<TPoint> route;
+        ASSERT_TRUE(finder.FindRoute(position.start, route));
+        EXPECT_EQ(FirstRouteProblem(position.board, route), "")
+            << position.start.x << ", " << position.start.y;
+    }
 }
 
 TEST(RouteFinder, EveryBuiltInTableHasAValidRouteFromItsStart) {
