@@ -26,6 +26,10 @@ constexpr uint32_t kDownEdge = 2;
 constexpr int kChoiceShift = 30;
 constexpr uint32_t kParentMask = (1u << kChoiceShift) - 1;
 
+// Layers of a sweep that a question must be able to use again for that sweep to be
+// chosen for their sake: three columns.
+constexpr int kMinReusedLayers = 3 * TPathOracle::kRows;
+
 // Room for the states of a typical full sweep, so that growing rarely copies them.
 constexpr size_t kReservedStates = size_t{1} << 19;
 
@@ -385,11 +389,17 @@ int TPathOracle::ReusableLayers(int s, const TQuestion& question) const {
 
 int TPathOracle::ChooseSweep(const TQuestion& question) {
     const int reusable[2] = {ReusableLayers(0, question), ReusableLayers(1, question)};
-    const uint32_t kept0 = sweeps[0].layerStart[reusable[0] + 1];
-    const uint32_t kept1 = sweeps[1].layerStart[reusable[1] + 1];
+    // Layers kept count only from a few columns on, or when they are all a sweep holds (a
+    // stopped question goes on): otherwise a sweep that reaches the fixed end late is
+    // worth more, as the next questions, which change cells near the end, can use nearly
+    // all of it again.
+    uint32_t kept[2] = {0, 0};
+    for (int s = 0; s < 2; ++s)
+        if (reusable[s] >= kMinReusedLayers || reusable[s] == sweeps[s].validLayers)
+            kept[s] = sweeps[s].layerStart[reusable[s] + 1];
     int chosen;
-    if (kept0 != kept1)
-        chosen = kept0 > kept1 ? 0 : 1;
+    if (kept[0] != kept[1])
+        chosen = kept[0] > kept[1] ? 0 : 1;
     else  // reach the fixed end late: the layers before it hold fewer states
         chosen = question.endCell[0] >= question.endCell[1] ? 0 : 1;
 
