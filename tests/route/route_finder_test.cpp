@@ -238,7 +238,7 @@ TEST(RouteFinder, FullRectanglesHaveARouteExactlyWhenTheColoursAllowIt) {
 // may lead to a route through the cells left (asked of the exact test); empty when
 // nothing is.
 std::string FirstRouteProblem(const std::vector<int32_t>& board, const std::vector<TPoint>& route) {
-    if (const std::string problem = RouteProblem(board, route[0], route); !problem.empty())
+    if (std::string problem = RouteProblem(board, route[0], route); !problem.empty())
         return problem;
     uint8_t left[kBoardCells];
     for (int i = 0; i < kBoardCells; ++i)
