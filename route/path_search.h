@@ -50,11 +50,13 @@ enum class TOrder {
 };
 
 // Depth-first search for a path from `end` through all `count` present cells, pruned by
-// MayHavePath at every step. Found: `path` (appended to) holds the board indices of the
-// path, from `end`; in TOrder::Directions it is the first such path in direction order.
-// None: there is no such path. Undecided: `budget` neighbours were looked at without an
-// answer; `reached`, when given, then holds the path the search stood on, from `end`:
-// in TOrder::Directions every path that leaves it earlier in direction order has been
+// MayHavePath at every step (asked only where the step may have changed its answer: a
+// step that leaves the board's shape as it was around the cell left keeps it). Found:
+// `path` (appended to) holds the board indices of the path, from `end`; in
+// TOrder::Directions it is the first such path in direction order. None: there is no
+// such path. Undecided: `budget` neighbours were looked at without an answer; `reached`,
+// when given, then holds the path the search stood on, from `end`: in
+// TOrder::Directions every path that leaves it earlier in direction order has been
 // ruled out. `cells` is used as scratch and restored. Throws std::bad_alloc.
 TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order, std::vector<int>& path,
                    std::vector<int>* reached = nullptr);
