@@ -300,9 +300,11 @@ void TContainer::TakeHeader(const TContainerHeader& h) {
     // objects or back.
     if (h.count < 0 || h.inlineElements != FInline)
         throw TKestSerialization();
-    // Records carry no records of their own; an image that says otherwise would nest
-    // record containers as deep as its bytes reach.
-    if (h.peerData && dynamic_cast<const TPeerDataContainer*>(this) != nullptr)
+    // Records carry no records of their own (an image that says otherwise would nest
+    // record containers as deep as its bytes reach), and lie back to back: records read
+    // one by one into blocks of their own, by a container that an image may say does not
+    // own them, would be lost with the owner's record container.
+    if ((h.peerData || h.pointers) && dynamic_cast<const TPeerDataContainer*>(this) != nullptr)
         throw TKestSerialization();
     // An element needs at least one byte, whether or not any are stored.
     if (h.inlineElements && h.elementSize <= 0)
