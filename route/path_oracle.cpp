@@ -271,12 +271,13 @@ void TPathOracle::Witness(int direction, std::vector<int>& path) const {
 uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagged) {
     computedStates = 0;
     reusedStates = 0;
+    const bool lastStopped = stopped;
     stopped = false;
     TQuestion question;
     question.tagged = tagged;
     if (!Prepare(cells, endX, endY, question))
         return 0;
-    const int chosen = ChooseSweep(question);
+    const int chosen = ChooseSweep(question, lastStopped);
     TSweep& sweep = sweeps[chosen];
     const uint32_t found = Run(sweep, sweep.validLayers);
     computedStates = sweep.states.size() - reusedStates;
@@ -387,16 +388,18 @@ int TPathOracle::ReusableLayers(int s, const TQuestion& question) const {
     return std::max(valid, 0);
 }
 
-int TPathOracle::ChooseSweep(const TQuestion& question) {
+int TPathOracle::ChooseSweep(const TQuestion& question, bool lastStopped) {
     const int reusable[2] = {ReusableLayers(0, question), ReusableLayers(1, question)};
-    // Layers kept count only from a few columns on, or when they are all a sweep holds (a
-    // stopped question goes on): otherwise a sweep that reaches the fixed end late is
-    // worth more, as the next questions, which change cells near the end, can use nearly
-    // all of it again.
+    // Layers kept count only from a few columns on, or when the last question stopped in
+    // this sweep and this one can use all of it (it goes on where that one stopped):
+    // otherwise a sweep that reaches the fixed end late is worth more, as the next
+    // questions, which change cells near the end, can use nearly all of it again.
     uint32_t kept[2] = {0, 0};
-    for (int s = 0; s < 2; ++s)
-        if (reusable[s] >= kMinReusedLayers || reusable[s] == sweeps[s].validLayers)
+    for (int s = 0; s < 2; ++s) {
+        const bool goesOn = lastStopped && s == lastSweep && reusable[s] == sweeps[s].validLayers;
+        if (reusable[s] >= kMinReusedLayers || goesOn)
             kept[s] = sweeps[s].layerStart[reusable[s] + 1];
+    }
     int chosen;
     if (kept[0] != kept[1])
         chosen = kept[0] > kept[1] ? 0 : 1;
