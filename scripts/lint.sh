@@ -22,7 +22,20 @@ while [[ $# -gt 0 ]]; do
   shift
 done
 [[ $format -eq 0 && $tidy -eq 0 ]] && format=1 tidy=1
-[[ ${#files[@]} -eq 0 ]] && mapfile -t files < <(git ls-files '*.cpp' '*.h')
+# Every tracked .cpp and .h by default; outside a git checkout (or without git), every
+# one in the tree but the build folder.
+if [[ ${#files[@]} -eq 0 ]]; then
+  if command -v git >/dev/null && git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    mapfile -t files < <(git ls-files '*.cpp' '*.h')
+  else
+    mapfile -t files < <(find . -path ./build -prune -o -type f \( -name '*.cpp' -o -name '*.h' \) -print |
+                         sed 's|^\./||' | sort)
+  fi
+  if [[ ${#files[@]} -eq 0 ]]; then
+    echo "lint: found no .cpp or .h file to check" >&2
+    exit 2
+  fi
+fi
 jobs=$(nproc)
 status=0
 
