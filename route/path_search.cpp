@@ -328,6 +328,16 @@ struct TSearchFrame {
     int next;
 };
 
+// How many present neighbours `cell` has.
+int WaysOn(const uint8_t* cells, int cell) {
+    int ways = 0;
+    for (int d = 0; d < kDirectionCount; ++d) {
+        const int n = kGeometry.neighbour[cell][d];
+        ways += n >= 0 && cells[n] != 0 ? 1 : 0;
+    }
+    return ways;
+}
+
 // Enters `cell`: removes it and lists its present neighbours in the search's order.
 // Whether the rest may still be walked from one is asked only when it is tried.
 void EnterCell(uint8_t* cells, int cell, TOrder order, std::vector<TSearchFrame>& stack) {
@@ -338,12 +348,7 @@ void EnterCell(uint8_t* cells, int cell, TOrder order, std::vector<TSearchFrame>
         const int n = Neighbour(cell, d);
         if (n < 0 || cells[n] == 0)
             continue;
-        int onward = 0;
-        if (order == TOrder::FewestWays)
-            for (int e = 0; e < kDirectionCount; ++e) {
-                const int m = Neighbour(n, e);
-                onward += (m >= 0 && cells[m] != 0) ? 1 : 0;
-            }
+        const int onward = order == TOrder::FewestWays ? WaysOn(cells, n) : 0;
         int at = frame.optionCount++;
         while (at > 0 && ways[at - 1] > onward) {
             frame.options[at] = frame.options[at - 1];
@@ -421,15 +426,6 @@ bool JoinedNearby(const uint8_t* cells, int x, int y) {
         reached &= present;
     }
     return (neighbours & ~reached) == 0;
-}
-
-int WaysOn(const uint8_t* cells, int cell) {
-    int ways = 0;
-    for (int d = 0; d < kDirectionCount; ++d) {
-        const int n = kGeometry.neighbour[cell][d];
-        ways += n >= 0 && cells[n] != 0 ? 1 : 0;
-    }
-    return ways;
 }
 
 // True when, after a step from `from` (already taken out of `cells`) to its neighbour
