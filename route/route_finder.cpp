@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "route/path_cover.h"
 #include "route/path_oracle.h"
 #include "route/path_search.h"
 
@@ -94,6 +95,7 @@ private:
     TPathOracle& oracle;
     TPathOracle& partOracle;  // for parts beyond a cut cell, so that neither loses its layers
     TStats& stats;
+    TPathCover cover;
     uint8_t rest[kBoardCells];  // the cells not yet walked, the current one included
     int remaining = 0;
     std::vector<int> path;      // walked so far; the current cell is the last
@@ -136,6 +138,7 @@ private:
     TAnswer SplitTest(int end, int cut, const uint8_t* part, int partSize, std::vector<int>& witness);
     TAnswer PartTest(int cut, const uint8_t* part, int count);
     TAnswer OracleTest(TPathOracle& tester, const uint8_t* cells, int end, std::vector<int>& witness);
+    static bool WitnessSearch(const uint8_t* cells, int end, std::vector<int>& witness);
     void SetStateLimit(uint64_t limit) {
         oracle.SetStateLimit(limit);
         partOracle.SetStateLimit(limit);
@@ -374,6 +377,13 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester
                                                              int end, std::vector<int>& witness) {
     ++stats.exactTests;
     witness.clear();
+    if (!cover.Solve(cells, end))
+        return TAnswer::No;
+    if (cover.JoinIntoPath(witness) ||
+        (cover.Solve(cells, end, TPathCover::TLines::Columns) && cover.JoinIntoPath(witness)) ||
+        WitnessSearch(cells, end, witness))
+        return TAnswer::Yes;
+    witness.clear();
     const bool works = tester.HasPath(cells, CellColumn(end), CellRow(end));
     stats.exactStates += tester.LastComputedStates();
     if (tester.LastStopped()) {
@@ -387,6 +397,19 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester
         return TAnswer::No;
     tester.Witness(witness);
     return TAnswer::Yes;
+}
+
+// Whether a bounded search that prefers the cells with the fewest ways on finds a route
+// from `end` through `cells`; `witness` then holds it.
+bool TRouteFinder::TWalk::WitnessSearch(const uint8_t* cells, int end, std::vector<int>& witness) {
+    uint8_t scratch[kBoardCells];
+    int count = 0;
+    for (int i = 0; i < kBoardCells; ++i) {
+        scratch[i] = cells[i];
+        count += cells[i] != 0 ? 1 : 0;
+    }
+    witness.clear();
+    return SearchPath(scratch, count, end, PartSearchBudget(count), TOrder::FewestWays, witness) == TSearch::Found;
 }
 
 TRouteFinder::TRouteFinder()

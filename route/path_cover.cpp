@@ -1,0 +1,190 @@
+#include "route/path_cover.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// The colour whose cells send the flow.
+constexpr int kSender = 0;
+
+int Opposite(int d) {
+    return d ^ 2;
+}
+
+}  // namespace
+
+void TPathCover::Connect(int cell, int d) {
+    const int n = NeighbourCell(cell, d);
+    edges[cell] |= static_cast<uint8_t>(1u << d);
+    edges[n] |= static_cast<uint8_t>(1u << Opposite(d));
+}
+
+void TPathCover::Disconnect(int cell, int d) {
+    const int n = NeighbourCell(cell, d);
+    edges[cell] &= static_cast<uint8_t>(~(1u << d));
+    edges[n] &= static_cast<uint8_t>(~(1u << Opposite(d)));
+}
+
+bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines) {
+    endCell = end;
+    count = 0;
+    int total[2] = {0, 0};
+    for (int cell = 0; cell < kBoardCells; ++cell) {
+        present[cell] = cells[cell] != 0 ? 1 : 0;
+        edges[cell] = 0;
+        room[cell] = present[cell] == 0 ? 0 : cell == end ? 1 : 2;
+        total[CellColour(cell)] += room[cell];
+        count += present[cell];
+    }
+    if (count < 2)
+        return count == 1;
+    // The other end has one edge: its colour's cells take one edge fewer than they could,
+    // and the colours' edges must match.
+    if (std::abs(total[0] - total[1]) != 1)
+        return false;
+    const int needed = std::min(total[0], total[1]);
+    int flow = 0;
+    // Most of the flow goes the obvious way; augmenting paths do the rest.
+    // Edges along the preferred lines first: parallel edges join pieces.
+    const int order[2][kDirectionCount] = {{kRightward, kLeftward, kUpward, kDownward},
+                                           {kUpward, kDownward, kRightward, kLeftward}};
+    for (int cell = 0; cell < kBoardCells; ++cell) {
+        if (CellColour(cell) != kSender)
+            continue;
+        for (const int d : order[lines == TLines::Rows ? 0 : 1]) {
+            if (room[cell] == 0)
+                break;
+            const int n = NeighbourCell(cell, d);
+            if (n >= 0 && room[n] > 0) {
+                Connect(cell, d);
+                --room[cell];
+                --room[n];
+                ++flow;
+            }
+        }
+    }
+    while (flow < needed && Augment())
+        ++flow;
+    return flow == needed;
+}
+
+// One more edge for the cover: a breadth-first search from the senders with room left,
+// over unused edges to the other colour and back over used ones, to a cell of the other
+// colour with room left; the edges along it are switched.
+bool TPathCover::Augment() {
+    int from[kBoardCells];
+    int queue[kBoardCells];
+    int head = 0, tail = 0;
+    std::fill(std::begin(from), std::end(from), -2);
+    for (int cell = 0; cell < kBoardCells; ++cell) {
+        if (room[cell] > 0 && CellColour(cell) == kSender) {
+            from[cell] = -1;
+            queue[tail++] = cell;
+        }
+    }
+    while (head < tail) {
+        const int cell = queue[head++];
+        const bool sender = CellColour(cell) == kSender;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            const int n = NeighbourCell(cell, d);
+            const bool used = (edges[cell] & (1u << d)) != 0;
+            if (n < 0 || present[n] == 0 || from[n] != -2 || used != !sender)
+                continue;
+            from[n] = cell;
+            if (sender && room[n] > 0) {
+                --room[n];
+                for (int at = n; from[at] >= 0; at = from[at]) {
+                    const int back = from[at];
+                    int step = 0;
+                    while (NeighbourCell(back, step) != at)
+                        ++step;
+                    if (CellColour(back) == kSender)
+                        Connect(back, step);
+                    else
+                        Disconnect(back, step);
+                    if (from[back] < 0)
+                        --room[back];
+                }
+                return true;
+            }
+            queue[tail++] = n;
+        }
+    }
+    return false;
+}
+
+int TPathCover::LabelPieces() {
+    std::fill(std::begin(piece), std::end(piece), -1);
+    int stack[kBoardCells];
+    int pieces = 0;
+    for (int cell = 0; cell < kBoardCells; ++cell) {
+        if (present[cell] == 0 || piece[cell] >= 0)
+            continue;
+        int top = 0;
+        stack[top++] = cell;
+        piece[cell] = pieces;
+        while (top > 0) {
+            const int at = stack[--top];
+            for (int d = 0; d < kDirectionCount; ++d) {
+                const int n = NeighbourCell(at, d);
+                if ((edges[at] & (1u << d)) != 0 && piece[n] < 0) {
+                    piece[n] = pieces;
+                    stack[top++] = n;
+                }
+            }
+        }
+        ++pieces;
+    }
+    return pieces;
+}
+
+// Finds a square whose two opposite sides are edges of different pieces and swaps them
+// for the other two sides: the pieces become one. False when there is none.
+bool TPathCover::JoinTwoPieces() {
+    for (int y = 0; y + 1 < kBoardRows; ++y) {
+        for (int x = 0; x + 1 < kBoardColumns; ++x) {
+            const int a = CellIndex(x, y);
+            const int b = a + 1;
+            const int c = a + kBoardColumns;
+            const bool top = (edges[a] & (1u << kRightward)) != 0;
+            const bool bottom = (edges[c] & (1u << kRightward)) != 0;
+            const bool left = (edges[a] & (1u << kDownward)) != 0;
+            const bool right = (edges[b] & (1u << kDownward)) != 0;
+            if (top && bottom && piece[a] != piece[c]) {
+                Disconnect(a, kRightward);
+                Disconnect(c, kRightward);
+                Connect(a, kDownward);
+                Connect(b, kDownward);
+                return true;
+            }
+            if (left && right && piece[a] != piece[b]) {
+                Disconnect(a, kDownward);
+                Disconnect(b, kDownward);
+                Connect(a, kRightward);
+                Connect(c, kRightward);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool TPathCover::JoinIntoPath(std::vector<int>& path) {
+    while (LabelPieces() > 1)
+        if (!JoinTwoPieces())
+            return false;
+    path.clear();
+    for (int cell = endCell, previous = -1; cell >= 0 && static_cast<int>(path.size()) < count;) {
+        path.push_back(cell);
+        int next = -1;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            const int n = NeighbourCell(cell, d);
+            if ((edges[cell] & (1u << d)) != 0 && n != previous)
+                next = n;
+        }
+        previous = cell;
+        cell = next;
+    }
+    return static_cast<int>(path.size()) == count;
+}

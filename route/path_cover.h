@@ -1,0 +1,53 @@
+// Covers the present cells of a board with one path from a given end and cycles, and
+// joins the cycles into the path where it can.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "game/board_geometry.h"
+
+// A cover gives every present cell two edges to present neighbours, except the fixed end
+// and one other cell, which get one. Every path from the end through all cells is such a
+// cover, so where no cover exists there is no path. On a checkerboard every edge joins
+// the two colours: a cover is a flow in which each cell of one colour sends its edges to
+// cells of the other, found by augmenting paths in time about the cells times the edges.
+// That rules out in about a millisecond what colour counts on either side of any cut
+// rule out, which the exact test may take a second to find on a full board.
+//
+// A cover is not yet a path: besides the path it may hold cycles. Where the path or a
+// cycle and another cycle run side by side along two opposite sides of a square of four
+// cells, swapping those two edges for the square's other two makes one piece of the two.
+// On dense boards that joins every cycle nearly always; where it does not, the cover
+// proves nothing. Only exhausted memory throws (std::bad_alloc).
+class TPathCover {
+public:
+    // The edges a cover takes first, where it can: those along rows or along columns.
+    enum class TLines { Rows, Columns };
+
+    // False when no cover of the present cells of `cells` (kBoardCells entries, index
+    // y * kBoardColumns + x) from `end` exists: then no path from `end` visits every
+    // present cell. `end` must be present.
+    bool Solve(const uint8_t* cells, int end, TLines lines = TLines::Rows);
+
+    // After Solve returned true: joins the cycles into the path and, when that leaves a
+    // single path, stores its cells from the end in `path` (replaced) and returns true.
+    bool JoinIntoPath(std::vector<int>& path);
+
+private:
+    uint8_t present[kBoardCells] = {};
+    int endCell = -1;
+    int count = 0;
+    // Edges of the cover: bit d of a cell is set when it uses the edge in direction d.
+    uint8_t edges[kBoardCells] = {};
+    // Edges a cell may still take.
+    uint8_t room[kBoardCells] = {};
+    // Which piece of the cover a cell lies on, after LabelPieces.
+    int piece[kBoardCells] = {};
+
+    void Connect(int cell, int d);
+    void Disconnect(int cell, int d);
+    bool Augment();
+    int LabelPieces();
+    bool JoinTwoPieces();
+};
