@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "route/path_cover.h"
+
 #include <algorithm>
 #include <cstddef>
 
@@ -83,21 +85,14 @@ TEST(PathOracle, AgreesWithEnumerationAndWitnessesAreRoutes) {
         if (ways != 0) {
             std::vector<int> any;
             plain.Witness(any);
-            std::vector<TPoint> route;
-            route.reserve(any.size());
-            for (int cell : any)
-                route.push_back({cell % 18, cell / 18});
-            ASSERT_EQ(RouteProblem(board, end, route), "") << "trial " << trial;
+            ASSERT_EQ(RouteProblem(board, end, PointsOf(any)), "") << "trial " << trial;
         }
         for (int d = 0; d < 4; ++d) {
             if ((ways & (1u << d)) == 0)
                 continue;
             std::vector<int> path;
             oracle.Witness(d, path);
-            std::vector<TPoint> route;
-            route.reserve(path.size());
-            for (int cell : path)
-                route.push_back({cell % 18, cell / 18});
+            const std::vector<TPoint> route = PointsOf(path);
             ASSERT_EQ(RouteProblem(board, end, route), "") << "trial " << trial;
             const TPoint second = route.at(1);
             EXPECT_EQ(second.x - end.x, d == 1 ? 1 : d == 3 ? -1 : 0);
@@ -168,6 +163,41 @@ TEST(PathOracle, ReusedSweepsAnswerAsFreshOnes) {
             at = options[rng() % options.size()];
         }
     }
+}
+
+// A cover refuses only boards that have no path, and a cover joined into one path is a
+// path from the end over every cell: dense boards of many shapes, where both happen.
+TEST(PathCover, RefusesOnlyBoardsWithoutAPathAndJoinsIntoPaths) {
+    std::mt19937 rng(31);
+    TPathOracle oracle;
+    TPathCover cover;
+    int refused = 0, joined = 0;
+    for (int trial = 0; trial < 1500; ++trial) {
+        const int w = 2 + static_cast<int>(rng() % 10);
+        const int h = 2 + static_cast<int>(rng() % 7);
+        const auto board = RandomBoard(rng, static_cast<int>(rng() % (19 - w)), static_cast<int>(rng() % (13 - h)),
+                                       w, h, 0.86 + 0.03 * (trial % 5));
+        const auto present = PresentCells(board);
+        if (present.empty())
+            continue;
+        const TPoint end = present[rng() % present.size()];
+        const auto cells = Cells(board);
+        const bool exists = present.size() == 1 || oracle.HasPath(cells.data(), end.x, end.y);
+        for (const auto lines : {TPathCover::TLines::Rows, TPathCover::TLines::Columns}) {
+            if (!cover.Solve(cells.data(), end.y * 18 + end.x, lines)) {
+                ASSERT_FALSE(exists) << "trial " << trial;
+                ++refused;
+                continue;
+            }
+            std::vector<int> path;
+            if (cover.JoinIntoPath(path)) {
+                ASSERT_EQ(RouteProblem(board, end, PointsOf(path)), "") << "trial " << trial;
+                ++joined;
+            }
+        }
+    }
+    EXPECT_GT(refused, 300);
+    EXPECT_GT(joined, 300);
 }
 
 }  // namespace

@@ -42,6 +42,15 @@ inline std::vector<TPoint> PresentCells(const std::vector<int32_t>& board) {
     return cells;
 }
 
+// Board indices (y * 18 + x) as points.
+inline std::vector<TPoint> PointsOf(const std::vector<int>& cells) {
+    std::vector<TPoint> points;
+    points.reserve(cells.size());
+    for (const int cell : cells)
+        points.push_back({cell % 18, cell / 18});
+    return points;
+}
+
 // An empty string when `route` starts at `start`, moves in unit steps and visits every
 // present cell of `board` exactly once; otherwise what is wrong with it.
 inline std::string RouteProblem(const std::vector<int32_t>& board, TPoint start,
