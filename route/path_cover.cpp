@@ -14,6 +14,10 @@ int Opposite(int d) {
 
 }  // namespace
 
+bool TPathCover::Open(int cell, int d) const {
+    return ((bounds.Used()[cell] | bounds.Unused()[cell]) & (1u << d)) == 0;
+}
+
 void TPathCover::Connect(int cell, int d) {
     const int n = NeighbourCell(cell, d);
     edges[cell] |= static_cast<uint8_t>(1u << d);
@@ -43,10 +47,30 @@ bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines) {
     // and the colours' edges must match.
     if (std::abs(total[0] - total[1]) != 1)
         return false;
+    const int otherEndParity = total[0] > total[1] ? 0 : 1;
+    bounds.Load(cells);
+    if (!bounds.Decide(cells, end, otherEndParity))
+        return false;
     const int needed = std::min(total[0], total[1]);
     int flow = 0;
-    // Most of the flow goes the obvious way; augmenting paths do the rest.
-    // Edges along the preferred lines first: parallel edges join pieces.
+    // The edges every path uses are in every cover; those no path uses in none.
+    for (int cell = 0; cell < kBoardCells; ++cell) {
+        if (CellColour(cell) != kSender)
+            continue;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            if ((bounds.Used()[cell] & (1u << d)) == 0)
+                continue;
+            const int n = NeighbourCell(cell, d);
+            if (n < 0 || room[cell] == 0 || room[n] == 0)
+                return false;
+            Connect(cell, d);
+            --room[cell];
+            --room[n];
+            ++flow;
+        }
+    }
+    // Most of the flow goes the obvious way, along the preferred lines first, as parallel
+    // edges join pieces; augmenting paths do the rest.
     const int order[2][kDirectionCount] = {{kRightward, kLeftward, kUpward, kDownward},
                                            {kUpward, kDownward, kRightward, kLeftward}};
     for (int cell = 0; cell < kBoardCells; ++cell) {
@@ -56,7 +80,7 @@ bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines) {
             if (room[cell] == 0)
                 break;
             const int n = NeighbourCell(cell, d);
-            if (n >= 0 && room[n] > 0) {
+            if (n >= 0 && room[n] > 0 && Open(cell, d)) {
                 Connect(cell, d);
                 --room[cell];
                 --room[n];
@@ -89,7 +113,7 @@ bool TPathCover::Augment() {
         for (int d = 0; d < kDirectionCount; ++d) {
             const int n = NeighbourCell(cell, d);
             const bool used = (edges[cell] & (1u << d)) != 0;
-            if (n < 0 || present[n] == 0 || from[n] != -2 || used != !sender)
+            if (n < 0 || present[n] == 0 || from[n] != -2 || used != !sender || !Open(cell, d))
                 continue;
             from[n] = cell;
             if (sender && room[n] > 0) {

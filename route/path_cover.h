@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "game/board_geometry.h"
+#include "route/edge_bounds.h"
 
 // A cover gives every present cell two edges to present neighbours, except the fixed end
-// and one other cell, which get one. Every path from the end through all cells is such a
-// cover, so where no cover exists there is no path. On a checkerboard every edge joins
+// and one other cell, which get one; it holds the edges that the cells' degrees show every
+// path to use (TEdgeBounds) and none that they show no path to use. Every path from the
+// end through all cells is such a cover, so where no cover exists there is no path. On a checkerboard every edge joins
 // the two colours: a cover is a flow in which each cell of one colour sends its edges to
 // cells of the other, found by augmenting paths in time about the cells times the edges.
 // That rules out in about a millisecond what colour counts on either side of any cut
@@ -45,6 +47,11 @@ private:
     // Which piece of the cover a cell lies on, after LabelPieces.
     int piece[kBoardCells] = {};
 
+    TEdgeBounds bounds;
+
+    // Whether the edge from `cell` in direction `d` is left to the flow: the bounds
+    // decide neither that every path uses it nor that none does.
+    bool Open(int cell, int d) const;
     void Connect(int cell, int d);
     void Disconnect(int cell, int d);
     bool Augment();

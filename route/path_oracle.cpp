@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "game/board_geometry.h"
+#include "route/edge_bounds.h"
 
 namespace {
 
@@ -61,129 +62,6 @@ int Partner(uint32_t state, int pos) {
             return p;
     }
 }
-
-// Bit d set when the neighbour of (x, y) in direction d is present.
-uint8_t PresentNeighbours(const uint8_t* cells, int x, int y) {
-    constexpr int kColumns = TPathOracle::kColumns;
-    const int i = y * kColumns + x;
-    return static_cast<uint8_t>((y > 0 && cells[i - kColumns] != 0 ? 1u << kUpward : 0u) |
-                                (x + 1 < kColumns && cells[i + 1] != 0 ? 1u << kRightward : 0u) |
-                                (y + 1 < kRows && cells[i + kColumns] != 0 ? 1u << kDownward : 0u) |
-                                (x > 0 && cells[i - 1] != 0 ? 1u << kLeftward : 0u));
-}
-
-// How many directions a mask of four direction bits holds (no population count
-// instruction is assumed).
-int EdgeCount(unsigned directions) {
-    constexpr int kCounts[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
-    return kCounts[directions & 0xFu];
-}
-
-// What the number of edges each cell has on a path tells about single edges: the fixed
-// end has one, a cell of the other end's colour one or two, every other cell two. A cell
-// that needs all its undecided edges uses them on every path; a cell that has all the
-// edges it may have uses none of the others. Each decision can settle a neighbour, so
-// they spread along corridors.
-class TEdgeBounds {
-public:
-    // Takes the present cells; returns how many there are.
-    int Load(const uint8_t* cells) {
-        int present = 0;
-        for (int y = 0; y < kRows; ++y) {
-            for (int x = 0; x < kBoardColumns; ++x) {
-                const int cell = y * kBoardColumns + x;
-                used[cell] = unused[cell] = 0;
-                queued[cell] = false;
-                neighbours[cell] = cells[cell] != 0 ? PresentNeighbours(cells, x, y) : 0;
-                present += cells[cell] != 0 ? 1 : 0;
-            }
-        }
-        return present;
-    }
-    // Bit d set when the neighbour of `cell` in direction d is present.
-    uint8_t Neighbours(int cell) const { return neighbours[cell]; }
-    // False when the bounds alone leave no path over the loaded cells.
-    bool Decide(const uint8_t* cells, int endIndex, int otherEndParity) {
-        for (int cell = 0; cell < kBoardCells; ++cell) {
-            if (cells[cell] == 0)
-                continue;
-            least[cell] = cell != endIndex && CellColour(cell) != otherEndParity ? 2 : 1;
-            most[cell] = cell == endIndex ? 1 : 2;
-            Queue(cell);
-        }
-        while (pendingCount > 0) {
-            const int cell = pending[--pendingCount];
-            queued[cell] = false;
-            if (!Tighten(cell))
-                return false;
-        }
-        return !UsedEdgesCloseLoop(cells);
-    }
-    // Bit d of entry i: every path uses, or no path uses, the edge from cell i in direction d.
-    const uint8_t* Used() const { return used; }
-    const uint8_t* Unused() const { return unused; }
-
-private:
-    uint8_t neighbours[kBoardCells];  // bit d: the neighbour in direction d is present
-    uint8_t used[kBoardCells];
-    uint8_t unused[kBoardCells];
-    uint8_t least[kBoardCells];
-    uint8_t most[kBoardCells];
-    bool queued[kBoardCells];
-    int pending[kBoardCells];
-    int pendingCount = 0;
-
-    // Whether the edges every path uses close a loop, which no path can hold.
-    bool UsedEdgesCloseLoop(const uint8_t* cells) const {
-        int root[kBoardCells];
-        for (int i = 0; i < kBoardCells; ++i)
-            root[i] = i;
-        auto find = [&root](int cell) {
-            while (root[cell] != cell)
-                cell = root[cell] = root[root[cell]];
-            return cell;
-        };
-        for (int cell = 0; cell < kBoardCells; ++cell) {
-            if (cells[cell] == 0)
-                continue;
-            for (const int d : {kRightward, kDownward}) {
-                if ((used[cell] & (1u << d)) == 0)
-                    continue;
-                const int a = find(cell);
-                const int b = find(NeighbourCell(cell, d));
-                if (a == b)
-                    return true;
-                root[a] = b;
-            }
-        }
-        return false;
-    }
-    void Queue(int cell) {
-        if (!queued[cell]) {
-            queued[cell] = true;
-            pending[pendingCount++] = cell;
-        }
-    }
-    bool Tighten(int cell) {
-        const int fixed = EdgeCount(used[cell]);
-        const unsigned open = neighbours[cell] & ~(used[cell] | unused[cell]) & 0xFu;
-        const int undecided = EdgeCount(open);
-        if (fixed > most[cell] || fixed + undecided < least[cell])
-            return false;
-        if (undecided == 0 || (fixed < most[cell] && fixed + undecided > least[cell]))
-            return true;
-        uint8_t* side = fixed == most[cell] ? unused : used;
-        for (int d = 0; d < kDirectionCount; ++d) {
-            if ((open & (1u << d)) == 0)
-                continue;
-            const int n = NeighbourCell(cell, d);
-            side[cell] |= static_cast<uint8_t>(1u << d);
-            side[n] |= static_cast<uint8_t>(1u << (d ^ 2));
-            Queue(n);
-        }
-        return true;
-    }
-};
 
 // Direction on the board of a direction in sweep order; the sweep from the right mirrors.
 int BoardDirection(int sweepDirection, int sweep) {

@@ -1,0 +1,102 @@
+#include "route/edge_bounds.h"
+
+#include <initializer_list>
+
+namespace {
+
+// Bit d set when the neighbour of (x, y) in direction d is present.
+uint8_t PresentNeighbours(const uint8_t* cells, int x, int y) {
+    constexpr int kColumns = kBoardColumns;
+    const int i = y * kColumns + x;
+    return static_cast<uint8_t>((y > 0 && cells[i - kColumns] != 0 ? 1u << kUpward : 0u) |
+                                (x + 1 < kColumns && cells[i + 1] != 0 ? 1u << kRightward : 0u) |
+                                (y + 1 < kBoardRows && cells[i + kColumns] != 0 ? 1u << kDownward : 0u) |
+                                (x > 0 && cells[i - 1] != 0 ? 1u << kLeftward : 0u));
+}
+
+}  // namespace
+
+int TEdgeBounds::Load(const uint8_t* cells) {
+    int present = 0;
+    pendingCount = 0;
+    for (int y = 0; y < kBoardRows; ++y) {
+        for (int x = 0; x < kBoardColumns; ++x) {
+            const int cell = y * kBoardColumns + x;
+            used[cell] = unused[cell] = 0;
+            queued[cell] = false;
+            neighbours[cell] = cells[cell] != 0 ? PresentNeighbours(cells, x, y) : 0;
+            present += cells[cell] != 0 ? 1 : 0;
+        }
+    }
+    return present;
+}
+
+bool TEdgeBounds::Decide(const uint8_t* cells, int endIndex, int otherEndParity) {
+    for (int cell = 0; cell < kBoardCells; ++cell) {
+        if (cells[cell] == 0)
+            continue;
+        least[cell] = cell != endIndex && CellColour(cell) != otherEndParity ? 2 : 1;
+        most[cell] = cell == endIndex ? 1 : 2;
+        Queue(cell);
+    }
+    while (pendingCount > 0) {
+        const int cell = pending[--pendingCount];
+        queued[cell] = false;
+        if (!Tighten(cell))
+            return false;
+    }
+    return !UsedEdgesCloseLoop(cells);
+}
+
+// Whether the edges every path uses close a loop, which no path can hold.
+bool TEdgeBounds::UsedEdgesCloseLoop(const uint8_t* cells) const {
+    int root[kBoardCells];
+    for (int i = 0; i < kBoardCells; ++i)
+        root[i] = i;
+    auto find = [&root](int cell) {
+        while (root[cell] != cell)
+            cell = root[cell] = root[root[cell]];
+        return cell;
+    };
+    for (int cell = 0; cell < kBoardCells; ++cell) {
+        if (cells[cell] == 0)
+            continue;
+        for (const int d : {kRightward, kDownward}) {
+            if ((used[cell] & (1u << d)) == 0)
+                continue;
+            const int a = find(cell);
+            const int b = find(NeighbourCell(cell, d));
+            if (a == b)
+                return true;
+            root[a] = b;
+        }
+    }
+    return false;
+}
+
+void TEdgeBounds::Queue(int cell) {
+    if (!queued[cell]) {
+        queued[cell] = true;
+        pending[pendingCount++] = cell;
+    }
+}
+
+bool TEdgeBounds::Tighten(int cell) {
+    const int fixed = EdgeCount(used[cell]);
+    const unsigned open = neighbours[cell] & ~(used[cell] | unused[cell]) & 0xFu;
+    const int undecided = EdgeCount(open);
+    if (fixed > most[cell] || fixed + undecided < least[cell])
+        return false;
+    if (undecided == 0 || (fixed < most[cell] && fixed + undecided > least[cell]))
+        return true;
+    uint8_t* side = fixed == most[cell] ? unused : used;
+    for (int d = 0; d < kDirectionCount; ++d) {
+        if ((open & (1u << d)) == 0)
+            continue;
+        const int n = NeighbourCell(cell, d);
+        side[cell] |= static_cast<uint8_t>(1u << d);
+        side[n] |= static_cast<uint8_t>(1u << (d ^ 2));
+        Queue(n);
+    }
+    return true;
+}
