@@ -31,6 +31,9 @@ constexpr uint32_t kParentMask = (1u << kChoiceShift) - 1;
 // chosen for their sake: three columns.
 constexpr int kMinReusedLayers = 3 * TPathOracle::kRows;
 
+// States the sweep not chosen may compute first, in case it answers sooner.
+constexpr uint64_t kProbeStates = 4096;
+
 // Room for the states of a typical full sweep, so that growing rarely copies them.
 constexpr size_t kReservedStates = size_t{1} << 19;
 
@@ -156,10 +159,32 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
     if (!Prepare(cells, endX, endY, question))
         return 0;
     const int chosen = ChooseSweep(question, lastStopped);
+    uint64_t probed = 0;
+    if (!lastStopped) {
+        // The other sweep meets the fixed end from the other side; where the board
+        // around the end allows no path, either may show it after a few columns while the
+        // other sweeps most of the board. A small share for the other one first.
+        const int other = 1 - chosen;
+        const uint64_t limit = stateLimit;
+        stateLimit = std::min(limit, kProbeStates);
+        const uint32_t found = RunSweep(other, question);
+        stateLimit = limit;
+        probed = computedStates;
+        if (!stopped)
+            return found;
+        stopped = false;
+    }
+    const uint32_t found = RunSweep(chosen, question);
+    computedStates += probed;
+    return found;
+}
+
+uint32_t TPathOracle::RunSweep(int chosen, const TQuestion& question) {
+    SetUpSweep(chosen, question);
     TSweep& sweep = sweeps[chosen];
     const uint32_t found = Run(sweep, sweep.validLayers);
     computedStates = sweep.states.size() - reusedStates;
-    if (!tagged || stopped)
+    if (!question.tagged || stopped)
         return found;
     uint32_t result = 0;
     for (int tag = 0; tag < 4; ++tag)
@@ -283,7 +308,11 @@ int TPathOracle::ChooseSweep(const TQuestion& question, bool lastStopped) {
         chosen = kept[0] > kept[1] ? 0 : 1;
     else  // reach the fixed end late: the layers before it hold fewer states
         chosen = question.endCell[0] >= question.endCell[1] ? 0 : 1;
+    return chosen;
+}
 
+void TPathOracle::SetUpSweep(int chosen, const TQuestion& question) {
+    const int reusable = ReusableLayers(chosen, question);
     TSweep& sweep = sweeps[chosen];
     std::copy(std::begin(question.order[chosen]), std::end(question.order[chosen]), sweep.cells);
     std::copy(std::begin(question.forced[chosen]), std::end(question.forced[chosen]), sweep.forced);
@@ -294,16 +323,15 @@ int TPathOracle::ChooseSweep(const TQuestion& question, bool lastStopped) {
     if (question.freeEndCell[chosen] < 0)
         sweep.restrictedFrom = kCells;
     else
-        sweep.restrictedFrom = std::min(sweep.restrictedFrom, reusable[chosen]);
+        sweep.restrictedFrom = std::min(sweep.restrictedFrom, reusable);
     sweep.freeEndCell = question.freeEndCell[chosen];
     sweep.otherEndParity = question.otherEndParity;
-    sweep.validLayers = reusable[chosen];
+    sweep.validLayers = reusable;
     sweep.layerStart.resize(sweep.validLayers + 2);
     sweep.states.resize(sweep.layerStart.back());
     sweep.links.resize(sweep.layerStart.back());
     reusedStates = sweep.states.size();
     lastSweep = chosen;
-    return chosen;
 }
 
 uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {

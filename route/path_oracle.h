@@ -132,9 +132,13 @@ private:
                            TQuestion& question);
     // Phase 2: the leading layers of a sweep's last run that still hold for `question`.
     int ReusableLayers(int sweep, const TQuestion& question) const;
-    // Phase 2: the sweep that keeps more states, set up for `question`; `lastStopped`: the
-    // last question stopped at the limit, so that its sweep may go on.
+    // Phase 2: the sweep that keeps more states for `question`; `lastStopped`: the last
+    // question stopped at the limit, so that its sweep may go on.
     int ChooseSweep(const TQuestion& question, bool lastStopped);
+    // Phase 2: makes sweep `chosen` ready for `question` from the layers it can keep.
+    void SetUpSweep(int chosen, const TQuestion& question);
+    // Phases 2 to 4 in sweep `chosen`: the answer, in board directions when tagged.
+    uint32_t RunSweep(int chosen, const TQuestion& question);
     // Phase 3: sweeps the remaining layers; the tags of the complete paths found.
     uint32_t Run(TSweep& sweep, int firstLayer);
     void SweepCell(TSweep& sweep, int k);
