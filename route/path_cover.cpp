@@ -194,9 +194,32 @@ bool TPathCover::JoinTwoPieces() {
     return false;
 }
 
+// Where the path's other end lies next to a cycle, opens the cycle there and lets the
+// path go round it: the cycle's cell beside the old end becomes the new end's way in.
+bool TPathCover::TakeInCycleAtEnd() {
+    int freeEnd = -1;
+    for (int cell = 0; cell < kBoardCells && freeEnd < 0; ++cell)
+        if (present[cell] != 0 && cell != endCell && EdgeCount(edges[cell]) == 1)
+            freeEnd = cell;
+    if (freeEnd < 0)
+        return false;
+    for (int d = 0; d < kDirectionCount; ++d) {
+        const int n = NeighbourCell(freeEnd, d);
+        if (n < 0 || present[n] == 0 || piece[n] == piece[freeEnd])
+            continue;
+        int cycleSide = 0;
+        while ((edges[n] & (1u << cycleSide)) == 0)
+            ++cycleSide;
+        Disconnect(n, cycleSide);
+        Connect(freeEnd, d);
+        return true;
+    }
+    return false;
+}
+
 bool TPathCover::JoinIntoPath(std::vector<int>& path) {
     while (LabelPieces() > 1)
-        if (!JoinTwoPieces())
+        if (!JoinTwoPieces() && !TakeInCycleAtEnd())
             return false;
     path.clear();
     for (int cell = endCell, previous = -1; cell >= 0 && static_cast<int>(path.size()) < count;) {

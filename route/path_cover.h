@@ -20,8 +20,8 @@
 // A cover is not yet a path: besides the path it may hold cycles. Where the path or a
 // cycle and another cycle run side by side along two opposite sides of a square of four
 // cells, swapping those two edges for the square's other two makes one piece of the two.
-// On dense boards that joins every cycle nearly always; where it does not, the cover
-// proves nothing. Only exhausted memory throws (std::bad_alloc).
+// A cycle beside the path's other end is opened there and taken in whole. On dense boards
+// that joins every cycle nearly always; where it does not, the cover proves nothing. Only exhausted memory throws (std::bad_alloc).
 class TPathCover {
 public:
     // The edges a cover takes first, where it can: those along rows or along columns.
@@ -57,4 +57,5 @@ private:
     bool Augment();
     int LabelPieces();
     bool JoinTwoPieces();
+    bool TakeInCycleAtEnd();
 };
