@@ -126,6 +126,56 @@ TQuilloryTable Spiral(int left, int top, int w, int h, int width) {
     return table;
 }
 
+// The whole board with cells taken out in a pattern of kind 0..4: a lattice of single
+// holes, teeth of a comb from the top or bottom edge, walls between rooms with one or two
+// doors, a random walk's cells, a few rectangles.
+TQuilloryTable PatternedBoard(int kind, std::mt19937& rng) {
+    TQuilloryTable table = FilledRectangle(0, 0, kBoardColumns, kBoardRows);
+    auto random = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    if (kind == 0) {
+        const int px = 2 + random(5), py = 2 + random(5);
+        for (int y = random(py); y < kBoardRows; y += py)
+            for (int x = random(px); x < kBoardColumns; x += px)
+                table.SetCell(x, y, false);
+    } else if (kind == 1) {
+        const int gap = 2 + random(3);
+        for (int x = 1 + random(gap); x < kBoardColumns - 1; x += gap) {
+            const int length = 3 + random(8);
+            const bool fromTop = random(2) == 0;
+            for (int j = 0; j < length; ++j)
+                table.SetCell(x, fromTop ? j : kBoardRows - 1 - j, false);
+        }
+    } else if (kind == 2) {
+        const int room = 2 + random(4);
+        for (int x = room; x < kBoardColumns; x += room + 1) {
+            for (int y = 0; y < kBoardRows; ++y)
+                table.SetCell(x, y, false);
+            for (int doors = 1 + random(2); doors > 0; --doors)
+                table.SetCell(x, random(kBoardRows), true);
+        }
+    } else if (kind == 3) {
+        int x = random(kBoardColumns), y = random(kBoardRows);
+        for (int steps = 10 + random(60); steps > 0; --steps) {
+            table.SetCell(x, y, false);
+            const int d = random(4);
+            const int nx = x + (d == 1) - (d == 3), ny = y + (d == 2) - (d == 0);
+            if (nx >= 0 && nx < kBoardColumns && ny >= 0 && ny < kBoardRows) {
+                x = nx;
+                y = ny;
+            }
+        }
+    } else {
+        for (int count = 1 + random(5); count > 0; --count) {
+            const int w = 1 + random(4), h = 1 + random(4);
+            const int left = random(kBoardColumns + 1 - w), top = random(kBoardRows + 1 - h);
+            for (int y = top; y < top + h; ++y)
+                for (int x = left; x < left + w; ++x)
+                    table.SetCell(x, y, false);
+        }
+    }
+    return table;
+}
+
 // The fixed families of hard positions, from seed 2024.
 std::vector<THardFamily> HardFamilies() {
     std::mt19937 rng(2024);
@@ -134,7 +184,8 @@ std::vector<THardFamily> HardFamilies() {
     constexpr int kPerFamily = 24;
     std::vector<THardFamily> families = {
         {"whole board", {}},       {"inner area", {}},    {"board, holes", {}}, {"inner, holes", {}},
-        {"no route, colours", {}}, {"walled halves", {}}, {"spirals", {}},      {"board, 1-3 holes", {}}};
+        {"no route, colours", {}}, {"walled halves", {}}, {"spirals", {}},      {"board, 1-3 holes", {}},
+        {"patterned boards", {}}};
     for (int i = 0; i < kPerFamily; ++i) {
         families[0].positions.push_back(WithRandomStart(board, rng));
         families[1].positions.push_back(WithRandomStart(inner, rng));
@@ -177,6 +228,10 @@ std::vector<THardFamily> HardFamilies() {
     for (int i = 0; i < 10 * kPerFamily; ++i)
         families[7].positions.push_back(
             WithHoles(WithRandomStart(board, rng), 1 + static_cast<int>(rng() % 3), rng));
+    // Boards walled into rooms, combs and lattices, where parts of the board meet in
+    // narrow places: a larger sample too.
+    for (int i = 0; i < 10 * kPerFamily; ++i)
+        families[8].positions.push_back(WithRandomStart(PatternedBoard(i % 5, rng), rng));
     return families;
 }
 
@@ -199,7 +254,7 @@ void WriteTrack(const std::string& fileName, const TQuilloryTable& table) {
 // slowest, and writes each family's slowest position into `trackDir` when one is given.
 void TimeHardFamilies(int runs, const char* trackDir) {
     std::printf(
-        "Hard positions (seed 2024, 24 per family, 240 in the last; best of %d runs each; target: "
+        "Hard positions (seed 2024, 24 per family, 240 in the last two; best of %d runs each; target: "
         "every one at most 100 ms)\n",
         runs);
     std::printf("%-18s %7s %9s %9s %9s %7s %10s\n", "family", "routes", "median", "p99", "slowest", "exact",

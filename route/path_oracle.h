@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "game/board_geometry.h"
+#include "route/large_page_allocator.h"
 
 // Decides, for a set of present cells on an 18 x 12 board and a fixed end cell E, whether
 // a path exists that starts at E, moves in orthogonal steps and visits every present cell
@@ -68,8 +69,9 @@ private:
         int restrictedFrom = kCells;  // first layer swept with freeEndCell in force
         int otherEndParity = -1;      // checkerboard colour the other end must have
         int validLayers = 0;
-        std::vector<uint32_t> states;
-        std::vector<uint32_t> links;       // parent index in the layer before, edge bits on top
+        std::vector<uint32_t, TLargePageAllocator<uint32_t>> states;
+        // Parent index in the layer before, edge bits on top.
+        std::vector<uint32_t, TLargePageAllocator<uint32_t>> links;
         std::vector<uint32_t> layerStart;  // layerStart[k + 1]: first entry of layer k
     };
     // A state never has its top bit set, so that value marks a free slot.
@@ -108,7 +110,7 @@ private:
     uint64_t reusedStates = 0;
     uint64_t stateLimit = UINT64_MAX;
     bool stopped = false;
-    std::vector<uint32_t> slots;
+    std::vector<uint32_t, TLargePageAllocator<uint32_t>> slots;
     uint32_t slotMask = 0;
     uint32_t slotCount = 0;
 
