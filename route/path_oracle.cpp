@@ -32,7 +32,7 @@ constexpr uint32_t kParentMask = (1u << kChoiceShift) - 1;
 constexpr int kMinReusedLayers = 3 * TPathOracle::kRows;
 
 // States the sweep not chosen may compute first, in case it answers sooner.
-constexpr uint64_t kProbeStates = 4096;
+constexpr uint64_t kFirstShare = 4096;
 
 // Room for the states of a typical full sweep, so that growing rarely copies them.
 constexpr size_t kReservedStates = size_t{1} << 19;
@@ -159,24 +159,27 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
     if (!Prepare(cells, endX, endY, question))
         return 0;
     const int chosen = ChooseSweep(question, lastStopped);
-    uint64_t probed = 0;
-    if (!lastStopped) {
-        // The other sweep meets the fixed end from the other side; where the board
-        // around the end allows no path, either may show it after a few columns while the
-        // other sweeps most of the board. A small share for the other one first.
-        const int other = 1 - chosen;
-        const uint64_t limit = stateLimit;
-        stateLimit = std::min(limit, kProbeStates);
-        const uint32_t found = RunSweep(other, question);
-        stateLimit = limit;
-        probed = computedStates;
-        if (!stopped)
-            return found;
-        stopped = false;
+    // The other sweep meets the fixed end from the other side. Where the board around
+    // one side allows no path, the sweep from that side may show it after a few columns
+    // while the other sweeps most of the board. So the two take turns, each going on
+    // where it stopped, the chosen one with four times the other's share, each share
+    // twice the last, until one answers or the limit is reached.
+    const int other = 1 - chosen;
+    const uint64_t limit = stateLimit;
+    uint64_t spent = 0;
+    for (uint64_t share = kFirstShare;; share *= 2) {
+        for (const int s : {other, chosen}) {
+            stateLimit = std::min(s == chosen ? 4 * share : share, limit - spent);
+            const uint32_t found = RunSweep(s, question);
+            spent += computedStates;
+            if (!stopped || spent >= limit) {
+                stateLimit = limit;
+                computedStates = spent;
+                return found;
+            }
+            stopped = false;
+        }
     }
-    const uint32_t found = RunSweep(chosen, question);
-    computedStates += probed;
-    return found;
 }
 
 uint32_t TPathOracle::RunSweep(int chosen, const TQuestion& question) {
