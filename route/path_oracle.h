@@ -20,7 +20,10 @@
 // The sweep runs from the left or from the right. For each of the two it keeps the state
 // sets of its last run, and a later call reuses the leading columns that nothing has
 // changed since; a walk that removes cells near its end therefore pays mostly for the
-// columns around that end. Only exhausted memory throws (std::bad_alloc).
+// columns around that end. The two sweeps take turns on a question, the one that keeps
+// more with the larger share: a board that allows no path near one side shows it to the
+// sweep from that side within a few columns. Only exhausted memory throws
+// (std::bad_alloc).
 class TPathOracle {
 public:
     static constexpr int kColumns = kBoardColumns;

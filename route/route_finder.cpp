@@ -372,7 +372,12 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::PartTest(int cut, const uint8_
     return answer;
 }
 
-// Asks `tester` whether a route from `end` clears `cells`; `witness` then holds one.
+// Whether a route from `end` clears `cells`; `witness` then holds one. A cover of the
+// cells by a path and cycles answers first where it can: when there is none, there is no
+// route; when it joins into one path (its cells laid along rows, else along columns),
+// that is a route. A search that prefers the cells with the fewest ways on goes next.
+// Only where none of them decides does `tester` sweep the board: on dense boards that
+// can take a million states, where the cover takes about a millisecond.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester, const uint8_t* cells,
                                                              int end, std::vector<int>& witness) {
     ++stats.exactTests;

@@ -14,9 +14,10 @@ class TPathOracle;
 // sequence comes first in that order among all routes from the start. It reaches that
 // route without the search's backtracking: it walks forward, and wherever a quick
 // necessary test leaves an earlier direction open than the route it already knows, a
-// bounded search and, where that gives up, an exact test (TPathOracle, asked apart about
-// the board on either side of a cut cell the route must pass) decide whether the rest of
-// the board can still be cleared that way. Cells on the outer ring count like any other.
+// bounded search and, where that gives up, an exact test decide whether the rest of the
+// board can still be cleared that way. The exact test is asked apart about the board on
+// either side of a cut cell the route must pass; a cover by a path and cycles
+// (TPathCover) answers most questions, and a sweep of the board (TPathOracle) the rest. Cells on the outer ring count like any other.
 // Failures are reported through results; only exhausted memory throws (std::bad_alloc).
 class TRouteFinder {
 public:
@@ -57,8 +58,9 @@ public:
     // `board` is left as it was given. Throws std::bad_alloc when memory runs out.
     bool FindRoute(TPoint start, std::vector<TPoint>& route);
 
-    // What the last FindRoute did, for measurements: exact tests run, states they
-    // computed afresh, and the neighbours the quick searches were allowed to look at.
+    // What the last FindRoute did, for measurements: exact tests asked (whether the cover
+    // or a sweep answered), states the sweeps computed afresh, and the neighbours the
+    // quick searches were allowed to look at.
     struct TStats {
         int exactTests = 0;
         uint64_t exactStates = 0;
