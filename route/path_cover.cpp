@@ -12,6 +12,14 @@ int Opposite(int d) {
     return d ^ 2;
 }
 
+// The direction from `cell` to `neighbour`, which lies next to it.
+int DirectionTo(int cell, int neighbour) {
+    int d = 0;
+    while (d + 1 < kDirectionCount && NeighbourCell(cell, d) != neighbour)
+        ++d;
+    return d;
+}
+
 }  // namespace
 
 bool TPathCover::Open(int cell, int d) const {
@@ -120,9 +128,7 @@ bool TPathCover::Augment() {
                 --room[n];
                 for (int at = n; from[at] >= 0; at = from[at]) {
                     const int back = from[at];
-                    int step = 0;
-                    while (NeighbourCell(back, step) != at)
-                        ++step;
+                    const int step = DirectionTo(back, at);
                     if (CellColour(back) == kSender)
                         Connect(back, step);
                     else
@@ -217,10 +223,46 @@ bool TPathCover::TakeInCycleAtEnd() {
     return false;
 }
 
-bool TPathCover::JoinIntoPath(std::vector<int>& path) {
-    while (LabelPieces() > 1)
-        if (!JoinTwoPieces() && !TakeInCycleAtEnd())
+// Moves the path's other end where the end lies next to a cell of the path other than
+// the one before it: that edge is taken and the edge from that cell towards the end
+// dropped, which turns the stretch between them round. Each move goes to the end reached
+// least often so far, for at most twice the cells; true once the end lies next to a cycle.
+bool TPathCover::MoveEndNextToCycle() {
+    std::vector<int> path;
+    TracePath(path);
+    int at[kBoardCells];
+    std::fill(std::begin(at), std::end(at), -1);
+    for (size_t i = 0; i < path.size(); ++i)
+        at[path[i]] = static_cast<int>(i);
+    uint8_t reached[kBoardCells] = {};
+    const int last = static_cast<int>(path.size()) - 1;
+    for (int move = 0; move < 2 * count; ++move) {
+        const int end = path.back();
+        int pivot = -1;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            const int n = NeighbourCell(end, d);
+            if (n < 0 || present[n] == 0)
+                continue;
+            if (at[n] < 0)
+                return true;  // on a cycle
+            // The fixed end keeps its single edge.
+            if (at[n] > 0 && at[n] < last - 1 && (pivot < 0 || reached[path[at[n] + 1]] < reached[path[at[pivot] + 1]]))
+                pivot = n;
+        }
+        if (pivot < 0)
             return false;
+        const int i = at[pivot];
+        Disconnect(pivot, DirectionTo(pivot, path[i + 1]));
+        Connect(end, DirectionTo(end, pivot));
+        std::reverse(path.begin() + i + 1, path.end());
+        for (int j = i + 1; j <= last; ++j)
+            at[path[j]] = j;
+        ++reached[path.back()];
+    }
+    return false;
+}
+
+void TPathCover::TracePath(std::vector<int>& path) const {
     path.clear();
     for (int cell = endCell, previous = -1; cell >= 0 && static_cast<int>(path.size()) < count;) {
         path.push_back(cell);
@@ -233,5 +275,12 @@ bool TPathCover::JoinIntoPath(std::vector<int>& path) {
         previous = cell;
         cell = next;
     }
+}
+
+bool TPathCover::JoinIntoPath(std::vector<int>& path) {
+    while (LabelPieces() > 1)
+        if (!JoinTwoPieces() && !TakeInCycleAtEnd() && !(MoveEndNextToCycle() && TakeInCycleAtEnd()))
+            return false;
+    TracePath(path);
     return static_cast<int>(path.size()) == count;
 }

@@ -20,8 +20,10 @@
 // A cover is not yet a path: besides the path it may hold cycles. Where the path or a
 // cycle and another cycle run side by side along two opposite sides of a square of four
 // cells, swapping those two edges for the square's other two makes one piece of the two.
-// A cycle beside the path's other end is opened there and taken in whole. On dense boards
-// that joins every cycle nearly always; where it does not, the cover proves nothing. Only exhausted memory throws (std::bad_alloc).
+// A cycle beside the path's other end is opened there and taken in whole; the other end
+// is moved round the path (where it lies next to the path, the stretch up to there is
+// turned round) until it lies beside a cycle. On dense boards that joins every cycle
+// nearly always; where it does not, the cover proves nothing. Only exhausted memory throws (std::bad_alloc).
 class TPathCover {
 public:
     // The edges a cover takes first, where it can: those along rows or along columns.
@@ -58,4 +60,7 @@ private:
     int LabelPieces();
     bool JoinTwoPieces();
     bool TakeInCycleAtEnd();
+    bool MoveEndNextToCycle();
+    // The cells of the piece that holds the fixed end, from that end, into `path`.
+    void TracePath(std::vector<int>& path) const;
 };
