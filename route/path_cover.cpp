@@ -284,3 +284,43 @@ bool TPathCover::JoinIntoPath(std::vector<int>& path) {
     TracePath(path);
     return static_cast<int>(path.size()) == count;
 }
+
+path_search::TSearch TPathCover::Search(const uint8_t* cells, int end, int budget, std::vector<int>& path) {
+    int cellCount = 0;
+    for (int cell = 0; cell < kBoardCells; ++cell) {
+        searched[cell] = cells[cell] != 0 ? 1 : 0;
+        cellCount += searched[cell];
+    }
+    trail.clear();
+    boardsLeft = budget;
+    return SearchFrom(cellCount, end, path);
+}
+
+// The search from `end` over the `cells` present cells of `searched`, after `trail`.
+path_search::TSearch TPathCover::SearchFrom(int cells, int end, std::vector<int>& path) {
+    using path_search::TSearch;
+    if (boardsLeft-- <= 0)
+        return TSearch::Undecided;
+    if ((cells > 1 && !path_search::MayHavePath(searched, cells, end)) || !Solve(searched, end))
+        return TSearch::None;
+    std::vector<int> rest;
+    if (JoinIntoPath(rest)) {
+        path = trail;
+        path.insert(path.end(), rest.begin(), rest.end());
+        return TSearch::Found;
+    }
+    searched[end] = 0;
+    trail.push_back(end);
+    TSearch outcome = TSearch::None;
+    for (int d = 0; d < kDirectionCount && outcome != TSearch::Found; ++d) {
+        const int next = NeighbourCell(end, d);
+        if (next < 0 || searched[next] == 0)
+            continue;
+        const TSearch step = SearchFrom(cells - 1, next, path);
+        if (step != TSearch::None)
+            outcome = step;
+    }
+    trail.pop_back();
+    searched[end] = 1;
+    return outcome;
+}

@@ -7,6 +7,7 @@
 
 #include "game/board_geometry.h"
 #include "route/edge_bounds.h"
+#include "route/path_search.h"
 
 // A cover gives every present cell two edges to present neighbours, except the fixed end
 // and one other cell, which get one; it holds the edges that the cells' degrees show every
@@ -38,6 +39,14 @@ public:
     // single path, stores its cells from the end in `path` (replaced) and returns true.
     bool JoinIntoPath(std::vector<int>& path);
 
+    // A depth-first search for a path from `end` through every present cell of `cells`
+    // that asks the cover about the board left after every step: a step whose board has
+    // no cover is dropped, one whose cover joins into a path ends the search. Found:
+    // `path` (replaced) holds a path from `end`; None: there is none; Undecided: `budget`
+    // boards were asked about without an answer. Where the cover alone cannot tell, a few
+    // steps from the end often can, on boards where the sweep holds millions of states.
+    path_search::TSearch Search(const uint8_t* cells, int end, int budget, std::vector<int>& path);
+
 private:
     uint8_t present[kBoardCells] = {};
     int endCell = -1;
@@ -50,6 +59,10 @@ private:
     int piece[kBoardCells] = {};
 
     TEdgeBounds bounds;
+    // The search's board, the cells it has walked, and the boards it may still ask about.
+    uint8_t searched[kBoardCells] = {};
+    std::vector<int> trail;
+    int boardsLeft = 0;
 
     // Whether the edge from `cell` in direction `d` is left to the flow: the bounds
     // decide neither that every path uses it nor that none does.
@@ -63,4 +76,5 @@ private:
     bool MoveEndNextToCycle();
     // The cells of the piece that holds the fixed end, from that end, into `path`.
     void TracePath(std::vector<int>& path) const;
+    path_search::TSearch SearchFrom(int cells, int end, std::vector<int>& path);
 };

@@ -32,6 +32,12 @@ constexpr uint64_t kStatesPerLookUp = 256;
 // Shortest first prefix asked about when looking for the longest completable one.
 constexpr int kFirstPrefix = 4;
 
+// Boards the search that asks the cover at every step may ask about when a sweep has
+// stopped at `stateLimit` states: about an eighth of the sweep's time, within bounds.
+int CoverSearchBudget(uint64_t stateLimit) {
+    return static_cast<int>(std::clamp<uint64_t>(stateLimit / 2048, 16, 512));
+}
+
 // Cells a part beyond a cut cell, and the board before it, need for the exact test to
 // ask about them separately.
 constexpr int kSplitPart = 8;
@@ -139,7 +145,9 @@ private:
     TAnswer PartTest(int cut, const uint8_t* part, int count);
     TAnswer OracleTest(TPathOracle& tester, const uint8_t* cells, int end, std::vector<int>& witness);
     static bool WitnessSearch(const uint8_t* cells, int end, std::vector<int>& witness);
+    uint64_t stateLimit = UINT64_MAX;
     void SetStateLimit(uint64_t limit) {
+        stateLimit = limit;
         oracle.SetStateLimit(limit);
         partOracle.SetStateLimit(limit);
     }
@@ -392,6 +400,13 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester
     const bool works = tester.HasPath(cells, CellColumn(end), CellRow(end));
     stats.exactStates += tester.LastComputedStates();
     if (tester.LastStopped()) {
+        // A large question: a few steps from the end, asking the cover at each, often
+        // settle it. Its share grows with the sweep's.
+        switch (cover.Search(cells, end, CoverSearchBudget(stateLimit), witness)) {
+        case TSearch::Found: return TAnswer::Yes;
+        case TSearch::None: return TAnswer::No;
+        case TSearch::Undecided: witness.clear(); break;
+        }
         if (MayCrossEnclosedParts(cells, end))
             return TAnswer::Stopped;
         enclosuresRefute = true;
