@@ -200,4 +200,36 @@ TEST(PathCover, RefusesOnlyBoardsWithoutAPathAndJoinsIntoPaths) {
     EXPECT_GT(joined, 300);
 }
 
+// Boards of the route finder's questions where the cover of the whole board neither
+// refuses nor joins: the search settles them after some steps, and stays undecided with
+// fewer boards than it needs.
+TEST(PathCover, SearchSettlesWhatTheFirstCoverLeavesOpen) {
+    struct TCase {
+        std::vector<std::string> rows;
+        TPoint end;
+        int boardsNeeded;
+        path_search::TSearch outcome;
+    };
+    const TCase cases[] = {
+        {{"####", "####", ".###", "####", "####", ".##", "####", "####", ".##", ".#"},
+         {3, 4}, 19, path_search::TSearch::None},
+        {{"...###", "#####", "#####", "####", "####", "####", "####", "####", "#####", "#####", "#####"},
+         {3, 3}, 7, path_search::TSearch::Found},
+    };
+    TPathCover cover;
+    TPathOracle oracle;
+    for (const TCase& c : cases) {
+        const auto board = BoardFromRows(c.rows);
+        const auto cells = Cells(board);
+        const int end = c.end.y * 18 + c.end.x;
+        std::vector<int> path;
+        EXPECT_EQ(cover.Search(cells.data(), end, c.boardsNeeded - 1, path), path_search::TSearch::Undecided);
+        ASSERT_EQ(cover.Search(cells.data(), end, c.boardsNeeded, path), c.outcome);
+        EXPECT_EQ(oracle.HasPath(cells.data(), c.end.x, c.end.y), c.outcome == path_search::TSearch::Found);
+        if (c.outcome == path_search::TSearch::Found) {
+            EXPECT_EQ(RouteProblem(board, c.end, PointsOf(path)), "");
+        }
+    }
+}
+
 }  // namespace
