@@ -226,7 +226,8 @@ bool TPathCover::TakeInCycleAtEnd() {
 // Moves the path's other end where the end lies next to a cell of the path other than
 // the one before it: that edge is taken and the edge from that cell towards the end
 // dropped, which turns the stretch between them round. Each move goes to the end reached
-// least often so far, for at most twice the cells; true once the end lies next to a cycle.
+// least often so far; one join makes at most twice as many moves as there are cells.
+// True once the end lies next to a cycle.
 bool TPathCover::MoveEndNextToCycle() {
     std::vector<int> path;
     TracePath(path);
@@ -236,7 +237,7 @@ bool TPathCover::MoveEndNextToCycle() {
         at[path[i]] = static_cast<int>(i);
     uint8_t reached[kBoardCells] = {};
     const int last = static_cast<int>(path.size()) - 1;
-    for (int move = 0; move < 2 * count; ++move) {
+    for (; movesLeft > 0; --movesLeft) {
         const int end = path.back();
         int pivot = -1;
         for (int d = 0; d < kDirectionCount; ++d) {
@@ -278,6 +279,7 @@ void TPathCover::TracePath(std::vector<int>& path) const {
 }
 
 bool TPathCover::JoinIntoPath(std::vector<int>& path) {
+    movesLeft = 2 * count;
     while (LabelPieces() > 1)
         if (!JoinTwoPieces() && !TakeInCycleAtEnd() && !(MoveEndNextToCycle() && TakeInCycleAtEnd()))
             return false;

@@ -55,6 +55,8 @@ private:
     uint8_t edges[kBoardCells] = {};
     // Edges a cell may still take.
     uint8_t room[kBoardCells] = {};
+    // Moves of the path's other end that JoinIntoPath may still make.
+    int movesLeft = 0;
     // Which piece of the cover a cell lies on, after LabelPieces.
     int piece[kBoardCells] = {};
 
