@@ -144,7 +144,6 @@ private:
     TAnswer SplitTest(int end, int cut, const uint8_t* part, int partSize, std::vector<int>& witness);
     TAnswer PartTest(int cut, const uint8_t* part, int count);
     TAnswer OracleTest(TPathOracle& tester, const uint8_t* cells, int end, std::vector<int>& witness);
-    static bool WitnessSearch(const uint8_t* cells, int end, std::vector<int>& witness);
     uint64_t stateLimit = UINT64_MAX;
     void SetStateLimit(uint64_t limit) {
         stateLimit = limit;
@@ -383,9 +382,8 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::PartTest(int cut, const uint8_
 // Whether a route from `end` clears `cells`; `witness` then holds one. A cover of the
 // cells by a path and cycles answers first where it can: when there is none, there is no
 // route; when it joins into one path (its cells laid along rows, else along columns),
-// that is a route. A search that prefers the cells with the fewest ways on goes next.
-// Only where none of them decides does `tester` sweep the board: on dense boards that
-// can take a million states, where the cover takes about a millisecond.
+// that is a route. Only where it decides neither does `tester` sweep the board: on dense
+// boards that can take a million states, where the cover takes about a millisecond.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester, const uint8_t* cells,
                                                              int end, std::vector<int>& witness) {
     ++stats.exactTests;
@@ -393,8 +391,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester
     if (!cover.Solve(cells, end))
         return TAnswer::No;
     if (cover.JoinIntoPath(witness) ||
-        (cover.Solve(cells, end, TPathCover::TLines::Columns) && cover.JoinIntoPath(witness)) ||
-        WitnessSearch(cells, end, witness))
+        (cover.Solve(cells, end, TPathCover::TLines::Columns) && cover.JoinIntoPath(witness)))
         return TAnswer::Yes;
     witness.clear();
     const bool works = tester.HasPath(cells, CellColumn(end), CellRow(end));
@@ -417,19 +414,6 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::OracleTest(TPathOracle& tester
         return TAnswer::No;
     tester.Witness(witness);
     return TAnswer::Yes;
-}
-
-// Whether a bounded search that prefers the cells with the fewest ways on finds a route
-// from `end` through `cells`; `witness` then holds it.
-bool TRouteFinder::TWalk::WitnessSearch(const uint8_t* cells, int end, std::vector<int>& witness) {
-    uint8_t scratch[kBoardCells];
-    int count = 0;
-    for (int i = 0; i < kBoardCells; ++i) {
-        scratch[i] = cells[i];
-        count += cells[i] != 0 ? 1 : 0;
-    }
-    witness.clear();
-    return SearchPath(scratch, count, end, PartSearchBudget(count), TOrder::FewestWays, witness) == TSearch::Found;
 }
 
 TRouteFinder::TRouteFinder()
