@@ -126,53 +126,73 @@ TQuilloryTable Spiral(int left, int top, int w, int h, int width) {
     return table;
 }
 
-// The whole board with cells taken out in a pattern of kind 0..4: a lattice of single
-// holes, teeth of a comb from the top or bottom edge, walls between rooms with one or two
-// doors, a random walk's cells, a few rectangles.
-TQuilloryTable PatternedBoard(int kind, std::mt19937& rng) {
-    TQuilloryTable table = FilledRectangle(0, 0, kBoardColumns, kBoardRows);
-    auto random = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    if (kind == 0) {
-        const int px = 2 + random(5), py = 2 + random(5);
-        for (int y = random(py); y < kBoardRows; y += py)
-            for (int x = random(px); x < kBoardColumns; x += px)
-                table.SetCell(x, y, false);
-    } else if (kind == 1) {
-        const int gap = 2 + random(3);
-        for (int x = 1 + random(gap); x < kBoardColumns - 1; x += gap) {
-            const int length = 3 + random(8);
-            const bool fromTop = random(2) == 0;
-            for (int j = 0; j < length; ++j)
-                table.SetCell(x, fromTop ? j : kBoardRows - 1 - j, false);
-        }
-    } else if (kind == 2) {
-        const int room = 2 + random(4);
-        for (int x = room; x < kBoardColumns; x += room + 1) {
-            for (int y = 0; y < kBoardRows; ++y)
-                table.SetCell(x, y, false);
-            for (int doors = 1 + random(2); doors > 0; --doors)
-                table.SetCell(x, random(kBoardRows), true);
-        }
-    } else if (kind == 3) {
-        int x = random(kBoardColumns), y = random(kBoardRows);
-        for (int steps = 10 + random(60); steps > 0; --steps) {
+// A number from 0 to n - 1.
+int RandomBelow(std::mt19937& rng, int n) {
+    return static_cast<int>(rng() % static_cast<unsigned>(n));
+}
+
+// Single holes in a lattice.
+void TakeOutLattice(TQuilloryTable& table, std::mt19937& rng) {
+    const int px = 2 + RandomBelow(rng, 5), py = 2 + RandomBelow(rng, 5);
+    for (int y = RandomBelow(rng, py); y < kBoardRows; y += py)
+        for (int x = RandomBelow(rng, px); x < kBoardColumns; x += px)
             table.SetCell(x, y, false);
-            const int d = random(4);
-            const int nx = x + (d == 1) - (d == 3), ny = y + (d == 2) - (d == 0);
-            if (nx >= 0 && nx < kBoardColumns && ny >= 0 && ny < kBoardRows) {
-                x = nx;
-                y = ny;
-            }
-        }
-    } else {
-        for (int count = 1 + random(5); count > 0; --count) {
-            const int w = 1 + random(4), h = 1 + random(4);
-            const int left = random(kBoardColumns + 1 - w), top = random(kBoardRows + 1 - h);
-            for (int y = top; y < top + h; ++y)
-                for (int x = left; x < left + w; ++x)
-                    table.SetCell(x, y, false);
+}
+
+// The teeth of a comb, each from the top or the bottom edge.
+void TakeOutComb(TQuilloryTable& table, std::mt19937& rng) {
+    const int gap = 2 + RandomBelow(rng, 3);
+    for (int x = 1 + RandomBelow(rng, gap); x < kBoardColumns - 1; x += gap) {
+        const int length = 3 + RandomBelow(rng, 8);
+        const bool fromTop = RandomBelow(rng, 2) == 0;
+        for (int j = 0; j < length; ++j)
+            table.SetCell(x, fromTop ? j : kBoardRows - 1 - j, false);
+    }
+}
+
+// Walls between rooms, each with one or two doors.
+void TakeOutWalls(TQuilloryTable& table, std::mt19937& rng) {
+    const int room = 2 + RandomBelow(rng, 4);
+    for (int x = room; x < kBoardColumns; x += room + 1) {
+        for (int y = 0; y < kBoardRows; ++y)
+            table.SetCell(x, y, false);
+        for (int doors = 1 + RandomBelow(rng, 2); doors > 0; --doors)
+            table.SetCell(x, RandomBelow(rng, kBoardRows), true);
+    }
+}
+
+// The cells of a random walk.
+void TakeOutWalk(TQuilloryTable& table, std::mt19937& rng) {
+    int x = RandomBelow(rng, kBoardColumns), y = RandomBelow(rng, kBoardRows);
+    for (int steps = 10 + RandomBelow(rng, 60); steps > 0; --steps) {
+        table.SetCell(x, y, false);
+        const int d = RandomBelow(rng, kDirectionCount);
+        if (IsOnBoard(x + kStepX[d], y + kStepY[d])) {
+            x += kStepX[d];
+            y += kStepY[d];
         }
     }
+}
+
+// A few rectangles.
+void TakeOutRectangles(TQuilloryTable& table, std::mt19937& rng) {
+    for (int count = 1 + RandomBelow(rng, 5); count > 0; --count) {
+        const int w = 1 + RandomBelow(rng, 4), h = 1 + RandomBelow(rng, 4);
+        const int left = RandomBelow(rng, kBoardColumns + 1 - w), top = RandomBelow(rng, kBoardRows + 1 - h);
+        for (int y = top; y < top + h; ++y)
+            for (int x = left; x < left + w; ++x)
+                table.SetCell(x, y, false);
+    }
+}
+
+// The whole board with cells taken out in a pattern of kind 0..4: a lattice of single
+// holes, teeth of a comb, walls between rooms, a random walk's cells, a few rectangles.
+TQuilloryTable PatternedBoard(int kind, std::mt19937& rng) {
+    using TPattern = void (*)(TQuilloryTable&, std::mt19937&);
+    static constexpr TPattern kPatterns[] = {TakeOutLattice, TakeOutComb, TakeOutWalls, TakeOutWalk,
+                                             TakeOutRectangles};
+    TQuilloryTable table = FilledRectangle(0, 0, kBoardColumns, kBoardRows);
+    kPatterns[kind](table, rng);
     return table;
 }
 
@@ -183,9 +203,9 @@ std::vector<THardFamily> HardFamilies() {
     const TQuilloryTable inner = FilledRectangle(1, 1, kBoardColumns - 2, kBoardRows - 2);
     constexpr int kPerFamily = 24;
     std::vector<THardFamily> families = {
-        {"whole board", {}},       {"inner area", {}},    {"board, holes", {}}, {"inner, holes", {}},
-        {"no route, colours", {}}, {"walled halves", {}}, {"spirals", {}},      {"board, 1-3 holes", {}},
-        {"patterned boards", {}}};
+        {"whole board", {}},  {"inner area", {}},        {"board, holes", {}},
+        {"inner, holes", {}}, {"no route, colours", {}}, {"walled halves", {}},
+        {"spirals", {}},      {"board, 1-3 holes", {}},  {"patterned boards", {}}};
     for (int i = 0; i < kPerFamily; ++i) {
         families[0].positions.push_back(WithRandomStart(board, rng));
         families[1].positions.push_back(WithRandomStart(inner, rng));

@@ -61,7 +61,17 @@ bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines) {
         return false;
     const int needed = std::min(total[0], total[1]);
     int flow = 0;
-    // The edges every path uses are in every cover; those no path uses in none.
+    if (!TakeDecidedEdges(flow))
+        return false;
+    TakeEdgesAlong(lines, flow);
+    while (flow < needed && Augment())
+        ++flow;
+    return flow == needed;
+}
+
+// The edges every path uses are in every cover (those no path uses in none: Open); false
+// when they give a cell more edges than it may have. Counts them into `flow`.
+bool TPathCover::TakeDecidedEdges(int& flow) {
     for (int cell = 0; cell < kBoardCells; ++cell) {
         if (CellColour(cell) != kSender)
             continue;
@@ -77,8 +87,12 @@ bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines) {
             ++flow;
         }
     }
-    // Most of the flow goes the obvious way, along the preferred lines first, as parallel
-    // edges join pieces; augmenting paths do the rest.
+    return true;
+}
+
+// Most of the flow goes the obvious way, along the preferred lines first, as parallel
+// edges join pieces; augmenting paths do the rest. Counts the edges into `flow`.
+void TPathCover::TakeEdgesAlong(TLines lines, int& flow) {
     const int order[2][kDirectionCount] = {{kRightward, kLeftward, kUpward, kDownward},
                                            {kUpward, kDownward, kRightward, kLeftward}};
     for (int cell = 0; cell < kBoardCells; ++cell) {
@@ -96,9 +110,6 @@ bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines) {
             }
         }
     }
-    while (flow < needed && Augment())
-        ++flow;
-    return flow == needed;
 }
 
 // One more edge for the cover: a breadth-first search from the senders with room left,
@@ -247,7 +258,8 @@ bool TPathCover::MoveEndNextToCycle() {
             if (at[n] < 0)
                 return true;  // on a cycle
             // The fixed end keeps its single edge.
-            if (at[n] > 0 && at[n] < last - 1 && (pivot < 0 || reached[path[at[n] + 1]] < reached[path[at[pivot] + 1]]))
+            if (at[n] > 0 && at[n] < last - 1 &&
+                (pivot < 0 || reached[path[at[n] + 1]] < reached[path[at[pivot] + 1]]))
                 pivot = n;
         }
         if (pivot < 0)

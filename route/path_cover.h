@@ -12,11 +12,12 @@
 // A cover gives every present cell two edges to present neighbours, except the fixed end
 // and one other cell, which get one; it holds the edges that the cells' degrees show every
 // path to use (TEdgeBounds) and none that they show no path to use. Every path from the
-// end through all cells is such a cover, so where no cover exists there is no path. On a checkerboard every edge joins
-// the two colours: a cover is a flow in which each cell of one colour sends its edges to
-// cells of the other, found by augmenting paths in time about the cells times the edges.
-// That rules out in about a millisecond what colour counts on either side of any cut
-// rule out, which the exact test may take a second to find on a full board.
+// end through all cells is such a cover, so where no cover exists there is no path. On a
+// checkerboard every edge joins the two colours: a cover is a flow in which each cell of
+// one colour sends its edges to cells of the other, found by augmenting paths in time
+// about the cells times the edges. That rules out in about a millisecond what colour
+// counts on either side of any cut rule out, which the exact test may take a second to
+// find on a full board.
 //
 // A cover is not yet a path: besides the path it may hold cycles. Where the path or a
 // cycle and another cycle run side by side along two opposite sides of a square of four
@@ -24,7 +25,8 @@
 // A cycle beside the path's other end is opened there and taken in whole; the other end
 // is moved round the path (where it lies next to the path, the stretch up to there is
 // turned round) until it lies beside a cycle. On dense boards that joins every cycle
-// nearly always; where it does not, the cover proves nothing. Only exhausted memory throws (std::bad_alloc).
+// nearly always; where it does not, the cover proves nothing. Only exhausted memory
+// throws (std::bad_alloc).
 class TPathCover {
 public:
     // The edges a cover takes first, where it can: those along rows or along columns.
@@ -71,6 +73,8 @@ private:
     bool Open(int cell, int d) const;
     void Connect(int cell, int d);
     void Disconnect(int cell, int d);
+    bool TakeDecidedEdges(int& flow);
+    void TakeEdgesAlong(TLines lines, int& flow);
     bool Augment();
     int LabelPieces();
     bool JoinTwoPieces();

@@ -175,8 +175,8 @@ TEST(PathCover, RefusesOnlyBoardsWithoutAPathAndJoinsIntoPaths) {
     for (int trial = 0; trial < 1500; ++trial) {
         const int w = 2 + static_cast<int>(rng() % 10);
         const int h = 2 + static_cast<int>(rng() % 7);
-        const auto board = RandomBoard(rng, static_cast<int>(rng() % (19 - w)), static_cast<int>(rng() % (13 - h)),
-                                       w, h, 0.86 + 0.03 * (trial % 5));
+        const auto board = RandomBoard(rng, static_cast<int>(rng() % (19 - w)),
+                                       static_cast<int>(rng() % (13 - h)), w, h, 0.86 + 0.03 * (trial % 5));
         const auto present = PresentCells(board);
         if (present.empty())
             continue;
@@ -212,9 +212,13 @@ TEST(PathCover, SearchSettlesWhatTheFirstCoverLeavesOpen) {
     };
     const TCase cases[] = {
         {{"####", "####", ".###", "####", "####", ".##", "####", "####", ".##", ".#"},
-         {3, 4}, 19, path_search::TSearch::None},
+         {3, 4},
+         19,
+         path_search::TSearch::None},
         {{"...###", "#####", "#####", "####", "####", "####", "####", "####", "#####", "#####", "#####"},
-         {3, 3}, 7, path_search::TSearch::Found},
+         {3, 3},
+         7,
+         path_search::TSearch::Found},
     };
     TPathCover cover;
     TPathOracle oracle;
