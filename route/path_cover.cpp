@@ -41,6 +41,8 @@ void TPathCover::Disconnect(int cell, int d) {
 bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines) {
     endCell = end;
     count = 0;
+    if (end < 0 || end >= kBoardCells)
+        return false;
     int total[2] = {0, 0};
     for (int cell = 0; cell < kBoardCells; ++cell) {
         present[cell] = cells[cell] != 0 ? 1 : 0;
@@ -49,8 +51,8 @@ bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines) {
         total[CellColour(cell)] += room[cell];
         count += present[cell];
     }
-    if (count < 2)
-        return count == 1;
+    if (count < 2 || present[end] == 0)
+        return count == 1 && present[end] != 0;
     // The other end has one edge: its colour's cells take one edge fewer than they could,
     // and the colours' edges must match.
     if (std::abs(total[0] - total[1]) != 1)
@@ -300,6 +302,8 @@ bool TPathCover::JoinIntoPath(std::vector<int>& path) {
 }
 
 path_search::TSearch TPathCover::Search(const uint8_t* cells, int end, int budget, std::vector<int>& path) {
+    if (end < 0 || end >= kBoardCells || cells[end] == 0)
+        return path_search::TSearch::None;
     int cellCount = 0;
     for (int cell = 0; cell < kBoardCells; ++cell) {
         searched[cell] = cells[cell] != 0 ? 1 : 0;

@@ -34,7 +34,7 @@ public:
 
     // False when no cover of the present cells of `cells` (kBoardCells entries, index
     // y * kBoardColumns + x) from `end` exists: then no path from `end` visits every
-    // present cell. `end` must be present.
+    // present cell. False too for an `end` off the board or absent.
     bool Solve(const uint8_t* cells, int end, TLines lines = TLines::Rows);
 
     // After Solve returned true: joins the cycles into the path and, when that leaves a
@@ -44,9 +44,10 @@ public:
     // A depth-first search for a path from `end` through every present cell of `cells`
     // that asks the cover about the board left after every step: a step whose board has
     // no cover is dropped, one whose cover joins into a path ends the search. Found:
-    // `path` (replaced) holds a path from `end`; None: there is none; Undecided: `budget`
-    // boards were asked about without an answer. Where the cover alone cannot tell, a few
-    // steps from the end often can, on boards where the sweep holds millions of states.
+    // `path` (replaced) holds a path from `end`; None: there is none, or `end` is off the
+    // board or absent; Undecided: `budget` boards were asked about without an answer.
+    // Where the cover alone cannot tell, a few steps from the end often can, on boards
+    // where the sweep holds millions of states.
     path_search::TSearch Search(const uint8_t* cells, int end, int budget, std::vector<int>& path);
 
 private:

@@ -198,6 +198,13 @@ TEST(PathCover, RefusesOnlyBoardsWithoutAPathAndJoinsIntoPaths) {
     }
     EXPECT_GT(refused, 300);
     EXPECT_GT(joined, 300);
+    // An end off the board or absent has neither a cover nor a path.
+    const auto cells = Cells(BoardFromRows({"#"}));
+    std::vector<int> path;
+    for (const int end : {-1, kBoardCells, 1}) {
+        EXPECT_FALSE(cover.Solve(cells.data(), end)) << end;
+        EXPECT_EQ(cover.Search(cells.data(), end, 4, path), path_search::TSearch::None) << end;
+    }
 }
 
 // Boards of the route finder's questions where the cover of the whole board neither
