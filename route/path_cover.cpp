@@ -190,27 +190,26 @@ bool TPathCover::JoinTwoPieces() {
             const int a = CellIndex(x, y);
             const int b = a + 1;
             const int c = a + kBoardColumns;
-            const bool top = (edges[a] & (1u << kRightward)) != 0;
-            const bool bottom = (edges[c] & (1u << kRightward)) != 0;
-            const bool left = (edges[a] & (1u << kDownward)) != 0;
-            const bool right = (edges[b] & (1u << kDownward)) != 0;
-            if (top && bottom && piece[a] != piece[c]) {
-                Disconnect(a, kRightward);
-                Disconnect(c, kRightward);
-                Connect(a, kDownward);
-                Connect(b, kDownward);
+            const int d = c + 1;
+            if (SwapParallelSides(a, b, c, d) || SwapParallelSides(a, c, b, d))
                 return true;
-            }
-            if (left && right && piece[a] != piece[b]) {
-                Disconnect(a, kDownward);
-                Disconnect(b, kDownward);
-                Connect(a, kRightward);
-                Connect(c, kRightward);
-                return true;
-            }
         }
     }
     return false;
+}
+
+// Where the sides a-b and c-d of a square (a next to c, b next to d) are edges of
+// different pieces, swaps them for its sides a-c and b-d. False when they are not.
+bool TPathCover::SwapParallelSides(int a, int b, int c, int d) {
+    const int along = DirectionTo(a, b);
+    const int across = DirectionTo(a, c);
+    if ((edges[a] & (1u << along)) == 0 || (edges[c] & (1u << along)) == 0 || piece[a] == piece[c])
+        return false;
+    edges[a] ^= static_cast<uint8_t>((1u << along) | (1u << across));
+    edges[b] ^= static_cast<uint8_t>((1u << Opposite(along)) | (1u << across));
+    edges[c] ^= static_cast<uint8_t>((1u << along) | (1u << Opposite(across)));
+    edges[d] ^= static_cast<uint8_t>((1u << Opposite(along)) | (1u << Opposite(across)));
+    return true;
 }
 
 // Where the path's other end lies next to a cycle, opens the cycle there and lets the

@@ -79,6 +79,7 @@ private:
     bool Augment();
     int LabelPieces();
     bool JoinTwoPieces();
+    bool SwapParallelSides(int a, int b, int c, int d);
     bool TakeInCycleAtEnd();
     bool MoveEndNextToCycle();
     // The cells of the piece that holds the fixed end, from that end, into `path`.
