@@ -1,35 +1,11 @@
 #include "containers/container_item.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <memory>
+#include <istream>
 #include <ostream>
-#include <string>
 
 #include "containers/binary_io.h"
 #include "containers/file_save.h"
 #include "containers/kest_exception.h"
-
-namespace {
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<FILE, FileCloser>;
-
-// Opens path for reading with a C mode; throws TKestFileException naming the file and
-// the reason when it cannot be opened.
-FileHandle OpenFile(const char* path, const char* mode) {
-    if (path == nullptr)
-        throw TKestFileException("Could not open: no file name");
-    FILE* file = std::fopen(path, mode);
-    if (file == nullptr)
-        throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
-    return FileHandle(file);
-}
-
-}  // namespace
 
 void TContainerItem::Assign(const TContainerItem&) {}
 void TContainerItem::CopiedTo(TContainerItem&) {}
@@ -68,12 +44,7 @@ void TContainerItem::SaveToStreamFile(const char* path, std::ios_base::openmode 
 }
 
 void TContainerItem::LoadFromStreamFile(const char* path, std::ios_base::openmode mode) {
-    if (path == nullptr)
-        throw TKestFileException("Could not open: no file name");
-    std::ifstream stream(path, mode | std::ios_base::in);
-    if (!stream.is_open())
-        throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
-    Read(stream, mode);
+    kest::io::LoadStreamFile(path, [this, mode](std::istream& stream) { Read(stream, mode); });
 }
 
 void TContainerItem::SaveBinaryFile(const char* path) {
@@ -81,8 +52,7 @@ void TContainerItem::SaveBinaryFile(const char* path) {
 }
 
 void TContainerItem::LoadBinaryFile(const char* path) {
-    FileHandle file = OpenFile(path, "rb");
-    ReadBinary(file.get());
+    kest::io::LoadFile(path, [this](FILE* file) { ReadBinary(file); });
 }
 
 void TContainerItem::SaveTextFile(const char* path) {
@@ -90,8 +60,7 @@ void TContainerItem::SaveTextFile(const char* path) {
 }
 
 void TContainerItem::LoadTextFile(const char* path) {
-    FileHandle file = OpenFile(path, "rt");
-    ReadText(file.get());
+    kest::io::LoadFile(path, [this](FILE* file) { ReadText(file); });
 }
 
 void TContainerItem::WriteToBuffer(TMemBuffer&) {}

@@ -476,10 +476,7 @@ void TStringContainer::LoadTextFile(const char* path) {
 
 int TStringContainer::LoadTextFile(const char* path, TProgress progress, int user, TLineSink sink,
                                    int sinkValue) {
-    if (path == nullptr)
-        throw TKestFileException("Could not open: no file name");
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr)
-        throw TKestFileException(std::string("Could not open ") + path + ": " + std::strerror(errno));
-    return LoadLines(file, progress, user, sink, sinkValue);
+    int longest = 0;
+    kest::io::LoadFile(path, [&](FILE* file) { longest = ReadLines(file, progress, user, sink, sinkValue); });
+    return longest;
 }
