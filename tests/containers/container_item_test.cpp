@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -91,16 +91,7 @@ using kest::test::ReadWholeFile;
 using kest::test::TempPath;
 using kest::test::WriteWholeFile;
 
-int OpenDescriptors() {
-    int count = 0;
-    DIR* dir = ::opendir("/proc/self/fd");
-    if (dir == nullptr)
-        return -1;
-    while (::readdir(dir) != nullptr)
-        ++count;
-    ::closedir(dir);
-    return count;
-}
+using kest::test::OpenDescriptors;
 
 const char* const kMissing = "/nonexistent-quillory-dir/item.bin";
 
@@ -243,13 +234,15 @@ void FillInts(TIntContainer& ints) {
         ints.Add(static_cast<int32_t>(random()));
 }
 
-TEST(ContainerItem, EveryNamedSaveThatFailsPartWayKeepsTheOldFile) {
-    struct TCase {
-        const char* name;
-        std::function<void(const char*)> save;
-    };
-    const std::string longText(5000, 'q');
-    const TCase cases[] = {
+struct TSaveCase {
+    const char* name;
+    std::function<void(const char*)> save;
+};
+
+// Every named-file save of the library: each class's forms, over data well over 64 bytes.
+std::vector<TSaveCase> SaveCases() {
+    static const std::string longText(5000, 'q');
+    return {
         {"integers, buffered binary",
          [](const char* path) {
              TIntContainer c;
@@ -296,73 +289,201 @@ TEST(ContainerItem, EveryNamedSaveThatFailsPartWayKeepsTheOldFile) {
              c.SaveToStreamFile(path, std::ios::openmode{});
          }},
         {"string list, line file",
-         [&](const char* path) {
+         [](const char* path) {
              TStringContainer c;
              c.Add(longText.c_str()).Add("3 4");
              c.SaveTextFile(path);
          }},
         {"string list, line file with progress",
-         [&](const char* path) {
+         [](const char* path) {
              TStringContainer c;
              c.Add(longText.c_str()).Add("3 4");
              c.SaveTextFile(
                  path, [](int, int, int, bool*) {}, 0);
          }},
         {"string list, binary",
-         [&](const char* path) {
+         [](const char* path) {
              TStringContainer c;
              c.Add(longText.c_str());
              c.SaveBinaryFile(path);
          }},
         {"memory buffer, binary",
-         [&](const char* path) {
+         [](const char* path) {
              TMemBuffer b;
              b.Append(longText.data(), 5000);
              b.SaveBinaryFile(path);
          }},
         {"memory buffer, text",
-         [&](const char* path) {
+         [](const char* path) {
              TMemBuffer b;
              b.Append(longText.data(), 5000);
              b.SaveTextFile(path);
          }},
         {"memory buffer, binary stream",
-         [&](const char* path) {
+         [](const char* path) {
              TMemBuffer b;
              b.Append(longText.data(), 5000);
              b.SaveToStreamFile(path, std::ios::binary);
          }},
         {"memory buffer, text stream",
-         [&](const char* path) {
+         [](const char* path) {
              TMemBuffer b;
              b.Append(longText.data(), 5000);
              b.SaveToStreamFile(path, std::ios::openmode{});
          }},
         {"string, binary",
-         [&](const char* path) {
+         [](const char* path) {
              TString t(longText.c_str());
              t.SaveBinaryFile(path);
          }},
         {"string, C file text",
-         [&](const char* path) {
+         [](const char* path) {
              TString t(longText.c_str());
              t.SaveTextFile(path);
          }},
         {"string, binary stream",
-         [&](const char* path) {
+         [](const char* path) {
              TString t(longText.c_str());
              t.SaveToStreamFile(path, std::ios::binary);
          }},
         {"string, text stream",
-         [&](const char* path) {
+         [](const char* path) {
              TString t(longText.c_str());
              t.SaveToStreamFile(path, std::ios::openmode{});
          }},
     };
-    for (const TCase& c : cases) {
+}
+
+TEST(ContainerItem, EveryNamedSaveThatFailsPartWayKeepsTheOldFile) {
+    for (const TSaveCase& c : SaveCases()) {
         SCOPED_TRACE(c.name);
         kest::test::ExpectFailedSaveKeepsOldFile(c.save);
     }
+}
+
+TEST(ContainerItem, EveryFailingSystemCallOfANamedSaveKeepsTheOldFile) {
+    kest::test::TFaultTally tally;
+    const std::vector<TSaveCase> cases = SaveCases();
+    for (const TSaveCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        kest::test::ExpectEveryFailingCallKeepsOldFile(c.save, tally);
+    }
+    kest::test::PrintTally("named saves with failing calls", static_cast<int>(cases.size()), tally);
+}
+
+struct TLoadCase {
+    const char* name;
+    std::function<void(const char*)> save;
+    // Loads the file and describes what it holds.
+    std::function<std::string(const char*)> load;
+};
+
+std::string Describe(const TIntContainer& ints) {
+    std::string text;
+    for (int i = 0; i < ints.Count(); ++i)
+        text += std::to_string(ints.At(i)) + " ";
+    return text;
+}
+
+std::string Describe(const TStringContainer& lines) {
+    std::string text;
+    for (int i = 0; i < lines.Count(); ++i)
+        text += std::string(lines.At(i).Text()) + "\n";
+    return text;
+}
+
+// Every named-file load of the library, each over a file of its own form.
+std::vector<TLoadCase> LoadCases() {
+    const auto ints = [](bool compressed) {
+        auto c = std::make_unique<TIntContainer>();
+        FillInts(*c);
+        c->FCompressed = compressed;
+        return c;
+    };
+    struct TLines : TStringContainer {
+        TLines() {
+            for (int i = 0; i < 3000; ++i)
+                Add(std::to_string(i).c_str());
+        }
+    };
+    const auto lines = [] { return std::make_unique<TLines>(); };
+    return {
+        {"integers, binary", [=](const char* path) { ints(false)->SaveBinaryFile(path); },
+         [](const char* path) {
+             TIntContainer c;
+             c.LoadBinaryFile(path);
+             return Describe(c);
+         }},
+        {"integers, compressed binary", [=](const char* path) { ints(true)->SaveBinaryFile(path); },
+         [](const char* path) {
+             TIntContainer c;
+             c.LoadBinaryFile(path);
+             return Describe(c);
+         }},
+        {"integers, C file text", [=](const char* path) { ints(false)->SaveTextFile(path); },
+         [](const char* path) {
+             TIntContainer c;
+             c.LoadTextFile(path);
+             return Describe(c);
+         }},
+        {"integers, binary stream", [=](const char* path) { ints(false)->SaveToStreamFile(path, std::ios::binary); },
+         [](const char* path) {
+             TIntContainer c;
+             c.LoadFromStreamFile(path, std::ios::binary);
+             return Describe(c);
+         }},
+        {"integers, text stream", [=](const char* path) { ints(false)->SaveToStreamFile(path, std::ios::openmode{}); },
+         [](const char* path) {
+             TIntContainer c;
+             c.LoadFromStreamFile(path, std::ios::openmode{});
+             return Describe(c);
+         }},
+        {"string list, line file", [=](const char* path) { lines()->SaveTextFile(path); },
+         [](const char* path) {
+             TStringContainer c;
+             c.LoadTextFile(path);
+             return Describe(c);
+         }},
+        {"string list, line file with progress", [=](const char* path) { lines()->SaveTextFile(path); },
+         [](const char* path) {
+             TStringContainer c;
+             const int longest = c.LoadTextFile(
+                 path, [](int, int, int, bool*) {}, 0, nullptr, 0);
+             return std::to_string(longest) + ":" + Describe(c);
+         }},
+        {"string list, binary stream", [=](const char* path) { lines()->SaveToStreamFile(path, std::ios::binary); },
+         [](const char* path) {
+             TStringContainer c;
+             c.LoadFromStreamFile(path, std::ios::binary);
+             return Describe(c);
+         }},
+        {"memory buffer, text", [](const char* path) {
+             TMemBuffer b;
+             b.Append("0123456789", 10);
+             b.SaveTextFile(path);
+         },
+         [](const char* path) {
+             TMemBuffer b;
+             b.LoadTextFile(path);
+             return std::string(reinterpret_cast<const char*>(b.Data()), static_cast<size_t>(b.Length()));
+         }},
+        {"string, binary", [](const char* path) { TString("a string of text").SaveBinaryFile(path); },
+         [](const char* path) {
+             TString t;
+             t.LoadBinaryFile(path);
+             return std::string(t.Text());
+         }},
+    };
+}
+
+TEST(ContainerItem, EveryFailingSystemCallOfANamedLoadIsReported) {
+    kest::test::TFaultTally tally;
+    const std::vector<TLoadCase> cases = LoadCases();
+    for (const TLoadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        kest::test::ExpectEveryFailingCallOnLoadIsReported(c.save, c.load, tally);
+    }
+    kest::test::PrintTally("named loads with failing calls", static_cast<int>(cases.size()), tally);
 }
 
 TEST(ContainerItem, WritesThatFailOnTheCallersFileOrStreamThrow) {

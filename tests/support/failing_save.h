@@ -1,19 +1,25 @@
-// Test support: makes a save fail part-way with a small file-size limit and checks that
-// the old file survives byte for byte and that no temporary file is left behind.
+// Test support: makes saves and loads fail, with a small file-size limit or by failing
+// one system call after another, and checks that the old file survives byte for byte,
+// that no temporary file or descriptor is left behind and that the failure is reported.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <set>
 #include <string>
 
 #include "containers/kest_exception.h"
+#include "containers/system_calls.h"
 #include "tests/support/files.h"
 
 namespace kest::test {
@@ -71,6 +77,227 @@ inline void ExpectFailedSaveKeepsOldFile(const std::function<void(const char* pa
     save(path.c_str());
     EXPECT_GT(ReadWholeFile(path).size(), static_cast<size_t>(limit));
     EXPECT_EQ(folder.Names(), std::set<std::string>{"saved.dat"});
+}
+
+// The descriptors this process holds open, or -1 when they cannot be counted.
+inline int OpenDescriptors() {
+    int count = 0;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr)
+        return -1;
+    while (::readdir(dir) != nullptr)
+        ++count;
+    ::closedir(dir);
+    return count;
+}
+
+// The library's system calls, installed for the object's life, of which the n-th call of
+// one kind fails with one error number; every other call is the system's. A failing close
+// releases the descriptor first, as close does.
+class TFailingCalls final : public kest::io::TSystemCalls {
+public:
+    enum TKind { kOpen, kRead, kWrite, kSeek, kSync, kClose, kRename, kSyncFolder, kUnlink, kLock, kKinds };
+    static const char* Name(int kind) {
+        static const char* const kNames[kKinds] = {"open",   "read",   "write",       "lseek",  "fsync",
+                                                   "close",  "rename", "folder fsync", "unlink", "flock"};
+        return kNames[kind];
+    }
+
+    TFailingCalls() : FPrevious(kest::io::SetSystemCalls(this)) {}
+    ~TFailingCalls() override { kest::io::SetSystemCalls(FPrevious); }
+    TFailingCalls(const TFailingCalls&) = delete;
+    TFailingCalls& operator=(const TFailingCalls&) = delete;
+
+    // From now on, the n-th call of kind (counting from 1) fails with code.
+    void FailNth(int kind, int n, int code) {
+        FCounts.fill(0);
+        FKind = kind;
+        FNth = n;
+        FCode = code;
+        FFailed = false;
+    }
+    // True once the planned failure happened.
+    bool Failed() const { return FFailed; }
+    int Count(int kind) const { return FCounts[static_cast<size_t>(kind)]; }
+
+    int Open(const char* path, int flags, mode_t mode) override {
+        return Hit(kOpen) ? -1 : TSystemCalls::Open(path, flags, mode);
+    }
+    ssize_t Read(int descriptor, void* data, size_t size) override {
+        return Hit(kRead) ? -1 : TSystemCalls::Read(descriptor, data, size);
+    }
+    ssize_t Write(int descriptor, const void* data, size_t size) override {
+        return Hit(kWrite) ? -1 : TSystemCalls::Write(descriptor, data, size);
+    }
+    off_t Seek(int descriptor, off_t offset, int whence) override {
+        return Hit(kSeek) ? -1 : TSystemCalls::Seek(descriptor, offset, whence);
+    }
+    // Flushes are counted and failed but not made: these runs check names, bytes and
+    // reports, not durability, and a real flush per run would cost seconds.
+    int Sync(int) override { return Hit(kSync) ? -1 : 0; }
+    int Close(int descriptor) override {
+        if (!Hit(kClose))
+            return TSystemCalls::Close(descriptor);
+        TSystemCalls::Close(descriptor);
+        errno = FCode;
+        return -1;
+    }
+    int Rename(const char* from, const char* to, unsigned flags) override {
+        return Hit(kRename) ? -1 : TSystemCalls::Rename(from, to, flags);
+    }
+    int SyncFolder(const char*) override { return Hit(kSyncFolder) ? -1 : 0; }
+    int Unlink(const char* path) override { return Hit(kUnlink) ? -1 : TSystemCalls::Unlink(path); }
+    int Lock(int descriptor, int operation) override {
+        return Hit(kLock) ? -1 : TSystemCalls::Lock(descriptor, operation);
+    }
+
+private:
+    bool Hit(int kind) {
+        if (++FCounts[static_cast<size_t>(kind)] != FNth || kind != FKind || FFailed)
+            return false;
+        FFailed = true;
+        errno = FCode;
+        return true;
+    }
+
+    kest::io::TSystemCalls* FPrevious;
+    std::array<int, kKinds> FCounts{};
+    int FKind = kKinds;
+    int FNth = 0;
+    int FCode = 0;
+    bool FFailed = false;
+};
+
+// What a run of failing calls covered, for the test's report.
+struct TFaultTally {
+    int runs = 0;
+    int failedCalls = 0;
+    std::set<std::string> kinds;
+};
+
+// The error numbers every call is made to fail with; EINTR must be repeated, not reported.
+inline const int kFaultCodes[] = {ENOSPC, EIO, EDQUOT, EINTR};
+
+// Makes each call of each kind of one save fail in turn, with each of kFaultCodes, until
+// the save passes with no call failed; over an old file and to a new name. A failure
+// must throw TKestFileException "Could not save PATH: reason" and leave the old file
+// byte for byte (or no file), nothing else in the folder and no descriptor open; an
+// EINTR must give the new file. save is called with the path.
+inline void ExpectEveryFailingCallKeepsOldFile(const std::function<void(const char* path)>& save,
+                                               TFaultTally& tally) {
+    TScratchFolder folder;
+    const std::string path = folder.Path("saved.dat");
+    const std::string old = "the old file\r\nwith two lines";
+    save(path.c_str());
+    const std::string fresh = ReadWholeFile(path);
+    ASSERT_NE(fresh, old);
+    const int descriptors = OpenDescriptors();
+    for (const bool overOld : {true, false}) {
+        for (int kind = 0; kind < TFailingCalls::kKinds; ++kind) {
+            for (const int code : kFaultCodes) {
+                for (int n = 1; n < 100000; ++n) {
+                    SCOPED_TRACE(std::string(TFailingCalls::Name(kind)) + " #" + std::to_string(n) + " " +
+                                 std::strerror(code) + (overOld ? ", over an old file" : ", to a new name"));
+                    if (overOld)
+                        WriteWholeFile(path, old);
+                    else
+                        std::remove(path.c_str());
+                    std::string detail = "(no exception)";
+                    bool failed = false;
+                    {
+                        TFailingCalls calls;
+                        calls.FailNth(kind, n, code);
+                        try {
+                            save(path.c_str());
+                        } catch (const TKestFileException& failure) {
+                            detail = failure.Detail();
+                        }
+                        failed = calls.Failed();
+                    }
+                    ++tally.runs;
+                    EXPECT_EQ(OpenDescriptors(), descriptors);
+                    if (!failed || code == EINTR) {
+                        EXPECT_EQ(detail, "(no exception)");
+                        EXPECT_TRUE(ReadWholeFile(path) == fresh) << "the new bytes are not in the file";
+                        EXPECT_EQ(folder.Names(), std::set<std::string>{"saved.dat"});
+                        if (!failed)
+                            break;
+                    } else {
+                        EXPECT_EQ(detail, "Could not save " + path + ": " + std::strerror(code));
+                        if (overOld) {
+                            EXPECT_TRUE(ReadWholeFile(path) == old) << "the old bytes are not in the file";
+                            EXPECT_EQ(folder.Names(), std::set<std::string>{"saved.dat"});
+                        } else {
+                            EXPECT_TRUE(folder.Names().empty());
+                        }
+                    }
+                    ++tally.failedCalls;
+                    tally.kinds.insert(TFailingCalls::Name(kind));
+                }
+            }
+        }
+    }
+}
+
+// The same over one load of the file that save wrote: each call of each kind fails in
+// turn until the load passes. A failure must throw TKestFileException "Could not open
+// PATH: reason" (the open) or "Could not read PATH: reason" (any later call), leave the
+// file as it was and no descriptor open; an EINTR must load what an undisturbed load
+// does. load returns a description of what it loaded.
+inline void ExpectEveryFailingCallOnLoadIsReported(const std::function<void(const char* path)>& save,
+                                                   const std::function<std::string(const char* path)>& load,
+                                                   TFaultTally& tally) {
+    TScratchFolder folder;
+    const std::string path = folder.Path("loaded.dat");
+    save(path.c_str());
+    const std::string bytes = ReadWholeFile(path);
+    const std::string loaded = load(path.c_str());
+    const int descriptors = OpenDescriptors();
+    for (int kind = 0; kind < TFailingCalls::kKinds; ++kind) {
+        for (const int code : kFaultCodes) {
+            for (int n = 1; n < 100000; ++n) {
+                SCOPED_TRACE(std::string(TFailingCalls::Name(kind)) + " #" + std::to_string(n) + " " +
+                             std::strerror(code));
+                std::string detail = "(no exception)";
+                std::string got;
+                bool failed = false;
+                {
+                    TFailingCalls calls;
+                    calls.FailNth(kind, n, code);
+                    try {
+                        got = load(path.c_str());
+                    } catch (const TKestFileException& failure) {
+                        detail = failure.Detail();
+                    }
+                    failed = calls.Failed();
+                }
+                ++tally.runs;
+                EXPECT_EQ(OpenDescriptors(), descriptors);
+                EXPECT_TRUE(ReadWholeFile(path) == bytes) << "the file changed";
+                EXPECT_EQ(folder.Names(), std::set<std::string>{"loaded.dat"});
+                if (!failed || code == EINTR) {
+                    EXPECT_EQ(detail, "(no exception)");
+                    EXPECT_TRUE(got == loaded) << "the load gave something else";
+                    if (!failed)
+                        break;
+                } else {
+                    const char* verb = kind == TFailingCalls::kOpen ? "Could not open " : "Could not read ";
+                    EXPECT_EQ(detail, verb + path + ": " + std::strerror(code));
+                }
+                ++tally.failedCalls;
+                tally.kinds.insert(TFailingCalls::Name(kind));
+            }
+        }
+    }
+}
+
+// Prints what a tally covered.
+inline void PrintTally(const char* what, int paths, const TFaultTally& tally) {
+    std::string kinds;
+    for (const std::string& kind : tally.kinds)
+        kinds += (kinds.empty() ? "" : ", ") + kind;
+    std::printf("%s: %d paths, %d runs, %d calls failed, kinds: %s\n", what, paths, tally.runs,
+                tally.failedCalls, kinds.c_str());
 }
 
 }  // namespace kest::test
