@@ -161,7 +161,8 @@ FILE* OpenChannelFile(TChannel& channel, const char* mode) {
 // or drop the buffer and move the descriptor; the position itself is known without one.
 class TChannelBuffer final : public std::streambuf {
 public:
-    TChannelBuffer(TChannel& channel, bool output) : FChannel(channel), FBuffer(kBufferSize), FOutput(output) {
+    TChannelBuffer(TChannel& channel, bool output)
+        : FChannel(channel), FBuffer(kBufferSize), FOutput(output) {
         char* start = FBuffer.data();
         if (FOutput)
             setp(start, start + FBuffer.size());
@@ -279,7 +280,8 @@ bool IsLetterOrDigit(char c) {
 
 bool IsTemporaryName(const std::string& name, const std::string& prefix) {
     const size_t suffix = sizeof kTemporarySuffix - 1;
-    if (name.size() != prefix.size() + kTemporaryLetters + suffix || name.compare(0, prefix.size(), prefix) != 0 ||
+    if (name.size() != prefix.size() + kTemporaryLetters + suffix ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
         name.compare(name.size() - suffix, suffix, kTemporarySuffix) != 0)
         return false;
     for (size_t i = prefix.size(); i < prefix.size() + kTemporaryLetters; ++i)
@@ -508,7 +510,8 @@ void TFileSave::Commit() {
     if (result == 0) {
         FExchanged = FReplacesOld;
         FRenamedNew = !FReplacesOld;
-    } else if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EEXIST || errno == ENOENT) {
+    } else if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EEXIST ||
+               errno == ENOENT) {
         // No exchange on this file system, or the target came or went meanwhile: a plain
         // rename, which cannot be undone.
         result = swapIn(0);

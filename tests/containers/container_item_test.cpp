@@ -426,13 +426,15 @@ std::vector<TLoadCase> LoadCases() {
              c.LoadTextFile(path);
              return Describe(c);
          }},
-        {"integers, binary stream", [=](const char* path) { ints(false)->SaveToStreamFile(path, std::ios::binary); },
+        {"integers, binary stream",
+         [=](const char* path) { ints(false)->SaveToStreamFile(path, std::ios::binary); },
          [](const char* path) {
              TIntContainer c;
              c.LoadFromStreamFile(path, std::ios::binary);
              return Describe(c);
          }},
-        {"integers, text stream", [=](const char* path) { ints(false)->SaveToStreamFile(path, std::ios::openmode{}); },
+        {"integers, text stream",
+         [=](const char* path) { ints(false)->SaveToStreamFile(path, std::ios::openmode{}); },
          [](const char* path) {
              TIntContainer c;
              c.LoadFromStreamFile(path, std::ios::openmode{});
@@ -451,13 +453,15 @@ std::vector<TLoadCase> LoadCases() {
                  path, [](int, int, int, bool*) {}, 0, nullptr, 0);
              return std::to_string(longest) + ":" + Describe(c);
          }},
-        {"string list, binary stream", [=](const char* path) { lines()->SaveToStreamFile(path, std::ios::binary); },
+        {"string list, binary stream",
+         [=](const char* path) { lines()->SaveToStreamFile(path, std::ios::binary); },
          [](const char* path) {
              TStringContainer c;
              c.LoadFromStreamFile(path, std::ios::binary);
              return Describe(c);
          }},
-        {"memory buffer, text", [](const char* path) {
+        {"memory buffer, text",
+         [](const char* path) {
              TMemBuffer b;
              b.Append("0123456789", 10);
              b.SaveTextFile(path);

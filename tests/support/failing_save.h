@@ -98,8 +98,8 @@ class TFailingCalls final : public kest::io::TSystemCalls {
 public:
     enum TKind { kOpen, kRead, kWrite, kSeek, kSync, kClose, kRename, kSyncFolder, kUnlink, kLock, kKinds };
     static const char* Name(int kind) {
-        static const char* const kNames[kKinds] = {"open",   "read",   "write",       "lseek",  "fsync",
-                                                   "close",  "rename", "folder fsync", "unlink", "flock"};
+        static const char* const kNames[kKinds] = {"open",  "read",   "write",        "lseek",  "fsync",
+                                                   "close", "rename", "folder fsync", "unlink", "flock"};
         return kNames[kind];
     }
 
