@@ -45,6 +45,10 @@ TEST(TrackWriter, ATrackSaveThatFailsPartWayKeepsTheOldTrack) {
             table.SetCell(x, y, true);
     const std::vector<std::string> lines = TrackLines(table);
     kest::test::ExpectFailedSaveKeepsOldFile([&](const char* path) { SaveLinesFile(path, lines); });
+    kest::test::TFaultTally tally;
+    kest::test::ExpectEveryFailingCallKeepsOldFile([&](const char* path) { SaveLinesFile(path, lines); },
+                                                   tally);
+    kest::test::PrintTally("track saves with failing calls", 1, tally);
 }
 
 TEST(TrackWriter, AFileThatCannotBeCreatedThrows) {
