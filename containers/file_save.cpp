@@ -28,7 +28,7 @@ namespace kest::io {
 namespace {
 
 // Bytes gathered before each write, and taken by each read.
-constexpr size_t kBufferSize = 64 * 1024;
+constexpr size_t kBufferSize = size_t{64} * 1024;
 // The target's name is cut to this many bytes in the temporary name, so that the
 // temporary name stays within NAME_MAX.
 constexpr size_t kMaxNameInTemporary = 200;
@@ -324,7 +324,9 @@ void RemoveLeftovers(const std::string& folder, const std::string& target) {
     }
     TSystemCalls& calls = SystemCalls();
     for (const std::string& name : names) {
-        const std::string path = folder + "/" + name;
+        std::string path = folder;
+        path += '/';
+        path += name;
         const int descriptor = Repeated(
             [&] { return calls.Open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0); });
         if (descriptor < 0)

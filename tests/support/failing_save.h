@@ -178,6 +178,21 @@ struct TFaultTally {
 // The error numbers every call is made to fail with; EINTR must be repeated, not reported.
 inline const int kFaultCodes[] = {ENOSPC, EIO, EDQUOT, EINTR};
 
+// Runs action with the n-th call of kind failing with code; detail becomes the detail
+// of the TKestFileException it threw, or "(no exception)". True when the call failed.
+inline bool RunFailingNth(int kind, int n, int code, const std::function<void()>& action,
+                          std::string& detail) {
+    detail = "(no exception)";
+    TFailingCalls calls;
+    calls.FailNth(kind, n, code);
+    try {
+        action();
+    } catch (const TKestFileException& failure) {
+        detail = failure.Detail();
+    }
+    return calls.Failed();
+}
+
 // Makes each call of each kind of one save fail in turn, with each of kFaultCodes, until
 // the save passes with no call failed; over an old file and to a new name. A failure
 // must throw TKestFileException "Could not save PATH: reason" and leave the old file
@@ -202,18 +217,9 @@ inline void ExpectEveryFailingCallKeepsOldFile(const std::function<void(const ch
                         WriteWholeFile(path, old);
                     else
                         std::remove(path.c_str());
-                    std::string detail = "(no exception)";
-                    bool failed = false;
-                    {
-                        TFailingCalls calls;
-                        calls.FailNth(kind, n, code);
-                        try {
-                            save(path.c_str());
-                        } catch (const TKestFileException& failure) {
-                            detail = failure.Detail();
-                        }
-                        failed = calls.Failed();
-                    }
+                    std::string detail;
+                    const bool failed = RunFailingNth(
+                        kind, n, code, [&] { save(path.c_str()); }, detail);
                     ++tally.runs;
                     EXPECT_EQ(OpenDescriptors(), descriptors);
                     if (!failed || code == EINTR) {
@@ -258,19 +264,10 @@ inline void ExpectEveryFailingCallOnLoadIsReported(const std::function<void(cons
             for (int n = 1; n < 100000; ++n) {
                 SCOPED_TRACE(std::string(TFailingCalls::Name(kind)) + " #" + std::to_string(n) + " " +
                              std::strerror(code));
-                std::string detail = "(no exception)";
+                std::string detail;
                 std::string got;
-                bool failed = false;
-                {
-                    TFailingCalls calls;
-                    calls.FailNth(kind, n, code);
-                    try {
-                        got = load(path.c_str());
-                    } catch (const TKestFileException& failure) {
-                        detail = failure.Detail();
-                    }
-                    failed = calls.Failed();
-                }
+                const bool failed = RunFailingNth(
+                    kind, n, code, [&] { got = load(path.c_str()); }, detail);
                 ++tally.runs;
                 EXPECT_EQ(OpenDescriptors(), descriptors);
                 EXPECT_TRUE(ReadWholeFile(path) == bytes) << "the file changed";
