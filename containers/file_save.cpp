@@ -363,6 +363,10 @@ TFileSave::TFileSave(const char* path) {
             Fail(LastError());
         FChannel = std::make_unique<TChannel>(descriptor);
     } else {
+        // A file its owner made read-only stays as it is, as writing it in place would.
+        if (exists && ::faccessat(AT_FDCWD, FTarget.c_str(), W_OK, AT_EACCESS) != 0 &&
+            (errno == EACCES || errno == EROFS))
+            Fail(errno);
         FReplacesOld = exists;
         RemoveLeftovers(FFolder, FTarget);
         MakeTemporary(exists ? &old : nullptr);

@@ -37,7 +37,8 @@ struct TChannel;
 // file system cannot exchange names, a plain rename is used and a failure after it can
 // no longer bring the old file back.
 //
-// The mode of the old file is kept (0666 less the umask for a new one). A target that
+// The mode of the old file is kept (0666 less the umask for a new one); a file that may
+// not be written (read-only to this user) is not replaced. A target that
 // exists and is not a regular file (a device, a pipe) cannot be replaced: it is written
 // in place. A symbolic link is followed: the link stays and the file it names is
 // replaced. Every failure throws TKestFileException with the detail

@@ -99,6 +99,10 @@ TEST(FileSave, AFolderWhereNoFileMayBeCreatedIsSaidSoAndNothingIsWrittenInPlace)
         ::chmod(folderPath.c_str(), 0755);
         EXPECT_EQ(detail, expected);
         EXPECT_EQ(ReadWholeFile(target), "old");
+        // A file made read-only in a writable folder is not replaced either.
+        ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+        EXPECT_THROW(SaveInts(target.c_str()), TKestFileException);
+        EXPECT_EQ(ReadWholeFile(target), "old");
     }
 }
 
