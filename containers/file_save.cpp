@@ -58,8 +58,14 @@ struct TChannel {
     int FError = 0;
     // The file position, kept here so that asking for it costs no system call.
     off_t FOffset = 0;
+    // A pipe or a terminal has no position: asking for one fails as lseek does, and is
+    // no failure of the channel.
+    bool FSeekable = true;
 
-    explicit TChannel(int descriptor) : FDescriptor(descriptor) {}
+    explicit TChannel(int descriptor) : FDescriptor(descriptor) {
+        struct stat status;
+        FSeekable = ::fstat(descriptor, &status) != 0 || S_ISREG(status.st_mode) || S_ISBLK(status.st_mode);
+    }
     ~TChannel() { Close(); }
     TChannel(const TChannel&) = delete;
     TChannel& operator=(const TChannel&) = delete;
@@ -93,6 +99,10 @@ struct TChannel {
         return done;
     }
     off_t Seek(off_t offset, int whence) {
+        if (!FSeekable) {
+            errno = ESPIPE;
+            return -1;
+        }
         if (whence == SEEK_CUR && offset == 0)
             return FOffset;
         const off_t done = Repeated([&] { return SystemCalls().Seek(FDescriptor, offset, whence); });
@@ -208,12 +218,16 @@ protected:
                            : direction == std::ios_base::cur ? SEEK_CUR
                                                              : SEEK_END;
         if (FOutput) {
+            if (!FChannel.FSeekable)
+                return failed;
             if (whence == SEEK_CUR && offset == 0)
                 return pos_type(FChannel.FOffset + (pptr() - pbase()));
             if (!WriteOut())
                 return failed;
         } else {
             const off_type unread = egptr() - gptr();
+            if (!FChannel.FSeekable)
+                return failed;
             if (whence == SEEK_CUR && offset == 0)
                 return pos_type(FChannel.FOffset - unread);
             if (whence == SEEK_CUR)

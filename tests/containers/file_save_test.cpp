@@ -117,6 +117,39 @@ TEST(FileSave, TheOldFilesModeIsKept) {
     EXPECT_EQ(saved.st_mode & 07777, 0640U);
 }
 
+TEST(FileSave, APipeIsWrittenAndReadInPlace) {
+    TScratchFolder folder;
+    const std::string file = folder.Path("ints.bin");
+    const std::string pipe = folder.Path("pipe");
+    SaveInts(file.c_str());
+    const std::string bytes = ReadWholeFile(file);
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+
+    std::string received;
+    std::thread reader([&] { received = ReadWholeFile(pipe); });
+    try {
+        SaveInts(pipe.c_str());
+    } catch (const TKestFileException& failure) {
+        ADD_FAILURE() << failure.Detail();
+        // Lets the reader's open return.
+        ::close(::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    }
+    reader.join();
+    EXPECT_EQ(received, bytes);
+
+    std::thread writer([&] { WriteWholeFile(pipe, bytes); });
+    TIntContainer ints;
+    try {
+        ints.LoadBinaryFile(pipe.c_str());
+    } catch (const TKestFileException& failure) {
+        ADD_FAILURE() << failure.Detail();
+    }
+    writer.join();
+    ASSERT_EQ(ints.Count(), 100);
+    EXPECT_EQ(ints.At(99), 99);
+    EXPECT_EQ(folder.Names(), (std::set<std::string>{"ints.bin", "pipe"}));
+}
+
 // --- killed saves ------------------------------------------------------------------------
 
 struct TCrashPath {
