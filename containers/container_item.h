@@ -15,10 +15,11 @@ class TMemSpace;
 // said otherwise. Path operations throw TKestFileException when the file cannot
 // be opened (nothing is read or written then) and always close what they opened,
 // also when the item's own reader or writer throws. Saves to a path write a temporary
-// file in the same folder and rename it over the old file only when every byte was
-// written, flushed to disk and the file closed; on any failure the old file stays as
-// it was, the temporary file is removed, and a write failure throws TKestFileException
-// whose Detail() is "Could not save PATH: reason". Writers on a C file or stream the
+// file in the same folder and swap it in only when every byte was written and flushed
+// to disk, then flush the folder (containers/file_save.h); on any failure the old file
+// stays as it was, the temporary file is removed, and the failure throws
+// TKestFileException whose Detail() is "Could not save PATH: reason". A load whose
+// disk fails throws "Could not read PATH: reason". Writers on a C file or stream the
 // caller opened throw TKestFileException as soon as a write is reported failed.
 class TContainerItem {
 public:
@@ -53,13 +54,12 @@ public:
     virtual void ReadBinary(std::istream& stream);
     virtual void ReadText(std::istream& stream);
 
-    // Opens path as a file stream (mode plus out|trunc, or plus in) and calls
-    // Write/Read with the caller's mode; throws TKestFileException when it cannot be
-    // opened or saved (the save goes through a temporary file, see above).
+    // Opens path as a stream and calls Write/Read with the caller's mode; throws
+    // TKestFileException when it cannot be opened, saved or read (see above).
     virtual void SaveToStreamFile(const char* path, std::ios_base::openmode mode);
     virtual void LoadFromStreamFile(const char* path, std::ios_base::openmode mode);
-    // The matching C file form on path: loads fopen "rb"/"rt"; saves go through a
-    // temporary file (see above). TKestFileException when not opened or not saved.
+    // The matching C file form on path, opened as a C file; saves go through a
+    // temporary file (see above). TKestFileException when not opened, saved or read.
     virtual void SaveBinaryFile(const char* path);
     virtual void LoadBinaryFile(const char* path);
     virtual void SaveTextFile(const char* path);

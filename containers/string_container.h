@@ -63,7 +63,7 @@ public:
     // replaces the old file only when complete (TContainerItem's path saves); throws
     // TKestFileException "Could not save PATH: reason", the old file unchanged.
     void SaveTextFile(const char* path) override;
-    // Replaces the items by the lines of path (opened "rb"); throws TKestFileException.
+    // Replaces the items by the lines of path (read in binary); throws TKestFileException.
     void LoadTextFile(const char* path) override;
 
     // Writes the line-file form to an open file, which stays open, reporting progress as
