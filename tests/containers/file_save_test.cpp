@@ -106,6 +106,18 @@ TEST(FileSave, AFolderWhereNoFileMayBeCreatedIsSaidSoAndNothingIsWrittenInPlace)
     }
 }
 
+TEST(FileSave, ANameNearTheLengthLimitStillSaves) {
+    TScratchFolder folder;
+    const std::string name(250, 'n');
+    const std::string target = folder.Path(name);
+    const std::string shortName = folder.Path("short.bin");
+    SaveInts(shortName.c_str());
+    WriteWholeFile(target, "old");
+    SaveInts(target.c_str());
+    EXPECT_EQ(ReadWholeFile(target), ReadWholeFile(shortName));
+    EXPECT_EQ(folder.Names(), (std::set<std::string>{name, "short.bin"}));
+}
+
 TEST(FileSave, TheOldFilesModeIsKept) {
     TScratchFolder folder;
     const std::string target = folder.Path("mode.bin");
