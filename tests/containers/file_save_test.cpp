@@ -65,6 +65,32 @@ TEST(FileSave, LeftoversOfKilledSavesGoButALockedOneStays) {
     EXPECT_EQ(folder.Names().count(".data.bin.Zz9yY8.tmp"), 0U);
 }
 
+TEST(FileSave, TwoProcessesSavingOneFileNeverTakeTheOthersSaveForALeftover) {
+    TScratchFolder folder;
+    const std::string target = folder.Path("shared.bin");
+    constexpr int kSaves = 200;
+    const auto saveMany = [&] {
+        int failed = 0;
+        for (int i = 0; i < kSaves; ++i) {
+            try {
+                SaveInts(target.c_str());
+            } catch (const TKestFileException&) {
+                ++failed;
+            }
+        }
+        return failed;
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(saveMany() == 0 ? 0 : 1);
+    EXPECT_EQ(saveMany(), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save in the other process failed";
+    EXPECT_EQ(folder.Names(), std::set<std::string>{"shared.bin"});
+}
+
 TEST(FileSave, AFolderWhereNoFileMayBeCreatedIsSaidSoAndNothingIsWrittenInPlace) {
     TScratchFolder folder;
     const std::string target = folder.Path("mine.txt");
