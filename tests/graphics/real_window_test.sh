@@ -29,7 +29,7 @@ cleanup() {
         kill "$xvfb_pid" 2>/dev/null
         wait "$xvfb_pid" 2>/dev/null
     fi
-    rm -rf "$work"
+    [[ -n "${KEEP_WORK:-}" ]] || rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -42,7 +42,7 @@ fail() {
     exit 1
 }
 
-for tool in Xvfb xdotool import xdpyinfo; do
+for tool in Xvfb xdotool import xdpyinfo convert tesseract setxkbmap; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh --tests installs it)"
 done
 [[ -x "$game" ]] || fail "no game at $game"
@@ -122,16 +122,30 @@ press Up
 expect_board 0 U "an arrow move clears the cell left"
 press BackSpace
 expect_board 0 UB "Backspace restores the cell"
+first_shot=$last_shot
 press n
 expect_board 1 - "N puts table 1 into play"
+table1_shot=$last_shot
 press p
 expect_board 0 - "P puts table 0 back into play"
 
-# Help, About by the keyboard (Game by its access letter, then two menus to the right):
+# The board's texts read back exactly through an OCR reader: every table number and a
+# spread of times as the game composes them on this display, and the table numbers of
+# the window itself. The texts alone, dark on light and enlarged four times, in one run.
+env -u QT_QPA_PLATFORM "$checker" texts "$work/texts.png" "$first_shot" 0 "$table1_shot" 1 >"$work/texts.expected" ||
+    fail "the board's texts could not be composed"
+convert "$work/texts.png" -negate -resize 400% "$work/texts-large.png" || fail "could not enlarge the texts"
+timeout 60 tesseract "$work/texts-large.png" - --psm 6 2>"$work/tesseract.log" | grep -v '^[[:space:]]*$' \
+    >"$work/texts.read" || fail "tesseract read nothing: $(cat "$work/tesseract.log")"
+misread=$(diff "$work/texts.expected" "$work/texts.read") || fail "the board's texts read back otherwise:
+$misread"
+echo "ok: $(wc -l <"$work/texts.expected") board texts read back exactly by OCR"
+
+# Help, About by the keyboard (Help by its access letter, About its first item):
 # the about dialog shows "Last build:" and its five credit lines whole.
-press alt+g
+press alt+h
 sleep 0.3
-press Right Right Return
+press Return
 about=$(timeout 10 xdotool search --sync --onlyvisible --name '^About Quillory$' 2>/dev/null | head -n 1)
 [[ -n "$about" ]] || fail "Help, About showed no about dialog"
 shown=""
