@@ -44,6 +44,10 @@ public:
     // Game operations.
     void ResetPlay();
     void LoadTrack(const char* fileName);
+    // Opens the track `fileName` as "Open track..." does once its dialog is confirmed:
+    // the file dialogs start in its folder from now on, and a file that cannot be used
+    // is ignored. Throws only std::bad_alloc.
+    void OpenTrack(const std::string& fileName);
     void ClearCurrentCell();
     void ShowOutcome(bool won);
     void DrawBoard();
@@ -71,6 +75,8 @@ public:
     TFileDialogOptions OpenDialog;
     TFileDialogOptions SaveDialog;
     TClientArea* clientArea = nullptr;
+    // The folder of the last track opened or saved in this run; empty before the first.
+    std::string trackFolder;
 
 private:
     void ConnectMenu();

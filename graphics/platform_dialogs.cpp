@@ -1,5 +1,12 @@
 #include "graphics/platform_dialogs.h"
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -128,6 +135,20 @@ std::string FolderOf(const std::string& fileName) {
     if (slash == std::string::npos)
         return std::string();
     return slash == 0 ? std::string("/") : fileName.substr(0, slash);
+}
+
+std::string FileDialogStartFolder(const std::string& lastFolder) {
+    if (!lastFolder.empty())
+        return lastFolder;
+    // A game started from a menu may run in a folder of the system, where a save fails.
+    const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    if (cwd && ::faccessat(AT_FDCWD, cwd.get(), W_OK | X_OK, AT_EACCESS) == 0)
+        return cwd.get();
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        return home;
+    if (const passwd* account = ::getpwuid(::geteuid()); account != nullptr && account->pw_dir != nullptr)
+        return account->pw_dir;
+    return "/";
 }
 
 void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogOptions& options, TFileDialogKind kind) {

@@ -69,6 +69,12 @@ std::string WithDefaultExtension(const std::string& chosen, const std::string& d
 // empty for a name without a folder. Throws only std::bad_alloc.
 std::string FolderOf(const std::string& fileName);
 
+// The folder a file dialog starts in: `lastFolder` when it is not empty (the folder of
+// the last file chosen in this run); otherwise the working directory when this process
+// may create files in it; otherwise the user's home folder ($HOME, else the account's).
+// Throws only std::bad_alloc.
+std::string FileDialogStartFolder(const std::string& lastFolder);
+
 // Sets up `dialog` (not yet shown) from `options`: title, mode, filters with the
 // starting one, starting folder; Qt's own dialog rather than the desktop's, so that
 // the filters mean the same everywhere. Never throws except for exhausted memory.
