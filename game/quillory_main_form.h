@@ -24,6 +24,9 @@ public:
 
     // Events.
     void FormKeyDown(uint16_t key, Qt::KeyboardModifiers shift);
+    // A left click at (x, y) of the client area: on a cell next to the player, the arrow
+    // key towards it; anywhere else nothing.
+    void FormMouseDown(int x, int y);
     void FormPaint(TDeviceContext& canvas);
     void FormShow();
     void TimerTimer();

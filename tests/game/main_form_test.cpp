@@ -114,6 +114,30 @@ TEST_F(MainFormTest, MovesAndUndosThroughTheKeyHandler) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+TEST_F(MainFormTest, AClickOnANeighbourPlaysItsArrowKeyAndAnyOtherClickNothing) {
+    const TQuilloryTable start = form->currentTable;
+    // The player is on (1, 9); (0, 9) on its left is empty.
+    const struct {
+        int x, y;
+    } nothing[] = {{0 * 25 + 12, 9 * 25 + 12},
+                   {1 * 25 + 12, 9 * 25 + 12},
+                   {2 * 25 + 12, 10 * 25 + 12},
+                   {10 * 25, 5 * 25},
+                   {449, 299},
+                   {-1, 9 * 25 + 12}};
+    for (const auto& click : nothing)
+        form->FormMouseDown(click.x, click.y);
+    EXPECT_EQ(form->currentTable, start);
+    EXPECT_TRUE(form->history.empty());
+    // Any pixel of the cell below, its corners too: as the down arrow.
+    TQuilloryTable moved = start;
+    ASSERT_TRUE(MovePlayer(moved, 0, 1));
+    form->FormMouseDown(1 * 25, 10 * 25 + 24);
+    EXPECT_EQ(form->currentTable, moved);
+    ASSERT_EQ(form->history.size(), 1u);
+    EXPECT_EQ(form->history[0], (TBoardPoint{1, 9}));
+}
+
 TEST_F(MainFormTest, KeysWithoutMeaningChangeNothing) {
     const TQuilloryTable start = form->currentTable;
     for (uint16_t key : {0, 9, 13, 27, 41, 65, 77, 79, 81, 0xFFFF})

@@ -122,12 +122,46 @@ press Up
 expect_board 0 U "an arrow move clears the cell left"
 press BackSpace
 expect_board 0 UB "Backspace restores the cell"
+
+# The mouse: a click on the cell above the player (from (1, 9) of table 0) moves there as
+# the up arrow does; a click on a cell that is no neighbour does nothing.
+board_top=$(( $(xdotool getwindowgeometry --shell "$window" | sed -n 's/^HEIGHT=//p') - 300 ))
+click_cell() {
+    timeout 5 xdotool mousemove --window "$window" $(($1 * 25 + 12)) $((board_top + $2 * 25 + 12)) click 1 ||
+        fail "could not click cell ($1, $2)"
+}
+click_cell 1 8
+expect_board 0 UBU "a click on the cell above the player moves up"
+click_cell 5 5
+click_cell 1 6
+sleep 0.5
+expect_board 0 UBU "clicks on cells that are no neighbours do nothing"
+press BackSpace
+expect_board 0 UBUB "Backspace undoes the click's move"
+
+# A menu opened with the mouse and closed with Escape gives the keys back to the board.
+timeout 5 xdotool mousemove --window "$window" 12 $((board_top / 2)) click 1 || fail "could not click the menu bar"
+sleep 0.3
+press Escape
+sleep 0.3
+press Up
+expect_board 0 UBUBU "after Escape closes a menu, an arrow key moves the player"
+press BackSpace
+expect_board 0 UBUBUB "Backspace undoes that move"
 first_shot=$last_shot
 press n
 expect_board 1 - "N puts table 1 into play"
 table1_shot=$last_shot
 press p
 expect_board 0 - "P puts table 0 back into play"
+
+# Under a layout without Latin letters, the keys in N's and P's places are N and P.
+setxkbmap ru || fail "setxkbmap could not set a Russian layout"
+press Cyrillic_te
+expect_board 1 - "the key in N's place under a Russian layout puts table 1 into play"
+press Cyrillic_ze
+expect_board 0 - "the key in P's place under a Russian layout puts table 0 back into play"
+setxkbmap us || fail "setxkbmap could not set the US layout back"
 
 # The board's texts read back exactly through an OCR reader: every table number and a
 # spread of times as the game composes them on this display, and the table numbers of
