@@ -171,6 +171,13 @@ void TQuilloryMainForm::ShowOutcome(bool won) {
     // The result dialog when the picture was read at start-up and can be shown, a
     // message box otherwise.
     const TMemBitmap& picture = won ? successPicture : lostPicture;
+    if (ResultForm && picture.loaded) {
+        // A picture says nothing to a screen reader: the dialog tells what happened.
+        const TBoardSpeech speech =
+            DescribeOutcome(won, tableIndex, ui.mShowTime->isChecked(), elapsedSeconds);
+        ResultForm->setAccessibleName(QString::fromStdString(speech.name));
+        ResultForm->setAccessibleDescription(QString::fromStdString(speech.description));
+    }
     if (!(picture.loaded && ResultForm && ResultForm->ShowPicture(picture)))
         Dialogs().MessageBox(this, won ? kWonText : kLostText, kCaption, TMessageIcon::None);
     if (won)
