@@ -218,7 +218,8 @@ TEST(RouteProgram, HelpPrintsTheUsageAndSucceeds) {
     const TRun run = RunProgram("--help");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out.rfind("usage: quillory-route [--time] [--reference] [--draw] (--table N | FILE)\n", 0), 0u)
+    EXPECT_EQ(run.out.rfind("usage: quillory-route [--time] [--reference] [--draw] (--table N | FILE)\n", 0),
+              0u)
         << run.out;
 }
 
