@@ -9,6 +9,7 @@
 #   CHECKER          the built window_shot_check program
 #   SOURCE_DIR       working directory for the game (the repository root)
 #   SCREENSHOT_COPY  where to keep the picture of the first table, if wanted
+# KEEP_WORK=1 keeps the work folder (screenshots, the OCR input and what was read).
 set -u
 
 game=$(realpath "$1")
