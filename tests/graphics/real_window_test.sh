@@ -78,17 +78,40 @@ start_server() {
 start_server || fail "no virtual X server could be started"
 echo "virtual X server on $DISPLAY"
 
-# The game talks to the X server, not to the headless platform the other tests use.
-(
-    unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-    cd "$source_dir" || exit 1
-    exec timeout 120 "$game"
-) >"$work/game.log" 2>&1 &
-game_pid=$!
+# Starts the game with the arguments given, as a player would from the source folder,
+# and waits for its window. The game talks to the X server, not to the headless
+# platform the other tests use.
+start_game() {
+    (
+        unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+        cd "$source_dir" || exit 1
+        exec timeout 120 "$game" "$@"
+    ) >>"$work/game.log" 2>&1 &
+    game_pid=$!
+    window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quillory$' 2>/dev/null | head -n 1)
+    [[ -n "$window" ]] || fail "the game's window did not appear"
+    timeout 5 xdotool windowfocus --sync "$window" >/dev/null 2>&1 || fail "the game's window took no focus"
+}
 
-window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quillory$' 2>/dev/null | head -n 1)
-[[ -n "$window" ]] || fail "the game's window did not appear"
-timeout 5 xdotool windowfocus --sync "$window" >/dev/null 2>&1 || fail "the game's window took no focus"
+# Ends the game with File, Exit by their access letters; fails unless it ends with exit code 0.
+exit_game() {
+    press alt+f
+    sleep 0.5
+    press x
+    for tries in $(seq 1 50); do
+        kill -0 "$game_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    if kill -0 "$game_pid" 2>/dev/null; then
+        fail "the game did not end after File, Exit"
+    fi
+    wait "$game_pid"
+    status=$?
+    game_pid=""
+    [[ $status -eq 0 ]] || fail "the game ended with exit code $status"
+}
+
+start_game
 
 shots=0
 # Waits (up to 10 s) until a screenshot of the window shows TABLE after KEYS.
@@ -241,20 +264,32 @@ expect_board 0 DRRRRUUULLLLD "the board stays after a loss"
 press BackSpace
 expect_board 0 DRRRRUUULLLLDB "Backspace undoes the losing move"
 
-# File, Exit by their access letters ends the program with exit code 0.
+# File, Save track... with a name typed into its dialog saves the position.
 press alt+f
-sleep 0.5
-press x
+sleep 0.3
+press Down Return
+timeout 10 xdotool search --sync --onlyvisible --name '^Save track$' >/dev/null 2>&1 || fail "no save dialog"
+sleep 0.3
+timeout 10 xdotool type --delay 20 "$work/track" || fail "could not type the track's name"
+press Return
 for tries in $(seq 1 50); do
-    kill -0 "$game_pid" 2>/dev/null || break
-    sleep 0.2
+    [[ -s "$work/track.txt" ]] && break
+    sleep 0.1
 done
-if kill -0 "$game_pid" 2>/dev/null; then
-    fail "the game did not end after File, Exit"
-fi
-wait "$game_pid"
-status=$?
-game_pid=""
-[[ $status -eq 0 ]] || fail "the game ended with exit code $status"
+[[ -s "$work/track.txt" ]] || fail "Save track with a typed name saved no $work/track.txt"
+echo "ok: Save track with a typed name writes it, with the default extension"
+for tries in $(seq 1 50); do
+    timeout 2 xdotool search --onlyvisible --name '^Save track$' >/dev/null 2>&1 || break
+    sleep 0.1
+done
+timeout 5 xdotool windowfocus --sync "$window" >/dev/null 2>&1 || fail "the game's window took no focus back"
+
+# File, Exit by their access letters ends the program with exit code 0.
+exit_game
 echo "ok: File, Exit ends the game with exit code 0"
+
+# Named on the command line, the saved track is in play once the window is up.
+start_game "$work/track.txt"
+expect_board 0 DRRRRUUULLLLDB "quillory TRACKFILE starts with that track"
+exit_game
 echo "real window test passed"
