@@ -11,8 +11,9 @@ void TQuilloryMainForm::mSaveTrackClick() {
     std::string fileName;
     if (!Dialogs().SaveFileName(this, SaveDialog, fileName))
         return;
-    RememberTrackFolder(fileName);
     SaveLinesFile(fileName.c_str(), TrackLines(currentTable));
+    // Only a folder the track could be saved in.
+    RememberTrackFolder(fileName);
 }
 
 void TQuilloryMainForm::mOpenTrackClick() {

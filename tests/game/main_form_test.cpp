@@ -382,6 +382,11 @@ TEST_F(TrackCommandsTest, SavingWhereNoFileCanBeMadeThrowsAndChangesNothing) {
     }
     EXPECT_EQ(form->currentTable, before);
     EXPECT_EQ(form->history.size(), 1u);
+    // The next dialog does not start in the folder the save failed in.
+    dialogs.nextFileName.clear();
+    form->mSaveTrackClick();
+    ASSERT_EQ(dialogs.fileDialogs.size(), 2u);
+    EXPECT_EQ(dialogs.fileDialogs[1].initialDir, dialogs.fileDialogs[0].initialDir);
 }
 
 }  // namespace
