@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QWidget>
 
+#include "game/board_texts.h"
 #include "game/game_rules.h"
 #include "game/quillory_main_form.h"
 
@@ -12,6 +13,18 @@ TBoardSpeech DescribeBoard(int tableIndex, const TQuilloryTable& table) {
     speech.name = "Table " + std::to_string(tableIndex);
     speech.description = "Player at column " + std::to_string(table.x) + ", row " + std::to_string(table.y) +
                          ". " + std::to_string(left) + (left == 1 ? " cell left." : " cells left.");
+    return speech;
+}
+
+TBoardSpeech DescribeOutcome(bool won, int tableIndex, bool showTime, int elapsedSeconds) {
+    const std::string table = std::to_string(tableIndex);
+    const char* result = won ? "won" : "lost";
+    TBoardSpeech speech;
+    speech.name = "Table " + table + " " + result;
+    speech.description = std::string("You have ") + result + " table " + table;
+    if (showTime)
+        speech.description += " in " + TimeText(elapsedSeconds);
+    speech.description += ".";
     return speech;
 }
 

@@ -21,6 +21,12 @@ struct TBoardSpeech {
 // from 0 as in the game. Never throws except for exhausted memory.
 TBoardSpeech DescribeBoard(int tableIndex, const TQuilloryTable& table);
 
+// The name ("Table 3 won" or "Table 3 lost") and description ("You have won table 3 in
+// 01:05." or "You have lost table 3.") of the result of table `tableIndex`; the time is
+// told only when the board shows it (`showTime`), as TimeText of `elapsedSeconds`.
+// Never throws except for exhausted memory.
+TBoardSpeech DescribeOutcome(bool won, int tableIndex, bool showTime, int elapsedSeconds);
+
 // Keeps the accessible name and description of the board widget in step with the
 // game: they are brought up to date now and before every repaint of the board, so a
 // screen reader hears of each change that reaches the screen. The announcer is a

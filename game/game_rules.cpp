@@ -38,6 +38,16 @@ bool ArrowStep(int key, int& dx, int& dy) {
     }
 }
 
+std::uint16_t ArrowTowards(const TQuilloryTable& table, int cellX, int cellY) {
+    for (const std::uint16_t key : {keys::kLeft, keys::kUp, keys::kRight, keys::kDown}) {
+        int dx = 0;
+        int dy = 0;
+        if (ArrowStep(key, dx, dy) && table.x + dx == cellX && table.y + dy == cellY)
+            return key;
+    }
+    return keys::kNone;
+}
+
 bool MovePlayer(TQuilloryTable& table, int dx, int dy) {
     const int nx = table.x + dx;
     const int ny = table.y + dy;

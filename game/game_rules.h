@@ -20,6 +20,11 @@ TKeyCommand KeyCommand(std::uint16_t key);
 // The step (dx, dy) of an arrow key; false for any other key.
 bool ArrowStep(int key, int& dx, int& dy);
 
+// The arrow key that steps from the player's cell onto cell (cellX, cellY): the one of
+// the four orthogonal neighbours it is; keys::kNone for any other cell, the player's
+// own included. The cell need not be present (the move then does nothing).
+std::uint16_t ArrowTowards(const TQuilloryTable& table, int cellX, int cellY);
+
 // Moves the player by (dx, dy) when that neighbour is present: the cell left becomes
 // empty. Returns false, changing nothing, when the neighbour is empty or off the board.
 bool MovePlayer(TQuilloryTable& table, int dx, int dy);

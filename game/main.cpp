@@ -2,6 +2,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+
+#include <QTimer>
 
 #include "game/about_dlg.h"
 #include "game/quillory_main_form.h"
@@ -57,6 +60,12 @@ int main(int argc, char** argv) {
         TProgramWindow<TAboutDlg> aboutDlg(AboutDlg);
         TProgramWindow<TResultForm> resultForm(ResultForm);
         (*mainForm).show();
+        // A track named on the command line is opened once the window is up, as if
+        // chosen with "Open track...".
+        if (argc > 1) {
+            TQuilloryMainForm& form = *mainForm;
+            QTimer::singleShot(0, &form, [&form, track = std::string(argv[1])] { form.OpenTrack(track); });
+        }
         TApplication::exec();
         return 0;
     } catch (...) {

@@ -1,5 +1,8 @@
 #include "game/quillory_main_form.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 
 #include "game/about_dlg.h"
@@ -38,6 +41,28 @@ private:
     TQuilloryMainForm& form_;
 };
 
+// Gives the keyboard back to the board when Escape closes the last open menu. The menu
+// bar would otherwise keep it, showing nothing, and the next arrow key would open a
+// menu instead of moving the player.
+class TMenuEscapeReturnsKeys final : public QObject {
+public:
+    TMenuEscapeReturnsKeys(QWidget& board, QObject* parent) : QObject(parent), board_(board) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            // Once the menu has handled the key: Escape in a submenu leaves its parent open.
+            QTimer::singleShot(0, &board_, [board = &board_] {
+                if (QApplication::activePopupWidget() == nullptr)
+                    board->setFocus(Qt::OtherFocusReason);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget& board_;
+};
+
 }  // namespace
 
 TQuilloryMainForm* QuilloryMainForm = nullptr;
@@ -50,10 +75,14 @@ TQuilloryMainForm::TQuilloryMainForm(QWidget* parent) : QMainWindow(parent) {
     ui.mBackground->menuAction()->setVisible(false);
     clientArea = new TClientArea(kBoardWidthPixels, kBoardHeightPixels, this);
     clientArea->onKeyDown = [this](uint16_t key, Qt::KeyboardModifiers shift) { FormKeyDown(key, shift); };
+    clientArea->onLeftClick = [this](int x, int y) { FormMouseDown(x, y); };
     clientArea->onPaint = [this](TDeviceContext& canvas) { FormPaint(canvas); };
     setCentralWidget(clientArea);
     SetMainWindowFrame(*this);
     clientArea->setFocus();
+    auto* escape = new TMenuEscapeReturnsKeys(*clientArea, this);
+    for (QMenu* menu : {ui.mFile, ui.mGame, ui.mSettings, ui.mBackground, ui.mHelp})
+        menu->installEventFilter(escape);
     ConnectMenu();
     Timer.setInterval(kTimerIntervalMs);
     connect(&Timer, &QTimer::timeout, this, &TQuilloryMainForm::TimerTimer);
@@ -130,10 +159,25 @@ void TQuilloryMainForm::FormKeyDown(uint16_t key, Qt::KeyboardModifiers) {
     PlayKey(key, currentTable, history, window);
 }
 
+void TQuilloryMainForm::FormMouseDown(int x, int y) {
+    if (x < 0 || y < 0)
+        return;
+    const std::uint16_t key = ArrowTowards(currentTable, x / kCellPixels, y / kCellPixels);
+    if (key != keys::kNone)
+        FormKeyDown(key, Qt::NoModifier);
+}
+
 void TQuilloryMainForm::ShowOutcome(bool won) {
     // The result dialog when the picture was read at start-up and can be shown, a
     // message box otherwise.
     const TMemBitmap& picture = won ? successPicture : lostPicture;
+    if (ResultForm && picture.loaded) {
+        // A picture says nothing to a screen reader: the dialog tells what happened.
+        const TBoardSpeech speech =
+            DescribeOutcome(won, tableIndex, ui.mShowTime->isChecked(), elapsedSeconds);
+        ResultForm->setAccessibleName(QString::fromStdString(speech.name));
+        ResultForm->setAccessibleDescription(QString::fromStdString(speech.description));
+    }
     if (!(picture.loaded && ResultForm && ResultForm->ShowPicture(picture)))
         Dialogs().MessageBox(this, won ? kWonText : kLostText, kCaption, TMessageIcon::None);
     if (won)

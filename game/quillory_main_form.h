@@ -24,6 +24,9 @@ public:
 
     // Events.
     void FormKeyDown(uint16_t key, Qt::KeyboardModifiers shift);
+    // A left click at (x, y) of the client area: on a cell next to the player, the arrow
+    // key towards it; anywhere else nothing.
+    void FormMouseDown(int x, int y);
     void FormPaint(TDeviceContext& canvas);
     void FormShow();
     void TimerTimer();
@@ -44,6 +47,10 @@ public:
     // Game operations.
     void ResetPlay();
     void LoadTrack(const char* fileName);
+    // Opens the track `fileName` as "Open track..." does once its dialog is confirmed:
+    // the file dialogs start in its folder from now on, and a file that cannot be used
+    // is ignored. Throws only std::bad_alloc.
+    void OpenTrack(const std::string& fileName);
     void ClearCurrentCell();
     void ShowOutcome(bool won);
     void DrawBoard();
@@ -71,6 +78,8 @@ public:
     TFileDialogOptions OpenDialog;
     TFileDialogOptions SaveDialog;
     TClientArea* clientArea = nullptr;
+    // The folder of the last track opened or saved in this run; empty before the first.
+    std::string trackFolder;
 
 private:
     void ConnectMenu();

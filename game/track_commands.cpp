@@ -7,26 +7,30 @@
 #include "game/track_writer.h"
 
 void TQuilloryMainForm::mSaveTrackClick() {
+    SaveDialog.initialDir = FileDialogStartFolder(trackFolder);
     std::string fileName;
     if (!Dialogs().SaveFileName(this, SaveDialog, fileName))
         return;
-    RememberTrackFolder(fileName);
     SaveLinesFile(fileName.c_str(), TrackLines(currentTable));
+    // Only a folder the track could be saved in.
+    RememberTrackFolder(fileName);
 }
 
 void TQuilloryMainForm::mOpenTrackClick() {
+    OpenDialog.initialDir = FileDialogStartFolder(trackFolder);
     std::string fileName;
-    if (!Dialogs().OpenFileName(this, OpenDialog, fileName))
-        return;
+    if (Dialogs().OpenFileName(this, OpenDialog, fileName))
+        OpenTrack(fileName);
+}
+
+void TQuilloryMainForm::OpenTrack(const std::string& fileName) {
     RememberTrackFolder(fileName);
     LoadTrack(fileName.c_str());
 }
 
 void TQuilloryMainForm::RememberTrackFolder(const std::string& fileName) {
     // Both dialogs start next time where the player last chose a track.
-    const std::string folder = FolderOf(fileName);
-    OpenDialog.initialDir = folder;
-    SaveDialog.initialDir = folder;
+    trackFolder = FolderOf(fileName);
 }
 
 void TQuilloryMainForm::LoadTrack(const char* fileName) {

@@ -1,6 +1,7 @@
 #include "graphics/client_area.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include "graphics/device_context.h"
 #include "graphics/key_codes.h"
@@ -20,9 +21,17 @@ bool TClientArea::event(QEvent* event) {
 }
 
 void TClientArea::keyPressEvent(QKeyEvent* event) {
-    const uint16_t key = VirtualKeyFromQt(event->key());
+    const uint16_t key = VirtualKeyFromQt(event->key(), event->nativeScanCode());
     if (key != keys::kNone && onKeyDown)
         onKeyDown(key, event->modifiers());
+    event->accept();
+}
+
+void TClientArea::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && onLeftClick) {
+        const QPoint at = event->position().toPoint();
+        onLeftClick(at.x(), at.y());
+    }
     event->accept();
 }
 

@@ -13,6 +13,9 @@ class TClientArea : public QWidget {
 public:
     // Receives the virtual key code and the modifier state of every key press.
     std::function<void(uint16_t key, Qt::KeyboardModifiers shift)> onKeyDown;
+    // Receives the position, in pixels of the client area, of every press of the left
+    // mouse button.
+    std::function<void(int x, int y)> onLeftClick;
     // Repaints the whole client area through a device context over the widget.
     std::function<void(TDeviceContext& canvas)> onPaint;
 
@@ -22,5 +25,6 @@ protected:
     // Takes Tab and the arrows before focus navigation can, so that every key reaches onKeyDown.
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 };

@@ -101,7 +101,10 @@ bool TDeviceContext::SetBkModeTransparent(bool transparent) {
 
 void TDeviceContext::SelectFont(const QFont& font) {
     font_ = font;
-    font_.setStyleStrategy(QFont::NoAntialias);
+    // Letters are smoothed only for a font that asks for it, as a font's quality does
+    // on the original platform; any other font draws whole pixels of the text colour.
+    if (!(font.styleStrategy() & QFont::PreferAntialias))
+        font_.setStyleStrategy(QFont::NoAntialias);
 }
 
 TTextExtent TDeviceContext::TextExtent(std::string_view text) const {
@@ -119,6 +122,7 @@ void TDeviceContext::TextOut(int x, int y, std::string_view text) {
         return;
     const QString s = Latin1(text);
     p->setFont(font_);
+    p->setRenderHint(QPainter::TextAntialiasing, (font_.styleStrategy() & QFont::PreferAntialias) != 0);
     const QFontMetrics metrics = p->fontMetrics();
     if (!transparent_)
         p->fillRect(QRect(x, y, metrics.horizontalAdvance(s), metrics.height()), ToQColor(bkColor_));

@@ -73,7 +73,8 @@ public:
     // Switches between transparent text (no box behind the letters) and opaque text;
     // returns whether it was transparent before. Contexts start opaque.
     bool SetBkModeTransparent(bool transparent);
-    // Selects a copy of `font` for text.
+    // Selects a copy of `font` for text: smoothed when the font prefers anti-aliasing
+    // (QFont::PreferAntialias), in whole pixels of the text colour otherwise.
     void SelectFont(const QFont& font);
     // Size of `text` in the selected font.
     TTextExtent TextExtent(std::string_view text) const;

@@ -1,8 +1,45 @@
 #include "graphics/key_codes.h"
 
+#include <string_view>
+
+#include <QChar>
 #include <Qt>
 
-std::uint16_t VirtualKeyFromQt(int qtKey) {
+namespace {
+
+// The letters of the US keyboard's three letter rows, each from the XKB keycode of its
+// first key (evdev's code plus 8, as X11 and Wayland report them).
+struct TLetterRow {
+    std::uint32_t firstScanCode;
+    const char* letters;
+};
+constexpr TLetterRow kLetterRows[] = {{24, "QWERTYUIOP"}, {38, "ASDFGHJKL"}, {52, "ZXCVBNM"}};
+
+// The code of the Latin letter on the key `scanCode`; keys::kNone off the letter rows.
+std::uint16_t LetterInPlace(std::uint32_t scanCode) {
+    for (const TLetterRow& row : kLetterRows) {
+        const std::string_view letters = row.letters;
+        if (scanCode >= row.firstScanCode && scanCode < row.firstScanCode + letters.size())
+            return static_cast<std::uint16_t>(keys::kLetterA + (letters[scanCode - row.firstScanCode] - 'A'));
+    }
+    return keys::kNone;
+}
+
+// True for a Qt key that is a letter of a script other than Latin (Qt gives such keys
+// as their capital letter's code point).
+bool IsOtherScriptLetter(int qtKey) {
+    if (qtKey <= 0 || qtKey >= Qt::Key_Escape)
+        return false;
+    const auto letter = static_cast<char32_t>(qtKey);
+    return QChar::isLetter(letter) && QChar::script(letter) != QChar::Script_Latin &&
+           QChar::script(letter) != QChar::Script_Common;
+}
+
+}  // namespace
+
+std::uint16_t VirtualKeyFromQt(int qtKey, std::uint32_t scanCode) {
+    if (IsOtherScriptLetter(qtKey))
+        return LetterInPlace(scanCode);
     if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
         return static_cast<std::uint16_t>(keys::kLetterA + (qtKey - Qt::Key_A));
     if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)

@@ -32,7 +32,10 @@ inline constexpr std::uint16_t kF1 = 112;                           // F1..F12 a
 inline constexpr std::uint16_t kNone = 0;
 }  // namespace keys
 
-// The virtual key code of Qt key `qtKey` (a Qt::Key value): one of the codes above,
-// letters and digits by their place, F1..F12; keys::kNone for a key without a code.
-// Never throws.
-std::uint16_t VirtualKeyFromQt(int qtKey);
+// The virtual key code of Qt key `qtKey` (a Qt::Key value) pressed on the key with XKB
+// keycode `scanCode` (Qt's native scan code on X11 and Wayland; 0 when unknown): one of
+// the codes above, F1..F12, and the letters and digits that the key is labelled with.
+// A letter of another script than Latin (a Russian or Greek layout) counts as the Latin
+// letter whose key it is on a US keyboard, so that the key in N's place is N whatever
+// the layout; keys::kNone for a key without a code. Never throws.
+std::uint16_t VirtualKeyFromQt(int qtKey, std::uint32_t scanCode = 0);

@@ -1,13 +1,28 @@
 #include "graphics/platform_dialogs.h"
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace {
+
+// A title bar's window icon, its buttons (close, and often minimise and maximise) and
+// its margins, beside the caption; generous, as the desktop draws the title bar.
+constexpr int kTitleBarAllowance = 140;
 
 QMessageBox::Icon QtIcon(TMessageIcon icon) {
     switch (icon) {
@@ -60,8 +75,8 @@ class TQtDialogs final : public TPlatformDialogs {
 public:
     void MessageBox(QWidget* owner, const std::string& text, const std::string& caption,
                     TMessageIcon icon) override {
-        QMessageBox box(QtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
-                        QMessageBox::Ok, owner);
+        QMessageBox box(owner);
+        ConfigureMessageBox(box, text, caption, icon);
         box.exec();
     }
     bool OpenFileName(QWidget* owner, const TFileDialogOptions& options, std::string& fileName) override {
@@ -128,6 +143,40 @@ std::string FolderOf(const std::string& fileName) {
     if (slash == std::string::npos)
         return std::string();
     return slash == 0 ? std::string("/") : fileName.substr(0, slash);
+}
+
+int MessageBoxMinimumWidth(const std::string& caption) {
+    QFont title = QApplication::font();
+    title.setBold(true);
+    return QFontMetrics(title).horizontalAdvance(QString::fromStdString(caption)) + kTitleBarAllowance;
+}
+
+void ConfigureMessageBox(QMessageBox& box, const std::string& text, const std::string& caption,
+                         TMessageIcon icon) {
+    box.setIcon(QtIcon(icon));
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setText(QString::fromStdString(text));
+    box.setStandardButtons(QMessageBox::Ok);
+    // The box sizes itself to its text and buttons and ignores a minimum width of its
+    // own; a spacer across its grid holds it open instead.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(
+            new QSpacerItem(MessageBoxMinimumWidth(caption), 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+            grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+std::string FileDialogStartFolder(const std::string& lastFolder) {
+    if (!lastFolder.empty())
+        return lastFolder;
+    // A game started from a menu may run in a folder of the system, where a save fails.
+    const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    if (cwd && ::faccessat(AT_FDCWD, cwd.get(), W_OK | X_OK, AT_EACCESS) == 0)
+        return cwd.get();
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        return home;
+    if (const passwd* account = ::getpwuid(::geteuid()); account != nullptr && account->pw_dir != nullptr)
+        return account->pw_dir;
+    return "/";
 }
 
 void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogOptions& options, TFileDialogKind kind) {

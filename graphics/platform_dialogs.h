@@ -6,6 +6,7 @@
 
 class QDialog;
 class QFileDialog;
+class QMessageBox;
 class QWidget;
 
 // The icon a message box shows.
@@ -68,6 +69,22 @@ std::string WithDefaultExtension(const std::string& chosen, const std::string& d
 // The folder of `fileName`: everything before its last '/', "/" for a file in the root,
 // empty for a name without a folder. Throws only std::bad_alloc.
 std::string FolderOf(const std::string& fileName);
+
+// The least width of a message box captioned `caption`: the caption in a bold title
+// font with room for a title bar's icon and buttons, so that the desktop need not cut
+// it short. Never throws except for exhausted memory.
+int MessageBoxMinimumWidth(const std::string& caption);
+
+// Sets up `box` (not yet shown) with `text`, `caption`, `icon` and one OK button, at
+// least MessageBoxMinimumWidth(caption) wide. Never throws except for exhausted memory.
+void ConfigureMessageBox(QMessageBox& box, const std::string& text, const std::string& caption,
+                         TMessageIcon icon);
+
+// The folder a file dialog starts in: `lastFolder` when it is not empty (the folder of
+// the last file chosen in this run); otherwise the working directory when this process
+// may create files in it; otherwise the user's home folder ($HOME, else the account's).
+// Throws only std::bad_alloc.
+std::string FileDialogStartFolder(const std::string& lastFolder);
 
 // Sets up `dialog` (not yet shown) from `options`: title, mode, filters with the
 // starting one, starting folder; Qt's own dialog rather than the desktop's, so that

@@ -1,6 +1,9 @@
 // quillory-route: prints the route that clears a built-in table or a saved track.
+#include <langinfo.h>
 #include <cerrno>
+
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,12 +18,14 @@ namespace {
 
 constexpr int kExitNoRoute = 1;
 constexpr int kExitUsage = 2;
-constexpr const char* kUsage = "usage: quillory-route [--time] [--reference] (--table N | FILE)";
+constexpr const char* kUsage = "usage: quillory-route [--time] [--reference] [--draw] (--table N | FILE)";
 constexpr const char* kHelp =
     "Prints the route that clears built-in table N (0 to 49) or the track saved in FILE,\n"
     "one \"column row\" line per cell, from the player's cell to the last one.\n"
     "  --time       also print the search time on standard error\n"
     "  --reference  search with the plain depth-first finder\n"
+    "  --draw       instead, draw the board with an arrow in each cell to the next one\n"
+    "               (in plain ASCII unless the locale's character set is UTF-8)\n"
     "Exit status: 0 route printed, 1 no route, 2 bad arguments, input or output.\n";
 
 int Fail(const std::string& message) {
@@ -55,6 +60,7 @@ int FinishOutput(int exitCode) {
 struct TOptions {
     bool showTime = false;
     bool reference = false;
+    bool draw = false;
     int tableNumber = -1;
     const char* fileName = nullptr;
 };
@@ -74,6 +80,8 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
             options.showTime = true;
         } else if (arg == "--reference") {
             options.reference = true;
+        } else if (arg == "--draw") {
+            options.draw = true;
         } else if (arg == "--table") {
             if (options.tableNumber >= 0 || options.fileName != nullptr)
                 return Fail(kUsage);
@@ -116,6 +124,66 @@ bool FindRoute(const TQuilloryTable& table, std::vector<TRouteFinder::TPoint>& r
     return finder.FindRoute({table.x, table.y}, route);
 }
 
+// The marks of a drawn route, in UTF-8 or in ASCII.
+struct TRouteMarks {
+    const char* left;
+    const char* up;
+    const char* right;
+    const char* down;
+    const char* last;
+    const char* empty;
+};
+constexpr TRouteMarks kUnicodeMarks{"\u2190", "\u2191", "\u2192", "\u2193", "\u25A0", "\u00B7"};
+constexpr TRouteMarks kAsciiMarks{"<", "^", ">", "v", "#", "."};
+
+// True when the locale's character set (LC_ALL, LC_CTYPE, LANG) is UTF-8.
+bool LocaleShowsUnicode() {
+    if (std::setlocale(LC_CTYPE, "") == nullptr)
+        return false;
+    const std::string codeset = nl_langinfo(CODESET);
+    return codeset == "UTF-8";
+}
+
+// The board, 18 cells of three characters across and 12 rows down, each cell of the
+// route with the mark of the step to the next cell (the last with its own mark), the
+// start in brackets, empty cells dotted; then a line that says so.
+std::string DrawRoute(const std::vector<TRouteFinder::TPoint>& route, const TRouteMarks& marks) {
+    std::vector<std::string> cells(static_cast<size_t>(kBoardColumns) * kBoardRows, marks.empty);
+    const auto at = [](int x, int y) {
+        return static_cast<size_t>(y) * kBoardColumns + static_cast<size_t>(x);
+    };
+    for (size_t i = 0; i < route.size(); ++i) {
+        const TRouteFinder::TPoint p = route[i];
+        if (p.x < 0 || p.x >= kBoardColumns || p.y < 0 || p.y >= kBoardRows)
+            continue;
+        const char* mark = marks.last;
+        if (i + 1 < route.size()) {
+            const TRouteFinder::TPoint next = route[i + 1];
+            mark = next.x < p.x   ? marks.left
+                   : next.x > p.x ? marks.right
+                   : next.y < p.y ? marks.up
+                                  : marks.down;
+        }
+        cells[at(p.x, p.y)] = mark;
+    }
+    std::string drawing;
+    const bool started = !route.empty();
+    for (int y = 0; y < kBoardRows; ++y) {
+        for (int x = 0; x < kBoardColumns; ++x) {
+            const bool start = started && route[0].x == x && route[0].y == y;
+            drawing += start ? "[" : " ";
+            drawing += cells[at(x, y)];
+            drawing += start ? "]" : " ";
+        }
+        while (!drawing.empty() && drawing.back() == ' ')
+            drawing.pop_back();
+        drawing += '\n';
+    }
+    drawing += std::string("[ ] start, ") + marks.right + " " + marks.left + " " + marks.up + " " +
+               marks.down + " to the next cell, " + marks.last + " last cell, " + marks.empty + " empty\n";
+    return drawing;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,6 +206,11 @@ int main(int argc, char** argv) {
     if (!found) {
         std::fprintf(stderr, "There is no route from here\n");
         return kExitNoRoute;
+    }
+    if (options.draw) {
+        const std::string drawing = DrawRoute(route, LocaleShowsUnicode() ? kUnicodeMarks : kAsciiMarks);
+        std::fputs(drawing.c_str(), stdout);
+        return FinishOutput(0);
     }
     for (const TRouteFinder::TPoint& p : route)
         std::printf("%d %d\n", p.x, p.y);

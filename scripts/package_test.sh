@@ -14,6 +14,8 @@
 # every run.
 #
 # Usage: scripts/package_test.sh
+# QUILLORY_PRESET: the configure preset of build/release (default release; the gate
+# passes ci-release, so that the tree it built is not configured anew).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -62,8 +64,8 @@ in_root() {
 }
 
 step "building the programs, the library and the packages"
-cmake --preset release >/dev/null
-cmake --build --preset release --target quillory quillory-route kest >/dev/null
+cmake --preset "${QUILLORY_PRESET:-release}" >/dev/null
+cmake --build build/release --target quillory quillory-route kest >/dev/null
 rm -rf "$build_dir/packages"
 cpack --preset release >/dev/null
 game_deb=$(echo "$build_dir"/packages/quillory_*.deb)

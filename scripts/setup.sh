@@ -3,9 +3,11 @@
 # Usage: scripts/setup.sh [--tests]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev zlib1g-dev libgtest-dev fontconfig fonts-dejavu-core)
+packages=(cmake ninja-build g++ qt6-base-dev zlib1g-dev libgtest-dev fontconfig fonts-dejavu-core fonts-dejavu-extra)
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream)
+  # The real-window test: keyboard layouts, and reading the board's texts back by OCR.
+  packages+=(x11-xkb-utils tesseract-ocr tesseract-ocr-eng)
   # The package check: CPack's dependency list, lintian, a Debian root, the example.
   packages+=(dpkg-dev file lintian debootstrap pkgconf)
   # The fuzz preset (Clang with libFuzzer and the sanitizer runtimes) and the checks.

@@ -10,14 +10,15 @@ lint=${QUILLORY_LINT:-1}
 
 # Packages for the build, the tests, the fuzzers and the checks.
 scripts/setup.sh --tests
-# Everything and every test under AddressSanitizer, LeakSanitizer and UBSan.
-cmake --preset sanitize >/dev/null
-cmake --build --preset sanitize
-ctest --preset sanitize
+# Everything and every test under AddressSanitizer, LeakSanitizer and UBSan; the ci-
+# presets treat warnings as errors (the players' presets do not).
+cmake --preset ci-sanitize >/dev/null
+cmake --build --preset ci-sanitize
+ctest --preset ci-sanitize
 # The release build and every test.
-cmake --preset release >/dev/null
-cmake --build --preset release
-ctest --preset release
+cmake --preset ci-release >/dev/null
+cmake --build --preset ci-release
+ctest --preset ci-release
 # Every fuzz target for a short while, libraries instrumented; fails on any finding.
 if [[ $fuzz_seconds -gt 0 ]]; then scripts/fuzz.sh --seconds "$fuzz_seconds"; fi
 # Layout against .clang-format and, unless QUILLORY_LINT=0, clang-tidy over the release
@@ -25,4 +26,4 @@ if [[ $fuzz_seconds -gt 0 ]]; then scripts/fuzz.sh --seconds "$fuzz_seconds"; fi
 if [[ $lint -eq 1 ]]; then scripts/lint.sh --build build/release; else scripts/lint.sh --format; fi
 
 # The Debian packages: built, installed on a fresh Debian 12 root and removed; the library's example built against them.
-scripts/package_test.sh
+QUILLORY_PRESET=ci-release scripts/package_test.sh

@@ -45,8 +45,8 @@ TEST(AboutDlgTest, FormHasItsSizeCaptionAndControls) {
     EXPECT_EQ(dialog.minimumSize(), QSize(274, 120));
     EXPECT_EQ(dialog.maximumSize(), QSize(274, 120));
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About Quillory"));
-    EXPECT_EQ(dialog.font().family(), QStringLiteral("DejaVu Sans"));
-    EXPECT_EQ(dialog.font().pixelSize(), 11);
+    EXPECT_EQ(dialog.font().family(), QStringLiteral("DejaVu Sans Condensed"));
+    EXPECT_EQ(dialog.font().pixelSize(), 10);
     EXPECT_EQ(dialog.font(), WindowFont());
     EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));

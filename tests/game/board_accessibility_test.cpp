@@ -35,6 +35,27 @@ TEST(DescribeBoardTest, OneCellLeftIsSingular) {
     EXPECT_EQ(DescribeBoard(49, table).description, "Player at column 17, row 11. 2 cells left.");
 }
 
+TEST(DescribeOutcomeTest, TellsTheResultTheTableAndTheTimeWhenShown) {
+    const struct {
+        bool won;
+        int table;
+        bool showTime;
+        int seconds;
+        const char* name;
+        const char* description;
+    } cases[] = {
+        {true, 3, true, 65, "Table 3 won", "You have won table 3 in 01:05."},
+        {true, 3, false, 65, "Table 3 won", "You have won table 3."},
+        {false, 0, true, 0, "Table 0 lost", "You have lost table 0 in 00:00."},
+        {false, 49, false, 600, "Table 49 lost", "You have lost table 49."},
+    };
+    for (const auto& c : cases) {
+        const TBoardSpeech speech = DescribeOutcome(c.won, c.table, c.showTime, c.seconds);
+        EXPECT_EQ(speech.name, c.name);
+        EXPECT_EQ(speech.description, c.description);
+    }
+}
+
 class BoardAnnouncerTest : public ::testing::Test {
 protected:
     TRecordingDialogs dialogs;

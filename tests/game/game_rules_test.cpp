@@ -31,6 +31,22 @@ TEST(GameRules, ArrowKeysGiveTheirSteps) {
     EXPECT_FALSE(ArrowStep(41, dx, dy));
 }
 
+TEST(GameRules, TheArrowTowardsACellIsThatOfItsNeighbour) {
+    TQuilloryTable table;
+    table.x = 4;
+    table.y = 7;
+    const struct {
+        int x, y;
+        std::uint16_t key;
+    } cases[] = {
+        {3, 7, keys::kLeft}, {4, 6, keys::kUp},   {5, 7, keys::kRight},
+        {4, 8, keys::kDown}, {4, 7, keys::kNone}, {3, 6, keys::kNone},
+        {6, 7, keys::kNone}, {4, 9, keys::kNone}, {-1, 7, keys::kNone},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ArrowTowards(table, c.x, c.y), c.key) << c.x << "," << c.y;
+}
+
 TEST(GameRules, MoveClearsTheCellLeftAndRefusesEmptyNeighbours) {
     TQuilloryTable table = TableOf({{2, 2}, {3, 2}}, {2, 2});
     const TQuilloryTable before = table;

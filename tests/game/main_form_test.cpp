@@ -3,8 +3,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
 
 #include "containers/kest_exception.h"
 #include "game/built_in_tables.h"
@@ -109,6 +112,30 @@ TEST_F(MainFormTest, MovesAndUndosThroughTheKeyHandler) {
     EXPECT_TRUE(form->history.empty());
     EXPECT_EQ(form->elapsedSeconds, 7);
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(MainFormTest, AClickOnANeighbourPlaysItsArrowKeyAndAnyOtherClickNothing) {
+    const TQuilloryTable start = form->currentTable;
+    // The player is on (1, 9); (0, 9) on its left is empty.
+    const struct {
+        int x, y;
+    } nothing[] = {{0 * 25 + 12, 9 * 25 + 12},
+                   {1 * 25 + 12, 9 * 25 + 12},
+                   {2 * 25 + 12, 10 * 25 + 12},
+                   {10 * 25, 5 * 25},
+                   {449, 299},
+                   {-1, 9 * 25 + 12}};
+    for (const auto& click : nothing)
+        form->FormMouseDown(click.x, click.y);
+    EXPECT_EQ(form->currentTable, start);
+    EXPECT_TRUE(form->history.empty());
+    // Any pixel of the cell below, its corners too: as the down arrow.
+    TQuilloryTable moved = start;
+    ASSERT_TRUE(MovePlayer(moved, 0, 1));
+    form->FormMouseDown(1 * 25, 10 * 25 + 24);
+    EXPECT_EQ(form->currentTable, moved);
+    ASSERT_EQ(form->history.size(), 1u);
+    EXPECT_EQ(form->history[0], (TBoardPoint{1, 9}));
 }
 
 TEST_F(MainFormTest, KeysWithoutMeaningChangeNothing) {
@@ -250,7 +277,7 @@ TEST_F(TrackCommandsTest, SavedTrackOpensAsTheSamePosition) {
     EXPECT_EQ(dialogs.fileDialogs[1].title, "Open track");
     EXPECT_EQ(dialogs.fileDialogs[1].filter, "Text files (*.txt)|*.txt|Any file (*.*)|*.*");
     // The first dialog starts in the working directory, the next where the track went.
-    EXPECT_EQ(dialogs.fileDialogs[0].initialDir, "");
+    EXPECT_EQ(dialogs.fileDialogs[0].initialDir, std::filesystem::current_path().string());
     EXPECT_EQ(dialogs.fileDialogs[1].initialDir, FolderOf(name));
     EXPECT_FALSE(dialogs.fileDialogs[1].initialDir.empty());
     EXPECT_EQ(form->currentTable, saved);
@@ -259,6 +286,57 @@ TEST_F(TrackCommandsTest, SavedTrackOpensAsTheSamePosition) {
     EXPECT_EQ(form->elapsedSeconds, 0);
     EXPECT_EQ(form->tableIndex, 1);
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// The state of the process that the folder test changes, put back however it ends.
+class TReadOnlyWorkingDirectory {
+public:
+    explicit TReadOnlyWorkingDirectory(const std::string& folder, const std::string& home)
+        : previous_(std::filesystem::current_path()), home_(std::getenv("HOME") ? std::getenv("HOME") : "") {
+        std::filesystem::permissions(
+            folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                        std::filesystem::perms::group_read | std::filesystem::perms::group_exec |
+                        std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+        std::filesystem::current_path(folder);
+        ::setenv("HOME", home.c_str(), 1);
+        // Root may write anywhere: act as an ordinary account while the dialogs ask.
+        if (::geteuid() == 0)
+            ordinary_ = ::seteuid(kNobody) == 0;
+        EXPECT_NE(::geteuid(), 0u) << "cannot take an ordinary account's rights";
+    }
+    ~TReadOnlyWorkingDirectory() {
+        if (ordinary_) {
+            EXPECT_EQ(::seteuid(0), 0);
+        }
+        std::filesystem::current_path(previous_);
+        ::setenv("HOME", home_.c_str(), 1);
+    }
+    TReadOnlyWorkingDirectory(const TReadOnlyWorkingDirectory&) = delete;
+    TReadOnlyWorkingDirectory& operator=(const TReadOnlyWorkingDirectory&) = delete;
+
+private:
+    static constexpr uid_t kNobody = 65534;
+    std::filesystem::path previous_;
+    std::string home_;
+    bool ordinary_ = false;
+};
+
+TEST_F(TrackCommandsTest, DialogsStartAtHomeWhenTheWorkingDirectoryIsReadOnly) {
+    kest::test::TScratchFolder readOnly, home;
+    {
+        TReadOnlyWorkingDirectory cwd(readOnly.Path("."), home.Path("."));
+        form->mSaveTrackClick();
+        form->mOpenTrackClick();
+        // Once a track has been opened, both start in its folder.
+        WriteFile("5 5\n");
+        form->OpenTrack(name);
+        form->mSaveTrackClick();
+    }
+    ASSERT_EQ(dialogs.fileDialogs.size(), 3u);
+    EXPECT_EQ(dialogs.fileDialogs[0].initialDir, home.Path("."));
+    EXPECT_EQ(dialogs.fileDialogs[1].initialDir, home.Path("."));
+    EXPECT_EQ(dialogs.fileDialogs[2].initialDir, FolderOf(name));
+    EXPECT_TRUE(form->currentTable.IsPresent(5, 5));
 }
 
 TEST_F(TrackCommandsTest, CancelledDialogsChangeNothing) {
@@ -304,6 +382,11 @@ TEST_F(TrackCommandsTest, SavingWhereNoFileCanBeMadeThrowsAndChangesNothing) {
     }
     EXPECT_EQ(form->currentTable, before);
     EXPECT_EQ(form->history.size(), 1u);
+    // The next dialog does not start in the folder the save failed in.
+    dialogs.nextFileName.clear();
+    form->mSaveTrackClick();
+    ASSERT_EQ(dialogs.fileDialogs.size(), 2u);
+    EXPECT_EQ(dialogs.fileDialogs[1].initialDir, dialogs.fileDialogs[0].initialDir);
 }
 
 }  // namespace

@@ -63,12 +63,15 @@ protected:
     std::unique_ptr<TQuilloryMainForm> form;
     QDialog* shown = nullptr;
     QSize shownSize;
+    QString shownName, shownDescription;
 
     void SetUp() override {
         ResultForm = &result;
         dialogs.onShowModal = [this](QDialog& dialog) {
             shown = &dialog;
             shownSize = dialog.size();
+            shownName = dialog.accessibleName();
+            shownDescription = dialog.accessibleDescription();
         };
     }
     void TearDown() override { ResultForm = nullptr; }
@@ -108,6 +111,8 @@ TEST_F(OutcomeDialogTest, WinWithPictureShowsTheResultDialogThenTheNextTable) {
     EXPECT_EQ(dialogs.modalShows, 1);
     EXPECT_EQ(shown, &result);
     EXPECT_EQ(shownSize, QSize(108, 117));
+    EXPECT_EQ(shownName, QStringLiteral("Table 0 won"));
+    EXPECT_EQ(shownDescription, QStringLiteral("You have won table 0."));
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(result.picture.width, 100);
     EXPECT_EQ(form->tableIndex, 1);
@@ -119,10 +124,13 @@ TEST_F(OutcomeDialogTest, LossWithPictureShowsTheResultDialogAndKeepsTheBoard) {
     TWorkingDirectory directory;
     WriteBmp(directory.Path() / "images" / "lost.bmp", 40, 30, 0, 0, 0xFF);
     MakeForm();
+    form->mShowTimeClick();
     PlayEndgame(true);
     EXPECT_EQ(dialogs.modalShows, 1);
     EXPECT_EQ(shown, &result);
     EXPECT_EQ(shownSize, QSize(48, 67));
+    EXPECT_EQ(shownName, QStringLiteral("Table 0 lost"));
+    EXPECT_EQ(shownDescription, QStringLiteral("You have lost table 0 in 00:00."));
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(form->tableIndex, 0);
     EXPECT_EQ(form->currentTable.x, 6);

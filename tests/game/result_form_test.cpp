@@ -55,8 +55,8 @@ TEST(ResultFormTest, FormHasItsInitialSizeCaptionAndButton) {
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.size(), QSize(104, 59));
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Result"));
-    EXPECT_EQ(dialog.font().family(), QStringLiteral("DejaVu Sans"));
-    EXPECT_EQ(dialog.font().pixelSize(), 11);
+    EXPECT_EQ(dialog.font().family(), QStringLiteral("DejaVu Sans Condensed"));
+    EXPECT_EQ(dialog.font().pixelSize(), 10);
     EXPECT_EQ(dialog.ui.btnOk->objectName(), QStringLiteral("btnOk"));
     EXPECT_EQ(dialog.ui.btnOk->text(), QStringLiteral("&Ok"));
     EXPECT_EQ(dialog.ui.btnOk->geometry(), QRect(8, 24, 75, 25));

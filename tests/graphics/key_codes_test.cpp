@@ -50,6 +50,39 @@ TEST(KeyCodesTest, QtKeysTranslateToVirtualKeyCodes) {
         EXPECT_EQ(VirtualKeyFromQt(qtKey), code) << "Qt key 0x" << std::hex << qtKey;
 }
 
+// XKB keycodes of some keys of a US keyboard.
+constexpr std::uint32_t kKeyQ = 24, kKeyP = 33, kKeyBracket = 34, kKeyA = 38, kKeyL = 46, kKeyZ = 52,
+                        kKeyN = 57, kKeyM = 58, kKeyComma = 59;
+
+TEST(KeyCodesTest, LettersOfOtherScriptsCountAsTheLatinLetterInTheirPlace) {
+    struct Case {
+        int qtKey;
+        std::uint32_t scanCode;
+        std::uint16_t code;
+    };
+    const Case table[] = {
+        {0x0422, kKeyN, 78},         // Russian Т on N's key
+        {0x0417, kKeyP, 80},         // Russian З on P's key
+        {0x0419, kKeyQ, 81},         // Russian Й on Q's key
+        {0x0424, kKeyA, 65},         // Russian Ф on A's key
+        {0x0414, kKeyL, 76},         // Russian Д on L's key
+        {0x042F, kKeyZ, 90},         // Russian Я on Z's key
+        {0x0421, kKeyM, 77},         // Russian С on M's key
+        {0x039D, kKeyN, 78},         // Greek Ν on N's key
+        {0x0425, kKeyBracket, 0},    // Russian Х, off the letter rows
+        {0x0411, kKeyComma, 0},      // Russian Б, off the letter rows
+        {0x0422, 0, 0},              // place unknown
+        {Qt::Key_N, kKeyN, 78},      // a Latin letter is the letter it is labelled with
+        {Qt::Key_A, kKeyQ, 65},      // French A on Q's key
+        {Qt::Key_Comma, kKeyM, 0},   // French comma on M's key
+        {Qt::Key_Agrave, kKeyQ, 0},  // a Latin letter without a code
+        {Qt::Key_Left, kKeyN, 37},   // keys other than letters keep their code
+    };
+    for (const Case& c : table)
+        EXPECT_EQ(VirtualKeyFromQt(c.qtKey, c.scanCode), c.code)
+            << "Qt key 0x" << std::hex << c.qtKey << " on key " << std::dec << c.scanCode;
+}
+
 TEST(KeyCodesTest, TheGameKeysReachTheirCommands) {
     const std::pair<int, TKeyCommand> table[] = {
         {Qt::Key_Backspace, TKeyCommand::Undo},  {Qt::Key_Space, TKeyCommand::Again},

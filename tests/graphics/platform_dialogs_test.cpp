@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QListView>
+#include <QMessageBox>
 
 #include "graphics/platform_dialogs.h"
 
@@ -116,6 +117,21 @@ TEST(PlatformDialogsTest, AnyFileListsNamesWithoutADotInTheChosenFolder) {
     EXPECT_EQ(ListedNames(dialog, 2), (QStringList{QStringLiteral("mytrack"), QStringLiteral("saved.txt")}));
 
     std::filesystem::remove_all(folder);
+}
+
+TEST(PlatformDialogsTest, MessageBoxesAreWideEnoughForTheirCaption) {
+    EXPECT_GT(MessageBoxMinimumWidth("Quillory"), MessageBoxMinimumWidth("Q") + 20);
+    for (const char* caption : {"Quillory", "A caption longer than the short text in the box"}) {
+        QMessageBox box;
+        ConfigureMessageBox(box, "You have lost!", caption, TMessageIcon::None);
+        box.show();
+        QApplication::processEvents();
+        EXPECT_GE(box.width(), MessageBoxMinimumWidth(caption)) << caption;
+        EXPECT_EQ(box.windowTitle().toStdString(), caption);
+        EXPECT_EQ(box.text(), QStringLiteral("You have lost!"));
+        EXPECT_EQ(box.standardButtons(), QMessageBox::Ok);
+        box.hide();
+    }
 }
 
 TEST(PlatformDialogsTest, SaveDialogStartsInTheWorkingDirectoryWithoutAFolder) {

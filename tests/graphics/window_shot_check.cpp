@@ -13,6 +13,14 @@
 //     The dialog must be 8 pixels wider and 37 higher than the picture and show it,
 //     pixel for pixel, at (4, 4).
 //
+//   window_shot_check texts STRIP [SCREENSHOT TABLE]...
+//     STRIP       where to write the texts, white on black, one per row
+//     SCREENSHOT  a picture of the main window showing built-in table TABLE
+//     Composes boards with the game's own drawing and font for every table number and a
+//     spread of times, and cuts out the texts they show; then "Table: N" at the top
+//     right of each screenshot. Prints the text of each row in order, for an OCR reader
+//     to be compared with.
+//
 //   window_shot_check about SCREENSHOT
 //     SCREENSHOT  a picture of the about dialog's client area (274 x 120)
 //     The label "Last build:" must be drawn whole in its 48 x 13 box, as far as the
@@ -24,6 +32,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,8 +41,13 @@
 #include <QPainter>
 #include <QRect>
 
+#include "game/board_composition.h"
+#include "game/board_texts.h"
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
+#include "graphics/device_bitmap.h"
+#include "graphics/device_context.h"
+#include "graphics/mem_bitmap.h"
 #include "graphics/window_frame.h"
 
 namespace {
@@ -282,6 +296,83 @@ int CheckAbout(char** argv) {
     return 0;
 }
 
+// Rows of the text strip: room for one line of the window font with a gap.
+constexpr int kStripRowHeight = 16;
+constexpr int kStripWidth = 120;
+// The parts of the board the texts are drawn in: the time at the top left, the table
+// number at the top right.
+const QRect kTimeBox(0, 0, 60, kStripRowHeight);
+const QRect kTableBox(kBoardWidthPixels - kStripWidth, 0, kStripWidth, kStripRowHeight);
+
+// Times that put every digit in every place: the hours' worth of seconds from 0 to 59:59.
+std::vector<int> SpreadOfTimes(int count) {
+    std::vector<int> seconds{0, 8 * 60 + 18, 38 * 60 + 58, 59 * 60 + 59, 65, 600, 36 * 60 + 16, 48 * 60 + 8};
+    for (int i = 0; static_cast<int>(seconds.size()) < count; ++i)
+        seconds.push_back((i * 1187 + 431) % 3600);
+    return seconds;
+}
+
+int WriteTexts(int argc, char** argv) {
+    std::vector<QImage> rows;
+    std::vector<std::string> texts;
+    const std::vector<int> times = SpreadOfTimes(kBuiltInTableCount);
+    TMemBitmap cellTile, playerTile;
+    BuildBoardTiles(cellTile, playerTile, 0);
+    const QFont font = WindowFont();
+    // No cell and no player on the board: the texts alone over the background.
+    TQuilloryTable empty;
+    empty.x = -1;
+    empty.y = -1;
+    const std::vector<TRouteFinder::TPoint> noRoute;
+    for (int table = 0; table < kBuiltInTableCount; ++table) {
+        const std::unique_ptr<TDeviceBitmap> board =
+            TDeviceBitmap::CreateCompatible(kBoardWidthPixels, kBoardHeightPixels);
+        {
+            TDeviceContext dc;
+            dc.SelectBitmap(board.get());
+            const TBoardScene scene{empty,
+                                    table,
+                                    0,
+                                    true,
+                                    times[static_cast<size_t>(table)],
+                                    noRoute,
+                                    kBoardWidthPixels,
+                                    kBoardHeightPixels,
+                                    font};
+            ComposeBoard(dc, cellTile, playerTile, scene);
+        }
+        rows.push_back(board->Image().copy(kTableBox));
+        texts.push_back(TableText(table));
+        rows.push_back(board->Image().copy(kTimeBox));
+        texts.push_back(TimeText(times[static_cast<size_t>(table)]));
+    }
+    for (int i = 3; i + 1 < argc; i += 2) {
+        const QImage shot = QImage(QString::fromLocal8Bit(argv[i])).convertToFormat(QImage::Format_RGB32);
+        if (shot.width() < kBoardWidthPixels || shot.height() < kBoardHeightPixels) {
+            std::fprintf(stderr, "window_shot_check: %s is not a picture of the window\n", argv[i]);
+            return 2;
+        }
+        const int left = (shot.width() - kBoardWidthPixels) / 2;
+        const int top = shot.height() - kBoardHeightPixels;
+        rows.push_back(shot.copy(kTableBox.translated(left, top)));
+        texts.push_back(TableText(std::atoi(argv[i + 1])));
+    }
+    QImage strip(kStripWidth, kStripRowHeight * static_cast<int>(rows.size()), QImage::Format_RGB32);
+    strip.fill(Qt::black);
+    {
+        QPainter painter(&strip);
+        for (size_t i = 0; i < rows.size(); ++i)
+            painter.drawImage(0, kStripRowHeight * static_cast<int>(i), rows[i]);
+    }
+    if (!strip.save(QString::fromLocal8Bit(argv[2]), "PNG")) {
+        std::fprintf(stderr, "window_shot_check: cannot write %s\n", argv[2]);
+        return 2;
+    }
+    for (const std::string& text : texts)
+        std::printf("%s\n", text.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -292,6 +383,11 @@ int main(int argc, char** argv) {
         QGuiApplication application(argc, argv);
         return CheckAbout(argv + 1);
     }
+    if (mode == "texts" && argc >= 3 && argc % 2 == 1) {
+        // On the display the game uses, so that the font is drawn as in its window.
+        QGuiApplication application(argc, argv);
+        return WriteTexts(argc, argv);
+    }
     if (mode == "board" && argc == 5)
         return CheckBoard(argv + 1);
     if (mode == "picture" && argc == 4)
@@ -299,6 +395,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: window_shot_check board SCREENSHOT TABLE KEYS\n"
                  "       window_shot_check picture SCREENSHOT PICTURE\n"
+                 "       window_shot_check texts STRIP [SCREENSHOT TABLE]...\n"
                  "       window_shot_check about SCREENSHOT\n");
     return 2;
 }

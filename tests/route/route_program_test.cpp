@@ -3,10 +3,13 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
@@ -22,11 +25,12 @@ struct TRun {
 
 // Runs the program with `arguments` (already quoted for the shell). CTest runs the
 // cases of this file in parallel processes, so each keeps its own error file.
-TRun RunProgram(const std::string& arguments) {
+// `environment` (assignments for the shell, such as "LC_ALL=C") is set for the program alone.
+TRun RunProgram(const std::string& arguments, const std::string& environment = "") {
     const std::string errFile =
         std::string(QUILLORY_TEST_SCRATCH) + "/route_program_stderr_" + std::to_string(getpid()) + ".txt";
     const std::string command =
-        std::string("'") + QUILLORY_ROUTE_PROGRAM + "' " + arguments + " 2>'" + errFile + "'";
+        environment + " '" + QUILLORY_ROUTE_PROGRAM + "' " + arguments + " 2>'" + errFile + "'";
     TRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -112,6 +116,80 @@ TEST(RouteProgram, ReferenceSearchGivesTheSameRoute) {
     EXPECT_EQ(reference.out, fast.out);
 }
 
+// One drawn row: each cell's mark with a space either side, trailing spaces dropped.
+std::string DrawnRow(const std::vector<std::string>& marks) {
+    std::string row;
+    for (const std::string& mark : marks)
+        row += (mark.size() == 3 ? mark : " " + mark + " ");
+    return row.substr(0, row.find_last_not_of(' ') + 1) + "\n";
+}
+
+TEST(RouteProgram, DrawShowsEachCellsStepToTheNextInASCIIOrUnicode) {
+    const std::string track = WriteScratch("route_program_draw.txt",
+                                           "3 3\r\n2 2\r\n3 2\r\n4 2\r\n2 3\r\n3 3\r\n4 3\r\n"
+                                           "2 4\r\n3 4\r\n4 4");
+    const std::vector<std::string> empty(18, ".");
+    std::string expected = DrawnRow(empty) + DrawnRow(empty);
+    for (const std::vector<std::string>& row : {std::vector<std::string>{".", ".", "#", ">", "v"},
+                                                std::vector<std::string>{".", ".", "^", "[^]", "v"},
+                                                std::vector<std::string>{".", ".", "^", "<", "<"}}) {
+        std::vector<std::string> marks = empty;
+        std::copy(row.begin(), row.end(), marks.begin());
+        expected += DrawnRow(marks);
+    }
+    for (int y = 5; y < 12; ++y)
+        expected += DrawnRow(empty);
+    expected += "[ ] start, > < ^ v to the next cell, # last cell, . empty\n";
+    const TRun ascii = RunProgram("--draw '" + track + "'", "LC_ALL=C");
+    ASSERT_EQ(ascii.exitCode, 0) << ascii.err;
+    EXPECT_EQ(ascii.out, expected);
+
+    const TRun unicode = RunProgram("--draw '" + track + "'", "LC_ALL=C.UTF-8");
+    ASSERT_EQ(unicode.exitCode, 0) << unicode.err;
+    std::string translated = unicode.out;
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"\u2190", "<"},
+                                   {"\u2191", "^"},
+                                   {"\u2192", ">"},
+                                   {"\u2193", "v"},
+                                   {"\u25A0", "#"},
+                                   {"\u00B7", "."}})
+        for (size_t at = translated.find(from); at != std::string::npos; at = translated.find(from, at))
+            translated.replace(at, from.size(), to);
+    EXPECT_EQ(translated, expected);
+    EXPECT_NE(unicode.out, ascii.out);
+}
+
+TEST(RouteProgram, DrawnArrowsLeadFromTheStartThroughEveryCell) {
+    const TQuilloryTable table = MakeTable(BuiltInTable(0));
+    const TRun run = RunProgram("--draw --table 0", "LC_ALL=C");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<std::string> rows;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);)
+        rows.push_back(line + std::string(54, ' '));
+    ASSERT_EQ(rows.size(), 13u);
+    EXPECT_EQ(rows[static_cast<size_t>(table.y)].substr(static_cast<size_t>(table.x) * 3, 3).front(), '[');
+    const auto mark = [&rows](int x, int y) {
+        return rows[static_cast<size_t>(y)][static_cast<size_t>(x) * 3 + 1];
+    };
+    TQuilloryTable left = table;
+    int x = table.x, y = table.y, steps = 0;
+    while (mark(x, y) != '#') {
+        ASSERT_TRUE(left.IsPresent(x, y)) << x << "," << y;
+        left.SetCell(x, y, false);
+        switch (mark(x, y)) {
+        case '<': --x; break;
+        case '>': ++x; break;
+        case '^': --y; break;
+        case 'v': ++y; break;
+        default: FAIL() << "mark '" << mark(x, y) << "' at " << x << "," << y;
+        }
+        ASSERT_TRUE(x >= 0 && x < 18 && y >= 0 && y < 12);
+        ++steps;
+    }
+    EXPECT_EQ(steps + 1, CountPresentCells(table));
+}
+
 TEST(RouteProgram, NoRouteExitsWithOne) {
     const std::string track = WriteScratch("route_program_none.txt", "2 1\n1 1\n2 1\n3 1\n");
     const TRun run = RunProgram("'" + track + "'");
@@ -140,7 +218,8 @@ TEST(RouteProgram, HelpPrintsTheUsageAndSucceeds) {
     const TRun run = RunProgram("--help");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out.rfind("usage: quillory-route [--time] [--reference] (--table N | FILE)\n", 0), 0u)
+    EXPECT_EQ(run.out.rfind("usage: quillory-route [--time] [--reference] [--draw] (--table N | FILE)\n", 0),
+              0u)
         << run.out;
 }
 
