@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "containers/binary_io.h"
+#include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 #include "containers/peer_data_container.h"
 #include "memory/mem_buffer.h"
@@ -22,7 +23,7 @@ constexpr int64_t kMaxBytes = std::numeric_limits<int32_t>::max();
 constexpr size_t kPieceBytes = size_t{64} * 1024;
 
 void* AllocateOrThrow(size_t bytes) {
-    void* block = std::malloc(bytes == 0 ? 1 : bytes);
+    void* block = kest::detail::AllocateBlock(bytes == 0 ? 1 : bytes);
     if (block == nullptr)
         throw std::bad_alloc();
     return block;
@@ -95,18 +96,10 @@ void TContainer::Reallocate(int32_t n) {
     const int64_t bytes = static_cast<int64_t>(n) * unit;
     if (bytes > kMaxBytes)
         throw TKestBadAlloc();
-    if (IsPointerMode()) {
-        void** slots = static_cast<void**>(AllocateOrThrow(static_cast<size_t>(bytes)));
-        if (FCount > 0)
-            std::memcpy(slots, FItems, static_cast<size_t>(FCount) * sizeof(void*));
-        std::free(FItems);
-        FItems = slots;
-    } else {
-        void* block = std::realloc(FItems, static_cast<size_t>(bytes));
-        if (block == nullptr)
-            throw std::bad_alloc();
-        FItems = block;
-    }
+    void* block = kest::detail::ResizeBlock(FItems, static_cast<size_t>(bytes));
+    if (block == nullptr)
+        throw std::bad_alloc();
+    FItems = block;
     FAllocated = n;
 }
 
@@ -263,7 +256,7 @@ void* TContainer::CreateItem(int32_t) {
         return nullptr;
     if (FElementSize <= 0)
         throw TKestBadAlloc();
-    void* block = std::calloc(1, static_cast<size_t>(FElementSize));
+    void* block = kest::detail::AllocateZeroedBlock(static_cast<size_t>(FElementSize));
     if (block == nullptr)
         throw std::bad_alloc();
     return block;

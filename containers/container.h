@@ -106,9 +106,14 @@ public:
     // of item (objects for elements or back), an item that read past its size prefix, an
     // item this container cannot make, or items nested deeper than kMaxNesting throws
     // TKestSerialization, keeping the items read so far (the container still owns them).
-    // Object items get FOwner set before they read themselves. Memory grows only with data actually read. An
-    // image that says the container does not own its items leaves the items read to the caller to delete. On
-    // a stream that cannot tell its position, positions count from the image's own start.
+    // Object items get FOwner set before they read themselves. Memory grows only with data
+    // actually read: counts and sizes are checked against the bytes left where the medium
+    // knows them, and read in pieces where it does not. The stored settings are taken
+    // except where they would harm: the container always owns the items it reads (an
+    // image's FOwnsItems 0 is not taken), every stored item loads (FDuplicates governs
+    // later Adds only), and a stored growth step of 0 or less keeps the container's own
+    // step while one above 65,536 slots or 16 MiB of storage is cut to that. On a stream
+    // that cannot tell its position, positions count from the image's own start.
     void WriteDirect(FILE* file) override;
     void ReadDirect(FILE* file) override;
     void WriteBinary(std::ostream& stream) override;
@@ -183,6 +188,9 @@ private:
     // Stores an item made by a reader (copying it in, contiguous mode); throws TKestSerialization
     // for none. What the container does not take over is disposed of.
     void KeepReadItem(void* item);
-    // Reads count contiguous elements piece by piece.
+    // Reads count contiguous elements piece by piece; none when the source holds fewer bytes.
     void ReadContiguous(int32_t count, kest::container_detail::TContainerSource& source);
+    // The same for elements larger than a piece from a source of unknown size: the array
+    // grows by one element as each is complete.
+    void ReadLargeElements(int32_t count, kest::container_detail::TContainerSource& source);
 };

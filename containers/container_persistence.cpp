@@ -36,7 +36,26 @@ bool ReadDecimal(FILE* file, int32_t& value) {
     return true;
 }
 
-// The header fields that follow the end position, in their stored order.
+// Bounds of a loaded growth step: beyond them a step only reserves room that no data
+// fill, and would let a file make the next Add ask for gigabytes.
+constexpr int64_t kMaxLoadedGrowBy = 65536;
+constexpr int64_t kMaxLoadedGrowBytes = int64_t{16} << 20;
+
+// The growth step a container takes from an image, for slots of slotBytes each. A step
+// of 0 or less is none (SetGrowBy ignores such a step as well): the container keeps its
+// own present step. A larger one than kMaxLoadedGrowBy slots or kMaxLoadedGrowBytes of
+// storage is cut to that bound.
+int32_t LoadedGrowBy(int32_t stored, int32_t present, int32_t slotBytes) {
+    if (stored <= 0)
+        return present > 0 ? present : 16;
+    int64_t most = slotBytes > 0 ? kMaxLoadedGrowBytes / slotBytes : kMaxLoadedGrowBy;
+    if (most > kMaxLoadedGrowBy)
+        most = kMaxLoadedGrowBy;
+    if (most < 1)
+        most = 1;
+    return stored > most ? static_cast<int32_t>(most) : stored;
+}
+
 }  // namespace
 
 namespace kest::container_detail {
@@ -315,12 +334,15 @@ void TContainer::TakeHeader(const TContainerHeader& h) {
         static_cast<int64_t>(h.count) * h.elementSize > std::numeric_limits<int32_t>::max())
         throw TKestSerialization();
     Clear(true);
-    FGrowBy = h.growBy;
     FInline = h.inlineElements;
     FPointers = h.pointers;
     FReserved = h.reserved;
     FElementSize = h.elementSize;
-    FOwnsItems = h.ownsItems;
+    FGrowBy = LoadedGrowBy(h.growBy, FGrowBy, SlotSize());
+    // The items a reader makes are this container's, whatever the image says: nobody
+    // else knows of them, and a program's later Add would leak the same way.
+    FOwnsItems = true;
+    // Governs later Adds; every stored item loads, duplicate or not.
     FDuplicates = h.duplicates;
     FPeerData = h.peerData;
     FSizePrefix = h.sizePrefix;
@@ -330,22 +352,30 @@ void TContainer::TakeHeader(const TContainerHeader& h) {
 void TContainer::KeepReadItem(void* item) {
     if (item == nullptr)
         throw TKestSerialization();
-    const int32_t before = FCount;
     try {
-        AddItem(item);
+        // Without the duplicates rule: the stored data are what they are, and a reader
+        // that dropped some would lose them without a word.
+        StoreItem(item);
     } catch (...) {
         DisposeLoose(item);
         throw;
     }
-    // Contiguous mode copied the element in; a refused duplicate was made here; either way
-    // the block is this reader's to dispose of.
-    if (!IsPointerMode() || FCount == before)
+    // Contiguous mode copied the element in; the block is this reader's to dispose of.
+    if (!IsPointerMode())
         DisposeLoose(item);
 }
 
 void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
     if (FElementSize <= 0)
         throw TKestSerialization();
+    const int64_t total = int64_t{count} * FElementSize;
+    const int64_t left = source.Bytes().Remaining();
+    if (left >= 0 && total > left)
+        throw TKestSerialization();
+    if (left < 0 && FElementSize > kChunkBytes) {
+        ReadLargeElements(count, source);
+        return;
+    }
     const int64_t perChunk = FElementSize >= kChunkBytes ? 1 : kChunkBytes / FElementSize;
     while (FCount < count) {
         const int32_t batch = static_cast<int32_t>(count - FCount < perChunk ? count - FCount : perChunk);
@@ -361,6 +391,26 @@ void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
         if (!source.Read(slot, static_cast<size_t>(batch) * static_cast<size_t>(FElementSize)))
             throw TKestSerialization();
         FCount += batch;
+    }
+}
+
+void TContainer::ReadLargeElements(int32_t count, TContainerSource& source) {
+    // Each element is gathered in pieces before the array grows for it, so that the
+    // array never holds room the data have not filled.
+    std::vector<unsigned char> element;
+    const size_t size = static_cast<size_t>(FElementSize);
+    while (FCount < count) {
+        element.clear();
+        while (element.size() < size) {
+            const size_t at = element.size();
+            const size_t step = size - at < static_cast<size_t>(kChunkBytes) ? size - at : kChunkBytes;
+            element.resize(at + step);
+            if (!source.Read(element.data() + at, step))
+                throw TKestSerialization();
+        }
+        Reallocate(FCount + 1);
+        std::memcpy(Bytes() + static_cast<size_t>(FCount) * size, element.data(), size);
+        ++FCount;
     }
 }
 

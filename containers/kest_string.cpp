@@ -11,6 +11,7 @@
 #include <string>
 
 #include "containers/binary_io.h"
+#include "containers/block_allocation.h"
 #include "containers/byte_channel.h"
 #include "containers/kest_exception.h"
 #include "memory/image_channel.h"
@@ -44,7 +45,7 @@ constexpr size_t kChunkBytes = size_t{64} * 1024;
 char* NewBlock(size_t count) {
     if (count > kMaxLength)
         return nullptr;
-    return static_cast<char*>(std::malloc(count + 1));
+    return static_cast<char*>(kest::detail::AllocateBlock(count + 1));
 }
 
 // A terminated copy of count bytes of text in a new block; throws std::bad_alloc.
@@ -89,7 +90,7 @@ char* ReadStoredText(kest::detail::TImageSource& source, size_t count) {
     while (done < count) {
         if (done == allocated) {
             const size_t grown = count - allocated < allocated ? count : allocated * 2;
-            char* larger = static_cast<char*>(std::realloc(block, grown + 1));
+            char* larger = static_cast<char*>(kest::detail::ResizeBlock(block, grown + 1));
             if (larger == nullptr) {
                 std::free(block);
                 if (!SkipBytes(source, count - done))

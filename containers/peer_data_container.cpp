@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 
 namespace {
@@ -33,7 +34,7 @@ void TPeerDataContainer::Init() {
 }
 
 void* TPeerDataContainer::CreateItem(int32_t) {
-    void* block = std::calloc(1, sizeof(TRecord));
+    void* block = kest::detail::AllocateZeroedBlock(sizeof(TRecord));
     if (block == nullptr)
         throw std::bad_alloc();
     return block;

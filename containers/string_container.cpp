@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "containers/binary_io.h"
+#include "containers/block_allocation.h"
 #include "containers/byte_channel.h"
 #include "containers/file_save.h"
 #include "containers/kest_exception.h"
@@ -41,7 +42,7 @@ using Block = std::unique_ptr<char, FreeDeleter>;
 Block HalvingBlock(size_t wanted, size_t& size) {
     size = wanted < 1 ? 1 : wanted;
     for (;;) {
-        if (void* block = std::malloc(size))
+        if (void* block = kest::detail::AllocateBlock(size))
             return Block(static_cast<char*>(block));
         if (size == 1)
             throw std::bad_alloc();
@@ -203,7 +204,7 @@ public:
                 size = need;
             if (size > kMaxLine + 1)
                 size = kMaxLine + 1;
-            char* larger = static_cast<char*>(std::realloc(FData, size));
+            char* larger = static_cast<char*>(kest::detail::ResizeBlock(FData, size));
             if (larger == nullptr)
                 throw std::bad_alloc();
             FData = larger;
@@ -232,7 +233,7 @@ public:
 private:
     void Reset() {
         std::free(FData);
-        FData = static_cast<char*>(std::malloc(kFirstLineBytes));
+        FData = static_cast<char*>(kest::detail::AllocateBlock(kFirstLineBytes));
         if (FData == nullptr)
             throw std::bad_alloc();
         FSize = kFirstLineBytes;
@@ -361,7 +362,7 @@ private:
             FSink(FLine.Terminated(), static_cast<int>(used), FSinkValue);
         } else if (used >= kAdoptLineBytes && strnlen(FLine.Data(), used) == used) {
             char* block = FLine.Release();
-            if (char* fitted = static_cast<char*>(std::realloc(block, used + 1)))
+            if (char* fitted = static_cast<char*>(kest::detail::ResizeBlock(block, used + 1)))
                 block = fitted;
             FAdopt(block, used);
         } else {

@@ -6,6 +6,7 @@
 #include <new>
 #include <ostream>
 
+#include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 
 namespace {
@@ -38,7 +39,7 @@ void TIntContainer::Init() {
 }
 
 void* TIntContainer::CreateItem(int32_t) {
-    void* block = std::calloc(1, sizeof(int32_t));
+    void* block = kest::detail::AllocateZeroedBlock(sizeof(int32_t));
     if (block == nullptr)
         throw std::bad_alloc();
     return block;

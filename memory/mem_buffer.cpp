@@ -7,6 +7,7 @@
 #include <limits>
 #include <ostream>
 
+#include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 #include "containers/packed_integer.h"
 #include "memory/image_channel.h"
@@ -93,7 +94,7 @@ void TMemBuffer::SetCapacity(int32_t count) {
         Release();
         return;
     }
-    auto* block = static_cast<uint8_t*>(std::realloc(FData, static_cast<size_t>(count)));
+    auto* block = static_cast<uint8_t*>(kest::detail::ResizeBlock(FData, static_cast<size_t>(count)));
     if (block == nullptr)
         throw TKestBadAlloc();
     FData = block;
@@ -135,7 +136,9 @@ void TMemBuffer::ReadGrowBy(kest::detail::TImageSource& source) {
         throw TKestSerialization();
     }
     // The growth loop needs a positive step; a stored one that is not is no step at all.
-    FGrowBy = step > 0 ? step : kDefaultGrowBy;
+    // A larger step than kMaxLoadedGrowBy only reserves room that no data fill, and would
+    // let a file make the next Append ask for gigabytes: it is cut to that bound.
+    FGrowBy = step <= 0 ? kDefaultGrowBy : (step > kMaxLoadedGrowBy ? kMaxLoadedGrowBy : step);
 }
 
 void TMemBuffer::WriteBinary(FILE* file) {

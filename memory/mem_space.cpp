@@ -1,12 +1,14 @@
 #include "memory/mem_space.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <ostream>
 
+#include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 #include "memory/image_channel.h"
 #include "memory/mem_buffer.h"
@@ -29,7 +31,7 @@ TTempBlock ReadUnbounded(kest::detail::TImageSource& source, size_t count) {
     while (filled < count) {
         if (filled == capacity) {
             const size_t grown = std::min(count, capacity * 2);
-            auto* larger = static_cast<uint8_t*>(std::realloc(block.get(), grown));
+            auto* larger = static_cast<uint8_t*>(kest::detail::ResizeBlock(block.get(), grown));
             if (larger == nullptr)
                 throw TKestBadAlloc();
             block.release();
@@ -54,6 +56,20 @@ TTempBlock ReadKnown(kest::detail::TImageSource& source, size_t count) {
 }
 
 }  // namespace
+
+namespace {
+
+std::atomic<int32_t> gMaxRestoredLength{TMemSpace::kDefaultMaxRestoredLength};
+
+}  // namespace
+
+int32_t TMemSpace::MaxRestoredLength() {
+    return gMaxRestoredLength.load(std::memory_order_relaxed);
+}
+
+int32_t TMemSpace::SetMaxRestoredLength(int32_t limit) {
+    return gMaxRestoredLength.exchange(limit < 0 ? 0 : limit, std::memory_order_relaxed);
+}
 
 TMemSpace::~TMemSpace() {
     // Runs this class's Release: the descendant's part is already gone.
@@ -224,6 +240,8 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
     const int64_t left = source.Remaining();
     if (left >= 0 && size > left)
         throw TKestSerialization();
+    if (length > MaxRestoredLength())
+        throw TKestCompressException();
     if (size == 0 || length > kest::detail::MaxRestoredLength(size))
         throw TKestCompressException();
     const TTempBlock packed = left >= 0 ? ReadKnown(source, static_cast<size_t>(size))

@@ -18,6 +18,7 @@
 #include "containers/peer_data_container.h"
 #include "memory/int_container.h"
 #include "memory/mem_buffer.h"
+#include "tests/support/block_cap.h"
 #include "tests/support/c_files.h"
 #include "tests/support/files.h"
 
@@ -826,9 +827,12 @@ TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocat
         {HeaderWith(0x7FFFFFFF, true, false, 1) + "abc", "count far beyond the data"},
         {HeaderWith(0x7FFFFFFF, true, true, 4) + "abcd", "blocks far beyond the data"},
         {HeaderWith(1, true, true, 0x7FFFFFFF) + "abcd", "huge element"},
+        {HeaderWith(1, true, false, 0x7FFFFFFF) + "abcd", "huge contiguous element", true},
         {HeaderWith(1, true, false, 1) + "a", "elements of another size"},
         {HeaderWith(2, true, true, 2) + "abcd", "element blocks of another size"},
     };
+    // Nothing is asked for before the data are found missing: the cap refuses any large block.
+    const kest::test::TBlockCap cap(kest::test::kTestBlockCap);
     for (const TCase& item : cases) {
         for (TForm form : {TForm::DirectFile, TForm::BinaryStream, TForm::MemoryImage}) {
             TIntContainer back;
@@ -845,6 +849,18 @@ TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocat
                 << item.what << " " << Name(form);
         }
     }
+    // From a pipe or a stream that cannot seek, whose length is unknown, an element is
+    // gathered in pieces before the array grows for it.
+    const Bytes huge = HeaderWith(1, true, false, 0x7FFFFFFF) + "abcd";
+    TContainer general;
+    general.FInline = true;
+    general.FPointers = false;
+    general.FElementSize = 4;
+    kest::test::File pipe = kest::test::PipeWith(kest::test::ToBytes(huge));
+    EXPECT_THROW(general.ReadDirect(pipe.get()), TKestSerialization);
+    kest::test::TForwardOnlyBuffer forward(kest::test::ToBytes(huge));
+    std::istream stream(&forward);
+    EXPECT_THROW(general.ReadBinary(stream), TKestSerialization);
 }
 
 TEST_F(ContainerPersistence, ElementsCannotBeReadIntoAContainerOfObjects) {
@@ -908,15 +924,69 @@ TEST_F(ContainerPersistence, AContainerWithoutAFactoryCannotReadObjects) {
     EXPECT_EQ(plain.Count(), 0);
 }
 
-TEST_F(ContainerPersistence, RefusedDuplicatesInAnImageAreDisposedOf) {
-    TIntContainer c;
-    c.FPointers = true;
-    c.Add(4).Add(4).Add(5);
-    c.FDuplicates = false;
-    TIntContainer back;
-    Load(back, TForm::DirectFile, Save(c, TForm::DirectFile));
-    EXPECT_EQ(back.Count(), 2);
-    EXPECT_EQ(back.At(1), 5);
+// An image's settings cannot make the loaded container leak, drop stored items or ask
+// for memory that no data back.
+TEST_F(ContainerPersistence, StoredSettingsCannotMakeALoadedContainerHarmful) {
+    const kest::test::TBlockCap cap(kest::test::kTestBlockCap);
+    for (TForm form : kForms) {
+        const bool text = form == TForm::FileText || form == TForm::StreamText;
+        // Not owning its items: the loaded container owns them all the same.
+        TBlobContainer c;
+        c.Add("one");
+        c.Add("two");
+        c.FOwnsItems = false;
+        c.FSizePrefix = !text;
+        const Bytes notOwning = Save(c, form);
+        c.FOwnsItems = true;
+        TBlobItem::destroyed = 0;
+        {
+            TBlobContainer back;
+            Load(back, form, notOwning);
+            EXPECT_TRUE(back.FOwnsItems) << Name(form);
+            back.Add("three");
+        }
+        EXPECT_EQ(TBlobItem::destroyed, 3) << Name(form);
+
+        // No duplicates: all three stored items load; the rule governs later Adds.
+        TIntContainer ints;
+        ints.FPointers = true;
+        ints.Add(4).Add(4).Add(5);
+        ints.FDuplicates = false;
+        TIntContainer intsBack;
+        Load(intsBack, form, Save(ints, form));
+        ASSERT_EQ(intsBack.Count(), 3) << Name(form);
+        EXPECT_EQ(intsBack.At(1), 4) << Name(form);
+        EXPECT_EQ(intsBack.At(2), 5) << Name(form);
+        intsBack.Add(5).Add(6);
+        EXPECT_EQ(intsBack.Count(), 4) << Name(form);
+
+        // A growth step of 2^31 - 1: cut to 65,536 slots, so the first Add asks for
+        // 512 KiB instead of 2 GB (the block cap would refuse that).
+        TBlobContainer huge;
+        huge.FGrowBy = 0x7FFFFFFF;
+        TBlobContainer hugeBack;
+        Load(hugeBack, form, Save(huge, form));
+        EXPECT_EQ(hugeBack.FGrowBy, 65536) << Name(form);
+        EXPECT_NO_THROW(hugeBack.Add("x")) << Name(form);
+        TIntContainer hugeInts;
+        hugeInts.FGrowBy = 0x7FFFFFFF;
+        TIntContainer hugeIntsBack;
+        Load(hugeIntsBack, form, Save(hugeInts, form));
+        EXPECT_EQ(hugeIntsBack.FGrowBy, 65536) << Name(form);
+        EXPECT_NO_THROW(hugeIntsBack.Add(1)) << Name(form);
+
+        // Linear growth by 0: the container keeps its own step, so Adds stay cheap.
+        TBlobContainer none;
+        none.FGrowBy = 0;
+        none.FLinearGrowth = true;
+        TBlobContainer noneBack;
+        Load(noneBack, form, Save(none, form));
+        EXPECT_EQ(noneBack.FGrowBy, 16) << Name(form);
+        EXPECT_TRUE(noneBack.FLinearGrowth) << Name(form);
+        for (int i = 0; i < 20000; ++i)
+            noneBack.Add("x");
+        EXPECT_LE(noneBack.FAllocated, 20000 + 16) << Name(form);
+    }
 }
 
 }  // namespace

@@ -415,6 +415,22 @@ TEST_P(MemSpaceBadImage, LengthNoPayloadCouldRestoreIsRejectedBeforeAllocation) 
     ExpectRejectedUnchanged<TKestCompressException>(Concat(Concat(LittleEndian(3), {1}), LittleEndian(0)));
 }
 
+// A megabyte of zeros is a kilobyte of zlib stream: the caller's cap on restored
+// lengths refuses it before anything is allocated; the default cap of 256 MiB takes it.
+TEST_P(MemSpaceBadImage, LengthAboveTheRestoreCapIsRejectedBeforeAllocation) {
+    TRecordingSpace source(Bytes(size_t{1} << 20, 0));
+    source.FCompressed = true;
+    const Bytes image = BinaryOnFile(source);
+    ASSERT_LT(image.size(), size_t{1} << 12);
+    const int32_t previous = TMemSpace::SetMaxRestoredLength(1 << 19);
+    ExpectRejectedUnchanged<TKestCompressException>(image);
+    TMemSpace::SetMaxRestoredLength(previous);
+    EXPECT_EQ(previous, 256 << 20);
+    TRecordingSpace target;
+    LoadBinary(target, GetParam(), image);
+    EXPECT_EQ(target.Length(), 1 << 20);
+}
+
 TEST_P(MemSpaceBadImage, WrongStoredLengthLeavesTheObjectEmpty) {
     for (int32_t length : {2, 4, 1000}) {
         Bytes image = kAbcCompressed;
