@@ -40,7 +40,7 @@ TTempBlock ReadUnbounded(kest::detail::TImageSource& source, size_t count) {
         }
         const size_t step = std::min(capacity - filled, kUnboundedStep);
         if (!source.ReadBytes(block.get() + filled, step))
-            throw TKestSerialization();
+            throw TKestSerialization(source.Problem());
         filled += step;
     }
     return block;
@@ -51,7 +51,7 @@ TTempBlock ReadUnbounded(kest::detail::TImageSource& source, size_t count) {
 TTempBlock ReadKnown(kest::detail::TImageSource& source, size_t count) {
     TTempBlock block = kest::detail::AllocateTemp(count);
     if (!source.ReadBytes(block.get(), count))
-        throw TKestSerialization();
+        throw TKestSerialization(source.Problem());
     return block;
 }
 
@@ -215,6 +215,7 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
         const int64_t left = source.Remaining();
         if (left >= 0 && length > left)
             throw TKestSerialization();
+        source.BeginBytes(static_cast<size_t>(length));
         // Text may turn out malformed part way, and a source of unknown size may end
         // early: such payloads are read apart, so a failure leaves the object as it was.
         if (left < 0 || !source.RawBytes()) {
@@ -244,6 +245,7 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
         throw TKestCompressException();
     if (size == 0 || length > kest::detail::MaxRestoredLength(size))
         throw TKestCompressException();
+    source.BeginBytes(static_cast<size_t>(size));
     const TTempBlock packed = left >= 0 ? ReadKnown(source, static_cast<size_t>(size))
                                         : ReadUnbounded(source, static_cast<size_t>(size));
     Provide(length);

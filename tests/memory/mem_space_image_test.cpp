@@ -293,7 +293,7 @@ TEST_P(MemSpaceRoundTrip, AnyNonZeroFlagMeansCompressed) {
     EXPECT_EQ(target.Content(), kAbc);
     EXPECT_TRUE(target.FCompressed);
     TRecordingSpace text;
-    LoadText(text, GetParam(), "3\n5\n11\n78 9c 4b 4c 4a 6 0 2 4d 1 27\n");
+    LoadText(text, GetParam(), "3\n5\n11\n78 9c 4b 4c 4a  6  0  2\n4d  1 27\n");
     EXPECT_EQ(text.Content(), kAbc);
     EXPECT_TRUE(text.FCompressed);
 }
@@ -500,17 +500,17 @@ TEST_P(MemSpaceBadImage, MalformedTextIsRejected) {
     ExpectTextRejectedUnchanged<TKestSerialization>("3\n1\n-1\n78\n");
     ExpectTextRejectedUnchanged<TKestSerialization>("3\n1\n999999\n78 9c\n");
     ExpectTextRejectedUnchanged<TKestCompressException>("3\n1\n0\n");
-    ExpectTextRejectedUnchanged<TKestCompressException>("2147483647\n1\n11\n78 9c 4b 4c 4a 6 0 2 4d 1 27\n");
+    ExpectTextRejectedUnchanged<TKestCompressException>("2147483647\n1\n11\n78 9c 4b 4c 4a  6  0  2\n4d  1 27\n");
 }
 
 TEST_P(MemSpaceBadImage, BadHexKeepsAndCorruptTextPayloadEmptiesTheObject) {
     ExpectTextRejectedUnchanged<TKestSerialization>("3\n0\n61 zz 63\n");
     TRecordingSpace corrupt(Bytes{0x7A});
-    EXPECT_THROW(LoadText(corrupt, GetParam(), "3\n1\n11\n78 9c 4b 4c 4a 6 0 2 4d 1 28\n"),
+    EXPECT_THROW(LoadText(corrupt, GetParam(), "3\n1\n11\n78 9c 4b 4c 4a  6  0  2\n4d  1 28\n"),
                  TKestCompressException);
     EXPECT_EQ(corrupt.Length(), 0);
     TRecordingSpace wrong(Bytes{0x7A});
-    EXPECT_THROW(LoadText(wrong, GetParam(), "4\n1\n11\n78 9c 4b 4c 4a 6 0 2 4d 1 27\n"),
+    EXPECT_THROW(LoadText(wrong, GetParam(), "4\n1\n11\n78 9c 4b 4c 4a  6  0  2\n4d  1 27\n"),
                  TKestCompressException);
     EXPECT_EQ(wrong.Length(), 0);
 }
