@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <typeinfo>
 #include <istream>
 #include <limits>
 #include <memory>
@@ -55,10 +56,66 @@ private:
 
 }  // namespace
 
+TContainer::TContainer(const TContainer& source) : TContainerBase(source) {
+    CopyConstruct(source);
+}
+
+void TContainer::CopyConstruct(const TContainer& source) {
+    FBuffered = source.FBuffered;
+    FCompressed = source.FCompressed;
+    FTypeId = source.FTypeId;
+    FInline = source.FInline;
+    FPointers = source.FPointers;
+    FLinearGrowth = source.FLinearGrowth;
+    Assign(source);
+}
+
+TContainer::TContainer(TContainer&& source) noexcept : TContainerBase(source) {
+    TakeOver(source);
+}
+
 TContainer& TContainer::operator=(const TContainer& source) {
     if (this != &source)
         Assign(source);
     return *this;
+}
+
+TContainer& TContainer::operator=(TContainer&& source) {
+    if (this == &source)
+        return *this;
+    if (typeid(*this) != typeid(source) &&
+        (source.FInline != FInline || source.FPointers != FPointers ||
+         (source.FInline && !AcceptsElementSize(source.FElementSize))))
+        throw TKestBadAssign("Containers of different storage modes cannot be moved into each other");
+    Clear(true);
+    TContainerBase::operator=(source);
+    TakeOver(source);
+    return *this;
+}
+
+void TContainer::TakeOver(TContainer& source) noexcept {
+    FItems = source.FItems;
+    FCount = source.FCount;
+    FAllocated = source.FAllocated;
+    FGrowBy = source.FGrowBy;
+    FInline = source.FInline;
+    FPointers = source.FPointers;
+    FReserved = source.FReserved;
+    FOwnsItems = source.FOwnsItems;
+    FDuplicates = source.FDuplicates;
+    FPeerData = source.FPeerData;
+    FSizePrefix = source.FSizePrefix;
+    FLinearGrowth = source.FLinearGrowth;
+    FElementSize = source.FElementSize;
+    source.FItems = nullptr;
+    source.FCount = 0;
+    source.FAllocated = 0;
+    if (FInline)
+        return;
+    for (int32_t i = 0; i < FCount; ++i) {
+        if (Slots()[i] != nullptr)
+            static_cast<TContainerItem*>(Slots()[i])->FOwner = this;
+    }
 }
 
 TContainer::~TContainer() {
@@ -82,11 +139,15 @@ void TContainer::CheckIndex(int index) const {
         throw TKestBadIndex();
 }
 
-void* TContainer::At(int index) const {
+const void* TContainer::At(int index) const {
     CheckIndex(index);
     if (IsPointerMode())
         return Slots()[index];
     return Bytes() + static_cast<size_t>(index) * static_cast<size_t>(FElementSize);
+}
+
+void* TContainer::At(int index) {
+    return const_cast<void*>(static_cast<const TContainer&>(*this).At(index));
 }
 
 void TContainer::Reallocate(int32_t n) {
@@ -298,7 +359,7 @@ void TContainer::WriteItemAt(FILE* file, int index) {
         return;
     }
     TContainerItem& object = *static_cast<TContainerItem*>(item);
-    WriteInt32(file, object.FTypeId);
+    kest::io::WriteInt32(file, object.FTypeId);
     WriteItem(file, object);
 }
 
@@ -324,7 +385,7 @@ void TContainer::WriteItemAt(std::ostream& stream, int index, std::ios_base::ope
     }
     TContainerItem& object = *static_cast<TContainerItem*>(item);
     if (binary) {
-        WriteInt32(stream, object.FTypeId);
+        kest::io::WriteInt32(stream, object.FTypeId);
         WriteItem(stream, object, mode);
         return;
     }

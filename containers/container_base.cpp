@@ -117,7 +117,7 @@ void TContainerBase::WriteItem(FILE* file, TContainerItem& item) {
 
 void* TContainerBase::ReadItem(FILE* file) {
     int32_t typeId = 0;
-    if (!ReadInt32(file, typeId))
+    if (!kest::io::ReadInt32(file, typeId))
         return nullptr;
     return ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadBinary(file); });
 }
@@ -129,7 +129,7 @@ void TContainerBase::WriteItem(std::ostream& stream, TContainerItem& item, std::
 void* TContainerBase::ReadItem(std::istream& stream, std::ios_base::openmode mode) {
     int32_t typeId = 0;
     if (mode == std::ios_base::binary) {
-        if (!ReadInt32(stream, typeId))
+        if (!kest::io::ReadInt32(stream, typeId))
             return nullptr;
     } else if (!(stream >> typeId)) {
         return nullptr;

@@ -91,13 +91,13 @@ TContainerHeader HeaderOf(const TContainer& c, int32_t count) {
 }
 
 void EncodeHeader(const TContainerHeader& h, int32_t end, uint8_t out[kHeaderSize]) {
-    StoreInt32(end, out);
-    StoreInt32(h.count, out + 4);
-    StoreInt32(h.growBy, out + 8);
+    kest::io::StoreInt32(end, out);
+    kest::io::StoreInt32(h.count, out + 4);
+    kest::io::StoreInt32(h.growBy, out + 8);
     out[12] = h.inlineElements;
     out[13] = h.pointers;
     out[14] = h.reserved;
-    StoreInt32(h.elementSize, out + 15);
+    kest::io::StoreInt32(h.elementSize, out + 15);
     out[19] = h.ownsItems;
     out[20] = h.duplicates;
     out[21] = h.peerData;
@@ -107,12 +107,12 @@ void EncodeHeader(const TContainerHeader& h, int32_t end, uint8_t out[kHeaderSiz
 
 TContainerHeader DecodeHeader(const uint8_t in[kHeaderSize]) {
     TContainerHeader h;
-    h.count = LoadInt32(in + 4);
-    h.growBy = LoadInt32(in + 8);
+    h.count = kest::io::LoadInt32(in + 4);
+    h.growBy = kest::io::LoadInt32(in + 8);
     h.inlineElements = in[12] != 0;
     h.pointers = in[13] != 0;
     h.reserved = in[14] != 0;
-    h.elementSize = LoadInt32(in + 15);
+    h.elementSize = kest::io::LoadInt32(in + 15);
     h.ownsItems = in[19] != 0;
     h.duplicates = in[20] != 0;
     h.peerData = in[21] != 0;
@@ -435,7 +435,7 @@ void TContainer::ReadImage(TContainerSource& source) {
             uint8_t bytes[4];
             if (mark < 0 || !source.Read(bytes, 4))
                 throw TKestSerialization();
-            const int32_t size = LoadInt32(bytes);
+            const int32_t size = kest::io::LoadInt32(bytes);
             void* item = source.ReadItem(*this);
             const int64_t after = source.Position();
             const int64_t consumed = after - mark - 4;

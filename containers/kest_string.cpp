@@ -9,6 +9,7 @@
 #include <new>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "containers/binary_io.h"
 #include "containers/block_allocation.h"
@@ -19,6 +20,12 @@
 #include "memory/mem_buffer.h"
 
 namespace {
+
+// The nine lower-case accented vowels of code page 1250, then their upper-case partners
+// at the same positions (18 bytes, no terminator counted).
+constexpr unsigned char AccentLetters[18] = {0xE1, 0xE9, 0xED, 0xF3, 0xF6, 0xF5, 0xFA, 0xFC, 0xFB,
+                                             0xC1, 0xC9, 0xCD, 0xD3, 0xD6, 0xD5, 0xDA, 0xDC, 0xDB};
+constexpr int AccentHalf = 9;
 
 constexpr unsigned char kNotAccent = 255;
 
@@ -152,7 +159,47 @@ TString::TString(const char* s) {
     FCapacity = static_cast<int32_t>(count + 1);
 }
 
+TString::TString(std::string_view text) {
+    const size_t end = text.find('\0');
+    const size_t count = end == std::string_view::npos ? text.size() : end;
+    FText = CopyOrThrow(text.data(), count);
+    FCapacity = static_cast<int32_t>(count + 1);
+}
+
 TString::TString(const TString& other) : TString(other.FText) {}
+
+bool TString::TakeBuffer(TString& other) {
+    // Only a buffer that a copy would have made alike is taken, so that a move leaves
+    // exactly what a copy leaves.
+    const size_t count = std::strlen(other.FText);
+    if (static_cast<size_t>(other.FCapacity) != count + 1)
+        return false;
+    char* empty = CopyOrThrow("", 0);
+    std::free(FText);
+    FText = other.FText;
+    FCapacity = other.FCapacity;
+    other.FText = empty;
+    other.FCapacity = 1;
+    return true;
+}
+
+TString::TString(TString&& other) : TContainerItem(other) {
+    FText = CopyOrThrow("", 0);
+    FCapacity = 1;
+    *this = std::move(other);
+}
+
+TString& TString::operator=(TString&& other) {
+    if (this == &other)
+        return *this;
+    TContainerItem::operator=(other);
+    const size_t count = std::strlen(other.FText);
+    const bool reuse = !FExactSize && count < static_cast<size_t>(FCapacity);
+    if (reuse || !TakeBuffer(other))
+        Store(other.FText, count, !FExactSize);
+    other.FText[0] = 0;
+    return *this;
+}
 
 TString::TString(const char* text, size_t count) {
     FText = CopyOrThrow(text, count);

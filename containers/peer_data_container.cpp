@@ -23,7 +23,7 @@ TPeerDataContainer::TPeerDataContainer() {
 }
 
 TPeerDataContainer::TPeerDataContainer(const TPeerDataContainer& source) : TPeerDataContainer() {
-    Assign(source);
+    CopyConstruct(source);
 }
 
 void TPeerDataContainer::Init() {
@@ -48,10 +48,14 @@ bool TPeerDataContainer::AcceptsElementSize(int32_t size) const {
     return size == kRecordSize;
 }
 
-TPeerDataContainer::TRecord& TPeerDataContainer::Record(int index) const {
+const TPeerDataContainer::TRecord& TPeerDataContainer::Record(int index) const {
     if (!FInline || FElementSize != kRecordSize)
         throw TKestSerialization();
-    return *static_cast<TRecord*>(At(index));
+    return *static_cast<const TRecord*>(At(index));
+}
+
+TPeerDataContainer::TRecord& TPeerDataContainer::Record(int index) {
+    return const_cast<TRecord&>(static_cast<const TPeerDataContainer&>(*this).Record(index));
 }
 
 TPeerDataContainer& TPeerDataContainer::Add(int32_t itemIndex, int32_t targetIndex, int32_t offset) {

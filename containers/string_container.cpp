@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "containers/binary_io.h"
@@ -67,16 +68,42 @@ TStringContainer::TStringContainer() {
 
 TStringContainer::~TStringContainer() = default;
 
+TStringContainer::TStringContainer(const TStringContainer& source) : TStringContainer() {
+    CopyConstruct(source);
+}
+
+TStringContainer::TStringContainer(TStringContainer&& source) noexcept
+    : TContainer(std::move(source)), FCrLf(source.FCrLf), FUnicodeLoaded(source.FUnicodeLoaded) {}
+
+TStringContainer& TStringContainer::operator=(const TStringContainer& source) {
+    if (this != &source)
+        Assign(source);
+    return *this;
+}
+
+TStringContainer& TStringContainer::operator=(TStringContainer&& source) {
+    if (this != &source) {
+        TContainer::operator=(std::move(source));
+        FCrLf = source.FCrLf;
+        FUnicodeLoaded = source.FUnicodeLoaded;
+    }
+    return *this;
+}
+
 TStringContainer& TStringContainer::Add(const TString& s) {
     AddString(new TString(s.Text()));
     return *this;
 }
 
-TString& TStringContainer::At(int index) const {
-    void* item = TContainer::At(index);
+const TString& TStringContainer::At(int index) const {
+    const void* item = TContainer::At(index);
     if (item == nullptr)
         throw TKestBadIndex();
-    return AsString(item);
+    return AsString(const_cast<void*>(item));
+}
+
+TString& TStringContainer::At(int index) {
+    return const_cast<TString&>(static_cast<const TStringContainer&>(*this).At(index));
 }
 
 void* TStringContainer::CreateItem(int32_t) {

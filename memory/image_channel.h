@@ -79,7 +79,7 @@ public:
         uint8_t bytes[4];
         if (!FBytes.Read(bytes, 4))
             return false;
-        value = LoadInt32(bytes);
+        value = kest::io::LoadInt32(bytes);
         return true;
     }
     bool ReadFlag(bool& value) override {
@@ -148,7 +148,7 @@ public:
     explicit TBinarySink(Target&& target) : FBytes(std::forward<Target>(target)) {}
     void WriteNumber(int32_t value) override {
         uint8_t bytes[4];
-        StoreInt32(value, bytes);
+        kest::io::StoreInt32(value, bytes);
         FBytes.Write(bytes, 4);
     }
     void WriteFlag(bool value) override {

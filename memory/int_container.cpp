@@ -26,7 +26,7 @@ TIntContainer::TIntContainer() {
 }
 
 TIntContainer::TIntContainer(const TIntContainer& source) : TIntContainer() {
-    Assign(source);
+    CopyConstruct(source);
 }
 
 TIntContainer::~TIntContainer() = default;
@@ -64,10 +64,14 @@ void TIntContainer::CheckShape() const {
         throw TKestSerialization();
 }
 
-int32_t& TIntContainer::At(int index) const {
-    void* element = TContainer::At(index);
+const int32_t& TIntContainer::At(int index) const {
+    const void* element = TContainer::At(index);
     CheckShape();
-    return *static_cast<int32_t*>(element);
+    return *static_cast<const int32_t*>(element);
+}
+
+int32_t& TIntContainer::At(int index) {
+    return const_cast<int32_t&>(static_cast<const TIntContainer&>(*this).At(index));
 }
 
 TIntContainer& TIntContainer::Add(int32_t value) {

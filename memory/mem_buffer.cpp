@@ -59,7 +59,7 @@ int32_t TMemBuffer::ReadInt() {
     if (FPosition < 0 || FPosition >= FLength)
         throw TKestSerialization();
     int32_t value = 0;
-    const int used = DecodePackedInt(FData + FPosition, static_cast<size_t>(FLength - FPosition), value);
+    const int used = kest::detail::DecodePackedInt(FData + FPosition, static_cast<size_t>(FLength - FPosition), value);
     if (used == 0)
         throw TKestSerialization();
     FPosition += used;
@@ -123,8 +123,8 @@ TMemBuffer& TMemBuffer::Append(const void* source, int32_t count) {
 }
 
 TMemBuffer& TMemBuffer::AppendInt(int32_t value) {
-    uint8_t packed[kPackedIntMaxLength];
-    const int size = EncodePackedInt(value, packed);
+    uint8_t packed[kest::detail::kPackedIntMaxLength];
+    const int size = kest::detail::EncodePackedInt(value, packed);
     return Append(packed, size);
 }
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <iosfwd>
 
-#include "memory/mem_space.h"
+#include "mem_space.h"
 
 // Storage is one malloc block resized in place with realloc and grown in FGrowBy steps.
 // Failures: storage that cannot be obtained or a size that does not fit 32 bits throws

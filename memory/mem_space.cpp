@@ -153,22 +153,22 @@ int32_t TMemSpace::ReadInt() {
     uint8_t bytes[4];
     if (ReadBytes(bytes, 4) == nullptr)
         throw TKestSerialization();
-    return LoadInt32(bytes);
+    return kest::io::LoadInt32(bytes);
 }
 
 float TMemSpace::ReadFloat() {
     uint8_t bytes[4];
     if (ReadBytes(bytes, 4) == nullptr)
         throw TKestSerialization();
-    return std::bit_cast<float>(static_cast<uint32_t>(LoadInt32(bytes)));
+    return std::bit_cast<float>(static_cast<uint32_t>(kest::io::LoadInt32(bytes)));
 }
 
 double TMemSpace::ReadDouble() {
     uint8_t bytes[8];
     if (ReadBytes(bytes, 8) == nullptr)
         throw TKestSerialization();
-    const uint64_t low = static_cast<uint32_t>(LoadInt32(bytes));
-    const uint64_t high = static_cast<uint32_t>(LoadInt32(bytes + 4));
+    const uint64_t low = static_cast<uint32_t>(kest::io::LoadInt32(bytes));
+    const uint64_t high = static_cast<uint32_t>(kest::io::LoadInt32(bytes + 4));
     return std::bit_cast<double>(low | high << 32);
 }
 

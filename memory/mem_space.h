@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <iosfwd>
 
-#include "containers/container_item.h"
+#include "../containers/container_item.h"
 
 namespace kest::detail {
 class TImageSink;
@@ -89,7 +89,8 @@ public:
     // Number of valid bytes.
     int32_t Length() const { return FLength; }
     // The bytes, owned by this object; null when there are none.
-    uint8_t* Data() const { return FData; }
+    const uint8_t* Data() const { return FData; }
+    uint8_t* Data() { return FData; }
     // The cursor.
     int32_t Position() const { return FPosition; }
     // Puts the cursor at 0; returns FData.

@@ -25,6 +25,10 @@
 namespace {
 
 using Bytes = std::string;
+using kest::io::LoadInt32;
+using kest::io::ReadInt32;
+using kest::io::StoreInt32;
+using kest::io::WriteInt32;
 
 // An object item holding a few bytes; it writes writeSize bytes and reads readSize of them
 // (both its length by default), so that size prefixes can be put to the test.
@@ -115,8 +119,11 @@ public:
         item->FTypeId = typeId;
         return static_cast<TContainerItem*>(item);
     }
-    TBlobItem& Blob(int index) const {
+    TBlobItem& Blob(int index) {
         return *static_cast<TBlobItem*>(static_cast<TContainerItem*>(At(index)));
+    }
+    const TBlobItem& Blob(int index) const {
+        return *static_cast<const TBlobItem*>(static_cast<const TContainerItem*>(At(index)));
     }
     std::vector<std::string> Contents() const {
         std::vector<std::string> all;
@@ -221,12 +228,12 @@ public:
     static int Depth(const TNestContainer& root) {
         const TNestContainer* level = &root;
         for (int k = 0;; ++k) {
-            const TString& text = *static_cast<TString*>(static_cast<TContainerItem*>(level->At(0)));
+            const TString& text = *static_cast<const TString*>(static_cast<const TContainerItem*>(level->At(0)));
             if (text != ("level " + std::to_string(k)).c_str())
                 return -1;
             if (level->Count() == 1)
                 return k + 1;
-            level = static_cast<TNestContainer*>(static_cast<TContainerItem*>(level->At(1)));
+            level = static_cast<const TNestContainer*>(static_cast<const TContainerItem*>(level->At(1)));
         }
     }
 };
@@ -234,7 +241,7 @@ public:
 class TLinkContainer : public TContainer {
 public:
     void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
-    TLinkItem& Link(int index) const {
+    TLinkItem& Link(int index) {
         return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index)));
     }
 };
