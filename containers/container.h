@@ -238,7 +238,8 @@ private:
     void ReadImage(kest::container_detail::TContainerSource& source);
     // Empties the container and takes the stored settings; throws TKestSerialization first
     // for settings this container cannot hold.
-    void TakeHeader(const kest::container_detail::TContainerHeader& header);
+    // text: the header came as numbers, not bytes (for the messages).
+    void TakeHeader(const kest::container_detail::TContainerHeader& header, bool text);
     // Stores an item made by a reader (copying it in, contiguous mode); throws TKestSerialization
     // for none. What the container does not take over is disposed of.
     void KeepReadItem(void* item);

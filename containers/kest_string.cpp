@@ -78,19 +78,25 @@ bool SkipBytes(kest::detail::TImageSource& source, size_t count) {
     return true;
 }
 
+// The text of count bytes ends early.
+std::string TextCut(size_t count) {
+    return "the data end inside the " + std::to_string(count) + " bytes of a text";
+}
+
 // The stored text of length count into a new terminated block; null (the bytes skipped)
 // when storage cannot be had. Throws TKestSerialization when the source ends first, or
 // announces more than it holds, before taking storage for it.
 char* ReadStoredText(kest::detail::TImageSource& source, size_t count) {
     const int64_t remaining = source.Remaining();
     if (remaining >= 0 && static_cast<uint64_t>(remaining) < count)
-        throw TKestSerialization();
+        throw TKestSerialization("a text of " + std::to_string(count) + " bytes announced, " +
+                                 std::to_string(remaining) + " bytes left");
     // A source that cannot tell its size gets storage piece by piece as its bytes arrive.
     size_t allocated = remaining >= 0 || count <= kChunkBytes ? count : kChunkBytes;
     char* block = NewBlock(allocated);
     if (block == nullptr) {
         if (!SkipBytes(source, count))
-            throw TKestSerialization();
+            throw TKestSerialization(TextCut(count));
         return nullptr;
     }
     size_t done = 0;
@@ -101,7 +107,7 @@ char* ReadStoredText(kest::detail::TImageSource& source, size_t count) {
             if (larger == nullptr) {
                 std::free(block);
                 if (!SkipBytes(source, count - done))
-                    throw TKestSerialization();
+                    throw TKestSerialization(TextCut(count));
                 return nullptr;
             }
             block = larger;
@@ -110,7 +116,7 @@ char* ReadStoredText(kest::detail::TImageSource& source, size_t count) {
         const size_t step = allocated - done;
         if (!source.ReadBytes(reinterpret_cast<uint8_t*>(block) + done, step)) {
             std::free(block);
-            throw TKestSerialization();
+            throw TKestSerialization(TextCut(count));
         }
         done += step;
     }
@@ -381,8 +387,12 @@ namespace {
 void ReadBinaryForm(kest::detail::TImageSource& source, TString& text) {
     int32_t count = 0;
     bool exact = false;
-    if (!source.ReadNumber(count) || !source.ReadFlag(exact) || count < 0)
-        throw TKestSerialization();
+    if (!source.ReadNumber(count))
+        throw TKestSerialization("the length of a text is missing");
+    if (!source.ReadFlag(exact))
+        throw TKestSerialization("the exact-size flag after the text length " + std::to_string(count) + " is missing");
+    if (count < 0)
+        throw TKestSerialization("text of length " + std::to_string(count));
     char* block = ReadStoredText(source, static_cast<size_t>(count));
     text.FExactSize = exact;
     if (block == nullptr) {
@@ -429,11 +439,12 @@ void TString::WriteText(FILE* file) {
 void TString::ReadText(FILE* file) {
     long long stored = 0;
     if (std::fscanf(file, "%lld", &stored) != 1 || stored > std::numeric_limits<int32_t>::max())
-        throw TKestSerialization();
+        throw TKestSerialization("the length of a text is missing or not a 32-bit number");
     // What the writer puts after the number: a line end, the text and another line end.
     const int64_t remaining = FileRemaining(file);
     if (stored > 0 && remaining >= 0 && remaining < stored)
-        throw TKestSerialization();
+        throw TKestSerialization("a text of " + std::to_string(stored) + " bytes announced, " +
+                                 std::to_string(remaining) + " bytes left");
     int c;
     while ((c = std::fgetc(file)) != EOF && std::isspace(c)) {
     }
@@ -473,12 +484,15 @@ void TString::ReadText(std::istream& stream) {
     // The positions are read one by one so that a count they do not live up to is seen.
     TIntContainer blanks;
     int32_t count = 0;
-    if (!(stream >> count) || count < 0)
-        throw TKestSerialization();
+    if (!(stream >> count))
+        throw TKestSerialization("the count of a text's blanks is missing or not a 32-bit number");
+    if (count < 0)
+        throw TKestSerialization("a text with " + std::to_string(count) + " blanks");
     for (int32_t i = 0; i < count; ++i) {
         int32_t position = 0;
         if (!(stream >> position))
-            throw TKestSerialization();
+            throw TKestSerialization("blank " + std::to_string(i + 1) + " of " + std::to_string(count) +
+                                     " of a text: its position is missing or not a 32-bit number");
         blanks.Add(position);
     }
     // The rest of the line that ends the positions, then the text's own line.
@@ -486,7 +500,7 @@ void TString::ReadText(std::istream& stream) {
     std::getline(stream, rest);
     std::string line;
     if (!std::getline(stream, line))
-        throw TKestSerialization();
+        throw TKestSerialization("the stream ends before the line of a text");
     for (int i = 0; i < blanks.Count(); ++i) {
         const int32_t position = blanks.At(i);
         if (position >= 0 && static_cast<size_t>(position) < line.size())

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
@@ -68,14 +69,19 @@ void TPeerDataContainer::Apply(TContainer& owner) const {
     const int32_t count = Count();
     for (int32_t i = 0; i < count; ++i) {
         const TRecord& record = Record(i);
+        const std::string where = "fix-up record " + std::to_string(i + 1) + " of " + std::to_string(count) + ": ";
         if (record.FItemIndex < 0 || record.FItemIndex >= owner.Count())
-            throw TKestBadIndex();
+            throw TKestBadIndex(where + "item " + std::to_string(record.FItemIndex) + " of " +
+                                std::to_string(owner.Count()));
         if (record.FTargetIndex < -1 || record.FTargetIndex >= owner.Count())
-            throw TKestBadIndex();
+            throw TKestBadIndex(where + "target " + std::to_string(record.FTargetIndex) + " of " +
+                                std::to_string(owner.Count()));
         if (owner.At(record.FItemIndex) == nullptr)
-            throw TKestBadIndex();
+            throw TKestBadIndex(where + "item " + std::to_string(record.FItemIndex) + " is an empty slot");
         if (!FieldFits(record.FOffset, owner.ItemByteSize(record.FItemIndex)))
-            throw TKestBadIndex();
+            throw TKestBadIndex(where + "offset " + std::to_string(record.FOffset) + " outside the " +
+                                std::to_string(owner.ItemByteSize(record.FItemIndex)) + " bytes of item " +
+                                std::to_string(record.FItemIndex));
     }
     for (int32_t i = 0; i < count; ++i) {
         const TRecord& record = Record(i);

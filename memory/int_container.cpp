@@ -5,6 +5,7 @@
 #include <istream>
 #include <new>
 #include <ostream>
+#include <string>
 
 #include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
@@ -61,7 +62,8 @@ bool TIntContainer::AcceptsElementSize(int32_t size) const {
 
 void TIntContainer::CheckShape() const {
     if (!FInline || FElementSize != kIntSize)
-        throw TKestSerialization();
+        throw TKestSerialization(FInline ? "elements of " + std::to_string(FElementSize) + " bytes where 4-byte integers belong"
+                                         : std::string("object items where 4-byte integers belong"));
 }
 
 const int32_t& TIntContainer::At(int index) const {
