@@ -2,12 +2,12 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <typeinfo>
 #include <istream>
 #include <limits>
 #include <memory>
 #include <new>
 #include <ostream>
+#include <typeinfo>
 #include <vector>
 
 #include "containers/binary_io.h"
@@ -83,9 +83,8 @@ TContainer& TContainer::operator=(const TContainer& source) {
 TContainer& TContainer::operator=(TContainer&& source) {
     if (this == &source)
         return *this;
-    if (typeid(*this) != typeid(source) &&
-        (source.FInline != FInline || source.FPointers != FPointers ||
-         (source.FInline && !AcceptsElementSize(source.FElementSize))))
+    if (typeid(*this) != typeid(source) && (source.FInline != FInline || source.FPointers != FPointers ||
+                                            (source.FInline && !AcceptsElementSize(source.FElementSize))))
         throw TKestBadAssign("Containers of different storage modes cannot be moved into each other");
     Clear(true);
     TContainerBase::operator=(source);

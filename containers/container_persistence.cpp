@@ -58,7 +58,8 @@ int32_t LoadedGrowBy(int32_t stored, int32_t present, int32_t slotBytes) {
 
 // For a text header cut short or holding something else than a 32-bit number.
 std::string HeaderNumberMissing(int index) {
-    return "number " + std::to_string(index + 1) + " of the 11 of the container header is missing or not a 32-bit number";
+    return "number " + std::to_string(index + 1) +
+           " of the 11 of the container header is missing or not a 32-bit number";
 }
 
 // "the data end after N of M elements", for a contiguous read cut short.
@@ -83,10 +84,12 @@ struct TItemPlace {
         try {
             item = read();
         } catch (const TKestSerialization& e) {
-            throw TKestSerialization(Say(e.Detail().empty() ? "the item's own reader refused it" : e.Detail()));
+            throw TKestSerialization(
+                Say(e.Detail().empty() ? "the item's own reader refused it" : e.Detail()));
         }
         if (item == nullptr)
-            throw TKestSerialization(Say("the data end, or this container makes no item of the stored type tag"));
+            throw TKestSerialization(
+                Say("the data end, or this container makes no item of the stored type tag"));
         return item;
     }
 };
@@ -368,8 +371,9 @@ void TContainer::TakeHeader(const TContainerHeader& h, bool text) {
     // one by one into blocks of their own, by a container that an image may say does not
     // own them, would be lost with the owner's record container.
     if ((h.peerData || h.pointers) && dynamic_cast<const TPeerDataContainer*>(this) != nullptr)
-        throw TKestSerialization(std::string(h.peerData ? "peer data" + where(21, 9) : "separate blocks" + where(13, 4)) +
-                                 " of a container of fix-up records");
+        throw TKestSerialization(
+            std::string(h.peerData ? "peer data" + where(21, 9) : "separate blocks" + where(13, 4)) +
+            " of a container of fix-up records");
     // An element needs at least one byte, whether or not any are stored.
     if (h.inlineElements && h.elementSize <= 0)
         throw TKestSerialization("element size " + std::to_string(h.elementSize) + where(15, 6));
@@ -464,8 +468,9 @@ void TContainer::ReadImage(TContainerSource& source) {
     uint8_t header[kHeaderSize];
     const int64_t start = source.Position();
     if (!source.Read(header, kHeaderSize))
-        throw TKestSerialization("the data end inside the 24-byte container header" +
-                                 (start >= 0 ? " that starts at offset " + std::to_string(start) : std::string()));
+        throw TKestSerialization(
+            "the data end inside the 24-byte container header" +
+            (start >= 0 ? " that starts at offset " + std::to_string(start) : std::string()));
     const TContainerHeader h = DecodeHeader(header);
     TakeHeader(h, false);
     TLoadingScope loading(*this);
@@ -483,7 +488,8 @@ void TContainer::ReadImage(TContainerSource& source) {
             const int64_t mark = source.Position();
             uint8_t bytes[4];
             if (mark < 0)
-                throw TKestSerialization(place.Say("size prefixes on a medium that cannot tell its position"));
+                throw TKestSerialization(
+                    place.Say("size prefixes on a medium that cannot tell its position"));
             if (!source.Read(bytes, 4))
                 throw TKestSerialization(place.Say("the data end in its size prefix"));
             const int32_t size = kest::io::LoadInt32(bytes);
@@ -495,9 +501,10 @@ void TContainer::ReadImage(TContainerSource& source) {
                 if (item != nullptr)
                     DisposeLoose(item);
                 throw TKestSerialization(place.Say(
-                    item == nullptr ? "the data end, or this container makes no item of the stored type tag"
-                                    : "it read " + std::to_string(consumed) + " bytes, its size prefix at offset " +
-                                          std::to_string(mark) + " says " + std::to_string(size)));
+                    item == nullptr
+                        ? "the data end, or this container makes no item of the stored type tag"
+                        : "it read " + std::to_string(consumed) + " bytes, its size prefix at offset " +
+                              std::to_string(mark) + " says " + std::to_string(size)));
             }
             KeepReadItem(item);
             if (size > consumed && !source.Skip(size - consumed))
@@ -609,16 +616,16 @@ void TContainer::ReadText(FILE* file) {
         if (FInline) {
             KeepReadItem(place.Read([&] {
                 return ReadElement(
-                [](void* f, unsigned char* data, size_t size) -> bool {
-                    for (size_t b = 0; b < size; ++b) {
-                        unsigned int value = 0;
-                        if (std::fscanf(static_cast<FILE*>(f), "%2x", &value) != 1)
-                            return false;
-                        data[b] = static_cast<unsigned char>(value);
-                    }
-                    return true;
-                },
-                file);
+                    [](void* f, unsigned char* data, size_t size) -> bool {
+                        for (size_t b = 0; b < size; ++b) {
+                            unsigned int value = 0;
+                            if (std::fscanf(static_cast<FILE*>(f), "%2x", &value) != 1)
+                                return false;
+                            data[b] = static_cast<unsigned char>(value);
+                        }
+                        return true;
+                    },
+                    file);
             }));
             continue;
         }

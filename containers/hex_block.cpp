@@ -46,8 +46,8 @@ template <typename Next>
 bool ReadBlock(Next next, uint8_t* bytes, size_t count, size_t first, size_t total, std::string& problem) {
     for (size_t i = 0; i < count; ++i) {
         const size_t index = first + i;
-        const std::string where = "byte " + std::to_string(index + 1) + " of " + std::to_string(total) +
-                                  " of the hex block";
+        const std::string where =
+            "byte " + std::to_string(index + 1) + " of " + std::to_string(total) + " of the hex block";
         const int high = next();
         const int low = high == EOF ? EOF : next();
         const int highValue = high == ' ' ? 0 : HexValue(high);
@@ -94,7 +94,8 @@ void WriteHexBlock(std::ostream& stream, const uint8_t* bytes, size_t count) {
     }
 }
 
-bool ReadHexBlock(FILE* file, uint8_t* bytes, size_t count, size_t first, size_t total, std::string& problem) {
+bool ReadHexBlock(FILE* file, uint8_t* bytes, size_t count, size_t first, size_t total,
+                  std::string& problem) {
     return ReadBlock([file] { return std::fgetc(file); }, bytes, count, first, total, problem);
 }
 

@@ -28,7 +28,8 @@ public:
 protected:
     // For the derived classes: their fixed text and the detail.
     TKestException(const char* fixed, std::string detail)
-        : FDetail(std::move(detail)), FMessage(FDetail.empty() ? std::string(fixed) : fixed + (": " + FDetail)) {}
+        : FDetail(std::move(detail)),
+          FMessage(FDetail.empty() ? std::string(fixed) : fixed + (": " + FDetail)) {}
 
 private:
     std::string FDetail;

@@ -390,7 +390,8 @@ void ReadBinaryForm(kest::detail::TImageSource& source, TString& text) {
     if (!source.ReadNumber(count))
         throw TKestSerialization("the length of a text is missing");
     if (!source.ReadFlag(exact))
-        throw TKestSerialization("the exact-size flag after the text length " + std::to_string(count) + " is missing");
+        throw TKestSerialization("the exact-size flag after the text length " + std::to_string(count) +
+                                 " is missing");
     if (count < 0)
         throw TKestSerialization("text of length " + std::to_string(count));
     char* block = ReadStoredText(source, static_cast<size_t>(count));

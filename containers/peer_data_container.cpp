@@ -69,7 +69,8 @@ void TPeerDataContainer::Apply(TContainer& owner) const {
     const int32_t count = Count();
     for (int32_t i = 0; i < count; ++i) {
         const TRecord& record = Record(i);
-        const std::string where = "fix-up record " + std::to_string(i + 1) + " of " + std::to_string(count) + ": ";
+        const std::string where =
+            "fix-up record " + std::to_string(i + 1) + " of " + std::to_string(count) + ": ";
         if (record.FItemIndex < 0 || record.FItemIndex >= owner.Count())
             throw TKestBadIndex(where + "item " + std::to_string(record.FItemIndex) + " of " +
                                 std::to_string(owner.Count()));

@@ -47,7 +47,8 @@ bool ReadHexPiece(THexBlockProgress& block, std::string& problem, uint8_t* bytes
     if (!block.begun)
         block = THexBlockProgress{0, count, true};
     if (block.done == 0 && count > 0 && next() != '\n') {
-        problem = "the hex block of " + std::to_string(block.total) + " bytes does not start on a line of its own";
+        problem =
+            "the hex block of " + std::to_string(block.total) + " bytes does not start on a line of its own";
         return false;
     }
     if (!read(bytes, count, block.done, block.total, problem))

@@ -62,7 +62,8 @@ bool TIntContainer::AcceptsElementSize(int32_t size) const {
 
 void TIntContainer::CheckShape() const {
     if (!FInline || FElementSize != kIntSize)
-        throw TKestSerialization(FInline ? "elements of " + std::to_string(FElementSize) + " bytes where 4-byte integers belong"
+        throw TKestSerialization(FInline ? "elements of " + std::to_string(FElementSize) +
+                                               " bytes where 4-byte integers belong"
                                          : std::string("object items where 4-byte integers belong"));
 }
 

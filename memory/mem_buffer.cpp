@@ -58,13 +58,15 @@ void TMemBuffer::Release() {
 
 int32_t TMemBuffer::ReadInt() {
     if (FPosition < 0 || FPosition >= FLength)
-        throw TKestSerialization("no packed integer at offset " + std::to_string(FPosition) + ": the data end at " +
-                                 std::to_string(FLength));
+        throw TKestSerialization("no packed integer at offset " + std::to_string(FPosition) +
+                                 ": the data end at " + std::to_string(FLength));
     int32_t value = 0;
-    const int used = kest::detail::DecodePackedInt(FData + FPosition, static_cast<size_t>(FLength - FPosition), value);
+    const int used =
+        kest::detail::DecodePackedInt(FData + FPosition, static_cast<size_t>(FLength - FPosition), value);
     if (used == 0)
         throw TKestSerialization("the packed integer at offset " + std::to_string(FPosition) + " of " +
-                                 std::to_string(FLength) + " announces " + std::to_string(FData[FPosition] & 0x7F) +
+                                 std::to_string(FLength) + " announces " +
+                                 std::to_string(FData[FPosition] & 0x7F) +
                                  " bytes (1 to 4, all present, are allowed)");
     FPosition += used;
     return value;
@@ -137,7 +139,8 @@ void TMemBuffer::ReadGrowBy(kest::detail::TImageSource& source) {
     if (!source.ReadNumber(step)) {
         // The image is cut short: what was loaded is not a whole buffer.
         Release();
-        throw TKestSerialization("the growth step after the buffer's bytes is missing or not a 32-bit number");
+        throw TKestSerialization(
+            "the growth step after the buffer's bytes is missing or not a 32-bit number");
     }
     // The growth loop needs a positive step; a stored one that is not is no step at all.
     // A larger step than kMaxLoadedGrowBy only reserves room that no data fill, and would

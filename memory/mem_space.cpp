@@ -231,7 +231,8 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
     }
     bool compressed = false;
     if (!source.ReadFlag(compressed))
-        throw TKestSerialization("the compressed flag after the length " + std::to_string(length) + " is missing");
+        throw TKestSerialization("the compressed flag after the length " + std::to_string(length) +
+                                 " is missing");
 
     if (!compressed) {
         const int64_t left = source.Remaining();
@@ -252,7 +253,8 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
         FCompressed = false;
         if (!source.ReadBytes(FData, static_cast<size_t>(length))) {
             Release();
-            throw TKestSerialization("the data end inside the " + std::to_string(length) + " bytes of the memory image");
+            throw TKestSerialization("the data end inside the " + std::to_string(length) +
+                                     " bytes of the memory image");
         }
         return;
     }
@@ -267,8 +269,8 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
     if (left >= 0 && size > left)
         throw TKestSerialization(Announced(size, "compressed bytes", left));
     if (length > MaxRestoredLength())
-        throw TKestCompressException("the image restores to " + std::to_string(length) + " bytes, above the limit of " +
-                                     std::to_string(MaxRestoredLength()));
+        throw TKestCompressException("the image restores to " + std::to_string(length) +
+                                     " bytes, above the limit of " + std::to_string(MaxRestoredLength()));
     if (size == 0 || length > kest::detail::MaxRestoredLength(size))
         throw TKestCompressException(std::to_string(size) + " compressed bytes cannot restore to " +
                                      std::to_string(length));
@@ -279,9 +281,10 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
     FCompressed = true;
     if (!kest::detail::RestorePayload(packed.get(), size, FData, length)) {
         Release();
-        throw TKestCompressException("the " + std::to_string(size) +
-                                     " compressed bytes are no zlib stream that restores to the stored length " +
-                                     std::to_string(length));
+        throw TKestCompressException(
+            "the " + std::to_string(size) +
+            " compressed bytes are no zlib stream that restores to the stored length " +
+            std::to_string(length));
     }
 }
 

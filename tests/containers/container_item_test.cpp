@@ -243,8 +243,8 @@ TEST(ContainerItem, ExceptionsAreStandardExceptionsWithTheirDetail) {
         c.LoadBinaryFile(path.c_str());
         FAIL() << "a missing file loaded";
     } catch (const std::exception& e) {
-        EXPECT_EQ(std::string(e.what()), "File could not be opened: Could not open " + path +
-                                             ": No such file or directory");
+        EXPECT_EQ(std::string(e.what()),
+                  "File could not be opened: Could not open " + path + ": No such file or directory");
     }
     EXPECT_STREQ(TKestSerialization().what(), "Stored data is corrupt or truncated");
     const TKestSerialization detailed("item 3 of 5: the data end");

@@ -119,9 +119,7 @@ public:
         item->FTypeId = typeId;
         return static_cast<TContainerItem*>(item);
     }
-    TBlobItem& Blob(int index) {
-        return *static_cast<TBlobItem*>(static_cast<TContainerItem*>(At(index)));
-    }
+    TBlobItem& Blob(int index) { return *static_cast<TBlobItem*>(static_cast<TContainerItem*>(At(index))); }
     const TBlobItem& Blob(int index) const {
         return *static_cast<const TBlobItem*>(static_cast<const TContainerItem*>(At(index)));
     }
@@ -228,7 +226,8 @@ public:
     static int Depth(const TNestContainer& root) {
         const TNestContainer* level = &root;
         for (int k = 0;; ++k) {
-            const TString& text = *static_cast<const TString*>(static_cast<const TContainerItem*>(level->At(0)));
+            const TString& text =
+                *static_cast<const TString*>(static_cast<const TContainerItem*>(level->At(0)));
             if (text != ("level " + std::to_string(k)).c_str())
                 return -1;
             if (level->Count() == 1)
@@ -241,9 +240,7 @@ public:
 class TLinkContainer : public TContainer {
 public:
     void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
-    TLinkItem& Link(int index) {
-        return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index)));
-    }
+    TLinkItem& Link(int index) { return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index))); }
 };
 
 Bytes Hex(std::initializer_list<int> bytes) {
@@ -781,7 +778,8 @@ TEST_F(ContainerPersistence, TruncatedImagesAreRejectedInEveryForm) {
         const size_t whole = text ? image.find_last_of(" \n", image.size() - 2) + 1 : image.size();
         for (size_t size = 0; size < whole; ++size) {
             TBlobContainer back;
-            ExpectRefused<TKestException>(back, form, image.substr(0, size), "cut at " + std::to_string(size));
+            ExpectRefused<TKestException>(back, form, image.substr(0, size),
+                                          "cut at " + std::to_string(size));
             EXPECT_LE(back.Count(), 2);
             EXPECT_EQ(back.FPeers, nullptr);
         }
@@ -796,7 +794,8 @@ TEST_F(ContainerPersistence, TruncatedContiguousImagesAreRejected) {
         const Bytes image = Save(c, form);
         for (size_t size = 0; size + 1 < image.size(); ++size) {
             TIntContainer back;
-            ExpectRefused<TKestException>(back, form, image.substr(0, size), "cut at " + std::to_string(size));
+            ExpectRefused<TKestException>(back, form, image.substr(0, size),
+                                          "cut at " + std::to_string(size));
         }
     }
 }

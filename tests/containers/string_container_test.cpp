@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <random>
 #include <iterator>
+#include <random>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -131,7 +131,8 @@ TEST(StringContainerBasics, ListsCopyMoveAndWalkLikeValues) {
     }
     EXPECT_EQ(walked, "XY Z");
     const TStringContainer& constant = copy;
-    static_assert(std::is_same_v<decltype(constant.At(0)), const TString&>, "a const list gives const strings");
+    static_assert(std::is_same_v<decltype(constant.At(0)), const TString&>,
+                  "a const list gives const strings");
     static_assert(std::is_same_v<decltype(*constant.begin()), const TString&>, "and so does its iterator");
     EXPECT_EQ(std::distance(constant.begin(), constant.end()), 2);
 }

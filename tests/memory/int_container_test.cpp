@@ -74,7 +74,8 @@ TEST(IntContainer, WalksAndMovesLikeAValue) {
         copy = std::move(c);
         EXPECT_EQ(Values(copy), (std::vector<int32_t>{1}));
         const TIntContainer& constant = moved;
-        static_assert(std::is_same_v<decltype(constant.At(0)), const int32_t&>, "a const container gives const integers");
+        static_assert(std::is_same_v<decltype(constant.At(0)), const int32_t&>,
+                      "a const container gives const integers");
         EXPECT_EQ(*constant.begin(), 6);
     }
 }

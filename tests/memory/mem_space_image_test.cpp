@@ -510,7 +510,8 @@ TEST_P(MemSpaceBadImage, MalformedTextIsRejected) {
     ExpectTextRejectedUnchanged<TKestSerialization>("3\n1\n-1\n78\n");
     ExpectTextRejectedUnchanged<TKestSerialization>("3\n1\n999999\n78 9c\n");
     ExpectTextRejectedUnchanged<TKestCompressException>("3\n1\n0\n");
-    ExpectTextRejectedUnchanged<TKestCompressException>("2147483647\n1\n11\n78 9c 4b 4c 4a  6  0  2\n4d  1 27\n");
+    ExpectTextRejectedUnchanged<TKestCompressException>(
+        "2147483647\n1\n11\n78 9c 4b 4c 4a  6  0  2\n4d  1 27\n");
 }
 
 TEST_P(MemSpaceBadImage, BadHexKeepsAndCorruptTextPayloadEmptiesTheObject) {
