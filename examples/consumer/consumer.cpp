@@ -1,7 +1,7 @@
-// A program with a containers/ folder and a ReadInt32 of its own, built as C++17 against
-// the installed library: it links, includes the library by its name, catches the
-// library's exceptions as std::exception and uses the C++ side of the classes. Exits 0
-// when everything behaves.
+// A program with a containers/ folder, and ReadInt32, StoreInt32, EncodePackedInt and
+// AccentHalf of its own, built as C++17 against the installed library: it links, includes
+// the library by its name, catches the library's exceptions as std::exception and uses
+// the C++ side of the classes. Exits 0 when everything behaves.
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -18,6 +18,19 @@
 bool ReadInt32(FILE* file, int32_t& value) {
     return std::fread(&value, sizeof value, 1, file) == 1;
 }
+
+void StoreInt32(int32_t value, uint8_t out[4]) {
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * (3 - i)));
+}
+
+int EncodePackedInt(int32_t value, uint8_t out[5]) {
+    StoreInt32(value, out);
+    out[4] = 0;
+    return 5;
+}
+
+const int AccentHalf = 4;
 
 namespace {
 
@@ -73,6 +86,9 @@ int main() {
     Check(file != nullptr && ReadInt32(file, back) && back == 42, "the program's own ReadInt32");
     if (file != nullptr)
         std::fclose(file);
+    uint8_t bytes[5];
+    Check(EncodePackedInt(0x01020304, bytes) == 5 && bytes[0] == 1 && AccentHalf == 4,
+          "the program's own helpers");
 
     std::printf("%s\n", failures == 0 ? "C++17 consumer: all checks pass" : "C++17 consumer: checks failed");
     return failures == 0 ? 0 : 1;

@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <cstdio>
 
-// The program's own reader of a 32-bit number, under a name the library once used too.
+// The program's own helpers, under names the library once used at global scope too.
 bool ReadInt32(FILE* file, int32_t& value);
+void StoreInt32(int32_t value, uint8_t out[4]);
+int EncodePackedInt(int32_t value, uint8_t out[5]);
+extern const int AccentHalf;
 
 // Marks that this header, not the library's, was included as "containers/string_container.h".
 inline constexpr int kConsumerOwnHeader = 1;
