@@ -80,16 +80,32 @@ TContainer& TContainer::operator=(const TContainer& source) {
     return *this;
 }
 
+// Between two containers of any classes the modes must fit, which only a check at run
+// time can tell; derived classes move between their own kind with MoveFrom, which cannot throw.
+// NOLINTNEXTLINE(performance-noexcept-move-constructor,bugprone-exception-escape)
 TContainer& TContainer::operator=(TContainer&& source) {
     if (this == &source)
         return *this;
     if (typeid(*this) != typeid(source) && (source.FInline != FInline || source.FPointers != FPointers ||
                                             (source.FInline && !AcceptsElementSize(source.FElementSize))))
         throw TKestBadAssign("Containers of different storage modes cannot be moved into each other");
-    Clear(true);
+    MoveFrom(source);
+    return *this;
+}
+
+void TContainer::MoveFrom(TContainer& source) noexcept {
+    if (this == &source)
+        return;
+    // As in the destructor: Clear throws only for an index out of range, which its own loop
+    // never passes; should it ever, the array is still released.
+    try {
+        Clear(true);
+    } catch (...) {
+        std::free(FItems);
+        FItems = nullptr;
+    }
     TContainerBase::operator=(source);
     TakeOver(source);
-    return *this;
 }
 
 void TContainer::TakeOver(TContainer& source) noexcept {

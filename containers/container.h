@@ -62,6 +62,7 @@ public:
     // Disposes of this container's items and takes source's, as the move constructor.
     // Between containers of different classes whose storage modes or element sizes do not
     // fit, throws TKestBadAssign and changes nothing.
+    // NOLINTNEXTLINE(performance-noexcept-move-constructor,bugprone-exception-escape)
     TContainer& operator=(TContainer&& source);
     // Disposes of owned items.
     ~TContainer() override;
@@ -208,6 +209,9 @@ protected:
     // What a copy constructor does once the class defaults are set: takes source's storage
     // mode, flags and type tag, then Assign. Throws what Assign throws.
     void CopyConstruct(const TContainer& source);
+    // What a move assignment between two containers of one class does: disposes of this
+    // container's items and takes source's items, settings and flags.
+    void MoveFrom(TContainer& source) noexcept;
 
     // Stores item without the duplicates rule, growing first; returns the stored item
     // (pointer mode) or the element's address (contiguous mode, copied from item or zeroed

@@ -174,34 +174,34 @@ TString::TString(std::string_view text) {
 
 TString::TString(const TString& other) : TString(other.FText) {}
 
-bool TString::TakeBuffer(TString& other) {
+bool TString::SwapBuffer(TString& other) noexcept {
     // Only a buffer that a copy would have made alike is taken, so that a move leaves
     // exactly what a copy leaves.
     const size_t count = std::strlen(other.FText);
     if (static_cast<size_t>(other.FCapacity) != count + 1)
         return false;
-    char* empty = CopyOrThrow("", 0);
-    std::free(FText);
-    FText = other.FText;
-    FCapacity = other.FCapacity;
-    other.FText = empty;
-    other.FCapacity = 1;
+    std::swap(FText, other.FText);
+    std::swap(FCapacity, other.FCapacity);
     return true;
 }
 
-TString::TString(TString&& other) : TContainerItem(other) {
+// The moved-from string needs a buffer of its own, as every string does: the one
+// allocation a move may make, and so a move constructor that may throw.
+TString::TString(TString&& other)  // NOLINT(performance-noexcept-move-constructor)
+    : TContainerItem(other) {
     FText = CopyOrThrow("", 0);
     FCapacity = 1;
     *this = std::move(other);
 }
 
-TString& TString::operator=(TString&& other) {
+TString& TString::operator=(TString&& other) noexcept {
     if (this == &other)
         return *this;
     TContainerItem::operator=(other);
     const size_t count = std::strlen(other.FText);
     const bool reuse = !FExactSize && count < static_cast<size_t>(FCapacity);
-    if (reuse || !TakeBuffer(other))
+    // Storing never throws: without a new buffer the text becomes empty, as in a copy.
+    if (reuse || !SwapBuffer(other))
         Store(other.FText, count, !FExactSize);
     other.FText[0] = 0;
     return *this;

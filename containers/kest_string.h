@@ -52,12 +52,12 @@ public:
     // Gives what the copy constructor gives, taking other's buffer when it is of exactly the
     // size a copy would make; other is left the empty text. Throws std::bad_alloc (other
     // unchanged) when a buffer cannot be had.
-    TString(TString&& other);
+    TString(TString&& other);  // NOLINT(performance-noexcept-move-constructor): see the .cpp
     // Copies other's text, reusing this buffer unless FExactSize or it is too small.
     TString& operator=(const TString& other);
-    // Gives what the copy assignment gives, taking other's buffer instead of a new one of
-    // the same size; other is left the empty text. Throws std::bad_alloc as the move constructor.
-    TString& operator=(TString&& other);
+    // Gives what the copy assignment gives, exchanging buffers with other instead of taking
+    // a new one of the same size; other is left the empty text. Never throws.
+    TString& operator=(TString&& other) noexcept;
     // Assign(s).
     TString& operator=(const char* s);
     ~TString() override;
@@ -148,9 +148,9 @@ private:
     void Store(const char* text, size_t count, bool reuse);
     // Takes over a malloc block of count + 1 bytes holding a terminated text.
     void Adopt(char* block, size_t count);
-    // Takes other's buffer when its size is exactly its length + 1, leaving other a new empty
-    // buffer; false (nothing changed) for any other buffer. Throws std::bad_alloc.
-    bool TakeBuffer(TString& other);
+    // Exchanges buffers with other when other's is exactly its length + 1 bytes; false
+    // (nothing changed) for any other buffer.
+    bool SwapBuffer(TString& other) noexcept;
 };
 
 // Writes the text followed by a line end, and flushes; returns stream.

@@ -23,7 +23,10 @@ public:
     TPeerDataContainer(const TPeerDataContainer& source);
     TPeerDataContainer(TPeerDataContainer&& source) noexcept = default;
     TPeerDataContainer& operator=(const TPeerDataContainer& source) = default;
-    TPeerDataContainer& operator=(TPeerDataContainer&& source) = default;
+    TPeerDataContainer& operator=(TPeerDataContainer&& source) noexcept {
+        MoveFrom(source);
+        return *this;
+    }
 
     // Contiguous mode, 12-byte elements, no peer data of its own.
     void Init() override;

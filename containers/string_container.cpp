@@ -81,12 +81,10 @@ TStringContainer& TStringContainer::operator=(const TStringContainer& source) {
     return *this;
 }
 
-TStringContainer& TStringContainer::operator=(TStringContainer&& source) {
-    if (this != &source) {
-        TContainer::operator=(std::move(source));
-        FCrLf = source.FCrLf;
-        FUnicodeLoaded = source.FUnicodeLoaded;
-    }
+TStringContainer& TStringContainer::operator=(TStringContainer&& source) noexcept {
+    FCrLf = source.FCrLf;
+    FUnicodeLoaded = source.FUnicodeLoaded;
+    MoveFrom(source);
     return *this;
 }
 

@@ -38,7 +38,7 @@ public:
     // Takes source's strings and settings; source is left empty and usable. Never throws.
     TStringContainer(TStringContainer&& source) noexcept;
     TStringContainer& operator=(const TStringContainer& source);
-    TStringContainer& operator=(TStringContainer&& source);
+    TStringContainer& operator=(TStringContainer&& source) noexcept;
     ~TStringContainer() override;
 
     using iterator = TIndexIterator<TStringContainer, TString>;

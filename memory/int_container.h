@@ -19,7 +19,10 @@ public:
     // Takes source's integers and settings; source is left empty and usable. Never throws.
     TIntContainer(TIntContainer&& source) noexcept = default;
     TIntContainer& operator=(const TIntContainer& source) = default;
-    TIntContainer& operator=(TIntContainer&& source) = default;
+    TIntContainer& operator=(TIntContainer&& source) noexcept {
+        MoveFrom(source);
+        return *this;
+    }
     ~TIntContainer() override;
 
     using iterator = TIndexIterator<TIntContainer, int32_t>;

@@ -106,7 +106,7 @@ TStringContainer TwoLines() {
 TEST(StringContainerBasics, ListsCopyMoveAndWalkLikeValues) {
     std::vector<TStringContainer> lists;
     for (int i = 0; i < 20; ++i)
-        lists.push_back(TwoLines());
+        lists.push_back(TwoLines());  // NOLINT(performance-inefficient-vector-operation): growing moves them
     for (const TStringContainer& list : lists) {
         EXPECT_EQ(Lines(list), (std::vector<std::string>{"x", "y z"}));
         EXPECT_FALSE(list.FCrLf);

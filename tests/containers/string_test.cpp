@@ -155,7 +155,7 @@ TEST(StringAssignment, MovesLeaveTheSourceEmptyAndUsable) {
 
     std::vector<TString> texts;
     for (int i = 0; i < 100; ++i)
-        texts.emplace_back(std::to_string(i).c_str());
+        texts.emplace_back(std::to_string(i).c_str());  // NOLINT(performance-inefficient-vector-operation)
     EXPECT_EQ(texts[99], "99");
 }
 
