@@ -23,6 +23,34 @@ TMemBuffer::TMemBuffer() {
     Init();
 }
 
+TMemBuffer::TMemBuffer(TMemBuffer&& source) noexcept {
+    Init();
+    TakeOver(source);
+}
+
+TMemBuffer& TMemBuffer::operator=(TMemBuffer&& source) noexcept {
+    if (this != &source) {
+        TMemBuffer::Release();
+        TakeOver(source);
+    }
+    return *this;
+}
+
+void TMemBuffer::TakeOver(TMemBuffer& source) noexcept {
+    FData = source.FData;
+    FLength = source.FLength;
+    FCapacity = source.FCapacity;
+    FGrowBy = source.FGrowBy;
+    FCompressed = source.FCompressed;
+    FPosition = source.FPosition;
+    FTypeId = source.FTypeId;
+    source.FData = nullptr;
+    source.FLength = 0;
+    source.FCapacity = 0;
+    source.FGrowBy = kDefaultGrowBy;
+    source.FPosition = 0;
+}
+
 TMemBuffer::~TMemBuffer() {
     TMemBuffer::Release();
 }

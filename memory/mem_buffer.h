@@ -24,6 +24,11 @@ public:
 
     // An empty buffer: no storage, length 0, step 256, cursor 0, not compressed.
     TMemBuffer();
+    // Takes source's storage, length, step, cursor, flag and type tag; source is left an
+    // empty buffer, usable. Never throws.
+    TMemBuffer(TMemBuffer&& source) noexcept;
+    // Frees this buffer's storage, then takes source's as the move constructor does.
+    TMemBuffer& operator=(TMemBuffer&& source) noexcept;
     // Frees the storage.
     ~TMemBuffer() override;
 
@@ -71,4 +76,6 @@ public:
 
 private:
     void ReadGrowBy(kest::detail::TImageSource& source);
+    // Takes source's state; this buffer holds no storage.
+    void TakeOver(TMemBuffer& source) noexcept;
 };
