@@ -13,6 +13,7 @@
 #include "containers/binary_io.h"
 #include "containers/byte_channel.h"
 #include "containers/container.h"
+#include "containers/hex_block.h"
 #include "containers/kest_exception.h"
 #include "containers/peer_data_container.h"
 #include "memory/mem_buffer.h"
@@ -55,6 +56,14 @@ int32_t LoadedGrowBy(int32_t stored, int32_t present, int32_t slotBytes) {
         most = 1;
     return stored > most ? static_cast<int32_t>(most) : stored;
 }
+
+// Where the hex text of one inline element has got to.
+struct TElementText {
+    FILE* file;
+    size_t done;
+    size_t total;
+    std::string problem;
+};
 
 // For a text header cut short or holding something else than a 32-bit number.
 std::string HeaderNumberMissing(int index) {
@@ -614,19 +623,31 @@ void TContainer::ReadText(FILE* file) {
     for (int32_t i = 0; i < h.count; ++i) {
         const TItemPlace place{i, h.count};
         if (FInline) {
-            KeepReadItem(place.Read([&] {
-                return ReadElement(
-                    [](void* f, unsigned char* data, size_t size) -> bool {
-                        for (size_t b = 0; b < size; ++b) {
-                            unsigned int value = 0;
-                            if (std::fscanf(static_cast<FILE*>(f), "%2x", &value) != 1)
+            // The elements start on the line after the header; each is a hex block, read
+            // exactly as written, possibly in pieces.
+            if (i == 0 && std::fgetc(file) != '\n')
+                throw TKestSerialization(place.Say("the elements do not start on the line after the header"));
+            TElementText text{file, 0, static_cast<size_t>(FElementSize), std::string()};
+            void* element = nullptr;
+            try {
+                element = place.Read([&] {
+                    return ReadElement(
+                        [](void* context, unsigned char* data, size_t size) -> bool {
+                            TElementText& at = *static_cast<TElementText*>(context);
+                            if (!kest::detail::ReadHexBlock(at.file, data, size, at.done, at.total,
+                                                            at.problem))
                                 return false;
-                            data[b] = static_cast<unsigned char>(value);
-                        }
-                        return true;
-                    },
-                    file);
-            }));
+                            at.done += size;
+                            return true;
+                        },
+                        &text);
+                });
+            } catch (const TKestSerialization&) {
+                if (!text.problem.empty())
+                    throw TKestSerialization(place.Say(text.problem));
+                throw;
+            }
+            KeepReadItem(element);
             continue;
         }
         int32_t typeId = 0;

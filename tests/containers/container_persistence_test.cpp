@@ -892,8 +892,13 @@ TEST_F(ContainerPersistence, ElementsCannotBeReadIntoAContainerOfObjects) {
 }
 
 TEST_F(ContainerPersistence, ImpossibleTextHeadersAreRejected) {
-    for (const char* text : {"0 -1 16 1 0 1 4 1 1 0 0 0\n", "0 1 16 0 1 1 4 1 1 0 0 0\n",
-                             "0 99999999999 16\n", "0 2000000000 16 1 0 1 4 1 1 0 0 0\n1 0 0 0\n", "x"}) {
+    // Elements are read as they are written, two hexadecimal digits a byte: never a read of
+    // more or fewer digits, nor into the next element.
+    for (const char* text :
+         {"0 -1 16 1 0 1 4 1 1 0 0 0\n", "0 1 16 0 1 1 4 1 1 0 0 0\n", "0 99999999999 16\n",
+          "0 2000000000 16 1 0 1 4 1 1 0 0 0\n1 0 0 0\n", "x", "0 1 16 1 0 1 4 1 1 0 0 0\n01020304\n",
+          "0 1 16 1 0 1 4 1 1 0 0 0\n01 02 030 4\n", "0 2 16 1 0 1 4 1 1 0 0 0\n01 02 03\n04 05 06 07\n",
+          "0 1 16 1 0 1 4 1 1 0 0 0\n 01 02 03 04\n", "0 1 16 1 0 1 4 1 1 0 0 0\n01 02 03 zz\n"}) {
         TIntContainer back;
         ExpectRefused<TKestSerialization>(back, TForm::FileText, text, text);
         EXPECT_LE(back.FAllocated, 1 << 16);
