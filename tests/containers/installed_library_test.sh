@@ -5,11 +5,15 @@
 # install with find_package(kest) and runs: the guide's example, and a C++17 program with
 # a containers/ folder and a global ReadInt32 of its own.
 #
-# Usage: installed_library_test.sh BUILD_DIR SOURCE_DIR
+# Usage: installed_library_test.sh BUILD_DIR SOURCE_DIR [CXX_COMPILER [CXX_FLAGS]]
+#   the compiler and flags the library was built with (a sanitizer build's library needs
+#   its runtime linked into the examples too)
 set -u
 
 build_dir=$1
 source_dir=$2
+compiler=${3:-c++}
+flags=${4:-}
 work=$(mktemp -d "${TMPDIR:-/tmp}/kest-installed.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -35,7 +39,8 @@ docs=$prefix/share/doc/libkest-dev
 [[ -f "$docs/guide.md" ]] || fail "no guide.md in share/doc/libkest-dev"
 [[ -f "$docs/examples/save_and_load.cpp" ]] || fail "no examples in share/doc/libkest-dev"
 
-if ! cmake -S "$source_dir/examples" -B "$work/build" -DCMAKE_PREFIX_PATH="$prefix" >"$work/configure.log" 2>&1; then
+if ! cmake -S "$source_dir/examples" -B "$work/build" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$compiler" \
+    -DCMAKE_CXX_FLAGS="$flags" >"$work/configure.log" 2>&1; then
     cat "$work/configure.log" >&2
     echo "FAIL: find_package(kest) against the install failed" >&2
     exit 1
