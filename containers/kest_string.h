@@ -133,6 +133,11 @@ public:
     friend bool operator!=(const TString& a, const TString& b) { return !(a == b); }
     friend bool operator!=(const TString& a, const char* b) { return !(a == b); }
     friend bool operator!=(const char* a, const TString& b) { return !(a == b); }
+    // The same against a std::string or std::string_view.
+    friend bool operator==(const TString& a, std::string_view b) { return std::string_view(a) == b; }
+    friend bool operator==(std::string_view a, const TString& b) { return a == std::string_view(b); }
+    friend bool operator!=(const TString& a, std::string_view b) { return !(a == b); }
+    friend bool operator!=(std::string_view a, const TString& b) { return !(a == b); }
 
 private:
     // The line-file reader builds its strings straight from its read buffers.

@@ -124,6 +124,10 @@ TEST(StringAccess, StringViewsInAndOut) {
     const std::string text = "line one";
     TString s(text);
     EXPECT_EQ(std::string_view(s), "line one");
+    EXPECT_TRUE(s == text);
+    EXPECT_TRUE(text == s);
+    EXPECT_TRUE(s != std::string_view("line"));
+    EXPECT_TRUE(std::string_view("line") != s);
     EXPECT_EQ(TString(std::string_view("ab\0cd", 5)), "ab");
     EXPECT_EQ(std::string_view(TString()).size(), 0u);
     const TString& view = s;
