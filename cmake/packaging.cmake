@@ -37,6 +37,11 @@ endforeach()
 # Every package carries the copyright notice and the changelog in its own documentation folder.
 set(QUILLORY_PACKAGE_DOCS ${PROJECT_SOURCE_DIR}/data/debian/copyright ${CMAKE_BINARY_DIR}/changelog.gz)
 install(FILES ${QUILLORY_PACKAGE_DOCS} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libkest-dev COMPONENT kest)
+# The library's guide, and the programs it points to.
+install(FILES ${PROJECT_SOURCE_DIR}/data/kest-guide.md RENAME guide.md
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libkest-dev COMPONENT kest)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libkest-dev/examples
+        COMPONENT kest)
 set(CPACK_COMPONENTS_ALL kest)
 
 # The game, when it is built (not in the library-only build).

@@ -7,6 +7,8 @@
 #include <ostream>
 #include <string>
 
+namespace kest::io {
+
 void StoreInt32(int32_t value, uint8_t out[4]) {
     const uint32_t bits = static_cast<uint32_t>(value);
     for (int i = 0; i < 4; ++i)
@@ -23,13 +25,13 @@ int32_t LoadInt32(const uint8_t in[4]) {
 void WriteInt32(FILE* file, int32_t value) {
     uint8_t bytes[4];
     StoreInt32(value, bytes);
-    kest::io::PutBytes(file, bytes, 4);
+    PutBytes(file, bytes, 4);
 }
 
 void WriteInt32(std::ostream& stream, int32_t value) {
     uint8_t bytes[4];
     StoreInt32(value, bytes);
-    kest::io::PutBytes(stream, bytes, 4);
+    PutBytes(stream, bytes, 4);
 }
 
 bool ReadInt32(FILE* file, int32_t& value) {
@@ -47,8 +49,6 @@ bool ReadInt32(std::istream& stream, int32_t& value) {
     value = LoadInt32(reinterpret_cast<const uint8_t*>(bytes));
     return true;
 }
-
-namespace kest::io {
 
 namespace {
 

@@ -9,6 +9,8 @@
 
 #include "containers/kest_exception.h"
 
+namespace kest::io {
+
 // The four little-endian bytes of value into out.
 void StoreInt32(int32_t value, uint8_t out[4]);
 // The value of four little-endian bytes.
@@ -20,8 +22,6 @@ void WriteInt32(std::ostream& stream, int32_t value);
 // Reads 4 little-endian bytes; false (value untouched) when fewer are left.
 bool ReadInt32(FILE* file, int32_t& value);
 bool ReadInt32(std::istream& stream, int32_t& value);
-
-namespace kest::io {
 
 // A write that the C library or the stream reported as failed. It is a
 // TKestFileException whose detail gives the system's reason; FCode is the error

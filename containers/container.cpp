@@ -7,9 +7,11 @@
 #include <memory>
 #include <new>
 #include <ostream>
+#include <typeinfo>
 #include <vector>
 
 #include "containers/binary_io.h"
+#include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 #include "containers/peer_data_container.h"
 #include "memory/mem_buffer.h"
@@ -22,7 +24,7 @@ constexpr int64_t kMaxBytes = std::numeric_limits<int32_t>::max();
 constexpr size_t kPieceBytes = size_t{64} * 1024;
 
 void* AllocateOrThrow(size_t bytes) {
-    void* block = std::malloc(bytes == 0 ? 1 : bytes);
+    void* block = kest::detail::AllocateBlock(bytes == 0 ? 1 : bytes);
     if (block == nullptr)
         throw std::bad_alloc();
     return block;
@@ -54,10 +56,81 @@ private:
 
 }  // namespace
 
+TContainer::TContainer(const TContainer& source) : TContainerBase(source) {
+    CopyConstruct(source);
+}
+
+void TContainer::CopyConstruct(const TContainer& source) {
+    FBuffered = source.FBuffered;
+    FCompressed = source.FCompressed;
+    FTypeId = source.FTypeId;
+    FInline = source.FInline;
+    FPointers = source.FPointers;
+    FLinearGrowth = source.FLinearGrowth;
+    Assign(source);
+}
+
+TContainer::TContainer(TContainer&& source) noexcept : TContainerBase(source) {
+    TakeOver(source);
+}
+
 TContainer& TContainer::operator=(const TContainer& source) {
     if (this != &source)
         Assign(source);
     return *this;
+}
+
+// Between two containers of any classes the modes must fit, which only a check at run
+// time can tell; derived classes move between their own kind with MoveFrom, which cannot throw.
+// NOLINTNEXTLINE(performance-noexcept-move-constructor,bugprone-exception-escape)
+TContainer& TContainer::operator=(TContainer&& source) {
+    if (this == &source)
+        return *this;
+    if (typeid(*this) != typeid(source) && (source.FInline != FInline || source.FPointers != FPointers ||
+                                            (source.FInline && !AcceptsElementSize(source.FElementSize))))
+        throw TKestBadAssign("Containers of different storage modes cannot be moved into each other");
+    MoveFrom(source);
+    return *this;
+}
+
+void TContainer::MoveFrom(TContainer& source) noexcept {
+    if (this == &source)
+        return;
+    // As in the destructor: Clear throws only for an index out of range, which its own loop
+    // never passes; should it ever, the array is still released.
+    try {
+        Clear(true);
+    } catch (...) {
+        std::free(FItems);
+        FItems = nullptr;
+    }
+    TContainerBase::operator=(source);
+    TakeOver(source);
+}
+
+void TContainer::TakeOver(TContainer& source) noexcept {
+    FItems = source.FItems;
+    FCount = source.FCount;
+    FAllocated = source.FAllocated;
+    FGrowBy = source.FGrowBy;
+    FInline = source.FInline;
+    FPointers = source.FPointers;
+    FReserved = source.FReserved;
+    FOwnsItems = source.FOwnsItems;
+    FDuplicates = source.FDuplicates;
+    FPeerData = source.FPeerData;
+    FSizePrefix = source.FSizePrefix;
+    FLinearGrowth = source.FLinearGrowth;
+    FElementSize = source.FElementSize;
+    source.FItems = nullptr;
+    source.FCount = 0;
+    source.FAllocated = 0;
+    if (FInline)
+        return;
+    for (int32_t i = 0; i < FCount; ++i) {
+        if (Slots()[i] != nullptr)
+            static_cast<TContainerItem*>(Slots()[i])->FOwner = this;
+    }
 }
 
 TContainer::~TContainer() {
@@ -81,11 +154,15 @@ void TContainer::CheckIndex(int index) const {
         throw TKestBadIndex();
 }
 
-void* TContainer::At(int index) const {
+const void* TContainer::At(int index) const {
     CheckIndex(index);
     if (IsPointerMode())
         return Slots()[index];
     return Bytes() + static_cast<size_t>(index) * static_cast<size_t>(FElementSize);
+}
+
+void* TContainer::At(int index) {
+    return const_cast<void*>(static_cast<const TContainer&>(*this).At(index));
 }
 
 void TContainer::Reallocate(int32_t n) {
@@ -95,18 +172,10 @@ void TContainer::Reallocate(int32_t n) {
     const int64_t bytes = static_cast<int64_t>(n) * unit;
     if (bytes > kMaxBytes)
         throw TKestBadAlloc();
-    if (IsPointerMode()) {
-        void** slots = static_cast<void**>(AllocateOrThrow(static_cast<size_t>(bytes)));
-        if (FCount > 0)
-            std::memcpy(slots, FItems, static_cast<size_t>(FCount) * sizeof(void*));
-        std::free(FItems);
-        FItems = slots;
-    } else {
-        void* block = std::realloc(FItems, static_cast<size_t>(bytes));
-        if (block == nullptr)
-            throw std::bad_alloc();
-        FItems = block;
-    }
+    void* block = kest::detail::ResizeBlock(FItems, static_cast<size_t>(bytes));
+    if (block == nullptr)
+        throw std::bad_alloc();
+    FItems = block;
     FAllocated = n;
 }
 
@@ -263,7 +332,7 @@ void* TContainer::CreateItem(int32_t) {
         return nullptr;
     if (FElementSize <= 0)
         throw TKestBadAlloc();
-    void* block = std::calloc(1, static_cast<size_t>(FElementSize));
+    void* block = kest::detail::AllocateZeroedBlock(static_cast<size_t>(FElementSize));
     if (block == nullptr)
         throw std::bad_alloc();
     return block;
@@ -305,7 +374,7 @@ void TContainer::WriteItemAt(FILE* file, int index) {
         return;
     }
     TContainerItem& object = *static_cast<TContainerItem*>(item);
-    WriteInt32(file, object.FTypeId);
+    kest::io::WriteInt32(file, object.FTypeId);
     WriteItem(file, object);
 }
 
@@ -331,7 +400,7 @@ void TContainer::WriteItemAt(std::ostream& stream, int index, std::ios_base::ope
     }
     TContainerItem& object = *static_cast<TContainerItem*>(item);
     if (binary) {
-        WriteInt32(stream, object.FTypeId);
+        kest::io::WriteInt32(stream, object.FTypeId);
         WriteItem(stream, object, mode);
         return;
     }

@@ -3,8 +3,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <type_traits>
 
-#include "containers/container_base.h"
+#include "container_base.h"
 
 class TPeerDataContainer;
 
@@ -48,19 +50,66 @@ public:
     int32_t FElementSize = 0;
 
     TContainer() = default;
-    TContainer(const TContainer&) = delete;
+    // A container of source's storage mode with copies of its settings and items, as
+    // Assign makes them; throws what Assign throws (a plain TContainer has no factory for
+    // object items: TKestBadAssign). Derived containers copy with their own factories.
+    TContainer(const TContainer& source);
+    // Takes source's items, settings and flags; source is left empty, with its settings,
+    // and usable. Object items get this container as their owner.
+    TContainer(TContainer&& source) noexcept;
     // Assign; throws what Assign throws.
     TContainer& operator=(const TContainer& source);
+    // Disposes of this container's items and takes source's, as the move constructor.
+    // Between containers of different classes whose storage modes or element sizes do not
+    // fit, throws TKestBadAssign and changes nothing.
+    // NOLINTNEXTLINE(performance-noexcept-move-constructor,bugprone-exception-escape)
+    TContainer& operator=(TContainer&& source);
     // Disposes of owned items.
     ~TContainer() override;
 
     // The number of items.
     int Count() const { return FCount; }
+
+    // Walks a container's items in index order through List::At (what range-for over a
+    // derived container gives); changing the container's count invalidates it.
+    template <typename List, typename Item>
+    class TIndexIterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = std::remove_const_t<Item>;
+        using difference_type = std::ptrdiff_t;
+        using pointer = Item*;
+        using reference = Item&;
+
+        TIndexIterator() = default;
+        TIndexIterator(List* list, int index) : FList(list), FIndex(index) {}
+        reference operator*() const { return FList->At(FIndex); }
+        pointer operator->() const { return &FList->At(FIndex); }
+        TIndexIterator& operator++() {
+            ++FIndex;
+            return *this;
+        }
+        TIndexIterator operator++(int) {
+            TIndexIterator before = *this;
+            ++FIndex;
+            return before;
+        }
+        friend bool operator==(const TIndexIterator& a, const TIndexIterator& b) {
+            return a.FList == b.FList && a.FIndex == b.FIndex;
+        }
+        friend bool operator!=(const TIndexIterator& a, const TIndexIterator& b) { return !(a == b); }
+
+    private:
+        List* FList = nullptr;
+        int FIndex = 0;
+    };
     // True when FItems holds pointers (object items or separately allocated elements).
     bool IsPointerMode() const { return !FInline || FPointers; }
     // The item pointer (pointer mode) or the element's address (contiguous mode); the
-    // container keeps ownership. Throws TKestBadIndex unless 0 <= index < Count().
-    void* At(int index) const;
+    // container keeps ownership. Throws TKestBadIndex unless 0 <= index < Count(). Through
+    // a const container the item cannot be changed.
+    const void* At(int index) const;
+    void* At(int index);
     // Pointer mode: stores the pointer, taking it over when FOwnsItems (object items get
     // FOwner set); with FDuplicates false an item that Compare finds equal to a present one
     // is refused and stays the caller's. Contiguous mode: copies FElementSize bytes from item.
@@ -106,9 +155,14 @@ public:
     // of item (objects for elements or back), an item that read past its size prefix, an
     // item this container cannot make, or items nested deeper than kMaxNesting throws
     // TKestSerialization, keeping the items read so far (the container still owns them).
-    // Object items get FOwner set before they read themselves. Memory grows only with data actually read. An
-    // image that says the container does not own its items leaves the items read to the caller to delete. On
-    // a stream that cannot tell its position, positions count from the image's own start.
+    // Object items get FOwner set before they read themselves. Memory grows only with data
+    // actually read: counts and sizes are checked against the bytes left where the medium
+    // knows them, and read in pieces where it does not. The stored settings are taken
+    // except where they would harm: the container always owns the items it reads (an
+    // image's FOwnsItems 0 is not taken), every stored item loads (FDuplicates governs
+    // later Adds only), and a stored growth step of 0 or less keeps the container's own
+    // step while one above 65,536 slots or 16 MiB of storage is cut to that. On a stream
+    // that cannot tell its position, positions count from the image's own start.
     void WriteDirect(FILE* file) override;
     void ReadDirect(FILE* file) override;
     void WriteBinary(std::ostream& stream) override;
@@ -152,6 +206,13 @@ public:
     static void ReleaseElement(void* element);
 
 protected:
+    // What a copy constructor does once the class defaults are set: takes source's storage
+    // mode, flags and type tag, then Assign. Throws what Assign throws.
+    void CopyConstruct(const TContainer& source);
+    // What a move assignment between two containers of one class does: disposes of this
+    // container's items and takes source's items, settings and flags.
+    void MoveFrom(TContainer& source) noexcept;
+
     // Stores item without the duplicates rule, growing first; returns the stored item
     // (pointer mode) or the element's address (contiguous mode, copied from item or zeroed
     // when item is null).
@@ -170,6 +231,8 @@ private:
     void Reallocate(int32_t n);
     // The assignment proper, once the storage modes are known to agree.
     void AssignFrom(const TContainer& source);
+    // Takes the array and the settings of source, which is left empty; this container holds nothing.
+    void TakeOver(TContainer& source) noexcept;
     // Deletes an item or releases an element block that the container did not take over.
     void DisposeLoose(void* item) const;
     // Reads FElementSize bytes through read (false when they are not all there) into a
@@ -179,10 +242,14 @@ private:
     void ReadImage(kest::container_detail::TContainerSource& source);
     // Empties the container and takes the stored settings; throws TKestSerialization first
     // for settings this container cannot hold.
-    void TakeHeader(const kest::container_detail::TContainerHeader& header);
+    // text: the header came as numbers, not bytes (for the messages).
+    void TakeHeader(const kest::container_detail::TContainerHeader& header, bool text);
     // Stores an item made by a reader (copying it in, contiguous mode); throws TKestSerialization
     // for none. What the container does not take over is disposed of.
     void KeepReadItem(void* item);
-    // Reads count contiguous elements piece by piece.
+    // Reads count contiguous elements piece by piece; none when the source holds fewer bytes.
     void ReadContiguous(int32_t count, kest::container_detail::TContainerSource& source);
+    // The same for elements larger than a piece from a source of unknown size: the array
+    // grows by one element as each is complete.
+    void ReadLargeElements(int32_t count, kest::container_detail::TContainerSource& source);
 };

@@ -23,7 +23,7 @@ void TContainerBase::WriteBinary(FILE* file) {
 void TContainerBase::ReadBinary(FILE* file) {
     const int buffered = std::fgetc(file);
     if (buffered == EOF)
-        throw TKestSerialization();
+        throw TKestSerialization("the data end before the buffered flag, the image's first byte");
     FBuffered = buffered != 0;
     if (!FBuffered) {
         ReadDirect(file);
@@ -31,7 +31,7 @@ void TContainerBase::ReadBinary(FILE* file) {
     }
     const int compressed = std::fgetc(file);
     if (compressed == EOF)
-        throw TKestSerialization();
+        throw TKestSerialization("the data end before the compressed flag, the image's second byte");
     FCompressed = compressed != 0;
     TMemBuffer buffer;
     buffer.ReadBinary(file);
@@ -57,7 +57,7 @@ void TContainerBase::Write(std::ostream& stream, std::ios_base::openmode mode) {
 void TContainerBase::Read(std::istream& stream, std::ios_base::openmode mode) {
     char buffered = 0;
     if (!stream.get(buffered))
-        throw TKestSerialization();
+        throw TKestSerialization("the stream ends before the buffered flag, the image's first byte");
     FBuffered = buffered != 0;
     if (!FBuffered) {
         ReadDirect(stream, mode);
@@ -65,7 +65,7 @@ void TContainerBase::Read(std::istream& stream, std::ios_base::openmode mode) {
     }
     char compressed = 0;
     if (!stream.get(compressed))
-        throw TKestSerialization();
+        throw TKestSerialization("the stream ends before the compressed flag, the image's second byte");
     FCompressed = compressed != 0;
     TMemBuffer buffer;
     buffer.Read(stream, mode);
@@ -117,7 +117,7 @@ void TContainerBase::WriteItem(FILE* file, TContainerItem& item) {
 
 void* TContainerBase::ReadItem(FILE* file) {
     int32_t typeId = 0;
-    if (!ReadInt32(file, typeId))
+    if (!kest::io::ReadInt32(file, typeId))
         return nullptr;
     return ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadBinary(file); });
 }
@@ -129,7 +129,7 @@ void TContainerBase::WriteItem(std::ostream& stream, TContainerItem& item, std::
 void* TContainerBase::ReadItem(std::istream& stream, std::ios_base::openmode mode) {
     int32_t typeId = 0;
     if (mode == std::ios_base::binary) {
-        if (!ReadInt32(stream, typeId))
+        if (!kest::io::ReadInt32(stream, typeId))
             return nullptr;
     } else if (!(stream >> typeId)) {
         return nullptr;

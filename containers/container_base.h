@@ -1,7 +1,7 @@
 // The container-level hooks shared by every container: item factory, item readers and writers, comparison.
 #pragma once
 
-#include "containers/container_item.h"
+#include "container_item.h"
 
 // Items travel through these hooks as untyped pointers: an object item is a
 // TContainerItem* converted to void*, an inline element is a block of bytes.

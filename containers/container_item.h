@@ -6,6 +6,9 @@
 #include <ios>
 #include <iosfwd>
 
+// Every header of the library brings the exception family along.
+#include "kest_exception.h"
+
 class TContainerBase;
 class TMemBuffer;
 class TMemSpace;
@@ -78,9 +81,9 @@ public:
 
 protected:
     // A copy is a new, free item: the owner is never copied, the type tag is.
-    TContainerItem(const TContainerItem& other) : FTypeId(other.FTypeId) {}
+    TContainerItem(const TContainerItem& other) noexcept : FTypeId(other.FTypeId) {}
     // Keeps this item's owner; takes the type tag.
-    TContainerItem& operator=(const TContainerItem& other) {
+    TContainerItem& operator=(const TContainerItem& other) noexcept {
         if (this != &other)
             FTypeId = other.FTypeId;
         return *this;

@@ -13,6 +13,7 @@
 #include "containers/binary_io.h"
 #include "containers/byte_channel.h"
 #include "containers/container.h"
+#include "containers/hex_block.h"
 #include "containers/kest_exception.h"
 #include "containers/peer_data_container.h"
 #include "memory/mem_buffer.h"
@@ -36,7 +37,72 @@ bool ReadDecimal(FILE* file, int32_t& value) {
     return true;
 }
 
-// The header fields that follow the end position, in their stored order.
+// Bounds of a loaded growth step: beyond them a step only reserves room that no data
+// fill, and would let a file make the next Add ask for gigabytes.
+constexpr int64_t kMaxLoadedGrowBy = 65536;
+constexpr int64_t kMaxLoadedGrowBytes = int64_t{16} << 20;
+
+// The growth step a container takes from an image, for slots of slotBytes each. A step
+// of 0 or less is none (SetGrowBy ignores such a step as well): the container keeps its
+// own present step. A larger one than kMaxLoadedGrowBy slots or kMaxLoadedGrowBytes of
+// storage is cut to that bound.
+int32_t LoadedGrowBy(int32_t stored, int32_t present, int32_t slotBytes) {
+    if (stored <= 0)
+        return present > 0 ? present : 16;
+    int64_t most = slotBytes > 0 ? kMaxLoadedGrowBytes / slotBytes : kMaxLoadedGrowBy;
+    if (most > kMaxLoadedGrowBy)
+        most = kMaxLoadedGrowBy;
+    if (most < 1)
+        most = 1;
+    return stored > most ? static_cast<int32_t>(most) : stored;
+}
+
+// Where the hex text of one inline element has got to.
+struct TElementText {
+    FILE* file;
+    size_t done;
+    size_t total;
+    std::string problem;
+};
+
+// For a text header cut short or holding something else than a 32-bit number.
+std::string HeaderNumberMissing(int index) {
+    return "number " + std::to_string(index + 1) +
+           " of the 11 of the container header is missing or not a 32-bit number";
+}
+
+// "the data end after N of M elements", for a contiguous read cut short.
+std::string ElementsEnd(int32_t done, int32_t count) {
+    return "the data end after " + std::to_string(done) + " of " + std::to_string(count) + " elements";
+}
+
+// Which item of a stored container a reader is at, so that what goes wrong there says so:
+// "item 3 of 5: the data end".
+struct TItemPlace {
+    int32_t index;
+    int32_t count;
+
+    std::string Say(const std::string& what) const {
+        return "item " + std::to_string(index + 1) + " of " + std::to_string(count) + ": " + what;
+    }
+    // Runs read, which gives a new item or null; null, and a TKestSerialization from the
+    // item's own reader, come out as a TKestSerialization naming this place.
+    template <typename TReader>
+    void* Read(TReader read) const {
+        void* item = nullptr;
+        try {
+            item = read();
+        } catch (const TKestSerialization& e) {
+            throw TKestSerialization(
+                Say(e.Detail().empty() ? "the item's own reader refused it" : e.Detail()));
+        }
+        if (item == nullptr)
+            throw TKestSerialization(
+                Say("the data end, or this container makes no item of the stored type tag"));
+        return item;
+    }
+};
+
 }  // namespace
 
 namespace kest::container_detail {
@@ -72,13 +138,13 @@ TContainerHeader HeaderOf(const TContainer& c, int32_t count) {
 }
 
 void EncodeHeader(const TContainerHeader& h, int32_t end, uint8_t out[kHeaderSize]) {
-    StoreInt32(end, out);
-    StoreInt32(h.count, out + 4);
-    StoreInt32(h.growBy, out + 8);
+    kest::io::StoreInt32(end, out);
+    kest::io::StoreInt32(h.count, out + 4);
+    kest::io::StoreInt32(h.growBy, out + 8);
     out[12] = h.inlineElements;
     out[13] = h.pointers;
     out[14] = h.reserved;
-    StoreInt32(h.elementSize, out + 15);
+    kest::io::StoreInt32(h.elementSize, out + 15);
     out[19] = h.ownsItems;
     out[20] = h.duplicates;
     out[21] = h.peerData;
@@ -88,12 +154,12 @@ void EncodeHeader(const TContainerHeader& h, int32_t end, uint8_t out[kHeaderSiz
 
 TContainerHeader DecodeHeader(const uint8_t in[kHeaderSize]) {
     TContainerHeader h;
-    h.count = LoadInt32(in + 4);
-    h.growBy = LoadInt32(in + 8);
+    h.count = kest::io::LoadInt32(in + 4);
+    h.growBy = kest::io::LoadInt32(in + 8);
     h.inlineElements = in[12] != 0;
     h.pointers = in[13] != 0;
     h.reserved = in[14] != 0;
-    h.elementSize = LoadInt32(in + 15);
+    h.elementSize = kest::io::LoadInt32(in + 15);
     h.ownsItems = in[19] != 0;
     h.duplicates = in[20] != 0;
     h.peerData = in[21] != 0;
@@ -295,32 +361,48 @@ void TContainer::WriteImage(TContainerSink& sink) {
     sink.Patch(start, static_cast<int32_t>(sink.Position()));
 }
 
-void TContainer::TakeHeader(const TContainerHeader& h) {
+void TContainer::TakeHeader(const TContainerHeader& h, bool text) {
+    // Where a field lies, for the message: its offset in the binary header, or its place
+    // among the numbers of the text header.
+    const auto where = [text](int offset, int place) {
+        return text ? " as number " + std::to_string(place) + " of the container header"
+                    : " at offset " + std::to_string(offset) + " of the container header";
+    };
+    if (h.count < 0)
+        throw TKestSerialization("count " + std::to_string(h.count) + where(4, 1));
     // The kind of item is the container class's own; an image cannot turn elements into
     // objects or back.
-    if (h.count < 0 || h.inlineElements != FInline)
-        throw TKestSerialization();
+    if (h.inlineElements != FInline)
+        throw TKestSerialization(std::string(h.inlineElements ? "elements" : "object items") + where(12, 3) +
+                                 ", where this container holds " + (FInline ? "elements" : "object items"));
     // Records carry no records of their own (an image that says otherwise would nest
     // record containers as deep as its bytes reach), and lie back to back: records read
     // one by one into blocks of their own, by a container that an image may say does not
     // own them, would be lost with the owner's record container.
     if ((h.peerData || h.pointers) && dynamic_cast<const TPeerDataContainer*>(this) != nullptr)
-        throw TKestSerialization();
+        throw TKestSerialization(
+            std::string(h.peerData ? "peer data" + where(21, 9) : "separate blocks" + where(13, 4)) +
+            " of a container of fix-up records");
     // An element needs at least one byte, whether or not any are stored.
     if (h.inlineElements && h.elementSize <= 0)
-        throw TKestSerialization("An element size that cannot hold an element");
+        throw TKestSerialization("element size " + std::to_string(h.elementSize) + where(15, 6));
     if (h.inlineElements && !AcceptsElementSize(h.elementSize))
-        throw TKestSerialization();
+        throw TKestSerialization("element size " + std::to_string(h.elementSize) + where(15, 6) +
+                                 ", which this container does not hold");
     if (h.inlineElements && !h.pointers &&
         static_cast<int64_t>(h.count) * h.elementSize > std::numeric_limits<int32_t>::max())
-        throw TKestSerialization();
+        throw TKestSerialization("count " + std::to_string(h.count) + " of " + std::to_string(h.elementSize) +
+                                 "-byte elements" + where(4, 1) + ": more than 2 GB");
     Clear(true);
-    FGrowBy = h.growBy;
     FInline = h.inlineElements;
     FPointers = h.pointers;
     FReserved = h.reserved;
     FElementSize = h.elementSize;
-    FOwnsItems = h.ownsItems;
+    FGrowBy = LoadedGrowBy(h.growBy, FGrowBy, SlotSize());
+    // The items a reader makes are this container's, whatever the image says: nobody
+    // else knows of them, and a program's later Add would leak the same way.
+    FOwnsItems = true;
+    // Governs later Adds; every stored item loads, duplicate or not.
     FDuplicates = h.duplicates;
     FPeerData = h.peerData;
     FSizePrefix = h.sizePrefix;
@@ -329,23 +411,30 @@ void TContainer::TakeHeader(const TContainerHeader& h) {
 
 void TContainer::KeepReadItem(void* item) {
     if (item == nullptr)
-        throw TKestSerialization();
-    const int32_t before = FCount;
+        throw TKestSerialization("the data end, or this container makes no item of the stored type tag");
     try {
-        AddItem(item);
+        // Without the duplicates rule: the stored data are what they are, and a reader
+        // that dropped some would lose them without a word.
+        StoreItem(item);
     } catch (...) {
         DisposeLoose(item);
         throw;
     }
-    // Contiguous mode copied the element in; a refused duplicate was made here; either way
-    // the block is this reader's to dispose of.
-    if (!IsPointerMode() || FCount == before)
+    // Contiguous mode copied the element in; the block is this reader's to dispose of.
+    if (!IsPointerMode())
         DisposeLoose(item);
 }
 
 void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
-    if (FElementSize <= 0)
-        throw TKestSerialization();
+    const int64_t total = int64_t{count} * FElementSize;
+    const int64_t left = source.Bytes().Remaining();
+    if (left >= 0 && total > left)
+        throw TKestSerialization(std::to_string(count) + " elements of " + std::to_string(FElementSize) +
+                                 " bytes announced, " + std::to_string(left) + " bytes left");
+    if (left < 0 && FElementSize > kChunkBytes) {
+        ReadLargeElements(count, source);
+        return;
+    }
     const int64_t perChunk = FElementSize >= kChunkBytes ? 1 : kChunkBytes / FElementSize;
     while (FCount < count) {
         const int32_t batch = static_cast<int32_t>(count - FCount < perChunk ? count - FCount : perChunk);
@@ -359,17 +448,40 @@ void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
         }
         unsigned char* slot = Bytes() + static_cast<size_t>(FCount) * static_cast<size_t>(FElementSize);
         if (!source.Read(slot, static_cast<size_t>(batch) * static_cast<size_t>(FElementSize)))
-            throw TKestSerialization();
+            throw TKestSerialization(ElementsEnd(FCount, count));
         FCount += batch;
+    }
+}
+
+void TContainer::ReadLargeElements(int32_t count, TContainerSource& source) {
+    // Each element is gathered in pieces before the array grows for it, so that the
+    // array never holds room the data have not filled.
+    std::vector<unsigned char> element;
+    const size_t size = static_cast<size_t>(FElementSize);
+    while (FCount < count) {
+        element.clear();
+        while (element.size() < size) {
+            const size_t at = element.size();
+            const size_t step = size - at < static_cast<size_t>(kChunkBytes) ? size - at : kChunkBytes;
+            element.resize(at + step);
+            if (!source.Read(element.data() + at, step))
+                throw TKestSerialization(ElementsEnd(FCount, count));
+        }
+        Reallocate(FCount + 1);
+        std::memcpy(Bytes() + static_cast<size_t>(FCount) * size, element.data(), size);
+        ++FCount;
     }
 }
 
 void TContainer::ReadImage(TContainerSource& source) {
     uint8_t header[kHeaderSize];
+    const int64_t start = source.Position();
     if (!source.Read(header, kHeaderSize))
-        throw TKestSerialization();
+        throw TKestSerialization(
+            "the data end inside the 24-byte container header" +
+            (start >= 0 ? " that starts at offset " + std::to_string(start) : std::string()));
     const TContainerHeader h = DecodeHeader(header);
-    TakeHeader(h);
+    TakeHeader(h, false);
     TLoadingScope loading(*this);
     if (!IsPointerMode()) {
         ReadContiguous(h.count, source);
@@ -377,27 +489,36 @@ void TContainer::ReadImage(TContainerSource& source) {
         if (h.count > 0)
             Reallocate(h.count < 1024 ? h.count : 1024);
         for (int32_t i = 0; i < h.count; ++i) {
+            const TItemPlace place{i, h.count};
             if (!FSizePrefix) {
-                KeepReadItem(source.ReadItem(*this));
+                KeepReadItem(place.Read([&] { return source.ReadItem(*this); }));
                 continue;
             }
             const int64_t mark = source.Position();
             uint8_t bytes[4];
-            if (mark < 0 || !source.Read(bytes, 4))
-                throw TKestSerialization();
-            const int32_t size = LoadInt32(bytes);
-            void* item = source.ReadItem(*this);
+            if (mark < 0)
+                throw TKestSerialization(
+                    place.Say("size prefixes on a medium that cannot tell its position"));
+            if (!source.Read(bytes, 4))
+                throw TKestSerialization(place.Say("the data end in its size prefix"));
+            const int32_t size = kest::io::LoadInt32(bytes);
+            void* item = place.Read([&] { return source.ReadItem(*this); });
             const int64_t after = source.Position();
             const int64_t consumed = after - mark - 4;
             // An item that read beyond its announced size has eaten into what follows.
             if (item == nullptr || after < 0 || size < consumed) {
                 if (item != nullptr)
                     DisposeLoose(item);
-                throw TKestSerialization();
+                throw TKestSerialization(place.Say(
+                    item == nullptr
+                        ? "the data end, or this container makes no item of the stored type tag"
+                        : "it read " + std::to_string(consumed) + " bytes, its size prefix at offset " +
+                              std::to_string(mark) + " says " + std::to_string(size)));
             }
             KeepReadItem(item);
             if (size > consumed && !source.Skip(size - consumed))
-                throw TKestSerialization();
+                throw TKestSerialization(place.Say("the data end before the " + std::to_string(size) +
+                                                   " bytes its size prefix announces"));
         }
     }
     if (FCount > 0 && FAllocated != FCount && FCount == h.count)
@@ -483,7 +604,7 @@ void TContainer::WriteText(FILE* file) {
 void TContainer::ReadText(FILE* file) {
     int32_t compressed = 0;
     if (!ReadDecimal(file, compressed))
-        throw TKestSerialization();
+        throw TKestSerialization("no compressed flag (a decimal number) where the container's text starts");
     if (compressed != 0) {
         FCompressed = true;
         TContainerBase::ReadText(file);
@@ -491,33 +612,49 @@ void TContainer::ReadText(FILE* file) {
     }
     FCompressed = false;
     int32_t values[kHeaderValues];
-    for (int32_t& value : values)
-        if (!ReadDecimal(file, value))
-            throw TKestSerialization();
+    for (int i = 0; i < kHeaderValues; ++i)
+        if (!ReadDecimal(file, values[i]))
+            throw TKestSerialization(HeaderNumberMissing(i));
     const TContainerHeader h = HeaderFromText(values);
-    TakeHeader(h);
+    TakeHeader(h, true);
     TLoadingScope loading(*this);
     if (h.count > 0)
         Reallocate(h.count < 1024 ? h.count : 1024);
     for (int32_t i = 0; i < h.count; ++i) {
+        const TItemPlace place{i, h.count};
         if (FInline) {
-            KeepReadItem(ReadElement(
-                [](void* f, unsigned char* data, size_t size) -> bool {
-                    for (size_t b = 0; b < size; ++b) {
-                        unsigned int value = 0;
-                        if (std::fscanf(static_cast<FILE*>(f), "%2x", &value) != 1)
-                            return false;
-                        data[b] = static_cast<unsigned char>(value);
-                    }
-                    return true;
-                },
-                file));
+            // The elements start on the line after the header; each is a hex block, read
+            // exactly as written, possibly in pieces.
+            if (i == 0 && std::fgetc(file) != '\n')
+                throw TKestSerialization(place.Say("the elements do not start on the line after the header"));
+            TElementText text{file, 0, static_cast<size_t>(FElementSize), std::string()};
+            void* element = nullptr;
+            try {
+                element = place.Read([&] {
+                    return ReadElement(
+                        [](void* context, unsigned char* data, size_t size) -> bool {
+                            TElementText& at = *static_cast<TElementText*>(context);
+                            if (!kest::detail::ReadHexBlock(at.file, data, size, at.done, at.total,
+                                                            at.problem))
+                                return false;
+                            at.done += size;
+                            return true;
+                        },
+                        &text);
+                });
+            } catch (const TKestSerialization&) {
+                if (!text.problem.empty())
+                    throw TKestSerialization(place.Say(text.problem));
+                throw;
+            }
+            KeepReadItem(element);
             continue;
         }
         int32_t typeId = 0;
         if (!ReadDecimal(file, typeId))
-            throw TKestSerialization();
-        KeepReadItem(ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadText(file); }));
+            throw TKestSerialization(place.Say("no type tag (a decimal number)"));
+        KeepReadItem(place.Read(
+            [&] { return ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadText(file); }); }));
     }
     if (FCount > 0 && FAllocated != FCount && FCount == h.count)
         Reallocate(FCount);
@@ -541,16 +678,16 @@ void TContainer::WriteText(std::ostream& stream) {
 
 void TContainer::ReadText(std::istream& stream) {
     int32_t values[kHeaderValues];
-    for (int32_t& value : values)
-        if (!(stream >> value))
-            throw TKestSerialization();
+    for (int i = 0; i < kHeaderValues; ++i)
+        if (!(stream >> values[i]))
+            throw TKestSerialization(HeaderNumberMissing(i));
     const TContainerHeader h = HeaderFromText(values);
-    TakeHeader(h);
+    TakeHeader(h, true);
     TLoadingScope loading(*this);
     if (h.count > 0)
         Reallocate(h.count < 1024 ? h.count : 1024);
     for (int32_t i = 0; i < h.count; ++i)
-        KeepReadItem(ReadItem(stream, std::ios_base::in));
+        KeepReadItem(TItemPlace{i, h.count}.Read([&] { return ReadItem(stream, std::ios_base::in); }));
     if (FCount > 0 && FAllocated != FCount && FCount == h.count)
         Reallocate(FCount);
     if (FPeerData) {

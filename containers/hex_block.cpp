@@ -1,10 +1,12 @@
 #include "containers/hex_block.h"
 
-#include <cctype>
 #include <istream>
 #include <ostream>
+#include <streambuf>
 
 #include "containers/binary_io.h"
+
+namespace kest::detail {
 
 namespace {
 
@@ -28,6 +30,45 @@ void FormatByte(uint8_t byte, char out[2]) {
     out[1] = kDigits[byte & 0x0F];
 }
 
+// A character for a message: itself when printable, else its code.
+std::string Shown(int c) {
+    if (c == EOF)
+        return "the end of the data";
+    if (c == '\n')
+        return "a line end";
+    if (c >= 0x20 && c < 0x7F)
+        return std::string("\"") + static_cast<char>(c) + "\"";
+    return "byte " + std::to_string(c & 0xFF);
+}
+
+// The reader proper over a source of characters: next() gives the next one or EOF.
+template <typename Next>
+bool ReadBlock(Next next, uint8_t* bytes, size_t count, size_t first, size_t total, std::string& problem) {
+    for (size_t i = 0; i < count; ++i) {
+        const size_t index = first + i;
+        const std::string where =
+            "byte " + std::to_string(index + 1) + " of " + std::to_string(total) + " of the hex block";
+        const int high = next();
+        const int low = high == EOF ? EOF : next();
+        const int highValue = high == ' ' ? 0 : HexValue(high);
+        const int lowValue = HexValue(low);
+        if (highValue < 0 || lowValue < 0) {
+            const int wrong = highValue < 0 ? high : low;
+            problem = where + ": " + Shown(wrong) + " where a hexadecimal digit belongs";
+            return false;
+        }
+        bytes[i] = static_cast<uint8_t>(highValue * 16 + lowValue);
+        const bool lineEnds = (index + 1) % kBytesPerLine == 0 || index + 1 == total;
+        const int separator = next();
+        if (separator != (lineEnds ? '\n' : ' ')) {
+            problem = where + ": " + Shown(separator) + " where " + (lineEnds ? "a line end" : "a blank") +
+                      " belongs";
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void WriteHexBlock(FILE* file, const uint8_t* bytes, size_t count) {
@@ -42,30 +83,6 @@ void WriteHexBlock(FILE* file, const uint8_t* bytes, size_t count) {
         kest::io::PutChar(file, '\n');
 }
 
-bool ReadHexBlock(FILE* file, uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        int c = std::fgetc(file);
-        while (c != EOF && std::isspace(static_cast<unsigned char>(c)))
-            c = std::fgetc(file);
-        const int high = HexValue(c);
-        if (high < 0) {
-            if (c != EOF)
-                std::ungetc(c, file);
-            return false;
-        }
-        int value = high;
-        c = std::fgetc(file);
-        const int low = HexValue(c);
-        if (low >= 0) {
-            value = value * 16 + low;
-        } else if (c != EOF) {
-            std::ungetc(c, file);
-        }
-        bytes[i] = static_cast<uint8_t>(value);
-    }
-    return true;
-}
-
 void WriteHexBlock(std::ostream& stream, const uint8_t* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         char text[2];
@@ -77,34 +94,39 @@ void WriteHexBlock(std::ostream& stream, const uint8_t* bytes, size_t count) {
     }
 }
 
-bool ReadHexBlock(std::istream& stream, uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        stream >> std::ws;
-        // Only the first two characters of a token count; the rest of it is consumed
-        // without being stored, so a long token costs no memory.
-        int value = 0;
-        int digits = 0;
-        bool inPrefix = true;
-        for (int taken = 0;; ++taken) {
-            const int c = stream.peek();
-            if (c == std::char_traits<char>::eof() || std::isspace(c))
-                break;
-            stream.get();
-            if (!inPrefix || taken >= 2)
-                continue;
-            const int digit = HexValue(c);
-            if (digit < 0) {
-                inPrefix = false;
-                continue;
-            }
-            value = value * 16 + digit;
-            ++digits;
-        }
-        if (digits == 0) {
-            stream.setstate(std::ios_base::failbit);
-            return false;
-        }
-        bytes[i] = static_cast<uint8_t>(value);
-    }
-    return true;
+bool ReadHexBlock(FILE* file, uint8_t* bytes, size_t count, size_t first, size_t total,
+                  std::string& problem) {
+    return ReadBlock([file] { return std::fgetc(file); }, bytes, count, first, total, problem);
 }
+
+bool ReadHexBlock(std::istream& stream, uint8_t* bytes, size_t count, size_t first, size_t total,
+                  std::string& problem) {
+    std::streambuf* buffer = stream.rdbuf();
+    if (buffer == nullptr || !stream.good()) {
+        stream.setstate(std::ios_base::failbit);
+        problem = "byte " + std::to_string(first + 1) + " of " + std::to_string(total) +
+                  " of the hex block: the stream has failed";
+        return false;
+    }
+    const bool read = ReadBlock(
+        [buffer] {
+            const auto c = buffer->sbumpc();
+            return c == std::char_traits<char>::eof() ? EOF : static_cast<int>(static_cast<unsigned char>(c));
+        },
+        bytes, count, first, total, problem);
+    if (!read)
+        stream.setstate(std::ios_base::failbit);
+    return read;
+}
+
+bool ReadHexBlock(FILE* file, uint8_t* bytes, size_t count) {
+    std::string problem;
+    return ReadHexBlock(file, bytes, count, 0, count, problem);
+}
+
+bool ReadHexBlock(std::istream& stream, uint8_t* bytes, size_t count) {
+    std::string problem;
+    return ReadHexBlock(stream, bytes, count, 0, count, problem);
+}
+
+}  // namespace kest::detail

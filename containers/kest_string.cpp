@@ -9,8 +9,10 @@
 #include <new>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "containers/binary_io.h"
+#include "containers/block_allocation.h"
 #include "containers/byte_channel.h"
 #include "containers/kest_exception.h"
 #include "memory/image_channel.h"
@@ -18,6 +20,12 @@
 #include "memory/mem_buffer.h"
 
 namespace {
+
+// The nine lower-case accented vowels of code page 1250, then their upper-case partners
+// at the same positions (18 bytes, no terminator counted).
+constexpr unsigned char AccentLetters[18] = {0xE1, 0xE9, 0xED, 0xF3, 0xF6, 0xF5, 0xFA, 0xFC, 0xFB,
+                                             0xC1, 0xC9, 0xCD, 0xD3, 0xD6, 0xD5, 0xDA, 0xDC, 0xDB};
+constexpr int AccentHalf = 9;
 
 constexpr unsigned char kNotAccent = 255;
 
@@ -44,7 +52,7 @@ constexpr size_t kChunkBytes = size_t{64} * 1024;
 char* NewBlock(size_t count) {
     if (count > kMaxLength)
         return nullptr;
-    return static_cast<char*>(std::malloc(count + 1));
+    return static_cast<char*>(kest::detail::AllocateBlock(count + 1));
 }
 
 // A terminated copy of count bytes of text in a new block; throws std::bad_alloc.
@@ -70,30 +78,36 @@ bool SkipBytes(kest::detail::TImageSource& source, size_t count) {
     return true;
 }
 
+// The text of count bytes ends early.
+std::string TextCut(size_t count) {
+    return "the data end inside the " + std::to_string(count) + " bytes of a text";
+}
+
 // The stored text of length count into a new terminated block; null (the bytes skipped)
 // when storage cannot be had. Throws TKestSerialization when the source ends first, or
 // announces more than it holds, before taking storage for it.
 char* ReadStoredText(kest::detail::TImageSource& source, size_t count) {
     const int64_t remaining = source.Remaining();
     if (remaining >= 0 && static_cast<uint64_t>(remaining) < count)
-        throw TKestSerialization();
+        throw TKestSerialization("a text of " + std::to_string(count) + " bytes announced, " +
+                                 std::to_string(remaining) + " bytes left");
     // A source that cannot tell its size gets storage piece by piece as its bytes arrive.
     size_t allocated = remaining >= 0 || count <= kChunkBytes ? count : kChunkBytes;
     char* block = NewBlock(allocated);
     if (block == nullptr) {
         if (!SkipBytes(source, count))
-            throw TKestSerialization();
+            throw TKestSerialization(TextCut(count));
         return nullptr;
     }
     size_t done = 0;
     while (done < count) {
         if (done == allocated) {
             const size_t grown = count - allocated < allocated ? count : allocated * 2;
-            char* larger = static_cast<char*>(std::realloc(block, grown + 1));
+            char* larger = static_cast<char*>(kest::detail::ResizeBlock(block, grown + 1));
             if (larger == nullptr) {
                 std::free(block);
                 if (!SkipBytes(source, count - done))
-                    throw TKestSerialization();
+                    throw TKestSerialization(TextCut(count));
                 return nullptr;
             }
             block = larger;
@@ -102,7 +116,7 @@ char* ReadStoredText(kest::detail::TImageSource& source, size_t count) {
         const size_t step = allocated - done;
         if (!source.ReadBytes(reinterpret_cast<uint8_t*>(block) + done, step)) {
             std::free(block);
-            throw TKestSerialization();
+            throw TKestSerialization(TextCut(count));
         }
         done += step;
     }
@@ -151,7 +165,47 @@ TString::TString(const char* s) {
     FCapacity = static_cast<int32_t>(count + 1);
 }
 
+TString::TString(std::string_view text) {
+    const size_t end = text.find('\0');
+    const size_t count = end == std::string_view::npos ? text.size() : end;
+    FText = CopyOrThrow(text.data(), count);
+    FCapacity = static_cast<int32_t>(count + 1);
+}
+
 TString::TString(const TString& other) : TString(other.FText) {}
+
+bool TString::SwapBuffer(TString& other) noexcept {
+    // Only a buffer that a copy would have made alike is taken, so that a move leaves
+    // exactly what a copy leaves.
+    const size_t count = std::strlen(other.FText);
+    if (static_cast<size_t>(other.FCapacity) != count + 1)
+        return false;
+    std::swap(FText, other.FText);
+    std::swap(FCapacity, other.FCapacity);
+    return true;
+}
+
+// The moved-from string needs a buffer of its own, as every string does: the one
+// allocation a move may make, and so a move constructor that may throw.
+TString::TString(TString&& other)  // NOLINT(performance-noexcept-move-constructor)
+    : TContainerItem(other) {
+    FText = CopyOrThrow("", 0);
+    FCapacity = 1;
+    *this = std::move(other);
+}
+
+TString& TString::operator=(TString&& other) noexcept {
+    if (this == &other)
+        return *this;
+    TContainerItem::operator=(other);
+    const size_t count = std::strlen(other.FText);
+    const bool reuse = !FExactSize && count < static_cast<size_t>(FCapacity);
+    // Storing never throws: without a new buffer the text becomes empty, as in a copy.
+    if (reuse || !SwapBuffer(other))
+        Store(other.FText, count, !FExactSize);
+    other.FText[0] = 0;
+    return *this;
+}
 
 TString::TString(const char* text, size_t count) {
     FText = CopyOrThrow(text, count);
@@ -333,8 +387,13 @@ namespace {
 void ReadBinaryForm(kest::detail::TImageSource& source, TString& text) {
     int32_t count = 0;
     bool exact = false;
-    if (!source.ReadNumber(count) || !source.ReadFlag(exact) || count < 0)
-        throw TKestSerialization();
+    if (!source.ReadNumber(count))
+        throw TKestSerialization("the length of a text is missing");
+    if (!source.ReadFlag(exact))
+        throw TKestSerialization("the exact-size flag after the text length " + std::to_string(count) +
+                                 " is missing");
+    if (count < 0)
+        throw TKestSerialization("text of length " + std::to_string(count));
     char* block = ReadStoredText(source, static_cast<size_t>(count));
     text.FExactSize = exact;
     if (block == nullptr) {
@@ -381,11 +440,12 @@ void TString::WriteText(FILE* file) {
 void TString::ReadText(FILE* file) {
     long long stored = 0;
     if (std::fscanf(file, "%lld", &stored) != 1 || stored > std::numeric_limits<int32_t>::max())
-        throw TKestSerialization();
+        throw TKestSerialization("the length of a text is missing or not a 32-bit number");
     // What the writer puts after the number: a line end, the text and another line end.
     const int64_t remaining = FileRemaining(file);
     if (stored > 0 && remaining >= 0 && remaining < stored)
-        throw TKestSerialization();
+        throw TKestSerialization("a text of " + std::to_string(stored) + " bytes announced, " +
+                                 std::to_string(remaining) + " bytes left");
     int c;
     while ((c = std::fgetc(file)) != EOF && std::isspace(c)) {
     }
@@ -425,12 +485,15 @@ void TString::ReadText(std::istream& stream) {
     // The positions are read one by one so that a count they do not live up to is seen.
     TIntContainer blanks;
     int32_t count = 0;
-    if (!(stream >> count) || count < 0)
-        throw TKestSerialization();
+    if (!(stream >> count))
+        throw TKestSerialization("the count of a text's blanks is missing or not a 32-bit number");
+    if (count < 0)
+        throw TKestSerialization("a text with " + std::to_string(count) + " blanks");
     for (int32_t i = 0; i < count; ++i) {
         int32_t position = 0;
         if (!(stream >> position))
-            throw TKestSerialization();
+            throw TKestSerialization("blank " + std::to_string(i + 1) + " of " + std::to_string(count) +
+                                     " of a text: its position is missing or not a 32-bit number");
         blanks.Add(position);
     }
     // The rest of the line that ends the positions, then the text's own line.
@@ -438,7 +501,7 @@ void TString::ReadText(std::istream& stream) {
     std::getline(stream, rest);
     std::string line;
     if (!std::getline(stream, line))
-        throw TKestSerialization();
+        throw TKestSerialization("the stream ends before the line of a text");
     for (int i = 0; i < blanks.Count(); ++i) {
         const int32_t position = blanks.At(i);
         if (position >= 0 && static_cast<size_t>(position) < line.size())

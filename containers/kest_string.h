@@ -7,17 +7,12 @@
 #include <cstdio>
 #include <iosfwd>
 #include <limits>
+#include <string_view>
 
-#include "containers/container_item.h"
+#include "container_item.h"
 
 // As the end of a substring: the last character.
 inline constexpr int32_t EndOfString = std::numeric_limits<int32_t>::min();
-
-// The nine lower-case accented vowels of code page 1250, then their upper-case partners
-// at the same positions (18 bytes, no terminator counted).
-inline constexpr unsigned char AccentLetters[18] = {0xE1, 0xE9, 0xED, 0xF3, 0xF6, 0xF5, 0xFA, 0xFC, 0xFB,
-                                                    0xC1, 0xC9, 0xCD, 0xD3, 0xD6, 0xD5, 0xDA, 0xDC, 0xDB};
-inline constexpr int AccentHalf = 9;
 
 // The upper case of c: the partner of a lower-case accent letter, else the C library's
 // upper case of the byte.
@@ -50,17 +45,30 @@ public:
     TString();
     // A copy of s; null gives the empty text. Capacity is length + 1.
     TString(const char* s);
+    // A copy of the characters of text up to its first 0 byte, if any. Capacity is length + 1.
+    explicit TString(std::string_view text);
     // A copy of other's text (not its owner nor type tag); capacity is length + 1.
     TString(const TString& other);
+    // Gives what the copy constructor gives, taking other's buffer when it is of exactly the
+    // size a copy would make; other is left the empty text. Throws std::bad_alloc (other
+    // unchanged) when a buffer cannot be had.
+    TString(TString&& other);  // NOLINT(performance-noexcept-move-constructor): see the .cpp
     // Copies other's text, reusing this buffer unless FExactSize or it is too small.
     TString& operator=(const TString& other);
+    // Gives what the copy assignment gives, exchanging buffers with other instead of taking
+    // a new one of the same size; other is left the empty text. Never throws.
+    TString& operator=(TString&& other) noexcept;
     // Assign(s).
     TString& operator=(const char* s);
     ~TString() override;
 
-    // The text itself, owned by this string; never null.
-    char* Text() const { return FText; }
+    // The text itself, owned by this string; never null. Through a const string it cannot
+    // be changed.
+    const char* Text() const { return FText; }
+    char* Text() { return FText; }
     operator const char*() const { return FText; }
+    // The text as a view, valid until the string changes.
+    operator std::string_view() const { return std::string_view(FText, static_cast<size_t>(Length())); }
     // Characters before the terminator.
     int Length() const;
 
@@ -117,9 +125,19 @@ public:
     // Throws as stated for the class.
     void ReadText(std::istream& stream) override;
 
-    // True when both texts hold the same bytes.
+    // True when both texts hold the same bytes (a null pointer counts as the empty text);
+    // every order of the operands, so that "abc" == s means the same in C++17 and C++20.
     friend bool operator==(const TString& a, const TString& b) { return CompareText(a.FText, b.FText) == 0; }
     friend bool operator==(const TString& a, const char* b) { return CompareText(a.FText, b) == 0; }
+    friend bool operator==(const char* a, const TString& b) { return CompareText(a, b.FText) == 0; }
+    friend bool operator!=(const TString& a, const TString& b) { return !(a == b); }
+    friend bool operator!=(const TString& a, const char* b) { return !(a == b); }
+    friend bool operator!=(const char* a, const TString& b) { return !(a == b); }
+    // The same against a std::string or std::string_view.
+    friend bool operator==(const TString& a, std::string_view b) { return std::string_view(a) == b; }
+    friend bool operator==(std::string_view a, const TString& b) { return a == std::string_view(b); }
+    friend bool operator!=(const TString& a, std::string_view b) { return !(a == b); }
+    friend bool operator!=(std::string_view a, const TString& b) { return !(a == b); }
 
 private:
     // The line-file reader builds its strings straight from its read buffers.
@@ -135,6 +153,9 @@ private:
     void Store(const char* text, size_t count, bool reuse);
     // Takes over a malloc block of count + 1 bytes holding a terminated text.
     void Adopt(char* block, size_t count);
+    // Exchanges buffers with other when other's is exactly its length + 1 bytes; false
+    // (nothing changed) for any other buffer.
+    bool SwapBuffer(TString& other) noexcept;
 };
 
 // Writes the text followed by a line end, and flushes; returns stream.

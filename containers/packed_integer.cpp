@@ -5,6 +5,8 @@
 
 #include "containers/binary_io.h"
 
+namespace kest::detail {
+
 namespace {
 
 constexpr uint8_t kNegativeBit = 0x80;
@@ -90,3 +92,5 @@ bool ReadPackedInt(std::istream& stream, int32_t& value) {
         return false;
     return DecodePackedInt(reinterpret_cast<const uint8_t*>(bytes), static_cast<size_t>(n) + 1, value) != 0;
 }
+
+}  // namespace kest::detail

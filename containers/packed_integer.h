@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <iosfwd>
 
+namespace kest::detail {
+
 // Longest packed form: the count byte and four magnitude bytes.
 inline constexpr int kPackedIntMaxLength = 5;
 
@@ -22,3 +24,5 @@ bool ReadPackedInt(FILE* file, int32_t& value);
 // Stream variants of the two above; a failed read also leaves the stream failed.
 void WritePackedInt(std::ostream& stream, int32_t value);
 bool ReadPackedInt(std::istream& stream, int32_t& value);
+
+}  // namespace kest::detail

@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
+#include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 
 namespace {
@@ -22,7 +24,7 @@ TPeerDataContainer::TPeerDataContainer() {
 }
 
 TPeerDataContainer::TPeerDataContainer(const TPeerDataContainer& source) : TPeerDataContainer() {
-    Assign(source);
+    CopyConstruct(source);
 }
 
 void TPeerDataContainer::Init() {
@@ -33,7 +35,7 @@ void TPeerDataContainer::Init() {
 }
 
 void* TPeerDataContainer::CreateItem(int32_t) {
-    void* block = std::calloc(1, sizeof(TRecord));
+    void* block = kest::detail::AllocateZeroedBlock(sizeof(TRecord));
     if (block == nullptr)
         throw std::bad_alloc();
     return block;
@@ -47,10 +49,14 @@ bool TPeerDataContainer::AcceptsElementSize(int32_t size) const {
     return size == kRecordSize;
 }
 
-TPeerDataContainer::TRecord& TPeerDataContainer::Record(int index) const {
+const TPeerDataContainer::TRecord& TPeerDataContainer::Record(int index) const {
     if (!FInline || FElementSize != kRecordSize)
         throw TKestSerialization();
-    return *static_cast<TRecord*>(At(index));
+    return *static_cast<const TRecord*>(At(index));
+}
+
+TPeerDataContainer::TRecord& TPeerDataContainer::Record(int index) {
+    return const_cast<TRecord&>(static_cast<const TPeerDataContainer&>(*this).Record(index));
 }
 
 TPeerDataContainer& TPeerDataContainer::Add(int32_t itemIndex, int32_t targetIndex, int32_t offset) {
@@ -63,14 +69,20 @@ void TPeerDataContainer::Apply(TContainer& owner) const {
     const int32_t count = Count();
     for (int32_t i = 0; i < count; ++i) {
         const TRecord& record = Record(i);
+        const std::string where =
+            "fix-up record " + std::to_string(i + 1) + " of " + std::to_string(count) + ": ";
         if (record.FItemIndex < 0 || record.FItemIndex >= owner.Count())
-            throw TKestBadIndex();
+            throw TKestBadIndex(where + "item " + std::to_string(record.FItemIndex) + " of " +
+                                std::to_string(owner.Count()));
         if (record.FTargetIndex < -1 || record.FTargetIndex >= owner.Count())
-            throw TKestBadIndex();
+            throw TKestBadIndex(where + "target " + std::to_string(record.FTargetIndex) + " of " +
+                                std::to_string(owner.Count()));
         if (owner.At(record.FItemIndex) == nullptr)
-            throw TKestBadIndex();
+            throw TKestBadIndex(where + "item " + std::to_string(record.FItemIndex) + " is an empty slot");
         if (!FieldFits(record.FOffset, owner.ItemByteSize(record.FItemIndex)))
-            throw TKestBadIndex();
+            throw TKestBadIndex(where + "offset " + std::to_string(record.FOffset) + " outside the " +
+                                std::to_string(owner.ItemByteSize(record.FItemIndex)) + " bytes of item " +
+                                std::to_string(record.FItemIndex));
     }
     for (int32_t i = 0; i < count; ++i) {
         const TRecord& record = Record(i);

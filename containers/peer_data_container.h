@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "containers/container.h"
+#include "container.h"
 
 // Contiguous 12-byte records. Lives only for one save, load or assignment of its owner.
 class TPeerDataContainer : public TContainer {
@@ -21,7 +21,12 @@ public:
     // The TContainer defaults, then Init.
     TPeerDataContainer();
     TPeerDataContainer(const TPeerDataContainer& source);
+    TPeerDataContainer(TPeerDataContainer&& source) noexcept = default;
     TPeerDataContainer& operator=(const TPeerDataContainer& source) = default;
+    TPeerDataContainer& operator=(TPeerDataContainer&& source) noexcept {
+        MoveFrom(source);
+        return *this;
+    }
 
     // Contiguous mode, 12-byte elements, no peer data of its own.
     void Init() override;
@@ -33,7 +38,8 @@ public:
     bool AcceptsElementSize(int32_t size) const override;
 
     // The record at index; throws TKestBadIndex.
-    TRecord& Record(int index) const;
+    TRecord& Record(int index);
+    const TRecord& Record(int index) const;
     // Appends a record; returns this container. Throws what AddItem throws.
     TPeerDataContainer& Add(int32_t itemIndex, int32_t targetIndex, int32_t offset);
     // Stores every record's target (null for -1) in the owner's items. All records are

@@ -7,9 +7,11 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "containers/binary_io.h"
+#include "containers/block_allocation.h"
 #include "containers/byte_channel.h"
 #include "containers/file_save.h"
 #include "containers/kest_exception.h"
@@ -41,7 +43,7 @@ using Block = std::unique_ptr<char, FreeDeleter>;
 Block HalvingBlock(size_t wanted, size_t& size) {
     size = wanted < 1 ? 1 : wanted;
     for (;;) {
-        if (void* block = std::malloc(size))
+        if (void* block = kest::detail::AllocateBlock(size))
             return Block(static_cast<char*>(block));
         if (size == 1)
             throw std::bad_alloc();
@@ -66,16 +68,40 @@ TStringContainer::TStringContainer() {
 
 TStringContainer::~TStringContainer() = default;
 
+TStringContainer::TStringContainer(const TStringContainer& source) : TStringContainer() {
+    CopyConstruct(source);
+}
+
+TStringContainer::TStringContainer(TStringContainer&& source) noexcept
+    : TContainer(std::move(source)), FCrLf(source.FCrLf), FUnicodeLoaded(source.FUnicodeLoaded) {}
+
+TStringContainer& TStringContainer::operator=(const TStringContainer& source) {
+    if (this != &source)
+        Assign(source);
+    return *this;
+}
+
+TStringContainer& TStringContainer::operator=(TStringContainer&& source) noexcept {
+    FCrLf = source.FCrLf;
+    FUnicodeLoaded = source.FUnicodeLoaded;
+    MoveFrom(source);
+    return *this;
+}
+
 TStringContainer& TStringContainer::Add(const TString& s) {
     AddString(new TString(s.Text()));
     return *this;
 }
 
-TString& TStringContainer::At(int index) const {
-    void* item = TContainer::At(index);
+const TString& TStringContainer::At(int index) const {
+    const void* item = TContainer::At(index);
     if (item == nullptr)
         throw TKestBadIndex();
-    return AsString(item);
+    return AsString(const_cast<void*>(item));
+}
+
+TString& TStringContainer::At(int index) {
+    return const_cast<TString&>(static_cast<const TStringContainer&>(*this).At(index));
 }
 
 void* TStringContainer::CreateItem(int32_t) {
@@ -203,7 +229,7 @@ public:
                 size = need;
             if (size > kMaxLine + 1)
                 size = kMaxLine + 1;
-            char* larger = static_cast<char*>(std::realloc(FData, size));
+            char* larger = static_cast<char*>(kest::detail::ResizeBlock(FData, size));
             if (larger == nullptr)
                 throw std::bad_alloc();
             FData = larger;
@@ -232,7 +258,7 @@ public:
 private:
     void Reset() {
         std::free(FData);
-        FData = static_cast<char*>(std::malloc(kFirstLineBytes));
+        FData = static_cast<char*>(kest::detail::AllocateBlock(kFirstLineBytes));
         if (FData == nullptr)
             throw std::bad_alloc();
         FSize = kFirstLineBytes;
@@ -361,7 +387,7 @@ private:
             FSink(FLine.Terminated(), static_cast<int>(used), FSinkValue);
         } else if (used >= kAdoptLineBytes && strnlen(FLine.Data(), used) == used) {
             char* block = FLine.Release();
-            if (char* fitted = static_cast<char*>(std::realloc(block, used + 1)))
+            if (char* fitted = static_cast<char*>(kest::detail::ResizeBlock(block, used + 1)))
                 block = fitted;
             FAdopt(block, used);
         } else {

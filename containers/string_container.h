@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <iosfwd>
 
-#include "containers/container.h"
-#include "containers/kest_string.h"
+#include "container.h"
+#include "kest_string.h"
 
 // Every item is a TString owned by the container. The line-file form is the texts of all
 // items with one line end (CR LF, or LF without FCrLf) between consecutive items and none
@@ -33,12 +33,27 @@ public:
 
     // Empty, growth step 256, CR LF line ends.
     TStringContainer();
+    // Copies of source's strings and settings (Assign); throws std::bad_alloc.
+    TStringContainer(const TStringContainer& source);
+    // Takes source's strings and settings; source is left empty and usable. Never throws.
+    TStringContainer(TStringContainer&& source) noexcept;
+    TStringContainer& operator=(const TStringContainer& source);
+    TStringContainer& operator=(TStringContainer&& source) noexcept;
     ~TStringContainer() override;
+
+    using iterator = TIndexIterator<TStringContainer, TString>;
+    using const_iterator = TIndexIterator<const TStringContainer, const TString>;
+    // The strings in index order: range-for gives each TString.
+    iterator begin() { return iterator(this, 0); }
+    iterator end() { return iterator(this, Count()); }
+    const_iterator begin() const { return const_iterator(this, 0); }
+    const_iterator end() const { return const_iterator(this, Count()); }
 
     // Appends a copy of s (the caller keeps s); returns this container.
     TStringContainer& Add(const TString& s);
     // The item at index, kept by the container; throws TKestBadIndex unless 0 <= index < Count().
-    TString& At(int index) const;
+    TString& At(int index);
+    const TString& At(int index) const;
 
     // A new empty TString owned by the caller, whatever the tag.
     void* CreateItem(int32_t typeId) override;

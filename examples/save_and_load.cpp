@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "containers/string_container.h"
-#include "memory/mem_buffer.h"
+#include <kest/containers/string_container.h>
+#include <kest/memory/mem_buffer.h>
 
 int main() {
     TStringContainer lines;

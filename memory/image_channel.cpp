@@ -37,8 +37,37 @@ bool TTextFileSource::ReadFlag(bool& value) {
     return true;
 }
 
+namespace {
+
+// Reads the next piece of a hex block with read(bytes, count, first, total, problem); the
+// block starts on the line after the number before it, whose line end next() must give.
+template <typename Next, typename Read>
+bool ReadHexPiece(THexBlockProgress& block, std::string& problem, uint8_t* bytes, size_t count, Next next,
+                  Read read) {
+    if (!block.begun)
+        block = THexBlockProgress{0, count, true};
+    if (block.done == 0 && count > 0 && next() != '\n') {
+        problem =
+            "the hex block of " + std::to_string(block.total) + " bytes does not start on a line of its own";
+        return false;
+    }
+    if (!read(bytes, count, block.done, block.total, problem))
+        return false;
+    block.done += count;
+    if (block.done >= block.total)
+        block = THexBlockProgress{};
+    return true;
+}
+
+}  // namespace
+
 bool TTextFileSource::ReadBytes(uint8_t* bytes, size_t count) {
-    return ReadHexBlock(FFile, bytes, count);
+    FILE* file = FFile;
+    return ReadHexPiece(
+        FBlock, FProblem, bytes, count, [file] { return std::fgetc(file); },
+        [file](uint8_t* b, size_t n, size_t first, size_t total, std::string& problem) {
+            return ReadHexBlock(file, b, n, first, total, problem);
+        });
 }
 
 namespace {
@@ -74,7 +103,16 @@ bool TTextStreamSource::ReadFlag(bool& value) {
 }
 
 bool TTextStreamSource::ReadBytes(uint8_t* bytes, size_t count) {
-    return ReadHexBlock(FStream, bytes, count);
+    std::istream& stream = FStream;
+    return ReadHexPiece(
+        FBlock, FProblem, bytes, count,
+        [&stream] {
+            const auto c = stream.get();
+            return c == std::char_traits<char>::eof() ? EOF : static_cast<int>(c);
+        },
+        [&stream](uint8_t* b, size_t n, size_t first, size_t total, std::string& problem) {
+            return ReadHexBlock(stream, b, n, first, total, problem);
+        });
 }
 
 int64_t TTextStreamSource::Remaining() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <iosfwd>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -34,6 +35,22 @@ public:
     // True when payload bytes arrive raw, so that within Remaining() only an I/O error can
     // stop them; false when they are text that may still turn out malformed.
     virtual bool RawBytes() const = 0;
+    // Announces a payload of total bytes, which the following ReadBytes calls deliver,
+    // possibly in pieces; a text source checks the hex block's layout against it. Without
+    // it, each ReadBytes is a whole block.
+    virtual void BeginBytes(size_t total) { (void)total; }
+    // What the last failed read found wrong and where; empty when it has nothing to say.
+    const std::string& Problem() const { return FProblem; }
+
+protected:
+    std::string FProblem;
+};
+
+// The hex block of a text source: where a payload read in pieces has got to.
+struct THexBlockProgress {
+    size_t done = 0;
+    size_t total = 0;
+    bool begun = false;
 };
 
 // Where an image is written to; write errors stay with the target (ferror, stream state).
@@ -62,7 +79,7 @@ public:
         uint8_t bytes[4];
         if (!FBytes.Read(bytes, 4))
             return false;
-        value = LoadInt32(bytes);
+        value = kest::io::LoadInt32(bytes);
         return true;
     }
     bool ReadFlag(bool& value) override {
@@ -96,8 +113,10 @@ public:
     bool ReadBytes(uint8_t* bytes, size_t count) override;
     int64_t Remaining() override;
     bool RawBytes() const override { return false; }
+    void BeginBytes(size_t total) override { FBlock = THexBlockProgress{0, total, true}; }
 
 private:
+    THexBlockProgress FBlock;
     FILE* FFile;
 };
 
@@ -110,8 +129,10 @@ public:
     bool ReadBytes(uint8_t* bytes, size_t count) override;
     int64_t Remaining() override;
     bool RawBytes() const override { return false; }
+    void BeginBytes(size_t total) override { FBlock = THexBlockProgress{0, total, true}; }
 
 private:
+    THexBlockProgress FBlock;
     std::istream& FStream;
 };
 
@@ -127,7 +148,7 @@ public:
     explicit TBinarySink(Target&& target) : FBytes(std::forward<Target>(target)) {}
     void WriteNumber(int32_t value) override {
         uint8_t bytes[4];
-        StoreInt32(value, bytes);
+        kest::io::StoreInt32(value, bytes);
         FBytes.Write(bytes, 4);
     }
     void WriteFlag(bool value) override {

@@ -5,7 +5,9 @@
 #include <istream>
 #include <new>
 #include <ostream>
+#include <string>
 
+#include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 
 namespace {
@@ -25,7 +27,7 @@ TIntContainer::TIntContainer() {
 }
 
 TIntContainer::TIntContainer(const TIntContainer& source) : TIntContainer() {
-    Assign(source);
+    CopyConstruct(source);
 }
 
 TIntContainer::~TIntContainer() = default;
@@ -38,7 +40,7 @@ void TIntContainer::Init() {
 }
 
 void* TIntContainer::CreateItem(int32_t) {
-    void* block = std::calloc(1, sizeof(int32_t));
+    void* block = kest::detail::AllocateZeroedBlock(sizeof(int32_t));
     if (block == nullptr)
         throw std::bad_alloc();
     return block;
@@ -60,13 +62,19 @@ bool TIntContainer::AcceptsElementSize(int32_t size) const {
 
 void TIntContainer::CheckShape() const {
     if (!FInline || FElementSize != kIntSize)
-        throw TKestSerialization();
+        throw TKestSerialization(FInline ? "elements of " + std::to_string(FElementSize) +
+                                               " bytes where 4-byte integers belong"
+                                         : std::string("object items where 4-byte integers belong"));
 }
 
-int32_t& TIntContainer::At(int index) const {
-    void* element = TContainer::At(index);
+const int32_t& TIntContainer::At(int index) const {
+    const void* element = TContainer::At(index);
     CheckShape();
-    return *static_cast<int32_t*>(element);
+    return *static_cast<const int32_t*>(element);
+}
+
+int32_t& TIntContainer::At(int index) {
+    return const_cast<int32_t&>(static_cast<const TIntContainer&>(*this).At(index));
 }
 
 TIntContainer& TIntContainer::Add(int32_t value) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <iosfwd>
 
-#include "containers/container.h"
+#include "../containers/container.h"
 
 // Plain 4-byte elements, stored back to back after construction. A container whose
 // settings were changed to separately allocated elements works the same. Images and
@@ -14,9 +14,24 @@ class TIntContainer : public TContainer {
 public:
     // The TContainer defaults, then Init.
     TIntContainer();
+    // Copies of source's integers and settings (Assign).
     TIntContainer(const TIntContainer& source);
+    // Takes source's integers and settings; source is left empty and usable. Never throws.
+    TIntContainer(TIntContainer&& source) noexcept = default;
     TIntContainer& operator=(const TIntContainer& source) = default;
+    TIntContainer& operator=(TIntContainer&& source) noexcept {
+        MoveFrom(source);
+        return *this;
+    }
     ~TIntContainer() override;
+
+    using iterator = TIndexIterator<TIntContainer, int32_t>;
+    using const_iterator = TIndexIterator<const TIntContainer, const int32_t>;
+    // The integers in index order: range-for gives each int32_t.
+    iterator begin() { return iterator(this, 0); }
+    iterator end() { return iterator(this, Count()); }
+    const_iterator begin() const { return const_iterator(this, 0); }
+    const_iterator end() const { return const_iterator(this, Count()); }
 
     // Inline 4-byte elements in contiguous mode, no peer data.
     void Init() override;
@@ -30,7 +45,8 @@ public:
     bool AcceptsElementSize(int32_t size) const override;
 
     // The integer at index, kept by the container; throws TKestBadIndex unless 0 <= index < Count().
-    int32_t& At(int index) const;
+    int32_t& At(int index);
+    const int32_t& At(int index) const;
     // Appends value (subject to the duplicates rule in pointer mode); returns this container.
     TIntContainer& Add(int32_t value);
     // Appends a zeroed element and returns it for the caller to fill; the duplicates rule does

@@ -6,7 +6,9 @@
 #include <istream>
 #include <limits>
 #include <ostream>
+#include <string>
 
+#include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 #include "containers/packed_integer.h"
 #include "memory/image_channel.h"
@@ -19,6 +21,34 @@ constexpr int64_t kMaxSize = std::numeric_limits<int32_t>::max();
 
 TMemBuffer::TMemBuffer() {
     Init();
+}
+
+TMemBuffer::TMemBuffer(TMemBuffer&& source) noexcept {
+    Init();
+    TakeOver(source);
+}
+
+TMemBuffer& TMemBuffer::operator=(TMemBuffer&& source) noexcept {
+    if (this != &source) {
+        TMemBuffer::Release();
+        TakeOver(source);
+    }
+    return *this;
+}
+
+void TMemBuffer::TakeOver(TMemBuffer& source) noexcept {
+    FData = source.FData;
+    FLength = source.FLength;
+    FCapacity = source.FCapacity;
+    FGrowBy = source.FGrowBy;
+    FCompressed = source.FCompressed;
+    FPosition = source.FPosition;
+    FTypeId = source.FTypeId;
+    source.FData = nullptr;
+    source.FLength = 0;
+    source.FCapacity = 0;
+    source.FGrowBy = kDefaultGrowBy;
+    source.FPosition = 0;
 }
 
 TMemBuffer::~TMemBuffer() {
@@ -56,11 +86,16 @@ void TMemBuffer::Release() {
 
 int32_t TMemBuffer::ReadInt() {
     if (FPosition < 0 || FPosition >= FLength)
-        throw TKestSerialization();
+        throw TKestSerialization("no packed integer at offset " + std::to_string(FPosition) +
+                                 ": the data end at " + std::to_string(FLength));
     int32_t value = 0;
-    const int used = DecodePackedInt(FData + FPosition, static_cast<size_t>(FLength - FPosition), value);
+    const int used =
+        kest::detail::DecodePackedInt(FData + FPosition, static_cast<size_t>(FLength - FPosition), value);
     if (used == 0)
-        throw TKestSerialization();
+        throw TKestSerialization("the packed integer at offset " + std::to_string(FPosition) + " of " +
+                                 std::to_string(FLength) + " announces " +
+                                 std::to_string(FData[FPosition] & 0x7F) +
+                                 " bytes (1 to 4, all present, are allowed)");
     FPosition += used;
     return value;
 }
@@ -93,7 +128,7 @@ void TMemBuffer::SetCapacity(int32_t count) {
         Release();
         return;
     }
-    auto* block = static_cast<uint8_t*>(std::realloc(FData, static_cast<size_t>(count)));
+    auto* block = static_cast<uint8_t*>(kest::detail::ResizeBlock(FData, static_cast<size_t>(count)));
     if (block == nullptr)
         throw TKestBadAlloc();
     FData = block;
@@ -122,8 +157,8 @@ TMemBuffer& TMemBuffer::Append(const void* source, int32_t count) {
 }
 
 TMemBuffer& TMemBuffer::AppendInt(int32_t value) {
-    uint8_t packed[kPackedIntMaxLength];
-    const int size = EncodePackedInt(value, packed);
+    uint8_t packed[kest::detail::kPackedIntMaxLength];
+    const int size = kest::detail::EncodePackedInt(value, packed);
     return Append(packed, size);
 }
 
@@ -132,10 +167,13 @@ void TMemBuffer::ReadGrowBy(kest::detail::TImageSource& source) {
     if (!source.ReadNumber(step)) {
         // The image is cut short: what was loaded is not a whole buffer.
         Release();
-        throw TKestSerialization();
+        throw TKestSerialization(
+            "the growth step after the buffer's bytes is missing or not a 32-bit number");
     }
     // The growth loop needs a positive step; a stored one that is not is no step at all.
-    FGrowBy = step > 0 ? step : kDefaultGrowBy;
+    // A larger step than kMaxLoadedGrowBy only reserves room that no data fill, and would
+    // let a file make the next Append ask for gigabytes: it is cut to that bound.
+    FGrowBy = step <= 0 ? kDefaultGrowBy : (step > kMaxLoadedGrowBy ? kMaxLoadedGrowBy : step);
 }
 
 void TMemBuffer::WriteBinary(FILE* file) {

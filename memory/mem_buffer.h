@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <iosfwd>
 
-#include "memory/mem_space.h"
+#include "mem_space.h"
 
 // Storage is one malloc block resized in place with realloc and grown in FGrowBy steps.
 // Failures: storage that cannot be obtained or a size that does not fit 32 bits throws
@@ -19,9 +19,16 @@ public:
     int32_t FGrowBy = kDefaultGrowBy;
 
     static constexpr int32_t kDefaultGrowBy = 256;
+    // The largest step a C file or stream image can set (16 MiB); a larger stored one is cut to it.
+    static constexpr int32_t kMaxLoadedGrowBy = int32_t{16} << 20;
 
     // An empty buffer: no storage, length 0, step 256, cursor 0, not compressed.
     TMemBuffer();
+    // Takes source's storage, length, step, cursor, flag and type tag; source is left an
+    // empty buffer, usable. Never throws.
+    TMemBuffer(TMemBuffer&& source) noexcept;
+    // Frees this buffer's storage, then takes source's as the move constructor does.
+    TMemBuffer& operator=(TMemBuffer&& source) noexcept;
     // Frees the storage.
     ~TMemBuffer() override;
 
@@ -33,11 +40,12 @@ public:
 
     // The memory-space binary image followed by FGrowBy as 4 little-endian bytes.
     void WriteBinary(FILE* file) override;
-    // Reads that image; a non-positive stored step becomes 256. Throws as stated for the class.
+    // Reads that image; a non-positive stored step becomes 256, one above kMaxLoadedGrowBy
+    // becomes kMaxLoadedGrowBy. Throws as stated for the class.
     void ReadBinary(FILE* file) override;
     // The memory-space text image followed by a line with FGrowBy.
     void WriteText(FILE* file) override;
-    // Reads that image; a non-positive stored step becomes 256. Throws as stated for the class.
+    // Reads that image; the stored step is taken as by ReadBinary. Throws as stated for the class.
     void ReadText(FILE* file) override;
     // Stream versions of the four above, with the same content.
     void WriteBinary(std::ostream& stream) override;
@@ -68,4 +76,6 @@ public:
 
 private:
     void ReadGrowBy(kest::detail::TImageSource& source);
+    // Takes source's state; this buffer holds no storage.
+    void TakeOver(TMemBuffer& source) noexcept;
 };

@@ -1,12 +1,15 @@
 #include "memory/mem_space.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <ostream>
+#include <string>
 
+#include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 #include "memory/image_channel.h"
 #include "memory/mem_buffer.h"
@@ -15,6 +18,25 @@
 using kest::detail::TTempBlock;
 
 namespace {
+
+// What a payload read cut short says: the source's own finding, else where the data ended.
+std::string Cut(const kest::detail::TImageSource& source, size_t filled, size_t count) {
+    if (!source.Problem().empty())
+        return source.Problem();
+    return "the data end after " + std::to_string(filled) + " or more of " + std::to_string(count) +
+           " payload bytes";
+}
+
+// A size that the bytes left cannot back.
+std::string Announced(int32_t size, const char* what, int64_t left) {
+    return std::to_string(size) + " " + what + " announced, at most " + std::to_string(left) + " left";
+}
+
+// A read at the cursor that finds too few bytes.
+std::string ShortRead(int count, int32_t position, int32_t length) {
+    return std::to_string(count) + " bytes wanted at offset " + std::to_string(position) + " of " +
+           std::to_string(length);
+}
 
 // Step in which bytes are taken from a source whose size cannot be known in advance,
 // so that memory grows only with what actually arrives.
@@ -29,7 +51,7 @@ TTempBlock ReadUnbounded(kest::detail::TImageSource& source, size_t count) {
     while (filled < count) {
         if (filled == capacity) {
             const size_t grown = std::min(count, capacity * 2);
-            auto* larger = static_cast<uint8_t*>(std::realloc(block.get(), grown));
+            auto* larger = static_cast<uint8_t*>(kest::detail::ResizeBlock(block.get(), grown));
             if (larger == nullptr)
                 throw TKestBadAlloc();
             block.release();
@@ -38,7 +60,7 @@ TTempBlock ReadUnbounded(kest::detail::TImageSource& source, size_t count) {
         }
         const size_t step = std::min(capacity - filled, kUnboundedStep);
         if (!source.ReadBytes(block.get() + filled, step))
-            throw TKestSerialization();
+            throw TKestSerialization(Cut(source, filled, count));
         filled += step;
     }
     return block;
@@ -49,11 +71,25 @@ TTempBlock ReadUnbounded(kest::detail::TImageSource& source, size_t count) {
 TTempBlock ReadKnown(kest::detail::TImageSource& source, size_t count) {
     TTempBlock block = kest::detail::AllocateTemp(count);
     if (!source.ReadBytes(block.get(), count))
-        throw TKestSerialization();
+        throw TKestSerialization(Cut(source, 0, count));
     return block;
 }
 
 }  // namespace
+
+namespace {
+
+std::atomic<int32_t> gMaxRestoredLength{TMemSpace::kDefaultMaxRestoredLength};
+
+}  // namespace
+
+int32_t TMemSpace::MaxRestoredLength() {
+    return gMaxRestoredLength.load(std::memory_order_relaxed);
+}
+
+int32_t TMemSpace::SetMaxRestoredLength(int32_t limit) {
+    return gMaxRestoredLength.exchange(limit < 0 ? 0 : limit, std::memory_order_relaxed);
+}
 
 TMemSpace::~TMemSpace() {
     // Runs this class's Release: the descendant's part is already gone.
@@ -136,23 +172,23 @@ uint8_t* TMemSpace::WriteAt(int32_t offset, const void* source, int32_t count) {
 int32_t TMemSpace::ReadInt() {
     uint8_t bytes[4];
     if (ReadBytes(bytes, 4) == nullptr)
-        throw TKestSerialization();
-    return LoadInt32(bytes);
+        throw TKestSerialization(ShortRead(4, FPosition, FLength));
+    return kest::io::LoadInt32(bytes);
 }
 
 float TMemSpace::ReadFloat() {
     uint8_t bytes[4];
     if (ReadBytes(bytes, 4) == nullptr)
-        throw TKestSerialization();
-    return std::bit_cast<float>(static_cast<uint32_t>(LoadInt32(bytes)));
+        throw TKestSerialization(ShortRead(4, FPosition, FLength));
+    return std::bit_cast<float>(static_cast<uint32_t>(kest::io::LoadInt32(bytes)));
 }
 
 double TMemSpace::ReadDouble() {
     uint8_t bytes[8];
     if (ReadBytes(bytes, 8) == nullptr)
-        throw TKestSerialization();
-    const uint64_t low = static_cast<uint32_t>(LoadInt32(bytes));
-    const uint64_t high = static_cast<uint32_t>(LoadInt32(bytes + 4));
+        throw TKestSerialization(ShortRead(8, FPosition, FLength));
+    const uint64_t low = static_cast<uint32_t>(kest::io::LoadInt32(bytes));
+    const uint64_t high = static_cast<uint32_t>(kest::io::LoadInt32(bytes + 4));
     return std::bit_cast<double>(low | high << 32);
 }
 
@@ -185,20 +221,24 @@ void TMemSpace::WriteImage(kest::detail::TImageSink& sink) const {
 
 void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
     int32_t length = 0;
-    if (!source.ReadNumber(length) || length < 0)
-        throw TKestSerialization();
+    if (!source.ReadNumber(length))
+        throw TKestSerialization("the memory image's length is missing or not a 32-bit number");
+    if (length < 0)
+        throw TKestSerialization("memory image of length " + std::to_string(length));
     if (length == 0) {
         Provide(0);
         return;
     }
     bool compressed = false;
     if (!source.ReadFlag(compressed))
-        throw TKestSerialization();
+        throw TKestSerialization("the compressed flag after the length " + std::to_string(length) +
+                                 " is missing");
 
     if (!compressed) {
         const int64_t left = source.Remaining();
         if (left >= 0 && length > left)
-            throw TKestSerialization();
+            throw TKestSerialization(Announced(length, "bytes", left));
+        source.BeginBytes(static_cast<size_t>(length));
         // Text may turn out malformed part way, and a source of unknown size may end
         // early: such payloads are read apart, so a failure leaves the object as it was.
         if (left < 0 || !source.RawBytes()) {
@@ -213,26 +253,38 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
         FCompressed = false;
         if (!source.ReadBytes(FData, static_cast<size_t>(length))) {
             Release();
-            throw TKestSerialization();
+            throw TKestSerialization("the data end inside the " + std::to_string(length) +
+                                     " bytes of the memory image");
         }
         return;
     }
 
     int32_t size = 0;
-    if (!source.ReadNumber(size) || size < 0)
-        throw TKestSerialization();
+    if (!source.ReadNumber(size))
+        throw TKestSerialization("the compressed size after the length " + std::to_string(length) +
+                                 " is missing or not a 32-bit number");
+    if (size < 0)
+        throw TKestSerialization("compressed size " + std::to_string(size));
     const int64_t left = source.Remaining();
     if (left >= 0 && size > left)
-        throw TKestSerialization();
+        throw TKestSerialization(Announced(size, "compressed bytes", left));
+    if (length > MaxRestoredLength())
+        throw TKestCompressException("the image restores to " + std::to_string(length) +
+                                     " bytes, above the limit of " + std::to_string(MaxRestoredLength()));
     if (size == 0 || length > kest::detail::MaxRestoredLength(size))
-        throw TKestCompressException();
+        throw TKestCompressException(std::to_string(size) + " compressed bytes cannot restore to " +
+                                     std::to_string(length));
+    source.BeginBytes(static_cast<size_t>(size));
     const TTempBlock packed = left >= 0 ? ReadKnown(source, static_cast<size_t>(size))
                                         : ReadUnbounded(source, static_cast<size_t>(size));
     Provide(length);
     FCompressed = true;
     if (!kest::detail::RestorePayload(packed.get(), size, FData, length)) {
         Release();
-        throw TKestCompressException();
+        throw TKestCompressException(
+            "the " + std::to_string(size) +
+            " compressed bytes are no zlib stream that restores to the stored length " +
+            std::to_string(length));
     }
 }
 

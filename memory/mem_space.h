@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <iosfwd>
 
-#include "containers/container_item.h"
+#include "../containers/container_item.h"
 
 namespace kest::detail {
 class TImageSink;
@@ -21,7 +21,8 @@ class TImageSource;
 // allocated for it; a payload that cannot be compressed or restored, or restores to a
 // size other than the stored length, throws TKestCompressException. A reader that fails
 // before the storage is replaced leaves the object as it was; one that fails after
-// leaves it empty (no storage, length 0). Storage failures are the descendant's
+// leaves it empty (no storage, length 0). A compressed image that restores to more than
+// MaxRestoredLength() is refused as well. Storage failures are the descendant's
 // (TMemBuffer: TKestBadAlloc). No operation reads or writes outside the storage.
 class TMemSpace : public TContainerItem {
 public:
@@ -76,10 +77,20 @@ public:
     // The 8 bytes at the cursor as a double-precision value; throws as ReadInt.
     virtual double ReadDouble();
 
+    // The largest length a compressed image may restore to; 256 MiB unless set. The caller
+    // sets it for the whole process: a compressed image that announces more throws
+    // TKestCompressException before anything is allocated for it (a few bytes of zlib
+    // stream can stand for a thousand times as many).
+    static int32_t MaxRestoredLength();
+    // Sets that limit (a negative one counts as 0) and returns the previous one.
+    static int32_t SetMaxRestoredLength(int32_t limit);
+    static constexpr int32_t kDefaultMaxRestoredLength = int32_t{256} << 20;
+
     // Number of valid bytes.
     int32_t Length() const { return FLength; }
     // The bytes, owned by this object; null when there are none.
-    uint8_t* Data() const { return FData; }
+    const uint8_t* Data() const { return FData; }
+    uint8_t* Data() { return FData; }
     // The cursor.
     int32_t Position() const { return FPosition; }
     // Puts the cursor at 0; returns FData.

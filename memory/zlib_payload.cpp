@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 
 namespace kest::detail {
@@ -13,7 +14,7 @@ constexpr int64_t kMaxDeflateRatio = 1032;
 }  // namespace
 
 TTempBlock AllocateTemp(size_t count) {
-    auto* block = static_cast<uint8_t*>(std::malloc(count == 0 ? 1 : count));
+    auto* block = static_cast<uint8_t*>(kest::detail::AllocateBlock(count == 0 ? 1 : count));
     if (block == nullptr)
         throw TKestBadAlloc();
     return TTempBlock(block);

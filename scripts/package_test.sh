@@ -7,8 +7,11 @@
 #    one prints; the desktop entry validates, and the game started as it says (its
 #    Exec in its Path, where images/ holds the pictures) runs; `apt remove` leaves
 #    no file behind;
+#  - libkest-dev holds the public headers under /usr/include/kest and none of the
+#    library's internal ones, and the guide under /usr/share/doc/libkest-dev;
 #  - examples/ builds outside the tree against the libkest-dev files, once with
-#    find_package(kest) and once with pkg-config, and runs.
+#    find_package(kest) and once with pkg-config, and runs: the guide's example (C++20)
+#    and a C++17 program with a containers/ folder and a global ReadInt32 of its own.
 # Needs root (debootstrap, chroot, mount) and the network to the Debian mirror. The
 # pristine root is kept as a tarball under build/package-test and unpacked afresh for
 # every run.
@@ -154,10 +157,16 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/kest-example.XXXXXX")
 prefix=$scratch/prefix
 dpkg-deb -x "$dev_deb" "$prefix"
 cp -r examples "$scratch/source"
+for internal in binary_io byte_channel hex_block packed_integer file_save block_allocation image_channel zlib_payload; do
+    [[ -z "$(find "$prefix" -name "$internal.h")" ]] || fail "libkest-dev installs the internal header $internal.h"
+done
+[[ -f "$prefix/usr/include/kest/containers/string_container.h" ]] || fail "no /usr/include/kest/containers/string_container.h"
+[[ -f "$prefix/usr/share/doc/libkest-dev/guide.md" ]] || fail "no guide in /usr/share/doc/libkest-dev"
 cmake -S "$scratch/source" -B "$scratch/with-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix/usr" >/dev/null ||
     fail "find_package(kest) against the package's files failed"
 cmake --build "$scratch/with-cmake" >/dev/null || fail "the example does not build with find_package(kest)"
 (cd "$scratch/with-cmake" && ./save_and_load) || fail "the example built with find_package(kest) failed"
+(cd "$scratch/with-cmake" && ./consumer) || fail "the C++17 consumer built with find_package(kest) failed"
 # The package's kest.pc names /usr; the sysroot puts its folders under the prefix.
 pc_dir=$(dirname "$(cd "$prefix" && find . -name kest.pc)")
 flags=$(PKG_CONFIG_PATH="$prefix/${pc_dir#./}" PKG_CONFIG_SYSROOT_DIR="$prefix" pkg-config --cflags --libs kest) ||
@@ -167,5 +176,9 @@ mkdir "$scratch/with-pkg-config"
 g++ -std=c++20 -Wall -Wextra -o "$scratch/with-pkg-config/save_and_load" "$scratch/source/save_and_load.cpp" $flags ||
     fail "the example does not build with pkg-config"
 (cd "$scratch/with-pkg-config" && ./save_and_load) || fail "the example built with pkg-config failed"
+# shellcheck disable=SC2086
+g++ -std=c++17 -Wall -Wextra -I "$scratch/source/consumer" -o "$scratch/with-pkg-config/consumer" \
+    "$scratch/source/consumer/consumer.cpp" $flags || fail "the C++17 consumer does not build with pkg-config"
+(cd "$scratch/with-pkg-config" && ./consumer) || fail "the C++17 consumer built with pkg-config failed"
 
 step "packages pass"

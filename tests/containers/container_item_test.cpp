@@ -225,6 +225,24 @@ TEST(ContainerItem, ExceptionsNameTheirKind) {
     EXPECT_STRNE(base.What(), TKestException().What());
 }
 
+// A program that only knows the standard exceptions still catches the library's, and
+// what() carries the detail behind the fixed text.
+TEST(ContainerItem, ExceptionsAreStandardExceptionsWithTheirDetail) {
+    const std::string path = TempPath("missing") + "/none";
+    TIntContainer c;
+    try {
+        c.LoadBinaryFile(path.c_str());
+        FAIL() << "a missing file loaded";
+    } catch (const std::exception& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "File could not be opened: Could not open " + path + ": No such file or directory");
+    }
+    EXPECT_STREQ(TKestSerialization().what(), "Stored data is corrupt or truncated");
+    const TKestSerialization detailed("item 3 of 5: the data end");
+    EXPECT_STREQ(detailed.What(), "Stored data is corrupt or truncated");
+    EXPECT_STREQ(detailed.what(), "Stored data is corrupt or truncated: item 3 of 5: the data end");
+}
+
 }  // namespace
 
 // Fills with integers that do not compress, so that every form is well over the limit.

@@ -18,12 +18,17 @@
 #include "containers/peer_data_container.h"
 #include "memory/int_container.h"
 #include "memory/mem_buffer.h"
+#include "tests/support/block_cap.h"
 #include "tests/support/c_files.h"
 #include "tests/support/files.h"
 
 namespace {
 
 using Bytes = std::string;
+using kest::io::LoadInt32;
+using kest::io::ReadInt32;
+using kest::io::StoreInt32;
+using kest::io::WriteInt32;
 
 // An object item holding a few bytes; it writes writeSize bytes and reads readSize of them
 // (both its length by default), so that size prefixes can be put to the test.
@@ -114,8 +119,9 @@ public:
         item->FTypeId = typeId;
         return static_cast<TContainerItem*>(item);
     }
-    TBlobItem& Blob(int index) const {
-        return *static_cast<TBlobItem*>(static_cast<TContainerItem*>(At(index)));
+    TBlobItem& Blob(int index) { return *static_cast<TBlobItem*>(static_cast<TContainerItem*>(At(index))); }
+    const TBlobItem& Blob(int index) const {
+        return *static_cast<const TBlobItem*>(static_cast<const TContainerItem*>(At(index)));
     }
     std::vector<std::string> Contents() const {
         std::vector<std::string> all;
@@ -220,12 +226,13 @@ public:
     static int Depth(const TNestContainer& root) {
         const TNestContainer* level = &root;
         for (int k = 0;; ++k) {
-            const TString& text = *static_cast<TString*>(static_cast<TContainerItem*>(level->At(0)));
+            const TString& text =
+                *static_cast<const TString*>(static_cast<const TContainerItem*>(level->At(0)));
             if (text != ("level " + std::to_string(k)).c_str())
                 return -1;
             if (level->Count() == 1)
                 return k + 1;
-            level = static_cast<TNestContainer*>(static_cast<TContainerItem*>(level->At(1)));
+            level = static_cast<const TNestContainer*>(static_cast<const TContainerItem*>(level->At(1)));
         }
     }
 };
@@ -233,9 +240,7 @@ public:
 class TLinkContainer : public TContainer {
 public:
     void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
-    TLinkItem& Link(int index) const {
-        return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index)));
-    }
+    TLinkItem& Link(int index) { return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index))); }
 };
 
 Bytes Hex(std::initializer_list<int> bytes) {
@@ -362,6 +367,19 @@ void Load(TContainer& c, TForm form, const Bytes& bytes) {
         c.ReadFromSpace(buffer);
         return;
     }
+    }
+}
+
+// Loads an image that must be refused with an exception of type E whose detail says what
+// was wrong and where, after the fixed text in what().
+template <typename E>
+void ExpectRefused(TContainer& c, TForm form, const Bytes& image, const std::string& what) {
+    try {
+        Load(c, form, image);
+        ADD_FAILURE() << what << " " << Name(form) << ": loaded";
+    } catch (const E& e) {
+        EXPECT_FALSE(e.Detail().empty()) << what << " " << Name(form) << ": " << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind(e.What(), 0), 0u);
     }
 }
 
@@ -760,8 +778,8 @@ TEST_F(ContainerPersistence, TruncatedImagesAreRejectedInEveryForm) {
         const size_t whole = text ? image.find_last_of(" \n", image.size() - 2) + 1 : image.size();
         for (size_t size = 0; size < whole; ++size) {
             TBlobContainer back;
-            EXPECT_THROW(Load(back, form, image.substr(0, size)), TKestException)
-                << Name(form) << " " << size;
+            ExpectRefused<TKestException>(back, form, image.substr(0, size),
+                                          "cut at " + std::to_string(size));
             EXPECT_LE(back.Count(), 2);
             EXPECT_EQ(back.FPeers, nullptr);
         }
@@ -776,8 +794,8 @@ TEST_F(ContainerPersistence, TruncatedContiguousImagesAreRejected) {
         const Bytes image = Save(c, form);
         for (size_t size = 0; size + 1 < image.size(); ++size) {
             TIntContainer back;
-            EXPECT_THROW(Load(back, form, image.substr(0, size)), TKestException)
-                << Name(form) << " " << size;
+            ExpectRefused<TKestException>(back, form, image.substr(0, size),
+                                          "cut at " + std::to_string(size));
         }
     }
 }
@@ -798,7 +816,8 @@ TEST_F(ContainerPersistence, CorruptedImagesNeverCrash) {
             TBlobContainer back;
             try {
                 Load(back, form, damaged);
-            } catch (const TKestException&) {
+            } catch (const TKestException& e) {
+                EXPECT_FALSE(e.Detail().empty()) << Name(form) << ": " << e.what();
             }
             EXPECT_LE(back.Count(), 2) << Name(form);
         }
@@ -826,14 +845,17 @@ TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocat
         {HeaderWith(0x7FFFFFFF, true, false, 1) + "abc", "count far beyond the data"},
         {HeaderWith(0x7FFFFFFF, true, true, 4) + "abcd", "blocks far beyond the data"},
         {HeaderWith(1, true, true, 0x7FFFFFFF) + "abcd", "huge element"},
+        {HeaderWith(1, true, false, 0x7FFFFFFF) + "abcd", "huge contiguous element", true},
         {HeaderWith(1, true, false, 1) + "a", "elements of another size"},
         {HeaderWith(2, true, true, 2) + "abcd", "element blocks of another size"},
     };
+    // Nothing is asked for before the data are found missing: the cap refuses any large block.
+    const kest::test::TBlockCap cap(kest::test::kTestBlockCap);
     for (const TCase& item : cases) {
         for (TForm form : {TForm::DirectFile, TForm::BinaryStream, TForm::MemoryImage}) {
             TIntContainer back;
             back.Add(5);
-            EXPECT_THROW(Load(back, form, item.image), TKestSerialization) << item.what << " " << Name(form);
+            ExpectRefused<TKestSerialization>(back, form, item.image, item.what);
             EXPECT_LE(back.FAllocated, 1 << 16) << item.what;
             if (!item.byAnyContainer)
                 continue;
@@ -841,10 +863,21 @@ TEST_F(ContainerPersistence, ImpossibleHeadersAreRejectedBeforeAnythingIsAllocat
             general.FInline = true;
             general.FPointers = false;
             general.FElementSize = 4;
-            EXPECT_THROW(Load(general, form, item.image), TKestSerialization)
-                << item.what << " " << Name(form);
+            ExpectRefused<TKestSerialization>(general, form, item.image, item.what);
         }
     }
+    // From a pipe or a stream that cannot seek, whose length is unknown, an element is
+    // gathered in pieces before the array grows for it.
+    const Bytes huge = HeaderWith(1, true, false, 0x7FFFFFFF) + "abcd";
+    TContainer general;
+    general.FInline = true;
+    general.FPointers = false;
+    general.FElementSize = 4;
+    kest::test::File pipe = kest::test::PipeWith(kest::test::ToBytes(huge));
+    EXPECT_THROW(general.ReadDirect(pipe.get()), TKestSerialization);
+    kest::test::TForwardOnlyBuffer forward(kest::test::ToBytes(huge));
+    std::istream stream(&forward);
+    EXPECT_THROW(general.ReadBinary(stream), TKestSerialization);
 }
 
 TEST_F(ContainerPersistence, ElementsCannotBeReadIntoAContainerOfObjects) {
@@ -859,10 +892,15 @@ TEST_F(ContainerPersistence, ElementsCannotBeReadIntoAContainerOfObjects) {
 }
 
 TEST_F(ContainerPersistence, ImpossibleTextHeadersAreRejected) {
-    for (const char* text : {"0 -1 16 1 0 1 4 1 1 0 0 0\n", "0 1 16 0 1 1 4 1 1 0 0 0\n",
-                             "0 99999999999 16\n", "0 2000000000 16 1 0 1 4 1 1 0 0 0\n1 0 0 0\n", "x"}) {
+    // Elements are read as they are written, two hexadecimal digits a byte: never a read of
+    // more or fewer digits, nor into the next element.
+    for (const char* text :
+         {"0 -1 16 1 0 1 4 1 1 0 0 0\n", "0 1 16 0 1 1 4 1 1 0 0 0\n", "0 99999999999 16\n",
+          "0 2000000000 16 1 0 1 4 1 1 0 0 0\n1 0 0 0\n", "x", "0 1 16 1 0 1 4 1 1 0 0 0\n01020304\n",
+          "0 1 16 1 0 1 4 1 1 0 0 0\n01 02 030 4\n", "0 2 16 1 0 1 4 1 1 0 0 0\n01 02 03\n04 05 06 07\n",
+          "0 1 16 1 0 1 4 1 1 0 0 0\n 01 02 03 04\n", "0 1 16 1 0 1 4 1 1 0 0 0\n01 02 03 zz\n"}) {
         TIntContainer back;
-        EXPECT_THROW(Load(back, TForm::FileText, text), TKestSerialization) << text;
+        ExpectRefused<TKestSerialization>(back, TForm::FileText, text, text);
         EXPECT_LE(back.FAllocated, 1 << 16);
     }
     TIntContainer back;
@@ -908,15 +946,69 @@ TEST_F(ContainerPersistence, AContainerWithoutAFactoryCannotReadObjects) {
     EXPECT_EQ(plain.Count(), 0);
 }
 
-TEST_F(ContainerPersistence, RefusedDuplicatesInAnImageAreDisposedOf) {
-    TIntContainer c;
-    c.FPointers = true;
-    c.Add(4).Add(4).Add(5);
-    c.FDuplicates = false;
-    TIntContainer back;
-    Load(back, TForm::DirectFile, Save(c, TForm::DirectFile));
-    EXPECT_EQ(back.Count(), 2);
-    EXPECT_EQ(back.At(1), 5);
+// An image's settings cannot make the loaded container leak, drop stored items or ask
+// for memory that no data back.
+TEST_F(ContainerPersistence, StoredSettingsCannotMakeALoadedContainerHarmful) {
+    const kest::test::TBlockCap cap(kest::test::kTestBlockCap);
+    for (TForm form : kForms) {
+        const bool text = form == TForm::FileText || form == TForm::StreamText;
+        // Not owning its items: the loaded container owns them all the same.
+        TBlobContainer c;
+        c.Add("one");
+        c.Add("two");
+        c.FOwnsItems = false;
+        c.FSizePrefix = !text;
+        const Bytes notOwning = Save(c, form);
+        c.FOwnsItems = true;
+        TBlobItem::destroyed = 0;
+        {
+            TBlobContainer back;
+            Load(back, form, notOwning);
+            EXPECT_TRUE(back.FOwnsItems) << Name(form);
+            back.Add("three");
+        }
+        EXPECT_EQ(TBlobItem::destroyed, 3) << Name(form);
+
+        // No duplicates: all three stored items load; the rule governs later Adds.
+        TIntContainer ints;
+        ints.FPointers = true;
+        ints.Add(4).Add(4).Add(5);
+        ints.FDuplicates = false;
+        TIntContainer intsBack;
+        Load(intsBack, form, Save(ints, form));
+        ASSERT_EQ(intsBack.Count(), 3) << Name(form);
+        EXPECT_EQ(intsBack.At(1), 4) << Name(form);
+        EXPECT_EQ(intsBack.At(2), 5) << Name(form);
+        intsBack.Add(5).Add(6);
+        EXPECT_EQ(intsBack.Count(), 4) << Name(form);
+
+        // A growth step of 2^31 - 1: cut to 65,536 slots, so the first Add asks for
+        // 512 KiB instead of 2 GB (the block cap would refuse that).
+        TBlobContainer huge;
+        huge.FGrowBy = 0x7FFFFFFF;
+        TBlobContainer hugeBack;
+        Load(hugeBack, form, Save(huge, form));
+        EXPECT_EQ(hugeBack.FGrowBy, 65536) << Name(form);
+        EXPECT_NO_THROW(hugeBack.Add("x")) << Name(form);
+        TIntContainer hugeInts;
+        hugeInts.FGrowBy = 0x7FFFFFFF;
+        TIntContainer hugeIntsBack;
+        Load(hugeIntsBack, form, Save(hugeInts, form));
+        EXPECT_EQ(hugeIntsBack.FGrowBy, 65536) << Name(form);
+        EXPECT_NO_THROW(hugeIntsBack.Add(1)) << Name(form);
+
+        // Linear growth by 0: the container keeps its own step, so Adds stay cheap.
+        TBlobContainer none;
+        none.FGrowBy = 0;
+        none.FLinearGrowth = true;
+        TBlobContainer noneBack;
+        Load(noneBack, form, Save(none, form));
+        EXPECT_EQ(noneBack.FGrowBy, 16) << Name(form);
+        EXPECT_TRUE(noneBack.FLinearGrowth) << Name(form);
+        for (int i = 0; i < 20000; ++i)
+            noneBack.Add("x");
+        EXPECT_LE(noneBack.FAllocated, 20000 + 16) << Name(form);
+    }
 }
 
 }  // namespace

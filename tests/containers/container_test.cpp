@@ -85,7 +85,7 @@ public:
     static const TCountedItem& Item(const void* p) {
         return *static_cast<const TCountedItem*>(static_cast<const TContainerItem*>(p));
     }
-    TCountedItem& ItemAt(int index) const {
+    TCountedItem& ItemAt(int index) {
         return *static_cast<TCountedItem*>(static_cast<TContainerItem*>(At(index)));
     }
 };

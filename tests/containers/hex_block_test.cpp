@@ -15,6 +15,8 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using kest::detail::ReadHexBlock;
+using kest::detail::WriteHexBlock;
 
 std::string WriteToFile(const Bytes& bytes) {
     kest::test::File file = kest::test::TempFile();
@@ -76,19 +78,77 @@ TEST(HexBlock, RandomBlocksRoundTripThroughFileAndStream) {
     }
 }
 
-TEST(HexBlock, ReadersAcceptZeroPaddingUpperCaseAndAnyWhiteSpace) {
-    const std::string text = "01 0a\tFF\n\n 7\r\n";
-    const Bytes expected = {0x01, 0x0A, 0xFF, 0x07};
-    FILE* file = kest::test::FileWithText(text).release();
-    Bytes fromFile(4, 0);
-    EXPECT_TRUE(ReadHexBlock(file, fromFile.data(), 4));
-    EXPECT_EQ(fromFile, expected);
-    std::fclose(file);
+// What one reader makes of a text: the bytes, or nothing and the reason.
+struct TReading {
+    bool read = false;
+    Bytes bytes;
+    std::string problem;
+};
 
+TReading FromFile(const std::string& text, size_t count) {
+    FILE* file = kest::test::FileWithText(text).release();
+    TReading reading;
+    reading.bytes.assign(count, 0xEE);
+    reading.read = ReadHexBlock(file, reading.bytes.data(), count, 0, count, reading.problem);
+    std::fclose(file);
+    return reading;
+}
+
+TReading FromStream(const std::string& text, size_t count) {
     std::istringstream stream(text);
-    Bytes fromStream(4, 0);
-    EXPECT_TRUE(ReadHexBlock(stream, fromStream.data(), 4));
-    EXPECT_EQ(fromStream, expected);
+    TReading reading;
+    reading.bytes.assign(count, 0xEE);
+    reading.read = ReadHexBlock(stream, reading.bytes.data(), count, 0, count, reading.problem);
+    EXPECT_EQ(stream.fail(), !reading.read) << text;
+    return reading;
+}
+
+// The C file and the stream reader take exactly the same texts: two characters a byte,
+// separated as the writers separate them; anything else is refused with a reason.
+TEST(HexBlock, BothReadersAcceptAndRefuseTheSameTexts) {
+    struct TCase {
+        std::string text;
+        size_t count;
+        Bytes expected;  // empty: refused
+    };
+    const TCase cases[] = {
+        {"61 62 63\n", 3, {0x61, 0x62, 0x63}},
+        {" 1  a ff\n", 3, {0x01, 0x0A, 0xFF}},
+        {"01 0A Ff\n", 3, {0x01, 0x0A, 0xFF}},
+        {" 0  1  2  3  4  5  6  7\n 8\n", 9, {0, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {"616263\n", 3, {}},
+        {"61626\n", 3, {}},
+        // One byte short: the reader must not take the digits of the next line.
+        {"61 62\n256\n", 3, {}},
+        {"616 62 63\n", 3, {}},
+        {"abc 12\n", 2, {}},
+        {"61 zz 63\n", 3, {}},
+        {"61 -1 63\n", 3, {}},
+        {"61\t62 63\n", 3, {}},
+        {"61  62 63\n", 3, {}},
+        {"61 62 63\r\n", 3, {}},
+        {"61 62 63 \n", 3, {}},
+        {"61 62 63", 3, {}},
+        {"6", 1, {}},
+        {"", 1, {}},
+        {" 0  1  2  3  4  5  6  7  8\n", 9, {}},
+        {"\n61 62 63\n", 3, {}},
+        {"61 " + std::string(100000, 'f') + " 12\n", 3, {}},
+    };
+    for (const TCase& item : cases) {
+        const TReading file = FromFile(item.text, item.count);
+        const TReading stream = FromStream(item.text, item.count);
+        EXPECT_EQ(file.read, !item.expected.empty()) << item.text;
+        EXPECT_EQ(stream.read, file.read) << item.text;
+        EXPECT_EQ(stream.bytes, file.bytes) << item.text;
+        EXPECT_EQ(stream.problem, file.problem) << item.text;
+        if (file.read)
+            EXPECT_EQ(file.bytes, item.expected) << item.text;
+        else
+            EXPECT_NE(file.problem.find("of the hex block"), std::string::npos) << item.text;
+    }
+    EXPECT_EQ(FromFile("61 62\n256\n", 3).problem,
+              "byte 2 of 3 of the hex block: a line end where a blank belongs");
 }
 
 TEST(HexBlock, TruncatedBlocksFailAndLeaveTheUnreadBytes) {
@@ -119,21 +179,6 @@ TEST(HexBlock, CorruptTokensFail) {
         EXPECT_EQ(fromStream[0], 0x61);
         EXPECT_EQ(fromStream[2], 0xEE);
     }
-}
-
-TEST(HexBlock, FileReaderTakesAtMostTwoDigitsAByte) {
-    FILE* file = kest::test::FileWithText("abc 12").release();
-    Bytes bytes(3, 0);
-    EXPECT_TRUE(ReadHexBlock(file, bytes.data(), 3));
-    EXPECT_EQ(bytes, (Bytes{0xAB, 0x0C, 0x12}));
-    std::fclose(file);
-}
-
-TEST(HexBlock, StreamReaderTakesTheFirstTwoCharactersOfEachToken) {
-    std::istringstream stream("abc " + std::string(100000, 'f') + " 12");
-    Bytes bytes(3, 0);
-    EXPECT_TRUE(ReadHexBlock(stream, bytes.data(), 3));
-    EXPECT_EQ(bytes, (Bytes{0xAB, 0xFF, 0x12}));
 }
 
 }  // namespace

@@ -14,6 +14,11 @@
 
 namespace {
 
+using kest::detail::DecodePackedInt;
+using kest::detail::EncodePackedInt;
+using kest::detail::ReadPackedInt;
+using kest::detail::WritePackedInt;
+
 using Bytes = std::vector<uint8_t>;
 
 Bytes Encode(int32_t value) {

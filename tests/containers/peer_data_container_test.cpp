@@ -196,9 +196,7 @@ public:
 class TLinkContainer : public TContainer {
 public:
     void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
-    TLinkItem& Link(int index) const {
-        return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index)));
-    }
+    TLinkItem& Link(int index) { return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index))); }
 };
 
 TEST(PeerDataContainer, AssignmentRestoresPointersBetweenCopiedItems) {

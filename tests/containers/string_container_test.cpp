@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <iterator>
 #include <random>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "containers/kest_exception.h"
@@ -89,6 +92,49 @@ TEST(StringContainerBasics, AssignCopiesItemsAndLineEnds) {
     EXPECT_EQ(Lines(target), (std::vector<std::string>{"x", "y z"}));
     EXPECT_FALSE(target.FCrLf);
     EXPECT_NE(target.At(0).Text(), source.At(0).Text());
+}
+
+TStringContainer TwoLines() {
+    TStringContainer lines;
+    Fill(lines, {"x", "y z"});
+    lines.FCrLf = false;
+    return lines;
+}
+
+// Lists copy and move like values (a moved-from list is empty and usable), their strings
+// keep the list that holds them as owner, and range-for walks them.
+TEST(StringContainerBasics, ListsCopyMoveAndWalkLikeValues) {
+    std::vector<TStringContainer> lists;
+    for (int i = 0; i < 20; ++i)
+        lists.push_back(TwoLines());  // NOLINT(performance-inefficient-vector-operation): growing moves them
+    for (const TStringContainer& list : lists) {
+        EXPECT_EQ(Lines(list), (std::vector<std::string>{"x", "y z"}));
+        EXPECT_FALSE(list.FCrLf);
+        EXPECT_EQ(list.At(1).FOwner, &list);
+    }
+    TStringContainer copy(lists[3]);
+    EXPECT_EQ(Lines(copy), Lines(lists[3]));
+    EXPECT_NE(copy.At(0).Text(), lists[3].At(0).Text());
+    TStringContainer moved(std::move(lists[3]));
+    EXPECT_EQ(moved.At(0).FOwner, &moved);
+    EXPECT_EQ(lists[3].Count(), 0);
+    lists[3].Add("again");
+    EXPECT_EQ(Lines(lists[3]), (std::vector<std::string>{"again"}));
+    copy = std::move(moved);
+    EXPECT_EQ(copy.At(1), "y z");
+    EXPECT_EQ(copy.At(1).FOwner, &copy);
+    EXPECT_EQ(moved.Count(), 0);  // NOLINT(bugprone-use-after-move): the moved-from state is defined
+    std::string walked;
+    for (TString& line : copy) {
+        line.ToUpper();
+        walked += line.Text();
+    }
+    EXPECT_EQ(walked, "XY Z");
+    const TStringContainer& constant = copy;
+    static_assert(std::is_same_v<decltype(constant.At(0)), const TString&>,
+                  "a const list gives const strings");
+    static_assert(std::is_same_v<decltype(*constant.begin()), const TString&>, "and so does its iterator");
+    EXPECT_EQ(std::distance(constant.begin(), constant.end()), 2);
 }
 
 TEST(StringContainerSave, ExactBytesWithCrLfAndLf) {

@@ -6,6 +6,9 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "containers/container.h"
@@ -110,6 +113,54 @@ TEST(StringAccess, EqualityComparesBytesNotAddresses) {
     EXPECT_TRUE(a == "track");
     EXPECT_FALSE(a == "trac");
     EXPECT_FALSE(a == TString("tracks"));
+    EXPECT_TRUE("track" == a);
+    EXPECT_FALSE("trac" == a);
+    EXPECT_TRUE(a != "trac");
+    EXPECT_TRUE("trac" != a);
+    EXPECT_FALSE(a != b);
+}
+
+TEST(StringAccess, StringViewsInAndOut) {
+    const std::string text = "line one";
+    TString s(text);
+    EXPECT_EQ(std::string_view(s), "line one");
+    EXPECT_TRUE(s == text);
+    EXPECT_TRUE(text == s);
+    EXPECT_TRUE(s != std::string_view("line"));
+    EXPECT_TRUE(std::string_view("line") != s);
+    EXPECT_EQ(TString(std::string_view("ab\0cd", 5)), "ab");
+    EXPECT_EQ(std::string_view(TString()).size(), 0u);
+    const TString& view = s;
+    static_assert(std::is_same_v<decltype(view.Text()), const char*>, "a const string gives a const text");
+}
+
+// A move leaves what a copy leaves in the target, and the empty text, still usable, in the source.
+TEST(StringAssignment, MovesLeaveTheSourceEmptyAndUsable) {
+    TString source("moved text");
+    source.FTypeId = 7;
+    const char* buffer = source.Text();
+    TString moved(std::move(source));
+    EXPECT_EQ(moved, "moved text");
+    EXPECT_EQ(moved.Text(), buffer);
+    EXPECT_EQ(moved.FTypeId, 7);
+    EXPECT_EQ(moved.FCapacity, 11);
+    EXPECT_EQ(source.Length(), 0);  // NOLINT(bugprone-use-after-move): the moved-from state is defined
+    source = "again";
+    EXPECT_EQ(source, "again");
+
+    TString roomy("a long text that leaves room");
+    roomy.FExactSize = false;
+    const char* roomyBuffer = roomy.Text();
+    roomy = std::move(moved);
+    EXPECT_EQ(roomy, "moved text");
+    EXPECT_EQ(roomy.Text(), roomyBuffer);
+    EXPECT_EQ(roomy.FCapacity, 29);
+    EXPECT_EQ(moved.Length(), 0);  // NOLINT(bugprone-use-after-move)
+
+    std::vector<TString> texts;
+    for (int i = 0; i < 100; ++i)
+        texts.emplace_back(std::to_string(i).c_str());  // NOLINT(performance-inefficient-vector-operation)
+    EXPECT_EQ(texts[99], "99");
 }
 
 TEST(StringAssignment, ExactSizeAlwaysTakesANewExactBuffer) {
@@ -598,7 +649,7 @@ TEST(StringTextStreamForm, InsertionWritesTheTextAndALineEnd) {
 class TStringList : public TContainer {
 public:
     void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TString()); }
-    TString& Item(int i) const { return *static_cast<TString*>(static_cast<TContainerItem*>(At(i))); }
+    TString& Item(int i) { return *static_cast<TString*>(static_cast<TContainerItem*>(At(i))); }
     void AddText(const char* text) { AddItem(static_cast<TContainerItem*>(new TString(text))); }
 };
 

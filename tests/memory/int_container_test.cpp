@@ -7,6 +7,8 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "containers/kest_exception.h"
@@ -49,6 +51,33 @@ TEST(IntContainer, AddAppendsAndChains) {
     EXPECT_EQ(Values(c), (std::vector<int32_t>{3, -7, 12}));
     c.At(1) = 70;
     EXPECT_EQ(c.At(1), 70);
+}
+
+// Range-for gives the integers in both storage modes; moves leave the source empty and usable.
+TEST(IntContainer, WalksAndMovesLikeAValue) {
+    for (bool pointers : {false, true}) {
+        TIntContainer c;
+        c.FPointers = pointers;
+        c.Add(3).Add(-7).Add(12);
+        std::vector<int32_t> walked;
+        for (int32_t value : c)
+            walked.push_back(value);
+        EXPECT_EQ(walked, (std::vector<int32_t>{3, -7, 12}));
+        for (int32_t& value : c)
+            value *= 2;
+        TIntContainer moved(std::move(c));
+        EXPECT_EQ(Values(moved), (std::vector<int32_t>{6, -14, 24}));
+        EXPECT_EQ(c.Count(), 0);  // NOLINT(bugprone-use-after-move): the moved-from state is defined
+        c.Add(1);
+        EXPECT_EQ(Values(c), (std::vector<int32_t>{1}));
+        TIntContainer copy(moved);
+        copy = std::move(c);
+        EXPECT_EQ(Values(copy), (std::vector<int32_t>{1}));
+        const TIntContainer& constant = moved;
+        static_assert(std::is_same_v<decltype(constant.At(0)), const int32_t&>,
+                      "a const container gives const integers");
+        EXPECT_EQ(*constant.begin(), 6);
+    }
 }
 
 TEST(IntContainer, AtChecksTheIndex) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -315,6 +316,35 @@ TEST(MemBufferAssign, FromEmptyFreesStorage) {
     EXPECT_EQ(target.FCapacity, 0);
     EXPECT_EQ(target.Length(), 0);
     EXPECT_EQ(target.FGrowBy, 256);
+}
+
+// A buffer moves its storage with everything that describes it; the source is left an
+// empty buffer that can be used again.
+TEST(MemBufferAssign, MovesTakeTheStorageAndLeaveAnEmptyBuffer) {
+    TMemBuffer source;
+    const uint8_t bytes[] = {1, 2, 3};
+    source.Append(bytes, 3);
+    source.FGrowBy = 64;
+    source.FCompressed = true;
+    source.FPosition = 1;
+    const uint8_t* storage = source.Data();
+    TMemBuffer moved(std::move(source));
+    EXPECT_EQ(moved.Data(), storage);
+    EXPECT_EQ(moved.Length(), 3);
+    EXPECT_EQ(moved.FGrowBy, 64);
+    EXPECT_TRUE(moved.FCompressed);
+    EXPECT_EQ(moved.Position(), 1);
+    EXPECT_EQ(source.Data(), nullptr);  // NOLINT(bugprone-use-after-move): the moved-from state is defined
+    EXPECT_EQ(source.FCapacity, 0);
+    EXPECT_EQ(source.FGrowBy, 256);
+    source.Append(bytes, 2);
+    TMemBuffer target;
+    target.Append(bytes, 1);
+    target = std::move(moved);
+    EXPECT_EQ(target.Data(), storage);
+    EXPECT_EQ(target.Length(), 3);
+    EXPECT_EQ(moved.Length(), 0);  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(source.Length(), 2);
 }
 
 TEST(MemBufferAssign, SelfAndForeignSources) {

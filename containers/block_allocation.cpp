@@ -1,0 +1,39 @@
+#include "containers/block_allocation.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+
+namespace kest::detail {
+
+namespace {
+
+std::atomic<std::size_t> gMaxBlockSize{SIZE_MAX};
+
+bool Allowed(std::size_t size) {
+    return size <= gMaxBlockSize.load(std::memory_order_relaxed);
+}
+
+}  // namespace
+
+void* AllocateBlock(std::size_t size) {
+    return Allowed(size) ? std::malloc(size) : nullptr;
+}
+
+void* AllocateZeroedBlock(std::size_t size) {
+    return Allowed(size) ? std::calloc(1, size) : nullptr;
+}
+
+void* ResizeBlock(void* block, std::size_t size) {
+    return Allowed(size) ? std::realloc(block, size) : nullptr;
+}
+
+std::size_t MaxBlockSize() {
+    return gMaxBlockSize.load(std::memory_order_relaxed);
+}
+
+std::size_t SetMaxBlockSize(std::size_t limit) {
+    return gMaxBlockSize.exchange(limit, std::memory_order_relaxed);
+}
+
+}  // namespace kest::detail
