@@ -188,13 +188,20 @@ void TimeHardFamilies(int runs, const char* trackDir) {
 
 }  // namespace
 
-// route_bench [plain-search cap in ms] [runs] [hard | hard-only] [directory for the
-// slowest hard positions' tracks]
+// route_bench [plain-search cap in ms] [runs] [hard | hard-only | tracks] [directory for
+// the slowest hard positions' tracks, or with "tracks" for every hard position's]
 int main(int argc, char** argv) {
     const double capMs = argc > 1 ? std::atof(argv[1]) : 500.0;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     const std::string hard = argc > 3 ? argv[3] : "hard";
     const char* trackDir = argc > 4 ? argv[4] : nullptr;
+    if (hard == "tracks" && trackDir != nullptr) {  // every hard position, for comparing finders
+        int number = 0;
+        for (const THardFamily& family : HardFamilies())
+            for (const TQuilloryTable& position : family.positions)
+                WriteTrack(std::string(trackDir) + "/family" + std::to_string(number++) + ".track", position);
+        return 0;
+    }
     if (hard == "hard-only") {
         TimeHardFamilies(runs, trackDir);
         return 0;
