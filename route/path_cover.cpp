@@ -222,8 +222,9 @@ bool TPathCover::SwapParallelSides(int a, int b, int c, int d) {
 
 // Swaps the edges along an alternating cycle (an edge of the cover taken out, one not in
 // it put in, and so on back to the start) where that leaves fewer pieces. A cycle that is
-// joined loses an edge, so the search starts by taking out an edge of a cycle. False when
-// none of at most kRouteLimits.alternatingPairs pairs is found.
+// joined loses an edge and gains one to another piece, next to each other: the search
+// starts by taking out an edge of a cycle and putting in one from it to another piece.
+// False when none of at most kRouteLimits.alternatingPairs pairs is found.
 bool TPathCover::JoinAlongAlternatingCycle() {
     const int pieces = LabelPieces();
     const int pathPiece = piece[endCell];
@@ -235,7 +236,7 @@ bool TPathCover::JoinAlongAlternatingCycle() {
                 continue;
             const int b = NeighbourCell(a, d);
             Disconnect(a, d);
-            if (Alternate(a, b, kRouteLimits.alternatingPairs, pieces, false))
+            if (Alternate(a, b, kRouteLimits.alternatingPairs, pieces))
                 return true;
             Connect(a, d);
         }
@@ -243,21 +244,20 @@ bool TPathCover::JoinAlongAlternatingCycle() {
     return false;
 }
 
-// Cell `at` has lost an edge: puts one in from it and, unless that closes the cycle at
-// `start`, takes one out of the cell reached and goes on from the cell at its other side.
-// `mixed`: an edge so far toggled touches a piece other than the start's, without which
-// no pieces are joined.
-bool TPathCover::Alternate(int start, int at, int pairsLeft, int pieces, bool mixed) {
+// Cell `at` has lost an edge: puts one in from it (the first to another piece) and,
+// unless that closes the cycle at `start`, takes one out of the cell reached and goes on
+// from the cell at its other side.
+bool TPathCover::Alternate(int start, int at, int pairsLeft, int pieces) {
+    const bool first = pairsLeft == kRouteLimits.alternatingPairs;
     if (--alternateSteps < 0)
         return false;
     for (int d = 0; d < kDirectionCount; ++d) {
         const int c = NeighbourCell(at, d);
-        if (c < 0 || present[c] == 0 || (edges[at] & (1u << d)) != 0)
+        if (c < 0 || present[c] == 0 || (edges[at] & (1u << d)) != 0 || (first && piece[c] == piece[start]))
             continue;
         Connect(at, d);
-        const bool mixedNow = mixed || piece[c] != piece[start];
         int label[kBoardCells];
-        if (c == start && mixedNow && LabelPieces(label) < pieces)
+        if (c == start && LabelPieces(label) < pieces)
             return true;
         for (int e = 0; c != start && pairsLeft > 1 && e < kDirectionCount; ++e) {
             const int next = NeighbourCell(c, e);
@@ -267,7 +267,7 @@ bool TPathCover::Alternate(int start, int at, int pairsLeft, int pieces, bool mi
                     2 * pairsLeft - 3)
                 continue;
             Disconnect(c, e);
-            if (Alternate(start, next, pairsLeft - 1, pieces, mixedNow || piece[next] != piece[start]))
+            if (Alternate(start, next, pairsLeft - 1, pieces))
                 return true;
             Connect(c, e);
         }

@@ -85,7 +85,7 @@ private:
     int LabelPieces(int* label) const;
     bool JoinTwoPieces();
     bool JoinAlongAlternatingCycle();
-    bool Alternate(int start, int at, int pairsLeft, int pieces, bool mixed);
+    bool Alternate(int start, int at, int pairsLeft, int pieces);
     int alternateSteps = 0;
     bool SwapParallelSides(int a, int b, int c, int d);
     bool TakeInCycleAtEnd();

@@ -1,5 +1,7 @@
 #include "route/path_search.h"
 
+#include "route/route_limits.h"
+
 #include <algorithm>
 
 namespace path_search {
@@ -185,8 +187,7 @@ bool MayHavePath(const uint8_t* cells, int count, int end) {
 
 namespace {
 
-// Cells with exactly two present neighbours that MayCrossEnclosedParts looks at, at most.
-constexpr int kMaxGapCells = 24;
+constexpr int kMaxGapCells = kRouteLimits.maxGapCells;
 
 // Colour sum of the part reached from `from` without passing `a` or `b`, or of nothing
 // (0, with `away` false) when that part holds `end`; `touchesA` and `touchesB` count the
