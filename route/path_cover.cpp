@@ -257,7 +257,7 @@ bool TPathCover::Alternate(int start, int at, int pairsLeft, int pieces) {
             continue;
         Connect(at, d);
         int label[kBoardCells];
-        if (c == start && LabelPieces(label) < pieces)
+        if (c == start && ReachesOtherPiece(start) && LabelPieces(label) < pieces)
             return true;
         for (int e = 0; c != start && pairsLeft > 1 && e < kDirectionCount; ++e) {
             const int next = NeighbourCell(c, e);
@@ -272,6 +272,29 @@ bool TPathCover::Alternate(int start, int at, int pairsLeft, int pieces) {
             Connect(c, e);
         }
         Disconnect(at, d);
+    }
+    return false;
+}
+
+// Whether the cells joined to `start` by edges now include one of another piece than its
+// own, as labelled before: only then may the pieces have become fewer.
+bool TPathCover::ReachesOtherPiece(int start) const {
+    int stack[kBoardCells];
+    bool seen[kBoardCells] = {};
+    int top = 0;
+    stack[top++] = start;
+    seen[start] = true;
+    while (top > 0) {
+        const int at = stack[--top];
+        if (piece[at] != piece[start])
+            return true;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            const int n = NeighbourCell(at, d);
+            if ((edges[at] & (1u << d)) != 0 && !seen[n]) {
+                seen[n] = true;
+                stack[top++] = n;
+            }
+        }
     }
     return false;
 }

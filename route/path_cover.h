@@ -86,6 +86,7 @@ private:
     bool JoinTwoPieces();
     bool JoinAlongAlternatingCycle();
     bool Alternate(int start, int at, int pairsLeft, int pieces);
+    bool ReachesOtherPiece(int start) const;
     int alternateSteps = 0;
     bool SwapParallelSides(int a, int b, int c, int d);
     bool TakeInCycleAtEnd();

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
+#include <cstdlib>
 
 #include "route/path_cover.h"
 #include "route/path_oracle.h"
@@ -12,7 +12,6 @@
 namespace {
 
 using path_search::EnclosedPart;
-using path_search::MayCrossEnclosedParts;
 using path_search::MayHavePath;
 using path_search::SearchPath;
 using path_search::TOrder;
@@ -99,14 +98,6 @@ private:
     uint32_t ruledOut = 0;      // directions from the current cell that cannot be it
     uint64_t largestSweep = 0;  // states of the largest sweep answered so far
     uint64_t stateLimit = UINT64_MAX;
-    // Whether the refutation by enclosed parts has decided a question after a sweep
-    // stopped: from then on it is asked first.
-    bool enclosuresRefute = false;
-    // The last part beyond a cut cell asked about (its cells, the cut cell marked 2), its
-    // answer and a route through it from the cut cell: it holds while the walk is elsewhere.
-    bool partKnown = false;
-    uint8_t partCells[kBoardCells];
-    TPiece lastPart;
 
     int Current() const { return path.back(); }
     int EarliestOpenDirection();
@@ -115,7 +106,6 @@ private:
     int LongestCompletablePrefix(const std::vector<int>& prefix, TPrefixFindings& findings);
     TAnswer Complete(const uint8_t* cells, int end, int count, std::vector<int>& witness);
     // The completion test's stages, in the order it runs them.
-    bool Refuted(const uint8_t* cells, int end, int count);
     TAnswer CoverStage(const uint8_t* cells, int end, std::vector<int>& witness);
     int SplitStage(const uint8_t* cells, int end, int count, TPiece* pieces);
     TAnswer SearchStage(TPiece& piece);
@@ -275,39 +265,29 @@ int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells, int end, int count,
                                                            std::vector<int>& witness) {
     ++stats.exactTests;
-    // 1. Quick refutations: cut cells, dead ends and colour sums between them (MayHavePath),
-    //    and, once it has decided a question, stretches through enclosed parts.
-    if (Refuted(cells, end, count))
+    // 1. Quick refutations (MayHavePath): cells cut off, two dead ends, cut cells that
+    //    split off two parts, colour sums between cut cells. A few microseconds.
+    if (!MayHavePath(cells, count, end))
         return TAnswer::No;
-    // 2. Cover by a path and cycles: none means no route; one joined into a path is one.
-    //    It settles nearly every question of dense boards in tens of microseconds.
-    if (const TAnswer covered = CoverStage(cells, end, witness); covered != TAnswer::Open)
-        return covered;
-    // 3. Split where the route must pass a cut cell into a part it cannot leave: the board
+    // 2. Split where the route must pass a cut cell into a part it cannot leave: the board
     //    before the cut cell and the part are asked apart, so that a board walled in two
     //    costs about what its halves cost, not their product.
     TPiece pieces[2];
     const int pieceCount = SplitStage(cells, end, count, pieces);
     for (int i = 0; i < pieceCount; ++i) {
         TPiece& piece = pieces[i];
-        if (piece.answer == TAnswer::Open && pieceCount > 1)
+        // 3. Cover by a path and cycles: none means no route; one joined into a path is
+        //    one. It settles nearly every question of dense boards in tens of microseconds.
+        if (piece.answer == TAnswer::Open)
             piece.answer = CoverStage(piece.cells, piece.end, piece.route);
         // 4. Bounded search, the cells with the fewest ways on first: dense parts beyond a
         //    cut cell, where a route is easy to find.
         if (piece.answer == TAnswer::Open)
             piece.answer = SearchStage(piece);
         // 5. Sweep of the board (TPathOracle), exact, within the state limit; where it
-        //    stops, the cover asked after every step from the end, and the refutation by
-        //    enclosed parts.
+        //    stops, the cover asked after every step from the end.
         if (piece.answer == TAnswer::Open)
             piece.answer = SweepStage(piece);
-        if (piece.beyondCut && piece.answer != TAnswer::Stopped) {
-            std::copy(piece.cells, piece.cells + kBoardCells, partCells);
-            partCells[piece.end] = 2;
-            partKnown = true;
-            lastPart.answer = piece.answer;
-            lastPart.route = piece.route;
-        }
         if (piece.answer != TAnswer::Yes)
             return piece.answer;
     }
@@ -317,10 +297,6 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
         witness.insert(witness.end(), pieces[0].route.begin() + 1, pieces[0].route.end());
     }
     return TAnswer::Yes;
-}
-
-bool TRouteFinder::TWalk::Refuted(const uint8_t* cells, int end, int count) {
-    return !MayHavePath(cells, count, end) || (enclosuresRefute && !MayCrossEnclosedParts(cells, end));
 }
 
 // The cover with its edges taken along rows, along columns, then in shuffled orders:
@@ -357,11 +333,6 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
     }
     TPiece& beyond = pieces[0];
     std::copy(part, part + kBoardCells, beyond.cells);
-    beyond.cells[cut] = 2;
-    if (partKnown && std::equal(beyond.cells, beyond.cells + kBoardCells, partCells)) {
-        beyond.answer = lastPart.answer;
-        beyond.route = lastPart.route;
-    }
     beyond.cells[cut] = 1;
     beyond.end = cut;
     beyond.count = partSize + 1;
@@ -399,8 +370,8 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SearchStage(TPiece& piece) {
 }
 
 // The sweep, within the walk's state limit. Where it stops there, a few steps from the
-// end, asking the cover at each, often settle the question (a share that grows with the
-// limit); else the refutation by enclosed parts may, or the answer is Stopped.
+// end, asking the cover at each, may settle the question (a share that grows with the
+// limit); else the answer is Stopped.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
     TPathOracle& tester = *piece.tester;
     piece.route.clear();
@@ -419,10 +390,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
     case TSearch::None: return TAnswer::No;
     case TSearch::Undecided: piece.route.clear(); break;
     }
-    if (MayCrossEnclosedParts(piece.cells, piece.end))
-        return TAnswer::Stopped;
-    enclosuresRefute = true;
-    return TAnswer::No;
+    return TAnswer::Stopped;
 }
 
 TRouteFinder::TRouteFinder()

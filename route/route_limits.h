@@ -44,9 +44,6 @@ struct TRouteLimits {
     uint64_t coverSearchDivisor = 2048;
     uint64_t coverSearchMin = 16;
     uint64_t coverSearchMax = 512;
-    // Cells with exactly two neighbours the refutation by enclosed parts looks at, at
-    // most: it compares them in pairs.
-    int maxGapCells = 24;
     // Layers a sweep must be able to use again to be chosen for their sake: three
     // columns. Below that the sweep that reaches the fixed end late is worth more.
     int minReusedColumns = 3;
