@@ -16,6 +16,8 @@
 #include "bench_timing.h"
 #include "game/built_in_tables.h"
 #include "game/game_rules.h"
+#include "game/track_file.h"
+#include "route/path_oracle.h"
 #include "route/route_finder.h"
 #include "route_positions.h"
 
@@ -181,6 +183,47 @@ TQuilloryTable Mutate(TQuilloryTable table, std::mt19937& rng) {
     return table;
 }
 
+// Whether the finder's answer for `table` is the first route of the depth-first search,
+// by the sweep alone, asked afresh without limits and apart from the finder's walk: the
+// route must clear the board, and wherever it steps no earlier direction may leave a
+// board with a path from that neighbour. Without a route, no first step may have one.
+bool FirstRouteConfirmed(const TQuilloryTable& table) {
+    TRouteFinder finder;
+    FillBoardFromTable(finder.board, table);
+    std::vector<TRouteFinder::TPoint> route;
+    const bool found = finder.FindRoute({table.x, table.y}, route);
+    uint8_t left[kBoardCells];
+    int count = 0;
+    for (int i = 0; i < kBoardCells; ++i)
+        count += left[i] = table.cells[i] != 0 ? 1 : 0;
+    if (!IsOnBoard(table.x, table.y) || left[CellIndex(table.x, table.y)] == 0)
+        return !found;
+    if (!found && count == 1)
+        return false;
+    if (!found)
+        route.assign(1, {table.x, table.y});
+    else if (static_cast<int>(route.size()) != count || !(route[0] == TRouteFinder::TPoint{table.x, table.y}))
+        return false;
+    TPathOracle oracle;
+    for (size_t i = 0; i < route.size(); ++i) {
+        const int cell = CellIndex(route[i].x, route[i].y);
+        if (left[cell] == 0 ||
+            (i > 0 && std::abs(route[i].x - route[i - 1].x) + std::abs(route[i].y - route[i - 1].y) != 1))
+            return false;
+        left[cell] = 0;
+        --count;
+        const int next = i + 1 < route.size() ? CellIndex(route[i + 1].x, route[i + 1].y) : -1;
+        for (int d = 0; d < kDirectionCount && (next >= 0 || !found); ++d) {
+            const int n = NeighbourCell(cell, d);
+            if (n == next)
+                break;
+            if (n >= 0 && left[n] != 0 && (count == 1 || oracle.HasPath(left, CellColumn(n), CellRow(n))))
+                return false;
+        }
+    }
+    return true;
+}
+
 struct TFound {
     TQuilloryTable table;
     TCost cost;
@@ -206,6 +249,7 @@ void Keep(std::vector<TFound>& slowest, const TFound& found, size_t size) {
 // route_adversary [seconds] [seed] [directory for the slowest positions' tracks]
 // route_adversary --write COUNT SEED DIRECTORY: writes COUNT positions (starting positions
 // of every family and random changes of them) as track files, for comparing finders.
+// route_adversary --verify TRACK...: confirms the finder's answers by the sweep alone.
 int main(int argc, char** argv) {
     // Fixed thresholds: freed large blocks go back to the system, so that each position's
     // peak memory is its own and not what an earlier one left behind.
@@ -222,6 +266,25 @@ int main(int argc, char** argv) {
             WriteTrack(std::string(argv[4]) + "/p" + std::to_string(i) + ".track", table);
         }
         return 0;
+    }
+    if (argc > 2 && std::string(argv[1]) == "--verify") {
+        int confirmed = 0, routes = 0;
+        for (int i = 2; i < argc; ++i) {
+            std::vector<std::string> lines;
+            TQuilloryTable table;
+            if (!ReadLines(argv[i], lines) || !TableFromTrackLines(lines, table)) {
+                std::printf("%s: unreadable\n", argv[i]);
+                continue;
+            }
+            const bool ok = FirstRouteConfirmed(table);
+            confirmed += ok ? 1 : 0;
+            routes += Measure(table, 1).found ? 1 : 0;
+            if (!ok)
+                std::printf("%s: NOT the first route\n", argv[i]);
+        }
+        std::printf("%d of %d positions (%d with a route) confirmed by the sweep alone\n", confirmed,
+                    argc - 2, routes);
+        return confirmed == argc - 2 ? 0 : 1;
     }
     const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
     const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 1;
@@ -266,14 +329,18 @@ int main(int argc, char** argv) {
     std::printf("slowest per starting family (one run):");
     for (int f = 0; f < kFamilyCount; ++f)
         std::printf(" %s %.2f ms;", kFamilyNames[f], bestPerFamily[f]);
-    std::printf("\n%4s %-13s %9s %11s %6s %9s %6s\n", "rank", "family", "ms best5", "work", "exact",
-                "peak MB", "route");
+    // The kept positions again, best of five each, slowest first, each confirmed apart.
+    for (TFound& f : slowest)
+        f.cost = Measure(f.table, 5);
+    std::sort(slowest.begin(), slowest.end(),
+              [](const TFound& a, const TFound& b) { return a.cost.ms > b.cost.ms; });
+    std::printf("\n%4s %-13s %9s %11s %6s %9s %6s %10s\n", "rank", "family", "ms best5", "work", "exact",
+                "peak MB", "route", "first");
     for (size_t i = 0; i < slowest.size(); ++i) {
         const TFound& f = slowest[i];
-        const TCost cost = Measure(f.table, 5);
-        std::printf("%4zu %-13s %9.2f %11llu %6d %9.1f %6s\n", i + 1, kFamilyNames[f.family], cost.ms,
-                    static_cast<unsigned long long>(cost.work), cost.exactTests, PeakMegabytes(f.table),
-                    cost.found ? "yes" : "no");
+        std::printf("%4zu %-13s %9.2f %11llu %6d %9.1f %6s %10s\n", i + 1, kFamilyNames[f.family], f.cost.ms,
+                    static_cast<unsigned long long>(f.cost.work), f.cost.exactTests, PeakMegabytes(f.table),
+                    f.cost.found ? "yes" : "no", FirstRouteConfirmed(f.table) ? "confirmed" : "WRONG");
         if (trackDir != nullptr)
             WriteTrack(std::string(trackDir) + "/adv" + std::to_string(seed) + "_" + std::to_string(i + 1) +
                            ".track",
