@@ -378,11 +378,11 @@ void TPathCover::TracePath(std::vector<int>& path) const {
     }
 }
 
-bool TPathCover::JoinIntoPath(std::vector<int>& path) {
+bool TPathCover::JoinIntoPath(std::vector<int>& path, bool alternating) {
     movesLeft = kRouteLimits.endMovesPerCell * count;
-    alternateSteps = kRouteLimits.alternatingSteps;
+    alternateSteps = alternating ? kRouteLimits.alternatingSteps : 0;
     while (LabelPieces() > 1)
-        if (!JoinTwoPieces() && !TakeInCycleAtEnd() && !JoinAlongAlternatingCycle() &&
+        if (!JoinTwoPieces() && !TakeInCycleAtEnd() && !(alternating && JoinAlongAlternatingCycle()) &&
             !(MoveEndNextToCycle() && TakeInCycleAtEnd()))
             return false;
     TracePath(path);
@@ -410,7 +410,7 @@ path_search::TSearch TPathCover::SearchFrom(int cells, int end, std::vector<int>
     if ((cells > 1 && !path_search::MayHavePath(searched, cells, end)) || !Solve(searched, end))
         return TSearch::None;
     std::vector<int> rest;
-    if (JoinIntoPath(rest)) {
+    if (JoinIntoPath(rest, false)) {
         path = trail;
         path.insert(path.end(), rest.begin(), rest.end());
         return TSearch::Found;

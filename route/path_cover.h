@@ -43,7 +43,8 @@ public:
 
     // After Solve returned true: joins the cycles into the path and, when that leaves a
     // single path, stores its cells from the end in `path` (replaced) and returns true.
-    bool JoinIntoPath(std::vector<int>& path);
+    // `alternating`: with the search for alternating cycles, which costs most when it fails.
+    bool JoinIntoPath(std::vector<int>& path, bool alternating = true);
 
     // A depth-first search for a path from `end` through every present cell of `cells`
     // that asks the cover about the board left after every step: a step whose board has

@@ -22,10 +22,10 @@ struct TRouteLimits {
     // Cells a part beyond a cut cell, and the board before it, need to be asked about
     // apart: below that the sweep of the whole costs no more than two.
     int splitPart = 8;
-    // Neighbours the search through a part beyond a cut cell (fewest ways first) may look
-    // at, per cell and in all: such parts are often dense, where a route is easy to find.
-    int partSearchPerCell = 4;
-    int partSearchBase = 100;
+    // Neighbours the bounded search (fewest ways first) may look at, per cell and in all:
+    // on the dense boards the cover leaves open a route is often easy to find.
+    int boundedSearchPerCell = 4;
+    int boundedSearchBase = 100;
     // Covers tried with the edges taken in a shuffled order after rows and columns: each
     // costs tens of microseconds, a sweep it spares milliseconds. Beyond four, the
     // questions of the adversarial positions gained nothing more.
@@ -39,11 +39,12 @@ struct TRouteLimits {
     // and back.
     int endMovesPerCell = 2;
     // Boards the search that asks the cover at every step may look at when a sweep has
-    // stopped at its limit: the limit over this divisor, within bounds (about an eighth
-    // of the sweep's time).
+    // stopped at its limit: the limit over this divisor, within bounds. Above 64 boards
+    // it settled no more of the adversarial positions' questions and cost a third of
+    // their time, as a stopped question is asked again with a larger limit.
     uint64_t coverSearchDivisor = 2048;
     uint64_t coverSearchMin = 16;
-    uint64_t coverSearchMax = 512;
+    uint64_t coverSearchMax = 64;
     // Layers a sweep must be able to use again to be chosen for their sake: three
     // columns. Below that the sweep that reaches the fixed end late is worth more.
     int minReusedColumns = 3;

@@ -238,8 +238,8 @@ TEST(PathCover, RefusesOnlyBoardsWithoutAPathAndJoinsIntoPaths) {
     }
 }
 
-// Boards where the cover of the whole board neither refuses nor joins (the first from
-// the route finder's questions): the search settles them after some steps, and stays undecided with
+// Boards of the route finder's questions where the cover of the whole board neither
+// refuses nor joins: the search settles them after some steps, and stays undecided with
 // fewer boards than it needs.
 TEST(PathCover, SearchSettlesWhatTheFirstCoverLeavesOpen) {
     struct TCase {
@@ -253,7 +253,10 @@ TEST(PathCover, SearchSettlesWhatTheFirstCoverLeavesOpen) {
          {3, 4},
          19,
          path_search::TSearch::None},
-        {{"###", "###", ".##", "##.", "##."}, {0, 0}, 3, path_search::TSearch::Found},
+        {{"...###", "#####", "#####", "####", "####", "####", "####", "####", "#####", "#####", "#####"},
+         {3, 3},
+         7,
+         path_search::TSearch::Found},
     };
     TPathCover cover;
     TPathOracle oracle;
