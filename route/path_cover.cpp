@@ -378,12 +378,12 @@ void TPathCover::TracePath(std::vector<int>& path) const {
     }
 }
 
-bool TPathCover::JoinIntoPath(std::vector<int>& path, bool alternating) {
+bool TPathCover::JoinIntoPath(std::vector<int>& path, bool thorough) {
     movesLeft = kRouteLimits.endMovesPerCell * count;
-    alternateSteps = alternating ? kRouteLimits.alternatingSteps : 0;
+    alternateSteps = kRouteLimits.alternatingSteps;
     while (LabelPieces() > 1)
-        if (!JoinTwoPieces() && !TakeInCycleAtEnd() && !(alternating && JoinAlongAlternatingCycle()) &&
-            !(MoveEndNextToCycle() && TakeInCycleAtEnd()))
+        if (!JoinTwoPieces() && !TakeInCycleAtEnd() && !(thorough && JoinAlongAlternatingCycle()) &&
+            !(thorough && MoveEndNextToCycle() && TakeInCycleAtEnd()))
             return false;
     TracePath(path);
     return static_cast<int>(path.size()) == count;

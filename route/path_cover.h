@@ -43,8 +43,9 @@ public:
 
     // After Solve returned true: joins the cycles into the path and, when that leaves a
     // single path, stores its cells from the end in `path` (replaced) and returns true.
-    // `alternating`: with the search for alternating cycles, which costs most when it fails.
-    bool JoinIntoPath(std::vector<int>& path, bool alternating = true);
+    // `thorough`: with alternating cycles and moves of the free end, which cost most
+    // when they fail; else only squares and cycles beside the free end.
+    bool JoinIntoPath(std::vector<int>& path, bool thorough = true);
 
     // A depth-first search for a path from `end` through every present cell of `cells`
     // that asks the cover about the board left after every step: a step whose board has

@@ -305,8 +305,9 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
     return TAnswer::Yes;
 }
 
-// The cover with its edges taken along rows, along columns, then in shuffled orders:
-// No when there is none, Yes when one joins into a path (`witness`), else Open.
+// The cover with its edges taken along rows, along columns, then in shuffled orders
+// (joined without the costly moves: what they add is another cover): No when there is
+// none, Yes when one joins into a path (`witness`), else Open.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::CoverStage(const uint8_t* cells, int end,
                                                              std::vector<int>& witness) {
     if (!cover.Solve(cells, end))
@@ -316,7 +317,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::CoverStage(const uint8_t* cell
         return TAnswer::Yes;
     for (int shuffle = 1; shuffle <= kLimits.shuffledCovers; ++shuffle)
         if (cover.Solve(cells, end, TPathCover::TLines::Shuffled, static_cast<unsigned>(shuffle)) &&
-            cover.JoinIntoPath(witness))
+            cover.JoinIntoPath(witness, false))
             return TAnswer::Yes;
     witness.clear();
     return TAnswer::Open;
@@ -359,11 +360,11 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
 }
 
 // The search that tries the cells with the fewest ways on first, within
-// kLimits.boundedSearch*: Yes, No, or Open when it gives up.
+// kLimits.boundedSearchLookUps: Yes, No, or Open when it gives up.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SearchStage(TPiece& piece) {
     piece.route.clear();
-    const int budget = kLimits.boundedSearchPerCell * piece.count + kLimits.boundedSearchBase;
-    switch (SearchPath(piece.cells, piece.count, piece.end, budget, TOrder::FewestWays, piece.route)) {
+    switch (SearchPath(piece.cells, piece.count, piece.end, kLimits.boundedSearchLookUps, TOrder::FewestWays,
+                       piece.route)) {
     case TSearch::Found: return TAnswer::Yes;
     case TSearch::None: return TAnswer::No;
     case TSearch::Undecided: break;

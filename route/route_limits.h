@@ -22,13 +22,15 @@ struct TRouteLimits {
     // Cells a part beyond a cut cell, and the board before it, need to be asked about
     // apart: below that the sweep of the whole costs no more than two.
     int splitPart = 8;
-    // Neighbours the bounded search (fewest ways first) may look at, per cell and in all:
-    // on the dense boards the cover leaves open a route is often easy to find.
-    int boundedSearchPerCell = 4;
-    int boundedSearchBase = 100;
+    // Neighbours the bounded search (fewest ways first) may look at: a search that barely
+    // backtracks finds the routes of easy boards the cover leaves open; four per cell
+    // (the parts' allowance before) cost the tables five times their time in searches
+    // that gave up, for fewer states than that time would sweep.
+    int boundedSearchLookUps = 32;
     // Covers tried with the edges taken in a shuffled order after rows and columns: each
-    // costs tens of microseconds, a sweep it spares milliseconds. Beyond four, the
-    // questions of the adversarial positions gained nothing more.
+    // costs tens of microseconds, a sweep it spares milliseconds. Eight spared a fifth of
+    // the adversarial positions' states, and cost the generated positions a tenth more
+    // time.
     int shuffledCovers = 4;
     // Longest alternating cycle (pairs of an edge taken out and one put in) a join tries,
     // and the steps it may take per join: four pairs joined the staircase cycles of
