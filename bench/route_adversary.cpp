@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -244,92 +245,70 @@ void Keep(std::vector<TFound>& slowest, const TFound& found, size_t size) {
         slowest.pop_back();
 }
 
-}  // namespace
-
-// route_adversary [seconds] [seed] [directory for the slowest positions' tracks]
-// route_adversary --write COUNT SEED DIRECTORY: writes COUNT positions (starting positions
-// of every family and random changes of them) as track files, for comparing finders.
-// route_adversary --verify TRACK...: confirms the finder's answers by the sweep alone.
-int main(int argc, char** argv) {
-    // Fixed thresholds: freed large blocks go back to the system, so that each position's
-    // peak memory is its own and not what an earlier one left behind.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 128 * 1024);
-    if (argc > 1 && std::string(argv[1]) == "--write") {
-        if (argc < 5)
-            bench::Fail("route_adversary", "usage: --write COUNT SEED DIRECTORY");
-        const int count = std::atoi(argv[2]);
-        std::mt19937 rng(static_cast<unsigned>(std::atoi(argv[3])));
-        TQuilloryTable table;
-        for (int i = 0; i < count; ++i) {
-            table = i % 8 == 0 ? StartingPosition(i / 8 % kFamilyCount, rng) : Mutate(table, rng);
-            WriteTrack(std::string(argv[4]) + "/p" + std::to_string(i) + ".track", table);
-        }
-        return 0;
-    }
-    if (argc > 2 && std::string(argv[1]) == "--verify") {
-        int confirmed = 0, routes = 0;
-        for (int i = 2; i < argc; ++i) {
-            std::vector<std::string> lines;
-            TQuilloryTable table;
-            if (!ReadLines(argv[i], lines) || !TableFromTrackLines(lines, table)) {
-                std::printf("%s: unreadable\n", argv[i]);
-                continue;
-            }
-            const bool ok = FirstRouteConfirmed(table);
-            confirmed += ok ? 1 : 0;
-            routes += Measure(table, 1).found ? 1 : 0;
-            if (!ok)
-                std::printf("%s: NOT the first route\n", argv[i]);
-        }
-        std::printf("%d of %d positions (%d with a route) confirmed by the sweep alone\n", confirmed,
-                    argc - 2, routes);
-        return confirmed == argc - 2 ? 0 : 1;
-    }
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
-    const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 1;
-    const char* trackDir = argc > 3 ? argv[3] : nullptr;
+// Writes `count` positions (starting positions of every family and random changes of
+// them) as track files into `directory`.
+void WritePositions(int count, unsigned seed, const std::string& directory) {
     std::mt19937 rng(seed);
-    std::printf("Adversarial search: %.0f s, seed %u; annealing on log(work) + 0.05 log(time)\n", seconds,
-                seed);
-
-    constexpr int kStepsPerChain = 1500;
-    constexpr size_t kKept = 12;
-    std::vector<TFound> slowest;
-    long evaluations = 0;
-    int chains = 0;
-    double bestPerFamily[kFamilyCount] = {};
-    const auto begin = TClock::now();
-    auto elapsed = [&] { return std::chrono::duration<double>(TClock::now() - begin).count(); };
-    while (elapsed() < seconds) {
-        // A chain: a starting position, then changes kept when they cost more, or by chance
-        // when they cost less, less often as the chain cools.
-        const int family = chains++ % kFamilyCount;
-        TFound current{StartingPosition(family, rng), {}, family};
-        current.cost = Measure(current.table, 1);
-        TFound best = current;
-        for (int step = 0; step < kStepsPerChain && elapsed() < seconds; ++step) {
-            const double temperature = 1.0 * (1.0 - static_cast<double>(step) / kStepsPerChain) + 0.02;
-            TFound next{Mutate(current.table, rng), {}, family};
-            for (int more = RandomBelow(rng, 3); more > 0; --more)
-                next.table = Mutate(next.table, rng);
-            next.cost = Measure(next.table, 1);
-            ++evaluations;
-            const double gain = Energy(next.cost) - Energy(current.cost);
-            if (gain >= 0 || std::uniform_real_distribution<double>(0, 1)(rng) < std::exp(gain / temperature))
-                current = next;
-            if (Energy(current.cost) > Energy(best.cost))
-                best = current;
-            if (slowest.size() < kKept || next.cost.ms > slowest.back().cost.ms)
-                Keep(slowest, {next.table, Measure(next.table, 3), family}, kKept);
-        }
-        bestPerFamily[family] = std::max(bestPerFamily[family], best.cost.ms);
+    TQuilloryTable table;
+    for (int i = 0; i < count; ++i) {
+        table = i % 8 == 0 ? StartingPosition(i / 8 % kFamilyCount, rng) : Mutate(table, rng);
+        WriteTrack(directory + "/p" + std::to_string(i) + ".track", table);
     }
-    std::printf("%ld positions in %d chains, %.0f s\n", evaluations, chains, elapsed());
-    std::printf("slowest per starting family (one run):");
-    for (int f = 0; f < kFamilyCount; ++f)
-        std::printf(" %s %.2f ms;", kFamilyNames[f], bestPerFamily[f]);
-    // The kept positions again, best of five each, slowest first, each confirmed apart.
+}
+
+// Confirms the finder's answer for every track file; 0 when all are confirmed.
+int VerifyTracks(int count, char** names) {
+    int confirmed = 0, routes = 0;
+    for (int i = 0; i < count; ++i) {
+        std::vector<std::string> lines;
+        TQuilloryTable table;
+        if (!ReadLines(names[i], lines) || !TableFromTrackLines(lines, table)) {
+            std::printf("%s: unreadable\n", names[i]);
+            continue;
+        }
+        const bool ok = FirstRouteConfirmed(table);
+        confirmed += ok ? 1 : 0;
+        routes += Measure(table, 1).found ? 1 : 0;
+        if (!ok)
+            std::printf("%s: NOT the first route\n", names[i]);
+    }
+    std::printf("%d of %d positions (%d with a route) confirmed by the sweep alone\n", confirmed, count,
+                routes);
+    return confirmed == count ? 0 : 1;
+}
+
+constexpr size_t kKept = 12;
+
+// One chain of the annealing from a starting position of `family`: changes are kept when
+// they cost more, or by chance when they cost less, less often as the chain cools. The
+// slowest positions met go into `slowest`; returns the chain's most costly one.
+TFound Chain(int family, std::mt19937& rng, double deadline, const std::function<double()>& elapsed,
+             std::vector<TFound>& slowest, long& evaluations) {
+    constexpr int kStepsPerChain = 1500;
+    TFound current{StartingPosition(family, rng), {}, family};
+    current.cost = Measure(current.table, 1);
+    TFound best = current;
+    for (int step = 0; step < kStepsPerChain && elapsed() < deadline; ++step) {
+        const double temperature = 1.0 * (1.0 - static_cast<double>(step) / kStepsPerChain) + 0.02;
+        TFound next{Mutate(current.table, rng), {}, family};
+        for (int more = RandomBelow(rng, 3); more > 0; --more)
+            next.table = Mutate(next.table, rng);
+        next.cost = Measure(next.table, 1);
+        ++evaluations;
+        const double gain = Energy(next.cost) - Energy(current.cost);
+        if (gain >= 0 || std::uniform_real_distribution<double>(0, 1)(rng) < std::exp(gain / temperature))
+            current = next;
+        if (Energy(current.cost) > Energy(best.cost))
+            best = current;
+        if (slowest.size() < kKept || next.cost.ms > slowest.back().cost.ms)
+            Keep(slowest, {next.table, Measure(next.table, 3), family}, kKept);
+    }
+    return best;
+}
+
+// The kept positions again, best of five each, slowest first, each confirmed apart, and
+// written as track files into `trackDir` when given.
+void PrintSlowest(std::vector<TFound>& slowest, unsigned seed, const char* trackDir) {
     for (TFound& f : slowest)
         f.cost = Measure(f.table, 5);
     std::sort(slowest.begin(), slowest.end(),
@@ -346,5 +325,49 @@ int main(int argc, char** argv) {
                            ".track",
                        f.table);
     }
+}
+
+}  // namespace
+
+// route_adversary [seconds] [seed] [directory for the slowest positions' tracks]
+// route_adversary --write COUNT SEED DIRECTORY: writes COUNT positions (starting positions
+// of every family and random changes of them) as track files, for comparing finders.
+// route_adversary --verify TRACK...: confirms the finder's answers by the sweep alone.
+int main(int argc, char** argv) {
+    // Fixed thresholds: freed large blocks go back to the system, so that each position's
+    // peak memory is its own and not what an earlier one left behind.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+    if (argc > 1 && std::string(argv[1]) == "--write") {
+        if (argc < 5)
+            bench::Fail("route_adversary", "usage: --write COUNT SEED DIRECTORY");
+        WritePositions(std::atoi(argv[2]), static_cast<unsigned>(std::atoi(argv[3])), argv[4]);
+        return 0;
+    }
+    if (argc > 2 && std::string(argv[1]) == "--verify")
+        return VerifyTracks(argc - 2, argv + 2);
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
+    const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 1;
+    std::mt19937 rng(seed);
+    std::printf("Adversarial search: %.0f s, seed %u; annealing on log(work) + 0.05 log(time)\n", seconds,
+                seed);
+    std::vector<TFound> slowest;
+    long evaluations = 0;
+    int chains = 0;
+    double bestPerFamily[kFamilyCount] = {};
+    const auto begin = TClock::now();
+    const std::function<double()> elapsed = [&] {
+        return std::chrono::duration<double>(TClock::now() - begin).count();
+    };
+    while (elapsed() < seconds) {
+        const int family = chains++ % kFamilyCount;
+        const TFound best = Chain(family, rng, seconds, elapsed, slowest, evaluations);
+        bestPerFamily[family] = std::max(bestPerFamily[family], best.cost.ms);
+    }
+    std::printf("%ld positions in %d chains, %.0f s\n", evaluations, chains, elapsed());
+    std::printf("slowest per starting family (one run):");
+    for (int f = 0; f < kFamilyCount; ++f)
+        std::printf(" %s %.2f ms;", kFamilyNames[f], bestPerFamily[f]);
+    PrintSlowest(slowest, seed, argc > 3 ? argv[3] : nullptr);
     return 0;
 }
