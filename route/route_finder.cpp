@@ -279,14 +279,14 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
     for (int i = 0; i < pieceCount; ++i) {
         TPiece& piece = pieces[i];
         // 3. Cover by a path and cycles: none means no route; one joined into a path is
-        //    one. Tens of microseconds; it settles nearly every question (left out: 17 to
-        //    1,000 times the states, 2 to 10 times the time).
+        //    one. Tens of microseconds; it settles nearly every question (left out: 2.6 to
+        //    1,000 times the states, 1.9 to 10 times the time).
         if (piece.answer == TAnswer::Open)
             piece.answer = CoverStage(piece.cells, piece.end, piece.route);
         // 4. Bounded search, the cells with the fewest ways on first: on dense boards the
-        //    cover leaves open, a route is often easy to find (left out: 1.3-1.8 times the
-        //    states of the benchmark's positions, 0.5-1.3 % more elsewhere; time within
-        //    the noise).
+        //    cover leaves open, a route is often easy to find (left out: 1.3 times the
+        //    states of the benchmark's positions, at most 0.2 % more elsewhere; time
+        //    within the noise).
         if (piece.answer == TAnswer::Open)
             piece.answer = SearchStage(piece);
         // 5. Sweep of the board (TPathOracle), exact, within the state limit; where it
