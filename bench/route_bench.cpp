@@ -13,9 +13,11 @@
 #include "game/game_rules.h"
 #include "route/reference_route_finder.h"
 #include "route/route_finder.h"
+#include "route_positions.h"
 
 namespace {
 
+using namespace route_positions;
 using TClock = std::chrono::steady_clock;
 using TPoint = TRouteFinder::TPoint;
 
@@ -64,45 +66,6 @@ struct THardFamily {
     std::vector<TQuilloryTable> positions;
 };
 
-// Every cell of the w x h rectangle at (left, top) present.
-TQuilloryTable FilledRectangle(int left, int top, int w, int h) {
-    TQuilloryTable table;
-    for (int y = top; y < top + h; ++y)
-        for (int x = left; x < left + w; ++x)
-            table.SetCell(x, y, true);
-    return table;
-}
-
-// A present cell of `table` chosen at random; the table must have one.
-TBoardPoint RandomPresentCell(const TQuilloryTable& table, std::mt19937& rng) {
-    std::vector<TBoardPoint> cells;
-    for (int y = 0; y < kBoardRows; ++y)
-        for (int x = 0; x < kBoardColumns; ++x)
-            if (table.IsPresent(x, y))
-                cells.push_back({x, y});
-    return cells[rng() % cells.size()];
-}
-
-// `table` with the player on a random present cell.
-TQuilloryTable WithRandomStart(TQuilloryTable table, std::mt19937& rng) {
-    const TBoardPoint start = RandomPresentCell(table, rng);
-    table.x = start.x;
-    table.y = start.y;
-    return table;
-}
-
-// `table` with `count` random cells other than the player's removed.
-TQuilloryTable WithHoles(TQuilloryTable table, int count, std::mt19937& rng) {
-    for (int made = 0; made < count;) {
-        const TBoardPoint cell = RandomPresentCell(table, rng);
-        if (cell.x == table.x && cell.y == table.y)
-            continue;
-        table.SetCell(cell.x, cell.y, false);
-        ++made;
-    }
-    return table;
-}
-
 // A corridor `width` cells wide winding inwards from the rectangle's edge, clockwise,
 // with walls one cell thick between its turns.
 TQuilloryTable Spiral(int left, int top, int w, int h, int width) {
@@ -123,76 +86,6 @@ TQuilloryTable Spiral(int left, int top, int w, int h, int width) {
         r -= width + 1;
         b -= width + 1;
     }
-    return table;
-}
-
-// A number from 0 to n - 1.
-int RandomBelow(std::mt19937& rng, int n) {
-    return static_cast<int>(rng() % static_cast<unsigned>(n));
-}
-
-// Single holes in a lattice.
-void TakeOutLattice(TQuilloryTable& table, std::mt19937& rng) {
-    const int px = 2 + RandomBelow(rng, 5), py = 2 + RandomBelow(rng, 5);
-    for (int y = RandomBelow(rng, py); y < kBoardRows; y += py)
-        for (int x = RandomBelow(rng, px); x < kBoardColumns; x += px)
-            table.SetCell(x, y, false);
-}
-
-// The teeth of a comb, each from the top or the bottom edge.
-void TakeOutComb(TQuilloryTable& table, std::mt19937& rng) {
-    const int gap = 2 + RandomBelow(rng, 3);
-    for (int x = 1 + RandomBelow(rng, gap); x < kBoardColumns - 1; x += gap) {
-        const int length = 3 + RandomBelow(rng, 8);
-        const bool fromTop = RandomBelow(rng, 2) == 0;
-        for (int j = 0; j < length; ++j)
-            table.SetCell(x, fromTop ? j : kBoardRows - 1 - j, false);
-    }
-}
-
-// Walls between rooms, each with one or two doors.
-void TakeOutWalls(TQuilloryTable& table, std::mt19937& rng) {
-    const int room = 2 + RandomBelow(rng, 4);
-    for (int x = room; x < kBoardColumns; x += room + 1) {
-        for (int y = 0; y < kBoardRows; ++y)
-            table.SetCell(x, y, false);
-        for (int doors = 1 + RandomBelow(rng, 2); doors > 0; --doors)
-            table.SetCell(x, RandomBelow(rng, kBoardRows), true);
-    }
-}
-
-// The cells of a random walk.
-void TakeOutWalk(TQuilloryTable& table, std::mt19937& rng) {
-    int x = RandomBelow(rng, kBoardColumns), y = RandomBelow(rng, kBoardRows);
-    for (int steps = 10 + RandomBelow(rng, 60); steps > 0; --steps) {
-        table.SetCell(x, y, false);
-        const int d = RandomBelow(rng, kDirectionCount);
-        if (IsOnBoard(x + kStepX[d], y + kStepY[d])) {
-            x += kStepX[d];
-            y += kStepY[d];
-        }
-    }
-}
-
-// A few rectangles.
-void TakeOutRectangles(TQuilloryTable& table, std::mt19937& rng) {
-    for (int count = 1 + RandomBelow(rng, 5); count > 0; --count) {
-        const int w = 1 + RandomBelow(rng, 4), h = 1 + RandomBelow(rng, 4);
-        const int left = RandomBelow(rng, kBoardColumns + 1 - w), top = RandomBelow(rng, kBoardRows + 1 - h);
-        for (int y = top; y < top + h; ++y)
-            for (int x = left; x < left + w; ++x)
-                table.SetCell(x, y, false);
-    }
-}
-
-// The whole board with cells taken out in a pattern of kind 0..4: a lattice of single
-// holes, teeth of a comb, walls between rooms, a random walk's cells, a few rectangles.
-TQuilloryTable PatternedBoard(int kind, std::mt19937& rng) {
-    using TPattern = void (*)(TQuilloryTable&, std::mt19937&);
-    static constexpr TPattern kPatterns[] = {TakeOutLattice, TakeOutComb, TakeOutWalls, TakeOutWalk,
-                                             TakeOutRectangles};
-    TQuilloryTable table = FilledRectangle(0, 0, kBoardColumns, kBoardRows);
-    kPatterns[kind](table, rng);
     return table;
 }
 
@@ -255,21 +148,6 @@ std::vector<THardFamily> HardFamilies() {
     return families;
 }
 
-// Writes a track file: the player's cell, then every present cell, CR LF between lines.
-void WriteTrack(const std::string& fileName, const TQuilloryTable& table) {
-    std::FILE* file = std::fopen(fileName.c_str(), "wb");
-    if (file == nullptr) {
-        std::fprintf(stderr, "cannot write %s\n", fileName.c_str());
-        return;
-    }
-    std::fprintf(file, "%d %d", table.x, table.y);
-    for (int y = 0; y < kBoardRows; ++y)
-        for (int x = 0; x < kBoardColumns; ++x)
-            if (table.IsPresent(x, y))
-                std::fprintf(file, "\r\n%d %d", x, y);
-    std::fclose(file);
-}
-
 // Times every hard position (best of `runs`), prints each family's median, p99 and
 // slowest, and writes each family's slowest position into `trackDir` when one is given.
 void TimeHardFamilies(int runs, const char* trackDir) {
@@ -310,13 +188,20 @@ void TimeHardFamilies(int runs, const char* trackDir) {
 
 }  // namespace
 
-// route_bench [plain-search cap in ms] [runs] [hard | hard-only] [directory for the
-// slowest hard positions' tracks]
+// route_bench [plain-search cap in ms] [runs] [hard | hard-only | tracks] [directory for
+// the slowest hard positions' tracks, or with "tracks" for every hard position's]
 int main(int argc, char** argv) {
     const double capMs = argc > 1 ? std::atof(argv[1]) : 500.0;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     const std::string hard = argc > 3 ? argv[3] : "hard";
     const char* trackDir = argc > 4 ? argv[4] : nullptr;
+    if (hard == "tracks" && trackDir != nullptr) {  // every hard position, for comparing finders
+        int number = 0;
+        for (const THardFamily& family : HardFamilies())
+            for (const TQuilloryTable& position : family.positions)
+                WriteTrack(std::string(trackDir) + "/family" + std::to_string(number++) + ".track", position);
+        return 0;
+    }
     if (hard == "hard-only") {
         TimeHardFamilies(runs, trackDir);
         return 0;

@@ -38,7 +38,7 @@ void TPathCover::Disconnect(int cell, int d) {
     edges[n] &= static_cast<uint8_t>(~(1u << Opposite(d)));
 }
 
-bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines) {
+bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines, unsigned shuffle) {
     endCell = end;
     count = 0;
     if (end < 0 || end >= kBoardCells)
@@ -65,7 +65,7 @@ bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines) {
     int flow = 0;
     if (!TakeDecidedEdges(flow))
         return false;
-    TakeEdgesAlong(lines, flow);
+    TakeEdgesAlong(lines, shuffle, flow);
     while (flow < needed && Augment())
         ++flow;
     return flow == needed;
@@ -94,13 +94,21 @@ bool TPathCover::TakeDecidedEdges(int& flow) {
 
 // Most of the flow goes the obvious way, along the preferred lines first, as parallel
 // edges join pieces; augmenting paths do the rest. Counts the edges into `flow`.
-void TPathCover::TakeEdgesAlong(TLines lines, int& flow) {
-    const int order[2][kDirectionCount] = {{kRightward, kLeftward, kUpward, kDownward},
-                                           {kUpward, kDownward, kRightward, kLeftward}};
+void TPathCover::TakeEdgesAlong(TLines lines, unsigned shuffle, int& flow) {
     for (int cell = 0; cell < kBoardCells; ++cell) {
         if (CellColour(cell) != kSender)
             continue;
-        for (const int d : order[lines == TLines::Rows ? 0 : 1]) {
+        int order[kDirectionCount] = {kRightward, kLeftward, kUpward, kDownward};
+        if (lines == TLines::Columns)
+            std::rotate(order, order + 2, order + 4);
+        if (lines == TLines::Shuffled) {
+            uint32_t h = (static_cast<uint32_t>(cell) + 1) * 2654435761u ^ shuffle * 40503u;
+            h = (h ^ (h >> 13)) * 0x5bd1e995u;
+            h ^= h >> 15;
+            for (uint32_t i = kDirectionCount - 1; i > 0; h /= i + 1, --i)
+                std::swap(order[i], order[h % (i + 1)]);
+        }
+        for (const int d : order) {
             if (room[cell] == 0)
                 break;
             const int n = NeighbourCell(cell, d);
@@ -157,8 +165,8 @@ bool TPathCover::Augment() {
     return false;
 }
 
-int TPathCover::LabelPieces() {
-    std::fill(std::begin(piece), std::end(piece), -1);
+int TPathCover::LabelPieces(int* piece) const {
+    std::fill(piece, piece + kBoardCells, -1);
     int stack[kBoardCells];
     int pieces = 0;
     for (int cell = 0; cell < kBoardCells; ++cell) {
@@ -210,6 +218,85 @@ bool TPathCover::SwapParallelSides(int a, int b, int c, int d) {
     edges[c] ^= static_cast<uint8_t>((1u << along) | (1u << Opposite(across)));
     edges[d] ^= static_cast<uint8_t>((1u << Opposite(along)) | (1u << Opposite(across)));
     return true;
+}
+
+// Swaps the edges along an alternating cycle (an edge of the cover taken out, one not in
+// it put in, and so on back to the start) where that leaves fewer pieces. A cycle that is
+// joined loses an edge and gains one to another piece, next to each other: the search
+// starts by taking out an edge of a cycle and putting in one from it to another piece.
+// False when none of at most kRouteLimits.alternatingPairs pairs is found.
+bool TPathCover::JoinAlongAlternatingCycle() {
+    const int pieces = LabelPieces();
+    const int pathPiece = piece[endCell];
+    for (int a = 0; a < kBoardCells; ++a) {
+        if (present[a] == 0 || piece[a] == pathPiece)
+            continue;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            if ((edges[a] & (1u << d)) == 0)
+                continue;
+            const int b = NeighbourCell(a, d);
+            Disconnect(a, d);
+            if (Alternate(a, b, kRouteLimits.alternatingPairs, pieces))
+                return true;
+            Connect(a, d);
+        }
+    }
+    return false;
+}
+
+// Cell `at` has lost an edge: puts one in from it (the first to another piece) and,
+// unless that closes the cycle at `start`, takes one out of the cell reached and goes on
+// from the cell at its other side.
+bool TPathCover::Alternate(int start, int at, int pairsLeft, int pieces) {
+    const bool first = pairsLeft == kRouteLimits.alternatingPairs;
+    if (--alternateSteps < 0)
+        return false;
+    for (int d = 0; d < kDirectionCount; ++d) {
+        const int c = NeighbourCell(at, d);
+        if (c < 0 || present[c] == 0 || (edges[at] & (1u << d)) != 0 || (first && piece[c] == piece[start]))
+            continue;
+        Connect(at, d);
+        int label[kBoardCells];
+        if (c == start && ReachesOtherPiece(start) && LabelPieces(label) < pieces)
+            return true;
+        for (int e = 0; c != start && pairsLeft > 1 && e < kDirectionCount; ++e) {
+            const int next = NeighbourCell(c, e);
+            // From `next` the cycle needs one edge in, then a pair per two cells.
+            if ((edges[c] & (1u << e)) == 0 || e == Opposite(d) ||
+                std::abs(CellColumn(next) - CellColumn(start)) + std::abs(CellRow(next) - CellRow(start)) >
+                    2 * pairsLeft - 3)
+                continue;
+            Disconnect(c, e);
+            if (Alternate(start, next, pairsLeft - 1, pieces))
+                return true;
+            Connect(c, e);
+        }
+        Disconnect(at, d);
+    }
+    return false;
+}
+
+// Whether the cells joined to `start` by edges now include one of another piece than its
+// own, as labelled before: only then may the pieces have become fewer.
+bool TPathCover::ReachesOtherPiece(int start) const {
+    int stack[kBoardCells];
+    bool seen[kBoardCells] = {};
+    int top = 0;
+    stack[top++] = start;
+    seen[start] = true;
+    while (top > 0) {
+        const int at = stack[--top];
+        if (piece[at] != piece[start])
+            return true;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            const int n = NeighbourCell(at, d);
+            if ((edges[at] & (1u << d)) != 0 && !seen[n]) {
+                seen[n] = true;
+                stack[top++] = n;
+            }
+        }
+    }
+    return false;
 }
 
 // Where the path's other end lies next to a cycle, opens the cycle there and lets the
@@ -291,10 +378,12 @@ void TPathCover::TracePath(std::vector<int>& path) const {
     }
 }
 
-bool TPathCover::JoinIntoPath(std::vector<int>& path) {
-    movesLeft = 2 * count;
+bool TPathCover::JoinIntoPath(std::vector<int>& path, bool thorough) {
+    movesLeft = kRouteLimits.endMovesPerCell * count;
+    alternateSteps = kRouteLimits.alternatingSteps;
     while (LabelPieces() > 1)
-        if (!JoinTwoPieces() && !TakeInCycleAtEnd() && !(MoveEndNextToCycle() && TakeInCycleAtEnd()))
+        if (!JoinTwoPieces() && !TakeInCycleAtEnd() && !(thorough && JoinAlongAlternatingCycle()) &&
+            !(thorough && MoveEndNextToCycle() && TakeInCycleAtEnd()))
             return false;
     TracePath(path);
     return static_cast<int>(path.size()) == count;
@@ -321,7 +410,7 @@ path_search::TSearch TPathCover::SearchFrom(int cells, int end, std::vector<int>
     if ((cells > 1 && !path_search::MayHavePath(searched, cells, end)) || !Solve(searched, end))
         return TSearch::None;
     std::vector<int> rest;
-    if (JoinIntoPath(rest)) {
+    if (JoinIntoPath(rest, false)) {
         path = trail;
         path.insert(path.end(), rest.begin(), rest.end());
         return TSearch::Found;

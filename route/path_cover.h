@@ -8,6 +8,7 @@
 #include "game/board_geometry.h"
 #include "route/edge_bounds.h"
 #include "route/path_search.h"
+#include "route/route_limits.h"
 
 // A cover gives every present cell two edges to present neighbours, except the fixed end
 // and one other cell, which get one; it holds the edges that the cells' degrees show every
@@ -24,22 +25,27 @@
 // cells, swapping those two edges for the square's other two makes one piece of the two.
 // A cycle beside the path's other end is opened there and taken in whole; the other end
 // is moved round the path (where it lies next to the path, the stretch up to there is
-// turned round) until it lies beside a cycle. On dense boards that joins every cycle
-// nearly always; where it does not, the cover proves nothing. Only exhausted memory
-// throws (std::bad_alloc).
+// turned round) until it lies beside a cycle. Where cycles wind past holes in staircases,
+// a longer alternating cycle (edges taken out and put in by turns) joins them. On dense boards that joins
+// every cycle nearly always; where it does not, the cover proves nothing. Only exhausted memory throws
+// (std::bad_alloc).
 class TPathCover {
 public:
-    // The edges a cover takes first, where it can: those along rows or along columns.
-    enum class TLines { Rows, Columns };
+    // The edges a cover takes first, where it can: those along rows, along columns, or
+    // in an order shuffled for each cell by `shuffle` (any number: the same number gives
+    // the same cover).
+    enum class TLines { Rows, Columns, Shuffled };
 
     // False when no cover of the present cells of `cells` (kBoardCells entries, index
     // y * kBoardColumns + x) from `end` exists: then no path from `end` visits every
     // present cell. False too for an `end` off the board or absent.
-    bool Solve(const uint8_t* cells, int end, TLines lines = TLines::Rows);
+    bool Solve(const uint8_t* cells, int end, TLines lines = TLines::Rows, unsigned shuffle = 0);
 
     // After Solve returned true: joins the cycles into the path and, when that leaves a
     // single path, stores its cells from the end in `path` (replaced) and returns true.
-    bool JoinIntoPath(std::vector<int>& path);
+    // `thorough`: with alternating cycles and moves of the free end, which cost most
+    // when they fail; else only squares and cycles beside the free end.
+    bool JoinIntoPath(std::vector<int>& path, bool thorough = true);
 
     // A depth-first search for a path from `end` through every present cell of `cells`
     // that asks the cover about the board left after every step: a step whose board has
@@ -75,10 +81,15 @@ private:
     void Connect(int cell, int d);
     void Disconnect(int cell, int d);
     bool TakeDecidedEdges(int& flow);
-    void TakeEdgesAlong(TLines lines, int& flow);
+    void TakeEdgesAlong(TLines lines, unsigned shuffle, int& flow);
     bool Augment();
-    int LabelPieces();
+    int LabelPieces() { return LabelPieces(piece); }
+    int LabelPieces(int* label) const;
     bool JoinTwoPieces();
+    bool JoinAlongAlternatingCycle();
+    bool Alternate(int start, int at, int pairsLeft, int pieces);
+    bool ReachesOtherPiece(int start) const;
+    int alternateSteps = 0;
     bool SwapParallelSides(int a, int b, int c, int d);
     bool TakeInCycleAtEnd();
     bool MoveEndNextToCycle();

@@ -20,22 +20,13 @@ constexpr int kRows = TPathOracle::kRows;
 constexpr uint32_t kPlugMask = (1u << (2 * (kRows + 1))) - 1;
 constexpr uint32_t kColumnMask = (1u << (2 * kRows)) - 1;
 constexpr uint32_t kFreeEndUsed = 1u << 28;
-constexpr int kTagShift = 29;
 
 constexpr uint32_t kRightEdge = 1;
 constexpr uint32_t kDownEdge = 2;
 constexpr int kChoiceShift = 30;
 constexpr uint32_t kParentMask = (1u << kChoiceShift) - 1;
 
-// Layers of a sweep that a question must be able to use again for that sweep to be
-// chosen for their sake: three columns.
-constexpr int kMinReusedLayers = 3 * TPathOracle::kRows;
-
-// States the sweep not chosen may compute first, in case it answers sooner.
-constexpr uint64_t kFirstShare = 4096;
-
-// Room for the states of a typical full sweep, so that growing rarely copies them.
-constexpr size_t kReservedStates = size_t{1} << 19;
+constexpr int kMinReusedLayers = kRouteLimits.minReusedColumns * TPathOracle::kRows;
 
 uint32_t Plug(uint32_t state, int pos) {
     return (state >> (2 * pos)) & 3u;
@@ -66,13 +57,6 @@ int Partner(uint32_t state, int pos) {
     }
 }
 
-// Direction on the board of a direction in sweep order; the sweep from the right mirrors.
-int BoardDirection(int sweepDirection, int sweep) {
-    if (sweep == 1 && (sweepDirection == kRightward || sweepDirection == kLeftward))
-        return sweepDirection == kRightward ? kLeftward : kRightward;
-    return sweepDirection;
-}
-
 // Board index of sweep cell k.
 int BoardCell(int k, int sweep) {
     const int column = k / kRows;
@@ -100,8 +84,8 @@ constexpr TSweepEdges kSweepEdges;
 
 TPathOracle::TPathOracle() {
     for (TSweep& sweep : sweeps) {
-        sweep.states.reserve(kReservedStates);
-        sweep.links.reserve(kReservedStates);
+        sweep.states.reserve(kRouteLimits.reservedStates);
+        sweep.links.reserve(kRouteLimits.reservedStates);
         sweep.states.assign(1, 0);
         sweep.links.assign(1, 0);
         sweep.layerStart = {0, 1};
@@ -133,31 +117,18 @@ void TPathOracle::GrowHash(const uint32_t* layer, size_t count) {
     }
 }
 
-uint32_t TPathOracle::FirstSteps(const uint8_t* cells, int endX, int endY) {
-    return Query(cells, endX, endY, true);
+void TPathOracle::Witness(std::vector<int>& path) const {
+    Trace(finalIndex, path);
 }
 
 bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
-    return Query(cells, endX, endY, false) != 0;
-}
-
-void TPathOracle::Witness(std::vector<int>& path) const {
-    Trace(finalIndex[0], path);
-}
-
-void TPathOracle::Witness(int direction, std::vector<int>& path) const {
-    Trace(finalIndex[BoardDirection(direction, lastSweep)], path);
-}
-
-uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagged) {
     computedStates = 0;
     reusedStates = 0;
     const bool lastStopped = stopped;
     stopped = false;
     TQuestion question;
-    question.tagged = tagged;
     if (!Prepare(cells, endX, endY, question))
-        return 0;
+        return false;
     const int chosen = ChooseSweep(question, lastStopped);
     // The other sweep meets the fixed end from the other side. Where the board around
     // one side allows no path, the sweep from that side may show it after a few columns
@@ -167,10 +138,10 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
     const int other = 1 - chosen;
     const uint64_t limit = stateLimit;
     uint64_t spent = 0;
-    for (uint64_t share = kFirstShare;; share *= 2) {
+    for (uint64_t share = kRouteLimits.firstShare;; share *= 2) {
         for (const int s : {other, chosen}) {
-            stateLimit = std::min(s == chosen ? 4 * share : share, limit - spent);
-            const uint32_t found = RunSweep(s, question);
+            stateLimit = std::min(s == chosen ? kRouteLimits.chosenShare * share : share, limit - spent);
+            const bool found = RunSweep(s, question);
             spent += computedStates;
             if (!stopped || spent >= limit) {
                 stateLimit = limit;
@@ -182,18 +153,12 @@ uint32_t TPathOracle::Query(const uint8_t* cells, int endX, int endY, bool tagge
     }
 }
 
-uint32_t TPathOracle::RunSweep(int chosen, const TQuestion& question) {
+bool TPathOracle::RunSweep(int chosen, const TQuestion& question) {
     SetUpSweep(chosen, question);
     TSweep& sweep = sweeps[chosen];
-    const uint32_t found = Run(sweep, sweep.validLayers);
+    const bool found = Run(sweep, sweep.validLayers);
     computedStates = sweep.states.size() - reusedStates;
-    if (!question.tagged || stopped)
-        return found;
-    uint32_t result = 0;
-    for (int tag = 0; tag < 4; ++tag)
-        if (found & (1u << tag))
-            result |= 1u << BoardDirection(tag, chosen);
-    return result;
+    return found;
 }
 
 bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question) {
@@ -276,9 +241,6 @@ int TPathOracle::ReusableLayers(int s, const TQuestion& question) const {
         valid = std::min({valid, old.endCell, endCell});
     if (old.lastCell != lastCell)
         valid = std::min({valid, old.lastCell, lastCell});
-    // Before the end cell a run with directions and one without keep the same states.
-    if (old.tagged != question.tagged)
-        valid = std::min(valid, endCell);
     if (old.otherEndParity != question.otherEndParity)
         valid = 0;
     // Layers swept while the other end could lie anywhere hold more states than needed
@@ -322,7 +284,6 @@ void TPathOracle::SetUpSweep(int chosen, const TQuestion& question) {
     std::copy(std::begin(question.barred[chosen]), std::end(question.barred[chosen]), sweep.barred);
     sweep.endCell = question.endCell[chosen];
     sweep.lastCell = question.lastCell[chosen];
-    sweep.tagged = question.tagged;
     if (question.freeEndCell[chosen] < 0)
         sweep.restrictedFrom = kCells;
     else
@@ -337,7 +298,7 @@ void TPathOracle::SetUpSweep(int chosen, const TQuestion& question) {
     lastSweep = chosen;
 }
 
-uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
+bool TPathOracle::Run(TSweep& sweep, int firstLayer) {
     for (int k = firstLayer; k <= sweep.lastCell; ++k) {
         // An absent cell passes every state on unchanged, as no edge leads into it: its
         // layer holds nothing of its own and stands for the last present cell's layer.
@@ -346,10 +307,10 @@ uint32_t TPathOracle::Run(TSweep& sweep, int firstLayer) {
         sweep.layerStart.push_back(static_cast<uint32_t>(sweep.states.size()));
         sweep.validLayers = k + 1;
         if (sweep.cells[k] != 0 && sweep.layerStart[k + 2] == sweep.layerStart[k + 1])
-            return 0;
+            return false;
         if (sweep.states.size() - reusedStates > stateLimit) {
             stopped = true;
-            return 0;
+            return false;
         }
     }
     return Answer(sweep);
@@ -411,32 +372,27 @@ inline void TPathOracle::PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t
     // close a cycle.
 }
 
-// An end of the whole path: one edge is used. The fixed end records the direction in
-// which the path leaves it.
+// An end of the whole path: one edge is used. The free end marks the state as having used it.
 inline void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent) {
     const int r = layer.row;
     const uint32_t up = Plug(s, r);
     const uint32_t left = Plug(s, r + 1);
     const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
-    auto mark = [&](uint32_t state, int direction) {
-        return layer.isEnd ? state | ((static_cast<uint32_t>(direction) & layer.tagMask) << kTagShift)
-                           : state | kFreeEndUsed;
-    };
+    auto mark = [&](uint32_t state) { return layer.isEnd ? state : state | kFreeEndUsed; };
     auto emit = [&](uint32_t state, uint32_t choice) { Emit(sweep, layer, state, parent, choice); };
     if (up == kNone && left == kNone) {
         if (layer.canRight)
-            emit(mark(WithPlug(s, r, kLoose), kRightward), kRightEdge);
+            emit(mark(WithPlug(s, r, kLoose)), kRightEdge);
         if (layer.canDown)
-            emit(mark(WithPlug(s, r + 1, kLoose), kDownward), kDownEdge);
+            emit(mark(WithPlug(s, r + 1, kLoose)), kDownEdge);
     } else if (up == kNone || left == kNone) {
         const int pos = up != kNone ? r : r + 1;
         const uint32_t v = up != kNone ? up : left;
-        const int direction = up != kNone ? kUpward : kLeftward;
         if (v == kLoose) {
             if (layer.isLast && (cleared & kPlugMask) == 0)
-                emit(mark(cleared, direction), 0);
+                emit(mark(cleared), 0);
         } else {
-            emit(mark(WithPlug(cleared, Partner(s, pos), kLoose), direction), 0);
+            emit(mark(WithPlug(cleared, Partner(s, pos), kLoose)), 0);
         }
     }
 }
@@ -458,7 +414,6 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
     layer.canDown = layer.row + 1 < kRows && cells[k + 1] != 0;
     layer.isEnd = k == sweep.endCell;
     layer.isLast = k == sweep.lastCell;
-    layer.tagMask = sweep.tagged ? 3u : 0u;
     layer.forced = sweep.forced[k];
     layer.barred = sweep.barred[k];
     const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps));
@@ -479,22 +434,18 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
     }
 }
 
-uint32_t TPathOracle::Answer(const TSweep& sweep) {
+bool TPathOracle::Answer(const TSweep& sweep) {
     if (sweep.lastCell < 0)
-        return 0;
-    uint32_t found = 0;
+        return false;
     const uint32_t begin = sweep.layerStart[sweep.lastCell + 1];
     const uint32_t end = sweep.layerStart[sweep.lastCell + 2];
     for (uint32_t i = begin; i < end; ++i) {
-        if ((sweep.states[i] & kPlugMask) != 0)
-            continue;
-        const int tag = static_cast<int>((sweep.states[i] >> kTagShift) & 3u);
-        if ((found & (1u << tag)) == 0) {
-            found |= 1u << tag;
-            finalIndex[tag] = i - begin;
+        if ((sweep.states[i] & kPlugMask) == 0) {
+            finalIndex = i - begin;
+            return true;
         }
     }
-    return found;
+    return false;
 }
 
 void TPathOracle::Trace(uint32_t index, std::vector<int>& path) const {

@@ -7,10 +7,11 @@
 
 #include "game/board_geometry.h"
 #include "route/large_page_allocator.h"
+#include "route/route_limits.h"
 
 // Decides, for a set of present cells on an 18 x 12 board and a fixed end cell E, whether
 // a path exists that starts at E, moves in orthogonal steps and visits every present cell
-// exactly once, and in which directions such a path can leave E. It sweeps the board
+// exactly once, and gives one such path. It sweeps the board
 // column by column, cell by cell, keeping only how the partial path's pieces cross the
 // sweep line, so its cost does not depend on how many paths there are. A cell with a
 // single neighbour, and the colour a path's length gives its other end, narrow where
@@ -32,27 +33,20 @@ public:
 
     TPathOracle();
 
-    // Bit d (0 up, 1 right, 2 down, 3 left) is set when some path over every cell with
-    // cells[i] != 0 leaves the end cell (endX, endY) in direction d; 0 when no path
-    // exists. An end off the board or absent, or alone on the board, gives 0.
+    // True when some path over every cell with cells[i] != 0 starts at the end cell
+    // (endX, endY). An end off the board or absent, or alone on the board, gives false.
     // `cells` holds kCells entries, index y * kColumns + x; the caller keeps ownership.
-    uint32_t FirstSteps(const uint8_t* cells, int endX, int endY);
-
-    // True when some path over every present cell starts at (endX, endY); the same
-    // conditions as FirstSteps, at about half its cost.
     bool HasPath(const uint8_t* cells, int endX, int endY);
 
-    // Appends to `path` the cell indices (y * kColumns + x) of one path found by the last
-    // FirstSteps that leaves the end cell in `direction`, which must be set in its result.
-    void Witness(int direction, std::vector<int>& path) const;
-    // The same after a HasPath that returned true: one path it found, from the end cell.
+    // After a HasPath that returned true: appends to `path` the cell indices
+    // (y * kColumns + x) of one path it found, from the end cell.
     void Witness(std::vector<int>& path) const;
 
-    // States the last FirstSteps computed afresh, and those it reused (for measurements).
+    // States the last HasPath computed afresh, and those it reused (for measurements).
     uint64_t LastComputedStates() const { return computedStates; }
     uint64_t LastReusedStates() const { return reusedStates; }
 
-    // Makes later questions stop, answering 0, once they have computed more than `limit`
+    // Makes later questions stop, answering false, once they have computed more than `limit`
     // states afresh; LastStopped() then tells. The layers swept so far are kept, so the
     // same question asked again goes on where it stopped. No limit at first.
     void SetStateLimit(uint64_t limit) { stateLimit = limit; }
@@ -67,7 +61,6 @@ private:
         uint8_t barred[kCells] = {};  // edges no path uses
         int endCell = -1;
         int lastCell = -1;
-        bool tagged = true;           // whether states record the direction leaving the end
         int freeEndCell = -1;         // the only cell that may be the other end, or -1 for any
         int restrictedFrom = kCells;  // first layer swept with freeEndCell in force
         int otherEndParity = -1;      // checkerboard colour the other end must have
@@ -83,7 +76,6 @@ private:
     // One question in both sweep orders: the cells in sweep order and where its special
     // cells lie in each.
     struct TQuestion {
-        bool tagged = false;
         int otherEndParity = -1;
         uint8_t order[2][kCells];
         uint8_t forced[2][kCells];
@@ -102,13 +94,12 @@ private:
         bool freeEndAllowed = false;
         uint32_t forced = 0;  // the edges to the right and down that every path uses
         uint32_t barred = 0;  // and those that no path uses
-        uint32_t tagMask = 0;
-        uint32_t begin = 0;  // first state of this layer in the sweep's arrays
+        uint32_t begin = 0;   // first state of this layer in the sweep's arrays
     };
 
     TSweep sweeps[2];
     int lastSweep = 0;
-    uint32_t finalIndex[4] = {};
+    uint32_t finalIndex = 0;
     uint64_t computedStates = 0;
     uint64_t reusedStates = 0;
     uint64_t stateLimit = UINT64_MAX;
@@ -126,7 +117,6 @@ private:
     // Doubles the set's table and puts the layer's `count` states back into it.
     void GrowHash(const uint32_t* layer, size_t count);
 
-    uint32_t Query(const uint8_t* cells, int endX, int endY, bool tagged);
     // Phase 1: the dead end that must be the other end, the other end's colour, the edges
     // the cells' degrees decide, and the question in both sweep orders; false when the
     // question has no path at once.
@@ -142,15 +132,15 @@ private:
     int ChooseSweep(const TQuestion& question, bool lastStopped);
     // Phase 2: makes sweep `chosen` ready for `question` from the layers it can keep.
     void SetUpSweep(int chosen, const TQuestion& question);
-    // Phases 2 to 4 in sweep `chosen`: the answer, in board directions when tagged.
-    uint32_t RunSweep(int chosen, const TQuestion& question);
-    // Phase 3: sweeps the remaining layers; the tags of the complete paths found.
-    uint32_t Run(TSweep& sweep, int firstLayer);
+    // Phases 2 to 4 in sweep `chosen`: the answer.
+    bool RunSweep(int chosen, const TQuestion& question);
+    // Phase 3: sweeps the remaining layers; whether a complete path was found.
+    bool Run(TSweep& sweep, int firstLayer);
     void SweepCell(TSweep& sweep, int k);
     void PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
     void PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
     void Emit(TSweep& sweep, const TLayer& layer, uint32_t state, uint32_t parent, uint32_t choice);
-    // Phase 4: the tags of the paths that are complete after the last cell.
-    uint32_t Answer(const TSweep& sweep);
+    // Phase 4: whether a path is complete after the last cell.
+    bool Answer(const TSweep& sweep);
     void Trace(uint32_t index, std::vector<int>& path) const;
 };

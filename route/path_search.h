@@ -26,13 +26,6 @@ inline int Neighbour(int cell, int d) {
 // cannot alternate from one to the other. True proves nothing. Throws nothing.
 bool MayHavePath(const uint8_t* cells, int count, int end);
 
-// False when two cells with two neighbours each, one on either side, enclose a part of
-// the board away from `end`: a path from `end` through every present cell then crosses
-// the part in one stretch from one of the two cells to the other, which the part's
-// checkerboard colours may rule out. Looks at no more than 24 such cells; true proves
-// nothing. Throws nothing.
-bool MayCrossEnclosedParts(const uint8_t* cells, int end);
-
 // A path from `end` through every present cell that meets a cut cell beyond which a part
 // of the board lies must go through that cell into the part last, and end there. For the
 // largest such part: marks its cells in `part` (kCells entries, 1 in the part, 0 else),

@@ -1,0 +1,62 @@
+// Every budget and threshold of the route finder, each with the reason for its value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct TRouteLimits {
+    // Neighbours the walk's first ordered search of a question may look at, per cell left
+    // and in all, without a known route: enough to walk a whole route with a little
+    // backtracking. With one, the exact test usually costs about what it did before, so
+    // the search only lays out a short path to ask about.
+    int searchPerCell = 2;
+    int searchBase = 50;
+    int searchWithKnownRoute = 24;
+    // States the sweep may compute for each neighbour the ordered search was allowed:
+    // about what the two cost in time. A sweep as large as one already answered (times
+    // sweepGrowth) is let run to its end.
+    uint64_t statesPerLookUp = 256;
+    uint64_t sweepGrowth = 2;
+    // Shortest first prefix asked about when looking for the longest completable one.
+    int firstPrefix = 4;
+    // Cells a part beyond a cut cell, and the board before it, need to be asked about
+    // apart: below that the sweep of the whole costs no more than two.
+    int splitPart = 8;
+    // Neighbours the bounded search (fewest ways first) may look at: a search that barely
+    // backtracks finds the routes of easy boards the cover leaves open; four per cell
+    // (the parts' allowance before) cost the tables five times their time in searches
+    // that gave up, for fewer states than that time would sweep.
+    int boundedSearchLookUps = 32;
+    // Covers tried with the edges taken in a shuffled order after rows and columns: each
+    // costs tens of microseconds, a sweep it spares milliseconds. Eight spared a fifth of
+    // the adversarial positions' states, and cost the generated positions a tenth more
+    // time.
+    int shuffledCovers = 4;
+    // Longest alternating cycle (pairs of an edge taken out and one put in) a join tries,
+    // and the steps it may take per join: four pairs joined the staircase cycles of
+    // boards with scattered holes; five cost more time than the sweeps they spared.
+    int alternatingPairs = 4;
+    int alternatingSteps = 20000;
+    // Moves of the path's free end a join may make, per cell: a full turn round the path
+    // and back.
+    int endMovesPerCell = 2;
+    // Boards the search that asks the cover at every step may look at when a sweep has
+    // stopped at its limit: the limit over this divisor, within bounds. Above 64 boards
+    // it settled no more of the adversarial positions' questions and cost a third of
+    // their time, as a stopped question is asked again with a larger limit.
+    uint64_t coverSearchDivisor = 2048;
+    uint64_t coverSearchMin = 16;
+    uint64_t coverSearchMax = 64;
+    // Layers a sweep must be able to use again to be chosen for their sake: three
+    // columns. Below that the sweep that reaches the fixed end late is worth more.
+    int minReusedColumns = 3;
+    // States the sweep not chosen may compute first, and how many times the chosen
+    // one's share is the other's: a board that allows no path near one side shows it to
+    // the sweep from that side within a few columns.
+    uint64_t firstShare = 4096;
+    uint64_t chosenShare = 4;
+    // Room for the states of a typical full sweep, so that growing rarely copies them.
+    size_t reservedStates = size_t{1} << 19;
+};
+
+inline constexpr TRouteLimits kRouteLimits{};
