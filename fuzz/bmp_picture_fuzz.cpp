@@ -15,9 +15,9 @@
 
 #include "fuzz/fuzz_support.h"
 #include "graphics/device_bitmap.h"
+#include "graphics/device_context.h"
 #include "graphics/mem_bitmap.h"
 #include "tests/support/bmp_test_files.h"
-#include "tests/support/drawing.h"
 
 namespace {
 
