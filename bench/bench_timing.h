@@ -37,9 +37,9 @@ inline double MBps(double bytes, double seconds) {
 
 // A new folder under TMPDIR (or /tmp) for a benchmark's files; it and the files in it are
 // removed on destruction. A folder that cannot be made ends the program.
-class TScratchFolder : public quillory_support::TScratchFolder {
+class TScratchFolder : public quillory_test::TScratchFolder {
 public:
-    TScratchFolder() : quillory_support::TScratchFolder(quillory_support::TemporaryFolder(), "kest_bench_") {
+    TScratchFolder() : quillory_test::TScratchFolder(quillory_test::TemporaryFolder(), "kest_bench_") {
         if (!Made())
             Fail("bench", "no scratch folder");
     }

@@ -16,8 +16,7 @@ namespace fuzz {
 // The path of a folder made for this process under $TMPDIR (or /tmp) and removed with
 // the files in it when the process ends normally.
 inline const std::string& ScratchFolderPath() {
-    static const quillory_support::TScratchFolder folder(quillory_support::TemporaryFolder(),
-                                                         "quillory_fuzz_");
+    static const quillory_test::TScratchFolder folder(quillory_test::TemporaryFolder(), "quillory_fuzz_");
     if (!folder.Made()) {
         std::perror("quillory fuzz: cannot make a scratch folder");
         std::abort();

@@ -18,9 +18,9 @@ namespace kest::test {
 
 // A new empty folder under the test temporary folder; removed with its files on
 // destruction. A folder that cannot be made fails the test.
-class TScratchFolder : public quillory_support::TScratchFolder {
+class TScratchFolder : public quillory_test::TScratchFolder {
 public:
-    TScratchFolder() : quillory_support::TScratchFolder(::testing::TempDir(), "kest_scratch_") {
+    TScratchFolder() : quillory_test::TScratchFolder(::testing::TempDir(), "kest_scratch_") {
         EXPECT_TRUE(Made());
     }
 };

@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-namespace quillory_support {
+namespace quillory_test {
 
 // The folder for temporary files: $TMPDIR when set and not empty, else /tmp; with a
 // trailing slash.
@@ -67,4 +67,4 @@ private:
     std::string folder_;
 };
 
-}  // namespace quillory_support
+}  // namespace quillory_test
