@@ -2,15 +2,14 @@
 // removes itself, and the process's peak memory.
 #pragma once
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+
+#include "tests/support/scratch_folder.h"
 
 namespace bench {
 
@@ -37,35 +36,13 @@ inline double MBps(double bytes, double seconds) {
 }
 
 // A new folder under TMPDIR (or /tmp) for a benchmark's files; it and the files in it are
-// removed on destruction.
-class TScratchFolder {
+// removed on destruction. A folder that cannot be made ends the program.
+class TScratchFolder : public quillory_test::TScratchFolder {
 public:
-    TScratchFolder() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/kest_bench_XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr)
+    TScratchFolder() : quillory_test::TScratchFolder(quillory_test::TemporaryFolder(), "kest_bench_") {
+        if (!Made())
             Fail("bench", "no scratch folder");
-        FPath = pattern;
     }
-    ~TScratchFolder() {
-        if (DIR* dir = ::opendir(FPath.c_str())) {
-            while (const dirent* entry = ::readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..")
-                    std::remove(Path(name).c_str());
-            }
-            ::closedir(dir);
-        }
-        ::rmdir(FPath.c_str());
-    }
-    TScratchFolder(const TScratchFolder&) = delete;
-    TScratchFolder& operator=(const TScratchFolder&) = delete;
-
-    std::string Path(const std::string& name) const { return FPath + "/" + name; }
-
-private:
-    std::string FPath;
 };
 
 // A "kB:" line of /proc/self/status (VmRSS, VmHWM) in bytes; 0 when it cannot be read.

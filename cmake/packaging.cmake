@@ -1,55 +1,8 @@
-# Installing and packaging. Two components: "game" (the program, the route program,
-# the pictures and the desktop integration) and "kest" (the container library for
-# other programs: headers, static library, CMake package config and kest.pc).
-# One CPack run makes a Debian package of each, quillory and libkest-dev:
+# Packaging: one CPack run makes a Debian package of each install component (the
+# install rules are in data/CMakeLists.txt), quillory and libkest-dev:
 #   cpack --preset release     (after building quillory, quillory-route and kest)
-include(GNUInstallDirs)
-include(CMakePackageConfigHelpers)
-
-# The library. Its target and headers are installed next to their sources.
-set(KEST_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/kest)
-install(EXPORT kestTargets NAMESPACE kest:: DESTINATION ${KEST_CMAKE_DIR} COMPONENT kest)
-configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/kestConfig.cmake.in
-  ${CMAKE_BINARY_DIR}/kestConfig.cmake INSTALL_DESTINATION ${KEST_CMAKE_DIR})
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/kestConfigVersion.cmake
-  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
-install(FILES ${CMAKE_BINARY_DIR}/kestConfig.cmake ${CMAKE_BINARY_DIR}/kestConfigVersion.cmake
-  DESTINATION ${KEST_CMAKE_DIR} COMPONENT kest)
-# kest.pc names absolute folders, so it is written at install time for the prefix
-# being installed to (cmake --install --prefix, or /usr inside a package).
-install(CODE "
-  set(KEST_VERSION \"${PROJECT_VERSION}\")
-  set(KEST_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
-  set(KEST_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
-  configure_file(\"${CMAKE_CURRENT_LIST_DIR}/kest.pc.in\" \"${CMAKE_BINARY_DIR}/kest.pc\" @ONLY)
-  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\"
-       TYPE FILE FILES \"${CMAKE_BINARY_DIR}/kest.pc\")
-" COMPONENT kest)
-
-# The changelog and the manual pages are installed compressed, as Debian's policy asks
-# (gzip -9n: the same bytes on every build).
-foreach(document debian/changelog quillory.6 quillory-route.6)
-  get_filename_component(name ${document} NAME)
-  execute_process(COMMAND gzip -9nc INPUT_FILE ${PROJECT_SOURCE_DIR}/data/${document}
-                  OUTPUT_FILE ${CMAKE_BINARY_DIR}/${name}.gz COMMAND_ERROR_IS_FATAL ANY)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/${document})
-endforeach()
-# Every package carries the copyright notice and the changelog in its own documentation folder.
-set(QUILLORY_PACKAGE_DOCS ${PROJECT_SOURCE_DIR}/data/debian/copyright ${CMAKE_BINARY_DIR}/changelog.gz)
-install(FILES ${QUILLORY_PACKAGE_DOCS} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libkest-dev COMPONENT kest)
-# The library's guide, and the programs it points to.
-install(FILES ${PROJECT_SOURCE_DIR}/data/kest-guide.md RENAME guide.md
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libkest-dev COMPONENT kest)
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libkest-dev/examples
-        COMPONENT kest)
 set(CPACK_COMPONENTS_ALL kest)
-
-# The game, when it is built (not in the library-only build).
 if(NOT QUILLORY_LIBRARY_ONLY)
-  install(TARGETS quillory-route RUNTIME DESTINATION ${QUILLORY_INSTALL_BINDIR} COMPONENT game)
-  install(FILES ${QUILLORY_PACKAGE_DOCS} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillory COMPONENT game)
-  install(FILES ${CMAKE_BINARY_DIR}/quillory.6.gz ${CMAKE_BINARY_DIR}/quillory-route.6.gz
-          DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT game)
   list(APPEND CPACK_COMPONENTS_ALL game)
 endif()
 
@@ -68,6 +21,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 set(CPACK_DEBIAN_GAME_PACKAGE_NAME quillory)
 set(CPACK_DEBIAN_GAME_PACKAGE_SECTION games)
+# The window font's face (graphics/window_frame.cpp) comes with the game's package.
+set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS "fonts-dejavu-extra")
 set(CPACK_DEBIAN_GAME_DESCRIPTION "puzzle game: clear the board one cell at a time
 Quillory is a single-player puzzle on a board of square cells. You stand on
 one cell and step with the arrow keys onto a neighbouring one; the cell you

@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the picture reader and to the memory-image conversion.
 //
-// Built with a fuzzing engine it provides LLVMFuzzerTestOneInput; built without one
-// (QUILLORY_FUZZ_DRIVER) it replays the files named on its command line, or, with
-// none, a fixed-seed run of mutated BMP files, and prints how many inputs loaded. Its
-// seeds are one picture file of every kind the reader takes.
+// It provides LLVMFuzzerTestOneInput (files are replayed through fuzz_replay.cpp without
+// a fuzzing engine); built as its own pass (QUILLORY_FUZZ_DRIVER) it runs a fixed-seed
+// set of mutated BMP files and prints how many loaded. Its seeds are one picture file of
+// every kind the reader takes.
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -15,9 +15,9 @@
 
 #include "fuzz/fuzz_support.h"
 #include "graphics/device_bitmap.h"
+#include "graphics/device_context.h"
 #include "graphics/mem_bitmap.h"
 #include "tests/support/bmp_test_files.h"
-#include "tests/support/drawing.h"
 
 namespace {
 
@@ -92,61 +92,20 @@ void WriteFuzzSeeds(const std::string& folder) {
 #ifdef QUILLORY_FUZZ_DRIVER
 #include <random>
 
-namespace {
-
-std::vector<std::uint8_t> SeedFile() {
-    const int width = 5, height = 3, bits = 8, colours = 4;
-    const std::size_t stride = 8;
-    const std::size_t offset = 14 + 40 + 4 * colours;
-    std::vector<std::uint8_t> file(offset + stride * height, 1);
-    auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            file[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    put(0, 0x4D42, 2);
-    put(2, static_cast<std::uint32_t>(file.size()), 4);
-    put(6, 0, 4);
-    put(10, static_cast<std::uint32_t>(offset), 4);
-    put(14, 40, 4);
-    put(18, width, 4);
-    put(22, height, 4);
-    put(26, 1, 2);
-    put(28, bits, 2);
-    for (std::size_t i = 30; i < 54; ++i)
-        file[i] = 0;
-    put(46, colours, 4);
-    return file;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    int loaded = 0, inputs = 0;
-    if (argc > 1) {
-        for (int i = 1; i < argc; ++i) {
-            std::FILE* file = std::fopen(argv[i], "rb");
-            if (file == nullptr)
-                continue;
-            std::vector<std::uint8_t> bytes;
-            int c;
-            while ((c = std::fgetc(file)) != EOF)
-                bytes.push_back(static_cast<std::uint8_t>(c));
-            std::fclose(file);
-            loaded += LoadOne(bytes.data(), bytes.size());
-            ++inputs;
-        }
-    } else {
-        std::mt19937 random(8122026);
-        const std::vector<std::uint8_t> seed = SeedFile();
-        for (; inputs < 2000; ++inputs) {
-            std::vector<std::uint8_t> bytes = seed;
-            const int flips = 1 + static_cast<int>(random() % 6);
-            for (int i = 0; i < flips; ++i)
-                bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
-            if (random() % 4 == 0)
-                bytes.resize(random() % (bytes.size() + 1));
-            loaded += LoadOne(bytes.data(), bytes.size());
-        }
+int main() {
+    int loaded = 0;
+    int inputs = 0;
+    std::mt19937 random(8122026);
+    // An 8-bit picture of 5 x 3 with a 4-colour table, every pixel byte 1.
+    const std::vector<std::uint8_t> seed = MakeBmpFile(5, 3, 8, 4, 0, 1);
+    for (; inputs < 2000; ++inputs) {
+        std::vector<std::uint8_t> bytes = seed;
+        const int flips = 1 + static_cast<int>(random() % 6);
+        for (int i = 0; i < flips; ++i)
+            bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
+        if (random() % 4 == 0)
+            bytes.resize(random() % (bytes.size() + 1));
+        loaded += LoadOne(bytes.data(), bytes.size()) ? 1 : 0;
     }
     std::printf("%d inputs, %d loaded as pictures\n", inputs, loaded);
     return 0;

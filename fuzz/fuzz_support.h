@@ -6,48 +6,27 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "containers/container.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fuzz {
 
-// A folder made for this process under $TMPDIR (or /tmp) and removed with everything in
-// it when the process ends normally.
-class TScratchFolder {
-public:
-    static const std::string& Path() {
-        static TScratchFolder folder;
-        return folder.FPath;
+// The path of a folder made for this process under $TMPDIR (or /tmp) and removed with
+// the files in it when the process ends normally.
+inline const std::string& ScratchFolderPath() {
+    static const quillory_test::TScratchFolder folder(quillory_test::TemporaryFolder(), "quillory_fuzz_");
+    if (!folder.Made()) {
+        std::perror("quillory fuzz: cannot make a scratch folder");
+        std::abort();
     }
-
-    TScratchFolder(const TScratchFolder&) = delete;
-    TScratchFolder& operator=(const TScratchFolder&) = delete;
-
-private:
-    TScratchFolder() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/quillory_fuzz_XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::perror("quillory fuzz: cannot make a scratch folder");
-            std::abort();
-        }
-        FPath = pattern;
-    }
-    ~TScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(FPath, ignored);
-    }
-
-    std::string FPath;
-};
+    return folder.Folder();
+}
 
 // Writes the bytes to `name` in the scratch folder and returns the file's path.
 inline std::string ScratchFile(const char* name, const std::uint8_t* data, std::size_t size) {
-    std::string path = TScratchFolder::Path() + "/" + name;
+    std::string path = ScratchFolderPath() + "/" + name;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         std::perror("quillory fuzz: cannot write a scratch file");

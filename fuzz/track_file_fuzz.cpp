@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the track reader and routes the positions it accepts.
 //
-// Built with a fuzzing engine it provides LLVMFuzzerTestOneInput; built without one
-// (QUILLORY_FUZZ_DRIVER) it replays the files named on its command line, or, with none,
-// a fixed-seed run of mutated tracks, and prints how many inputs were accepted. Its seeds
-// are the built-in tables' tracks as the game saves them.
+// It provides LLVMFuzzerTestOneInput (files are replayed through fuzz_replay.cpp without
+// a fuzzing engine); built as its own pass (QUILLORY_FUZZ_DRIVER) it runs a fixed-seed
+// set of mutated tracks and prints how many were accepted. Its seeds are the built-in
+// tables' tracks as the game saves them.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -81,52 +81,47 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
 }
 #else
-int main(int argc, char** argv) {
-    int accepted = 0, total = 0;
-    if (argc > 1) {
-        for (int i = 1; i < argc; ++i) {
-            std::FILE* file = std::fopen(argv[i], "rb");
-            if (file == nullptr)
-                continue;
-            std::vector<std::uint8_t> bytes;
-            int c;
-            while ((c = std::fgetc(file)) != EOF)
-                bytes.push_back(static_cast<std::uint8_t>(c));
-            std::fclose(file);
-            accepted += LoadOne(bytes.data(), bytes.size()) ? 1 : 0;
-            ++total;
-        }
-    } else {
-        const std::string seeds[] = {
-            "3 3\r\n2 2\r\n3 2\r\n4 2\r\n2 3\r\n3 3\r\n4 3\r\n2 4\r\n3 4\r\n4 4",
-            "0 0\n0 0\n1 0\n2 0\n17 0\n17 1\n0 11\n17 11\n",
-            "5 5\r\n\r\n5 6\r\n6\r\n  7 7 x\r\n-1\r\n",
-        };
-        std::mt19937 rng(4242);
-        const char alphabet[] = "0123456789 -+\r\n\t\0x";
-        for (int run = 0; run < 4000; ++run) {
-            std::string bytes = seeds[rng() % 3];
-            const int edits = 1 + static_cast<int>(rng() % 6);
-            for (int e = 0; e < edits; ++e) {
-                const size_t at = bytes.empty() ? 0 : rng() % bytes.size();
-                const char c = alphabet[rng() % (sizeof alphabet - 1)];
-                switch (rng() % 3) {
-                case 0:
-                    if (!bytes.empty())
-                        bytes[at] = c;
-                    break;
-                case 1: bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), c); break;
-                default:
-                    if (!bytes.empty())
-                        bytes.erase(at, 1 + rng() % 4);
-                    break;
-                }
-            }
-            accepted += LoadOne(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) ? 1 : 0;
-            ++total;
+namespace {
+
+// One of a few seed tracks with one to six characters replaced, inserted or erased.
+std::string MutatedTrack(std::mt19937& rng) {
+    static const std::string seeds[] = {
+        "3 3\r\n2 2\r\n3 2\r\n4 2\r\n2 3\r\n3 3\r\n4 3\r\n2 4\r\n3 4\r\n4 4",
+        "0 0\n0 0\n1 0\n2 0\n17 0\n17 1\n0 11\n17 11\n",
+        "5 5\r\n\r\n5 6\r\n6\r\n  7 7 x\r\n-1\r\n",
+    };
+    static const char alphabet[] = "0123456789 -+\r\n\t\0x";
+    std::string bytes = seeds[rng() % 3];
+    const int edits = 1 + static_cast<int>(rng() % 6);
+    for (int e = 0; e < edits; ++e) {
+        const size_t at = bytes.empty() ? 0 : rng() % bytes.size();
+        const char c = alphabet[rng() % (sizeof alphabet - 1)];
+        switch (rng() % 3) {
+        case 0:
+            if (!bytes.empty())
+                bytes[at] = c;
+            break;
+        case 1: bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), c); break;
+        default:
+            if (!bytes.empty())
+                bytes.erase(at, 1 + rng() % 4);
+            break;
         }
     }
-    std::printf("%d of %d inputs gave a table\n", accepted, total);
+    return bytes;
+}
+
+}  // namespace
+
+int main() {
+    constexpr int kRuns = 4000;
+    int accepted = 0;
+    std::mt19937 rng(4242);
+    for (int run = 0; run < kRuns; ++run) {
+        const std::string bytes = MutatedTrack(rng);
+        accepted += LoadOne(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) ? 1 : 0;
+    }
+    std::printf("%d of %d inputs gave a table\n", accepted, kRuns);
     return 0;
 }
 #endif

@@ -105,35 +105,41 @@ int PreviousTableIndex(int index, int count) {
     return previous;
 }
 
-TOutcome PlayKey(std::uint16_t key, TQuilloryTable& table, std::vector<TBoardPoint>& history,
-                 TPlayWindow& window) {
+namespace {
+
+// The table command of `command`; Nothing for a key that is no table command.
+TPlayResult TableCommand(TKeyCommand command) {
+    switch (command) {
+    case TKeyCommand::Again: return TPlayResult::Again;
+    case TKeyCommand::Next: return TPlayResult::Next;
+    case TKeyCommand::Previous: return TPlayResult::Previous;
+    default: return TPlayResult::Nothing;
+    }
+}
+
+// The result of a move or an undo that changed the board: `changed` unless the table is over.
+TPlayResult AfterChange(const TQuilloryTable& table, TPlayResult changed) {
+    switch (Outcome(table)) {
+    case TOutcome::Won: return TPlayResult::Won;
+    case TOutcome::Lost: return TPlayResult::Lost;
+    default: return changed;
+    }
+}
+
+}  // namespace
+
+TPlayResult PlayKey(std::uint16_t key, TQuilloryTable& table, std::vector<TBoardPoint>& history) {
     const TBoardPoint old{table.x, table.y};
-    bool moved = false;
-    bool record = true;
     int dx = 0;
     int dy = 0;
     if (ArrowStep(key, dx, dy)) {
-        moved = MovePlayer(table, dx, dy);
-    } else {
-        switch (KeyCommand(key)) {
-        case TKeyCommand::Undo:
-            moved = UndoMove(table, history);
-            record = false;
-            break;
-        case TKeyCommand::Again: window.Again(); break;
-        case TKeyCommand::Next: window.Next(); break;
-        case TKeyCommand::Previous: window.Previous(); break;
-        default: break;
-        }
-    }
-    if (!moved)
-        return TOutcome::Playing;
-    // The new board is on screen before any report.
-    window.DrawBoard();
-    if (record)
+        if (!MovePlayer(table, dx, dy))
+            return TPlayResult::Nothing;
         history.push_back(old);
-    const TOutcome outcome = Outcome(table);
-    if (outcome != TOutcome::Playing)
-        window.ShowOutcome(outcome == TOutcome::Won);
-    return outcome;
+        return AfterChange(table, TPlayResult::Moved);
+    }
+    const TKeyCommand command = KeyCommand(key);
+    if (command == TKeyCommand::Undo)
+        return UndoMove(table, history) ? AfterChange(table, TPlayResult::Undone) : TPlayResult::Nothing;
+    return TableCommand(command);
 }

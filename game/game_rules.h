@@ -50,28 +50,14 @@ int NextTableIndex(int index, int count);
 // there are no tables).
 int PreviousTableIndex(int index, int count);
 
-// What playing a key asks of the window that shows the game. The rules call these and
-// never draw or report themselves.
-class TPlayWindow {
-public:
-    virtual ~TPlayWindow() = default;
-    // Composes the board as it now stands and shows it.
-    virtual void DrawBoard() = 0;
-    // Reports a won or lost table; after a win the window puts the next table into play.
-    virtual void ShowOutcome(bool won) = 0;
-    // The table commands reached from the keyboard; each resets and draws by itself.
-    virtual void Again() = 0;
-    virtual void Next() = 0;
-    virtual void Previous() = 0;
-};
+// What playing a key did, for the window to show: a move or an undo (the board changed;
+// Won and Lost follow a move or an undo too, with the table over), or one of the table
+// commands that the window carries out (Again, Next, Previous).
+enum class TPlayResult { Nothing, Moved, Undone, Won, Lost, Again, Next, Previous };
 
 // Plays virtual key `key` on `table` with its move `history`: an arrow moves onto a
-// present neighbour, Backspace undoes the last move, Space, N and P call the window's
-// table commands, any other key does nothing. After a move or an undo, in this order:
-// the window draws the board; an arrow move appends the old position to `history`;
-// one present cell left is a win, a player without a present neighbour a loss, either
-// reported through the window, which may replace `table` (nothing is read from it
-// afterwards). Returns the outcome (Playing when nothing moved). Throws what the
-// window throws.
-TOutcome PlayKey(std::uint16_t key, TQuilloryTable& table, std::vector<TBoardPoint>& history,
-                 TPlayWindow& window);
+// present neighbour and appends the old position to `history`, Backspace undoes the
+// last move, Space, N and P return their table command and change nothing, any other
+// key does nothing. After a move or an undo, one present cell left is Won and a player
+// without a present neighbour Lost. Nothing when nothing moved.
+TPlayResult PlayKey(std::uint16_t key, TQuilloryTable& table, std::vector<TBoardPoint>& history);

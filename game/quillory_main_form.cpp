@@ -27,20 +27,6 @@ constexpr const char* kWonText = "Well done...\nTry the next one.";
 constexpr const char* kLostText = "You have lost!";
 constexpr const char* kNoRouteText = "There is no route from here";
 
-// The window as the rules of play see it.
-class TFormPlayWindow final : public TPlayWindow {
-public:
-    explicit TFormPlayWindow(TQuilloryMainForm& form) : form_(form) {}
-    void DrawBoard() override { form_.DrawBoard(); }
-    void ShowOutcome(bool won) override { form_.ShowOutcome(won); }
-    void Again() override { form_.mAgainClick(); }
-    void Next() override { form_.mNextClick(); }
-    void Previous() override { form_.mPrevClick(); }
-
-private:
-    TQuilloryMainForm& form_;
-};
-
 // Gives the keyboard back to the board when Escape closes the last open menu. The menu
 // bar would otherwise keep it, showing nothing, and the next arrow key would open a
 // menu instead of moving the player.
@@ -149,14 +135,25 @@ void TQuilloryMainForm::ResetPlay() {
     DrawBoard();
 }
 
-void TQuilloryMainForm::ClearCurrentCell() {
-    currentTable.SetCell(currentTable.x, currentTable.y, false);
-}
-
 void TQuilloryMainForm::FormKeyDown(uint16_t key, Qt::KeyboardModifiers) {
     // The modifiers are ignored: Shift+N acts like N.
-    TFormPlayWindow window(*this);
-    PlayKey(key, currentTable, history, window);
+    switch (PlayKey(key, currentTable, history)) {
+    case TPlayResult::Moved:
+    case TPlayResult::Undone: DrawBoard(); break;
+    // The new board is on screen before the report.
+    case TPlayResult::Won:
+        DrawBoard();
+        ShowOutcome(true);
+        break;
+    case TPlayResult::Lost:
+        DrawBoard();
+        ShowOutcome(false);
+        break;
+    case TPlayResult::Again: mAgainClick(); break;
+    case TPlayResult::Next: mNextClick(); break;
+    case TPlayResult::Previous: mPrevClick(); break;
+    case TPlayResult::Nothing: break;
+    }
 }
 
 void TQuilloryMainForm::FormMouseDown(int x, int y) {

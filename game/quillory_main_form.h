@@ -51,7 +51,6 @@ public:
     // the file dialogs start in its folder from now on, and a file that cannot be used
     // is ignored. Throws only std::bad_alloc.
     void OpenTrack(const std::string& fileName);
-    void ClearCurrentCell();
     void ShowOutcome(bool won);
     void DrawBoard();
     void BuildTiles();

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -22,6 +23,12 @@ public:
     TFileDescriptor(const TFileDescriptor&) = delete;
     TFileDescriptor& operator=(const TFileDescriptor&) = delete;
     int Get() const { return fd_; }
+    // Gives the descriptor up to the caller, who closes it.
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
 private:
     int fd_;
@@ -35,6 +42,12 @@ bool Refuse(std::string* cause, const char* text) {
 
 bool RefuseWithSystemError(std::string* cause, int error) {
     return Refuse(cause, std::strerror(error));
+}
+
+// -1 for a file that cannot be opened, with the system's cause.
+int RefuseOpening(std::string* cause, int error) {
+    RefuseWithSystemError(cause, error);
+    return -1;
 }
 
 // Whether `info` describes something a track can be read from; names the cause if not.
@@ -81,6 +94,67 @@ bool ScanInt(const std::string& text, size_t& pos, int& value) {
     return true;
 }
 
+// Opens the track file `fileName` for reading, looked at before opening and opened
+// without waiting (opening a pipe for reading would otherwise wait for a writer), and
+// looked at again once open; -1, with the cause named, when it is no track file.
+int OpenTrackFile(const char* fileName, std::string* cause) {
+    struct stat info {};
+    if (::stat(fileName, &info) != 0)
+        return RefuseOpening(cause, errno);
+    if (!IsTrackSized(info, cause))
+        return -1;
+    TFileDescriptor file(::open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.Get() < 0)
+        return RefuseOpening(cause, errno);
+    // The name may have been given to another file in between.
+    if (::fstat(file.Get(), &info) != 0)
+        return RefuseOpening(cause, errno);
+    if (!IsTrackSized(info, cause))
+        return -1;
+    return file.Release();
+}
+
+// Reads `fd` to its end into `bytes`, in blocks up to the limit rather than trusting
+// the size: a growing file must not overrun it. False, with the cause named, on a
+// read error or a file over the limit.
+bool ReadAllBytes(int fd, std::string& bytes, std::string* cause) {
+    char block[16384];
+    for (;;) {
+        const ssize_t got = ::read(fd, block, sizeof block);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return RefuseWithSystemError(cause, errno);
+        }
+        if (got == 0)
+            return true;
+        if (bytes.size() + static_cast<size_t>(got) > static_cast<size_t>(kMaxTrackFileBytes))
+            return Refuse(cause, "is larger than a track can be");
+        bytes.append(block, static_cast<size_t>(got));
+    }
+}
+
+// The lines of `bytes`, ended by CR, LF or CR LF, with NUL bytes dropped; none for no bytes.
+std::vector<std::string> SplitLines(const std::string& bytes) {
+    std::vector<std::string> result;
+    if (bytes.empty())
+        return result;
+    std::string current;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            result.push_back(std::move(current));
+            current.clear();
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+        } else if (c != '\0') {
+            current.push_back(c);
+        }
+    }
+    result.push_back(std::move(current));
+    return result;
+}
+
 }  // namespace
 
 bool ReadLines(const char* fileName, std::vector<std::string>& lines) {
@@ -90,56 +164,13 @@ bool ReadLines(const char* fileName, std::vector<std::string>& lines) {
 bool ReadLines(const char* fileName, std::vector<std::string>& lines, std::string* cause) {
     if (fileName == nullptr)
         return RefuseWithSystemError(cause, ENOENT);
-    // Looked at before opening, and opened without waiting: opening a pipe for reading
-    // would otherwise wait for a writer.
-    struct stat info {};
-    if (::stat(fileName, &info) != 0)
-        return RefuseWithSystemError(cause, errno);
-    if (!IsTrackSized(info, cause))
-        return false;
-    TFileDescriptor file(::open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const TFileDescriptor file(OpenTrackFile(fileName, cause));
     if (file.Get() < 0)
-        return RefuseWithSystemError(cause, errno);
-    // The name may have been given to another file in between.
-    if (::fstat(file.Get(), &info) != 0)
-        return RefuseWithSystemError(cause, errno);
-    if (!IsTrackSized(info, cause))
         return false;
-
-    // Read in blocks up to the limit rather than trusting the size: a growing file
-    // must not overrun it.
     std::string bytes;
-    char block[16384];
-    for (;;) {
-        const ssize_t got = ::read(file.Get(), block, sizeof block);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return RefuseWithSystemError(cause, errno);
-        }
-        if (got == 0)
-            break;
-        if (bytes.size() + static_cast<size_t>(got) > static_cast<size_t>(kMaxTrackFileBytes))
-            return Refuse(cause, "is larger than a track can be");
-        bytes.append(block, static_cast<size_t>(got));
-    }
-
-    std::vector<std::string> result;
-    if (!bytes.empty()) {
-        std::string current;
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            const char c = bytes[i];
-            if (c == '\r' || c == '\n') {
-                result.push_back(std::move(current));
-                current.clear();
-                if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                    ++i;
-            } else if (c != '\0') {
-                current.push_back(c);
-            }
-        }
-        result.push_back(std::move(current));
-    }
+    if (!ReadAllBytes(file.Get(), bytes, cause))
+        return false;
+    std::vector<std::string> result = SplitLines(bytes);
     lines.swap(result);
     return true;
 }

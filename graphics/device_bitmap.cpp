@@ -99,32 +99,25 @@ std::size_t RowOffset(const TImageLayout& layout, int row) {
     return layout.pixelOffset + layout.stride * static_cast<std::size_t>(stored);
 }
 
-// Paints the run-length stream `stream` (`length` bytes) of 8- or 4-bit colour
-// indices into `target`, a black bitmap of the layout's size. The stream fills rows
-// from the bottom up: a run is a count and a value (two alternating nibbles for 4
-// bits); a zero count escapes to end of line (0), end of picture (1), a move right
-// and up (2, then two bytes) or a literal group of n >= 3 indices padded to an even
-// byte count. Pixels beyond the right edge are dropped, never wrapped; the stream
-// ends at the top row, at its end mark, or where its bytes run out.
 // The state of one run-length decoding: the read position in the stream and the pixel
 // position in the picture.
 class TRunLengthPainter {
 public:
     TRunLengthPainter(const std::uint8_t* stream, std::size_t length, const TImageLayout& layout,
                       const QRgb (&table)[256], QImage& target)
-        : FStream(stream),
-          FLength(length),
-          FLayout(layout),
-          FTable(table),
-          FTarget(target),
-          FNibbles(layout.coding == TPixelCoding::Rle4) {}
+        : stream_(stream),
+          length_(length),
+          layout_(layout),
+          table_(table),
+          target_(target),
+          nibbles_(layout.coding == TPixelCoding::Rle4) {}
 
     void Paint() {
         EnterRow();
-        while (FLine != nullptr && FAt + 2 <= FLength) {
-            const unsigned count = FStream[FAt];
-            const unsigned value = FStream[FAt + 1];
-            FAt += 2;
+        while (line_ != nullptr && at_ + 2 <= length_) {
+            const unsigned count = stream_[at_];
+            const unsigned value = stream_[at_ + 1];
+            at_ += 2;
             if (count > 0)
                 PaintRun(count, value);
             else if (!Escape(value))
@@ -133,39 +126,39 @@ public:
     }
 
 private:
-    const std::uint8_t* FStream;
-    std::size_t FLength;
-    const TImageLayout& FLayout;
-    const QRgb (&FTable)[256];
-    QImage& FTarget;
-    bool FNibbles;
-    int FX = 0;
-    int FRow = 0;  // rows counted from the bottom
-    QRgb* FLine = nullptr;
-    std::size_t FAt = 0;
+    const std::uint8_t* stream_;
+    std::size_t length_;
+    const TImageLayout& layout_;
+    const QRgb (&table_)[256];
+    QImage& target_;
+    bool nibbles_;
+    int x_ = 0;
+    int row_ = 0;  // rows counted from the bottom
+    QRgb* line_ = nullptr;
+    std::size_t at_ = 0;
 
     void EnterRow() {
-        FLine = FRow < FLayout.height ? reinterpret_cast<QRgb*>(FTarget.scanLine(FLayout.height - 1 - FRow))
+        line_ = row_ < layout_.height ? reinterpret_cast<QRgb*>(target_.scanLine(layout_.height - 1 - row_))
                                       : nullptr;
     }
 
     void Put(unsigned index) {
-        if (FX < FLayout.width) {
-            FLine[FX] = FTable[index];
-            ++FX;
+        if (x_ < layout_.width) {
+            line_[x_] = table_[index];
+            ++x_;
         }
     }
 
     void PaintRun(unsigned count, unsigned value) {
-        for (unsigned i = 0; i < count && FX < FLayout.width; ++i)
-            Put(FNibbles ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : value);
+        for (unsigned i = 0; i < count && x_ < layout_.width; ++i)
+            Put(nibbles_ ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : value);
     }
 
     // Acts on the escape `value` after a zero count; false where decoding ends.
     bool Escape(unsigned value) {
         if (value == 0) {
-            FX = 0;
-            ++FRow;
+            x_ = 0;
+            ++row_;
             EnterRow();
             return true;
         }
@@ -178,41 +171,43 @@ private:
 
     // A move right and up by the next two bytes; false when they are missing.
     bool Move() {
-        if (FAt + 2 > FLength)
+        if (at_ + 2 > length_)
             return false;
-        FX = std::min(FLayout.width, FX + FStream[FAt]);
-        FRow += FStream[FAt + 1];
-        FAt += 2;
+        x_ = std::min(layout_.width, x_ + stream_[at_]);
+        row_ += stream_[at_ + 1];
+        at_ += 2;
         EnterRow();
         return true;
     }
 
     // A literal group of `count` indices; false when the stream's bytes run out in it.
     bool PaintLiteral(unsigned count) {
-        const std::size_t bytes = FNibbles ? (count + 1) / 2 : count;
-        for (unsigned i = 0; i < count && FX < FLayout.width; ++i) {
-            const std::size_t byte = FAt + (FNibbles ? i / 2 : i);
-            if (byte >= FLength)
+        const std::size_t bytes = nibbles_ ? (count + 1) / 2 : count;
+        for (unsigned i = 0; i < count && x_ < layout_.width; ++i) {
+            const std::size_t byte = at_ + (nibbles_ ? i / 2 : i);
+            if (byte >= length_)
                 return false;
-            Put(FNibbles ? (i % 2 == 0 ? FStream[byte] >> 4 : FStream[byte] & 0x0F) : FStream[byte]);
+            Put(nibbles_ ? (i % 2 == 0 ? stream_[byte] >> 4 : stream_[byte] & 0x0F) : stream_[byte]);
         }
-        FAt += (bytes + 1) / 2 * 2;
+        at_ += (bytes + 1) / 2 * 2;
         return true;
     }
 };
 
+// Paints the run-length stream `stream` (`length` bytes) of 8- or 4-bit colour
+// indices into `target`, a black bitmap of the layout's size. The stream fills rows
+// from the bottom up: a run is a count and a value (two alternating nibbles for 4
+// bits); a zero count escapes to end of line (0), end of picture (1), a move right
+// and up (2, then two bytes) or a literal group of n >= 3 indices padded to an even
+// byte count. Pixels beyond the right edge are dropped, never wrapped; the stream
+// ends at the top row, at its end mark, or where its bytes run out.
 void DecodeRunLengths(const std::uint8_t* stream, std::size_t length, const TImageLayout& layout,
                       const QRgb (&table)[256], QImage& target) {
     TRunLengthPainter(stream, length, layout, table, target).Paint();
 }
 
-}  // namespace
-
-bool ParseImageLayout(const std::uint8_t* image, std::size_t size, std::size_t pixelOffset,
-                      TImageLayout& layout) {
-    TBitmapInfoHeader header;
-    if (!DecodeBitmapInfoHeader(image, size, header))
-        return false;
+// True when the header's sides, pixel count and depth are ones the reader takes.
+bool SidesAndDepthAllowed(const TBitmapInfoHeader& header) {
     const std::int32_t width = header.width;
     const std::int32_t height = header.height;
     const int bits = header.bitCount;
@@ -221,57 +216,46 @@ bool ParseImageLayout(const std::uint8_t* image, std::size_t size, std::size_t p
     const std::int32_t rows = height < 0 ? -height : height;
     if (std::int64_t{width} * rows > kMaxImagePixels)
         return false;
-    if (header.IsCore() ? bits != 1 && bits != 4 && bits != 8 && bits != 24
-                        : bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        return false;
+    return header.IsCore() ? bits == 1 || bits == 4 || bits == 8 || bits == 24
+                           : bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
 
+// Sets the layout's pixel coding from the header's compression, and `bitFields` when
+// the pixels are stored under masks; false for a compression the reader does not take
+// or one that does not fit the depth.
+bool ReadCoding(const TBitmapInfoHeader& header, TImageLayout& layout, bool& bitFields) {
+    const int bits = header.bitCount;
     // Compression 3 means bit fields only in the 40-byte header and its longer
     // successors; the other family of long headers uses it for 1-D Huffman coding.
     const bool windowsFamily = header.size == kInfoHeaderSize || header.size == kV2HeaderSize ||
                                header.size == kV3HeaderSize || header.size == kV4HeaderSize ||
                                header.size == kV5HeaderSize;
     layout.coding = TPixelCoding::Plain;
-    bool bitFields = false;
+    bitFields = false;
     switch (header.compression) {
-    case bmp_coding::kRgb: break;
-    case bmp_coding::kRle8:
-        if (bits != 8 || height < 0)
-            return false;
-        layout.coding = TPixelCoding::Rle8;
-        break;
-    case bmp_coding::kRle4:
-        if (bits != 4 || height < 0)
-            return false;
-        layout.coding = TPixelCoding::Rle4;
-        break;
+    case bmp_coding::kRgb: return true;
+    case bmp_coding::kRle8: layout.coding = TPixelCoding::Rle8; return bits == 8 && header.height >= 0;
+    case bmp_coding::kRle4: layout.coding = TPixelCoding::Rle4; return bits == 4 && header.height >= 0;
     case bmp_coding::kBitFields:
         if (!windowsFamily)
             return false;
         [[fallthrough]];
-    case bmp_coding::kAlphaBitFields:
-        if (bits != 16 && bits != 32)
-            return false;
-        bitFields = true;
-        break;
+    case bmp_coding::kAlphaBitFields: bitFields = true; return bits == 16 || bits == 32;
     default: return false;  // JPEG, PNG and anything unknown
     }
+}
 
-    layout.width = width;
-    layout.height = rows;
-    layout.bottomUp = height >= 0;
-    layout.bitsPerPixel = bits;
-    layout.stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
-    layout.colourTableOffset = header.ColourTableOffset();
-    layout.colourEntrySize = header.IsCore() ? 3 : 4;
+// Sets the layout's colours: the entries of the colour table that lie before the
+// pixels (at most what the depth can index), or the masks of direct colours.
+void ReadColours(const TBitmapInfoHeader& header, std::size_t size, bool bitFields, TImageLayout& layout) {
+    const int bits = header.bitCount;
     layout.colourCount = 0;
-    layout.pixelOffset = pixelOffset;
-
     if (bits <= 8) {
         // A short table ends where the pixels begin; entries beyond what the depth
         // can index are never used.
         const std::uint32_t full = 1u << bits;
         std::uint32_t count = header.clrUsed != 0 && header.clrUsed < full ? header.clrUsed : full;
-        const std::size_t tableEnd = std::min(pixelOffset, size);
+        const std::size_t tableEnd = std::min(layout.pixelOffset, size);
         const std::size_t available = tableEnd > layout.colourTableOffset
                                           ? (tableEnd - layout.colourTableOffset) / layout.colourEntrySize
                                           : 0;
@@ -291,6 +275,27 @@ bool ParseImageLayout(const std::uint8_t* image, std::size_t size, std::size_t p
         layout.masks[1] = 0x00FF00;
         layout.masks[2] = 0x0000FF;
     }
+}
+
+}  // namespace
+
+bool ParseImageLayout(const std::uint8_t* image, std::size_t size, std::size_t pixelOffset,
+                      TImageLayout& layout) {
+    TBitmapInfoHeader header;
+    bool bitFields = false;
+    if (!DecodeBitmapInfoHeader(image, size, header) || !SidesAndDepthAllowed(header) ||
+        !ReadCoding(header, layout, bitFields))
+        return false;
+    const int bits = header.bitCount;
+    layout.width = header.width;
+    layout.height = header.height < 0 ? -header.height : header.height;
+    layout.bottomUp = header.height >= 0;
+    layout.bitsPerPixel = bits;
+    layout.stride = (static_cast<std::size_t>(header.width) * bits + 31) / 32 * 4;
+    layout.colourTableOffset = header.ColourTableOffset();
+    layout.colourEntrySize = header.IsCore() ? 3 : 4;
+    layout.pixelOffset = pixelOffset;
+    ReadColours(header, size, bitFields, layout);
 
     if (pixelOffset > size)
         return false;

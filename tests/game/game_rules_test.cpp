@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -150,32 +149,14 @@ TEST(GameRules, NextAndPreviousIndexWrapAround) {
     EXPECT_EQ(PreviousTableIndex(0, 0), 0);
 }
 
-// Notes what the rules ask of the window, with the length of the history at that moment.
-class TNotingWindow final : public TPlayWindow {
-public:
-    explicit TNotingWindow(const std::vector<TBoardPoint>& history) : history_(history) {}
-    std::vector<std::string> calls;
-    void DrawBoard() override { Note("draw"); }
-    void ShowOutcome(bool won) override { Note(won ? "won" : "lost"); }
-    void Again() override { Note("again"); }
-    void Next() override { Note("next"); }
-    void Previous() override { Note("previous"); }
-
-private:
-    void Note(const std::string& call) { calls.push_back(call + " " + std::to_string(history_.size())); }
-    const std::vector<TBoardPoint>& history_;
-};
-
-TEST(GameRules, PlayKeyDrawsThenRecordsThenReports) {
-    using Calls = std::vector<std::string>;
+TEST(GameRules, PlayKeyRecordsAndReturnsWhatHappened) {
     struct TCase {
         const char* what;
         std::uint16_t key;
         std::vector<TBoardPoint> cells;
         TBoardPoint player;
         std::vector<TBoardPoint> history;
-        Calls calls;
-        TOutcome outcome;
+        TPlayResult result;
         TBoardPoint after;
         size_t historyAfter;
     };
@@ -185,8 +166,7 @@ TEST(GameRules, PlayKeyDrawsThenRecordsThenReports) {
          {{5, 5}, {6, 5}, {7, 5}},
          {6, 5},
          {},
-         {},
-         TOutcome::Playing,
+         TPlayResult::Nothing,
          {6, 5},
          0},
         {"a move that leaves cells",
@@ -194,50 +174,24 @@ TEST(GameRules, PlayKeyDrawsThenRecordsThenReports) {
          {{5, 5}, {6, 5}, {7, 5}},
          {5, 5},
          {},
-         {"draw 0"},
-         TOutcome::Playing,
+         TPlayResult::Moved,
          {6, 5},
          1},
-        {"the winning move",
-         keys::kDown,
-         {{5, 5}, {5, 6}},
-         {5, 5},
-         {{5, 4}},
-         {"draw 1", "won 2"},
-         TOutcome::Won,
-         {5, 6},
-         2},
-        {"into a dead end",
-         keys::kUp,
-         {{5, 5}, {5, 4}, {9, 9}},
-         {5, 5},
-         {},
-         {"draw 0", "lost 1"},
-         TOutcome::Lost,
-         {5, 4},
-         1},
-        {"undo", keys::kBackspace, {{5, 5}}, {5, 5}, {{5, 6}}, {"draw 0"}, TOutcome::Playing, {5, 6}, 0},
+        {"the winning move", keys::kDown, {{5, 5}, {5, 6}}, {5, 5}, {{5, 4}}, TPlayResult::Won, {5, 6}, 2},
+        {"into a dead end", keys::kUp, {{5, 5}, {5, 4}, {9, 9}}, {5, 5}, {}, TPlayResult::Lost, {5, 4}, 1},
+        {"undo", keys::kBackspace, {{5, 5}}, {5, 5}, {{5, 6}}, TPlayResult::Undone, {5, 6}, 0},
         {"undo without history",
          keys::kBackspace,
          {{5, 5}, {5, 6}},
          {5, 5},
          {},
-         {},
-         TOutcome::Playing,
+         TPlayResult::Nothing,
          {5, 5},
          0},
-        {"space",
-         keys::kSpace,
-         {{5, 5}, {5, 6}},
-         {5, 5},
-         {{4, 5}},
-         {"again 1"},
-         TOutcome::Playing,
-         {5, 5},
-         1},
-        {"N", keys::kNext, {{5, 5}, {5, 6}}, {5, 5}, {}, {"next 0"}, TOutcome::Playing, {5, 5}, 0},
-        {"P", keys::kPrevious, {{5, 5}, {5, 6}}, {5, 5}, {}, {"previous 0"}, TOutcome::Playing, {5, 5}, 0},
-        {"another key", keys::kReturn, {{5, 5}, {5, 6}}, {5, 5}, {}, {}, TOutcome::Playing, {5, 5}, 0},
+        {"space", keys::kSpace, {{5, 5}, {5, 6}}, {5, 5}, {{4, 5}}, TPlayResult::Again, {5, 5}, 1},
+        {"N", keys::kNext, {{5, 5}, {5, 6}}, {5, 5}, {}, TPlayResult::Next, {5, 5}, 0},
+        {"P", keys::kPrevious, {{5, 5}, {5, 6}}, {5, 5}, {}, TPlayResult::Previous, {5, 5}, 0},
+        {"another key", keys::kReturn, {{5, 5}, {5, 6}}, {5, 5}, {}, TPlayResult::Nothing, {5, 5}, 0},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -245,9 +199,7 @@ TEST(GameRules, PlayKeyDrawsThenRecordsThenReports) {
         for (const TBoardPoint& p : c.cells)
             table.SetCell(p.x, p.y, true);
         std::vector<TBoardPoint> history = c.history;
-        TNotingWindow window(history);
-        EXPECT_EQ(PlayKey(c.key, table, history, window), c.outcome);
-        EXPECT_EQ(window.calls, c.calls);
+        EXPECT_EQ(PlayKey(c.key, table, history), c.result);
         EXPECT_EQ(table.x, c.after.x);
         EXPECT_EQ(table.y, c.after.y);
         EXPECT_TRUE(table.IsPresent(c.after.x, c.after.y));

@@ -1,5 +1,6 @@
-// BMP files written by the tests: one writer for every variant of the format that
-// the picture reader shows, and the colours each pixel of them is meant to show.
+// BMP files written by the tests, tests of the picture reader, its fuzz target and its
+// seeds: a plain file of any size and depth, one writer for every variant of the format
+// that the picture reader shows, and the colours each pixel of them is meant to show.
 #pragma once
 
 #include <algorithm>
@@ -241,6 +242,39 @@ inline std::vector<std::uint8_t> PackRows(const TBmpVariant& variant, const TBmp
 }
 
 }  // namespace bmp_test_detail
+
+// Little-endian fields of a file being built: `x` at byte `at` of `v`.
+inline void PutU32(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
+    bmp_test_detail::Put(v, at, x, 4);
+}
+
+inline void PutU16(std::vector<std::uint8_t>& v, std::size_t at, std::uint16_t x) {
+    bmp_test_detail::Put(v, at, x, 2);
+}
+
+// A BMP file of width x height at `bits` per pixel, `gap` spare bytes before the pixel
+// rows, with `colours` colour-table entries (all black); every byte of the pixel rows is
+// `pixelFill`. Negative `height` stores rows top down.
+inline std::vector<std::uint8_t> MakeBmpFile(int width, int height, int bits, int colours = 0, int gap = 0,
+                                             std::uint8_t pixelFill = 0) {
+    const int rows = height < 0 ? -height : height;
+    const std::size_t stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
+    const std::size_t pixelOffset =
+        14 + 40 + 4 * static_cast<std::size_t>(colours) + static_cast<std::size_t>(gap);
+    std::vector<std::uint8_t> file(pixelOffset + stride * static_cast<std::size_t>(rows), 0);
+    file[0] = 'B';
+    file[1] = 'M';
+    PutU32(file, 2, static_cast<std::uint32_t>(file.size()));
+    PutU32(file, 10, static_cast<std::uint32_t>(pixelOffset));
+    PutU32(file, 14, 40);
+    PutU32(file, 18, static_cast<std::uint32_t>(width));
+    PutU32(file, 22, static_cast<std::uint32_t>(height));
+    PutU16(file, 26, 1);
+    PutU16(file, 28, static_cast<std::uint16_t>(bits));
+    PutU32(file, 46, static_cast<std::uint32_t>(colours));
+    std::fill(file.begin() + static_cast<std::ptrdiff_t>(pixelOffset), file.end(), pixelFill);
+    return file;
+}
 
 // Every kind of BMP file that common tools write and the reader shows, one of each.
 inline std::vector<TBmpVariant> CommonBmpVariants() {

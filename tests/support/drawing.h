@@ -1,7 +1,8 @@
-// Test support for drawing: image targets, pixel reads, BMP files in memory and on disk,
-// and windows shown until exposed.
+// Test support for drawing: image targets, pixel reads, picture files on disk, and
+// windows shown until exposed. BMP files in memory are built by bmp_test_files.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -57,41 +58,6 @@ inline TColor ImagePixel24(TMemBitmap& picture, int x, int y) {
 // Shows `window` and waits (a bounded while) until the platform has exposed it, so
 // that repaints reach it at once.
 void ShowExposed(QWidget& window);
-
-inline void PutU32(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
-    for (int i = 0; i < 4; ++i)
-        v[at + i] = static_cast<std::uint8_t>(x >> (8 * i));
-}
-
-inline void PutU16(std::vector<std::uint8_t>& v, std::size_t at, std::uint16_t x) {
-    v[at] = static_cast<std::uint8_t>(x);
-    v[at + 1] = static_cast<std::uint8_t>(x >> 8);
-}
-
-// A BMP file of width x height at `bits` per pixel, `gap` spare bytes before the pixel
-// rows, with `colours` colour-table entries; every byte of the pixel rows is
-// `pixelFill`. Negative `height` stores rows top down.
-inline std::vector<std::uint8_t> MakeBmpFile(int width, int height, int bits, int colours = 0, int gap = 0,
-                                             std::uint8_t pixelFill = 0) {
-    const int rows = height < 0 ? -height : height;
-    const std::size_t stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
-    const std::size_t pixelOffset =
-        14 + 40 + 4 * static_cast<std::size_t>(colours) + static_cast<std::size_t>(gap);
-    std::vector<std::uint8_t> file(pixelOffset + stride * static_cast<std::size_t>(rows), 0);
-    file[0] = 'B';
-    file[1] = 'M';
-    PutU32(file, 2, static_cast<std::uint32_t>(file.size()));
-    PutU32(file, 10, static_cast<std::uint32_t>(pixelOffset));
-    PutU32(file, 14, 40);
-    PutU32(file, 18, static_cast<std::uint32_t>(width));
-    PutU32(file, 22, static_cast<std::uint32_t>(height));
-    PutU16(file, 26, 1);
-    PutU16(file, 28, static_cast<std::uint16_t>(bits));
-    PutU32(file, 46, static_cast<std::uint32_t>(colours));
-    for (std::size_t i = pixelOffset; i < file.size(); ++i)
-        file[i] = pixelFill;
-    return file;
-}
 
 // Writes `bytes` to a file of the test's temporary folder and returns its path.
 std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes);

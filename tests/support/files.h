@@ -4,54 +4,25 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
+
 namespace kest::test {
 
-// A new empty folder under the test temporary folder; removed with its files on destruction.
-class TScratchFolder {
+// A new empty folder under the test temporary folder; removed with its files on
+// destruction. A folder that cannot be made fails the test.
+class TScratchFolder : public quillory_test::TScratchFolder {
 public:
-    TScratchFolder() {
-        std::string pattern = ::testing::TempDir() + "kest_scratch_XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr)
-            FPath = pattern;
-        EXPECT_FALSE(FPath.empty());
+    TScratchFolder() : quillory_test::TScratchFolder(::testing::TempDir(), "kest_scratch_") {
+        EXPECT_TRUE(Made());
     }
-    ~TScratchFolder() {
-        for (const std::string& name : Names())
-            std::remove(Path(name).c_str());
-        ::rmdir(FPath.c_str());
-    }
-    TScratchFolder(const TScratchFolder&) = delete;
-    TScratchFolder& operator=(const TScratchFolder&) = delete;
-
-    std::string Path(const std::string& name) const { return FPath + "/" + name; }
-    // The names of the files in the folder.
-    std::set<std::string> Names() const {
-        std::set<std::string> names;
-        if (DIR* dir = ::opendir(FPath.c_str())) {
-            while (const dirent* entry = ::readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..")
-                    names.insert(name);
-            }
-            ::closedir(dir);
-        }
-        return names;
-    }
-
-private:
-    std::string FPath;
 };
 
 // A path under the test temporary folder that names this process and `name`; the
