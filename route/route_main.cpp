@@ -136,7 +136,7 @@ bool LocaleShowsUnicode() {
 // start in brackets, empty cells dotted; then a line that says so.
 std::string DrawRoute(const std::vector<TRouteFinder::TPoint>& route, const TRouteMarks& marks) {
     std::vector<std::string> cells(static_cast<size_t>(kBoardColumns) * kBoardRows, marks.empty);
-    const auto at = [](int x, int y) { return static_cast<size_t>(y * kBoardColumns + x); };
+    const auto at = [](int x, int y) { return static_cast<size_t>(CellIndex(x, y)); };
     for (size_t i = 0; i < route.size(); ++i) {
         const TRouteFinder::TPoint p = route[i];
         if (p.x < 0 || p.x >= kBoardColumns || p.y < 0 || p.y >= kBoardRows)
