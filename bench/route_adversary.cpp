@@ -277,6 +277,32 @@ int VerifyTracks(int count, char** names) {
     return confirmed == count ? 0 : 1;
 }
 
+// Prints each track's time (best of five), work, exact tests and peak memory, and the
+// totals; 0 when every track was readable.
+int MeasureTracks(int count, char** names) {
+    double totalMs = 0, slowestMs = 0, peak = 0;
+    uint64_t totalWork = 0;
+    for (int i = 0; i < count; ++i) {
+        std::vector<std::string> lines;
+        TQuilloryTable table;
+        if (!ReadLines(names[i], lines) || !TableFromTrackLines(lines, table)) {
+            std::printf("%s: unreadable\n", names[i]);
+            return 1;
+        }
+        const TCost cost = Measure(table, 5);
+        const double megabytes = PeakMegabytes(table);
+        std::printf("%9.2f ms %11llu work %5d exact %7.1f MB  %s\n", cost.ms,
+                    static_cast<unsigned long long>(cost.work), cost.exactTests, megabytes, names[i]);
+        totalMs += cost.ms;
+        slowestMs = std::max(slowestMs, cost.ms);
+        totalWork += cost.work;
+        peak = std::max(peak, megabytes);
+    }
+    std::printf("%d positions: %.2f ms in all, slowest %.2f ms, work %llu, peak %.1f MB\n", count, totalMs,
+                slowestMs, static_cast<unsigned long long>(totalWork), peak);
+    return 0;
+}
+
 constexpr size_t kKept = 12;
 
 // One chain of the annealing from a starting position of `family`: changes are kept when
@@ -333,6 +359,7 @@ void PrintSlowest(std::vector<TFound>& slowest, unsigned seed, const char* track
 // route_adversary --write COUNT SEED DIRECTORY: writes COUNT positions (starting positions
 // of every family and random changes of them) as track files, for comparing finders.
 // route_adversary --verify TRACK...: confirms the finder's answers by the sweep alone.
+// route_adversary --measure TRACK...: each track's time, work and peak memory.
 int main(int argc, char** argv) {
     // Fixed thresholds: freed large blocks go back to the system, so that each position's
     // peak memory is its own and not what an earlier one left behind.
@@ -346,6 +373,8 @@ int main(int argc, char** argv) {
     }
     if (argc > 2 && std::string(argv[1]) == "--verify")
         return VerifyTracks(argc - 2, argv + 2);
+    if (argc > 2 && std::string(argv[1]) == "--measure")
+        return MeasureTracks(argc - 2, argv + 2);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
     const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 1;
     std::mt19937 rng(seed);

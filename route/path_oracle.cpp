@@ -66,19 +66,10 @@ int BoardCell(int k, int sweep) {
 
 // The right and down edges in sweep order (kRightEdge, kDownEdge) of a cell's edges given
 // as board direction bits, for either sweep.
-struct TSweepEdges {
-    uint8_t bits[2][16];
-    constexpr TSweepEdges() : bits() {
-        for (unsigned edges = 0; edges < 16; ++edges) {
-            const unsigned down = (edges >> kDownward) & 1u;
-            bits[0][edges] =
-                static_cast<uint8_t>(((edges >> kRightward) & 1u) * kRightEdge | down * kDownEdge);
-            bits[1][edges] =
-                static_cast<uint8_t>(((edges >> kLeftward) & 1u) * kRightEdge | down * kDownEdge);
-        }
-    }
-};
-constexpr TSweepEdges kSweepEdges;
+uint8_t SweepEdges(unsigned edges, int sweep) {
+    const unsigned right = (edges >> (sweep == 0 ? kRightward : kLeftward)) & 1u;
+    return static_cast<uint8_t>(right * kRightEdge | ((edges >> kDownward) & 1u) * kDownEdge);
+}
 
 }  // namespace
 
@@ -104,11 +95,8 @@ void TPathOracle::ResetHash(size_t expected) {
 }
 
 void TPathOracle::GrowHash(const uint32_t* layer, size_t count) {
-    const size_t size = 2 * (static_cast<size_t>(slotMask) + 1);
-    if (slots.size() < size)
-        slots.resize(size);
-    std::fill(slots.begin(), slots.begin() + static_cast<std::ptrdiff_t>(size), kEmptySlot);
-    slotMask = static_cast<uint32_t>(size - 1);
+    ResetHash(static_cast<size_t>(slotMask) + 1);  // twice the size
+    slotCount = static_cast<uint32_t>(count);
     for (size_t i = 0; i < count; ++i) {
         uint32_t slot = Hash(layer[i]) & slotMask;
         while (slots[slot] != kEmptySlot)
@@ -203,8 +191,8 @@ void TPathOracle::FillOrders(const uint8_t* cells, const uint8_t* used, const ui
             for (int y = 0; y < kRows; ++y) {
                 const int cell = y * kColumns + x;
                 question.order[s][first[s] + y] = cells[cell] != 0 ? 1 : 0;
-                question.forced[s][first[s] + y] = kSweepEdges.bits[s][used[cell]];
-                question.barred[s][first[s] + y] = kSweepEdges.bits[s][unused[cell]];
+                question.forced[s][first[s] + y] = SweepEdges(used[cell], s);
+                question.barred[s][first[s] + y] = SweepEdges(unused[cell], s);
             }
         }
     }

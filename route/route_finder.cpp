@@ -109,6 +109,12 @@ private:
     int SplitStage(const uint8_t* cells, int end, int count, TPiece* pieces);
     TAnswer SearchStage(TPiece& piece);
     TAnswer SweepStage(TPiece& piece);
+    // A search's outcome as a stage's answer: `undecided` (and no route) when it gave up.
+    static TAnswer FromSearch(TSearch outcome, TAnswer undecided, std::vector<int>& route) {
+        if (outcome == TSearch::Undecided)
+            route.clear();
+        return outcome == TSearch::Found ? TAnswer::Yes : outcome == TSearch::None ? TAnswer::No : undecided;
+    }
 };
 
 bool TRouteFinder::TWalk::Run(int start, std::vector<int>& route) {
@@ -346,11 +352,9 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
     beyond.tester = &partOracle;
     TPiece& before = pieces[1];
     int entry = -1;
-    for (int d = 0; d < kDirectionCount; ++d) {
-        const int n = NeighbourCell(cut, d);
-        if (entry < 0 && n >= 0 && part[n] != 0)
-            entry = n;
-    }
+    for (int d = kDirectionCount - 1; d >= 0; --d)
+        if (NeighbourCell(cut, d) >= 0 && part[NeighbourCell(cut, d)] != 0)
+            entry = NeighbourCell(cut, d);
     for (int i = 0; i < kBoardCells; ++i)
         before.cells[i] = (cells[i] != 0 && part[i] == 0) || i == entry ? 1 : 0;
     before.end = end;
@@ -363,14 +367,9 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
 // kLimits.boundedSearchLookUps: Yes, No, or Open when it gives up.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SearchStage(TPiece& piece) {
     piece.route.clear();
-    switch (SearchPath(piece.cells, piece.count, piece.end, kLimits.boundedSearchLookUps, TOrder::FewestWays,
-                       piece.route)) {
-    case TSearch::Found: return TAnswer::Yes;
-    case TSearch::None: return TAnswer::No;
-    case TSearch::Undecided: break;
-    }
-    piece.route.clear();
-    return TAnswer::Open;
+    return FromSearch(SearchPath(piece.cells, piece.count, piece.end, kLimits.boundedSearchLookUps,
+                                 TOrder::FewestWays, piece.route),
+                      TAnswer::Open, piece.route);
 }
 
 // The sweep, within the walk's state limit. Where it stops there, a few steps from the
@@ -389,12 +388,8 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
     }
     const auto share =
         std::clamp(stateLimit / kLimits.coverSearchDivisor, kLimits.coverSearchMin, kLimits.coverSearchMax);
-    switch (cover.Search(piece.cells, piece.end, static_cast<int>(share), piece.route)) {
-    case TSearch::Found: return TAnswer::Yes;
-    case TSearch::None: return TAnswer::No;
-    case TSearch::Undecided: piece.route.clear(); break;
-    }
-    return TAnswer::Stopped;
+    return FromSearch(cover.Search(piece.cells, piece.end, static_cast<int>(share), piece.route),
+                      TAnswer::Stopped, piece.route);
 }
 
 TRouteFinder::TRouteFinder()
@@ -408,13 +403,8 @@ TRouteFinder::~TRouteFinder() = default;
 void TRouteFinder::CountNeighbours() {
     for (int i = 0; i < kBoardCells; ++i) {
         neighbours[i] = 0;
-        if (board[i] != 1)
-            continue;
-        for (int d = 0; d < kDirectionCount; ++d) {
-            const int n = NeighbourCell(i, d);
-            if (n >= 0 && board[n] == 1)
-                ++neighbours[i];
-        }
+        for (int d = 0; d < kDirectionCount && board[i] == 1; ++d)
+            neighbours[i] += NeighbourCell(i, d) >= 0 && board[NeighbourCell(i, d)] == 1 ? 1 : 0;
     }
 }
 

@@ -2,6 +2,7 @@
 #include <langinfo.h>
 #include <cerrno>
 
+#include <charconv>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -33,18 +34,12 @@ int Fail(const std::string& message) {
     return kExitUsage;
 }
 
-// Parses a table number 0..49 written as plain decimal digits.
+// Parses a table number 0..49 written as one or two plain decimal digits.
 bool ParseTableNumber(const char* text, int& number) {
-    const size_t length = std::strlen(text);
-    if (length == 0 || length > 2)
-        return false;
-    number = 0;
-    for (size_t i = 0; i < length; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        number = number * 10 + (text[i] - '0');
-    }
-    return number < kBuiltInTableCount;
+    const char* end = text + std::strlen(text);
+    const auto [stop, error] = std::from_chars(text, end, number);
+    return end - text <= 2 && text[0] != '-' && error == std::errc() && stop == end &&
+           number < kBuiltInTableCount;
 }
 
 // Flushes standard output; a failed write (a full disk, a closed pipe) is an error.
@@ -126,22 +121,14 @@ bool FindRoute(const TQuilloryTable& table, std::vector<TRouteFinder::TPoint>& r
 
 // The marks of a drawn route, in UTF-8 or in ASCII.
 struct TRouteMarks {
-    const char* left;
-    const char* up;
-    const char* right;
-    const char* down;
-    const char* last;
-    const char* empty;
+    const char *left, *up, *right, *down, *last, *empty;
 };
 constexpr TRouteMarks kUnicodeMarks{"\u2190", "\u2191", "\u2192", "\u2193", "\u25A0", "\u00B7"};
 constexpr TRouteMarks kAsciiMarks{"<", "^", ">", "v", "#", "."};
 
 // True when the locale's character set (LC_ALL, LC_CTYPE, LANG) is UTF-8.
 bool LocaleShowsUnicode() {
-    if (std::setlocale(LC_CTYPE, "") == nullptr)
-        return false;
-    const std::string codeset = nl_langinfo(CODESET);
-    return codeset == "UTF-8";
+    return std::setlocale(LC_CTYPE, "") != nullptr && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
 }
 
 // The board, 18 cells of three characters across and 12 rows down, each cell of the
@@ -149,9 +136,7 @@ bool LocaleShowsUnicode() {
 // start in brackets, empty cells dotted; then a line that says so.
 std::string DrawRoute(const std::vector<TRouteFinder::TPoint>& route, const TRouteMarks& marks) {
     std::vector<std::string> cells(static_cast<size_t>(kBoardColumns) * kBoardRows, marks.empty);
-    const auto at = [](int x, int y) {
-        return static_cast<size_t>(y) * kBoardColumns + static_cast<size_t>(x);
-    };
+    const auto at = [](int x, int y) { return static_cast<size_t>(CellIndex(x, y)); };
     for (size_t i = 0; i < route.size(); ++i) {
         const TRouteFinder::TPoint p = route[i];
         if (p.x < 0 || p.x >= kBoardColumns || p.y < 0 || p.y >= kBoardRows)
