@@ -21,6 +21,7 @@
 #include "route/path_oracle.h"
 #include "route/route_finder.h"
 #include "route_positions.h"
+#include "tests/support/route_test_support.h"
 
 namespace {
 
@@ -203,14 +204,11 @@ bool FirstRouteConfirmed(const TQuilloryTable& table) {
         return false;
     if (!found)
         route.assign(1, {table.x, table.y});
-    else if (static_cast<int>(route.size()) != count || !(route[0] == TRouteFinder::TPoint{table.x, table.y}))
+    else if (!route_test::RouteProblem(table, route).empty())
         return false;
     TPathOracle oracle;
     for (size_t i = 0; i < route.size(); ++i) {
         const int cell = CellIndex(route[i].x, route[i].y);
-        if (left[cell] == 0 ||
-            (i > 0 && std::abs(route[i].x - route[i - 1].x) + std::abs(route[i].y - route[i - 1].y) != 1))
-            return false;
         left[cell] = 0;
         --count;
         const int next = i + 1 < route.size() ? CellIndex(route[i + 1].x, route[i + 1].y) : -1;

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "tests/route/route_test_support.h"
+#include "tests/support/route_test_support.h"
 
 using namespace route_test;
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/route/route_test_support.h"
+#include "tests/support/route_test_support.h"
 
 using namespace route_test;
 using namespace path_search;

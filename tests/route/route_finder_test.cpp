@@ -5,7 +5,7 @@
 #include "game/built_in_tables.h"
 #include "route/path_oracle.h"
 #include "route/reference_route_finder.h"
-#include "tests/route/route_test_support.h"
+#include "tests/support/route_test_support.h"
 
 using namespace route_test;
 

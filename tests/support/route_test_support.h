@@ -1,4 +1,5 @@
-// Helpers shared by the route tests: boards from pictures, random boards, route checks.
+// Route helpers of the tests, benchmarks and fuzz targets: boards from pictures, random
+// boards, route checks.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "game/quillory_table.h"
 #include "route/route_finder.h"
 
 namespace route_test {
@@ -78,6 +80,14 @@ inline std::string RouteProblem(const std::vector<int32_t>& board, TPoint start,
     if (route.size() != PresentCells(board).size())
         return "route misses cells";
     return "";
+}
+
+// The same check of a route over the present cells of `table` from its player's cell.
+inline std::string RouteProblem(const TQuilloryTable& table, const std::vector<TPoint>& route) {
+    std::vector<int32_t> board(kBoardCells, 0);
+    for (int i = 0; i < kBoardCells; ++i)
+        board[i] = table.cells[i] != 0 ? 1 : 0;
+    return RouteProblem(board, {table.x, table.y}, route);
 }
 
 // The first route from `start` in the order up, right, down, left, found by trying every
