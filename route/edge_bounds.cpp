@@ -18,13 +18,13 @@ uint8_t PresentNeighbours(const uint8_t* cells, int x, int y) {
 
 int TEdgeBounds::Load(const uint8_t* cells) {
     int present = 0;
-    pendingCount = 0;
+    pendingCount_ = 0;
     for (int y = 0; y < kBoardRows; ++y) {
         for (int x = 0; x < kBoardColumns; ++x) {
             const int cell = y * kBoardColumns + x;
-            used[cell] = unused[cell] = 0;
-            queued[cell] = false;
-            neighbours[cell] = cells[cell] != 0 ? PresentNeighbours(cells, x, y) : 0;
+            used_[cell] = unused_[cell] = 0;
+            queued_[cell] = false;
+            neighbours_[cell] = cells[cell] != 0 ? PresentNeighbours(cells, x, y) : 0;
             present += cells[cell] != 0 ? 1 : 0;
         }
     }
@@ -35,13 +35,13 @@ bool TEdgeBounds::Decide(const uint8_t* cells, int endIndex, int otherEndParity)
     for (int cell = 0; cell < kBoardCells; ++cell) {
         if (cells[cell] == 0)
             continue;
-        least[cell] = cell != endIndex && CellColour(cell) != otherEndParity ? 2 : 1;
-        most[cell] = cell == endIndex ? 1 : 2;
+        least_[cell] = cell != endIndex && CellColour(cell) != otherEndParity ? 2 : 1;
+        most_[cell] = cell == endIndex ? 1 : 2;
         Queue(cell);
     }
-    while (pendingCount > 0) {
-        const int cell = pending[--pendingCount];
-        queued[cell] = false;
+    while (pendingCount_ > 0) {
+        const int cell = pending_[--pendingCount_];
+        queued_[cell] = false;
         if (!Tighten(cell))
             return false;
     }
@@ -62,7 +62,7 @@ bool TEdgeBounds::UsedEdgesCloseLoop(const uint8_t* cells) const {
         if (cells[cell] == 0)
             continue;
         for (const int d : {kRightward, kDownward}) {
-            if ((used[cell] & (1u << d)) == 0)
+            if ((used_[cell] & (1u << d)) == 0)
                 continue;
             const int a = find(cell);
             const int b = find(NeighbourCell(cell, d));
@@ -75,21 +75,21 @@ bool TEdgeBounds::UsedEdgesCloseLoop(const uint8_t* cells) const {
 }
 
 void TEdgeBounds::Queue(int cell) {
-    if (!queued[cell]) {
-        queued[cell] = true;
-        pending[pendingCount++] = cell;
+    if (!queued_[cell]) {
+        queued_[cell] = true;
+        pending_[pendingCount_++] = cell;
     }
 }
 
 bool TEdgeBounds::Tighten(int cell) {
-    const int fixed = EdgeCount(used[cell]);
-    const unsigned open = neighbours[cell] & ~(used[cell] | unused[cell]) & 0xFu;
+    const int fixed = EdgeCount(used_[cell]);
+    const unsigned open = neighbours_[cell] & ~(used_[cell] | unused_[cell]) & 0xFu;
     const int undecided = EdgeCount(open);
-    if (fixed > most[cell] || fixed + undecided < least[cell])
+    if (fixed > most_[cell] || fixed + undecided < least_[cell])
         return false;
-    if (undecided == 0 || (fixed < most[cell] && fixed + undecided > least[cell]))
+    if (undecided == 0 || (fixed < most_[cell] && fixed + undecided > least_[cell]))
         return true;
-    uint8_t* side = fixed == most[cell] ? unused : used;
+    uint8_t* side = fixed == most_[cell] ? unused_ : used_;
     for (int d = 0; d < kDirectionCount; ++d) {
         if ((open & (1u << d)) == 0)
             continue;

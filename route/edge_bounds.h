@@ -22,24 +22,24 @@ public:
     // Takes the present cells (kBoardCells entries); returns how many there are.
     int Load(const uint8_t* cells);
     // Bit d set when the neighbour of `cell` in direction d is present.
-    uint8_t Neighbours(int cell) const { return neighbours[cell]; }
+    uint8_t Neighbours(int cell) const { return neighbours_[cell]; }
     // Decides the edges for paths from `endIndex` whose other end has the checkerboard
     // colour `otherEndParity`; false when the bounds alone leave no path over the loaded
     // cells, or the edges every path uses close a loop.
     bool Decide(const uint8_t* cells, int endIndex, int otherEndParity);
     // Bit d of entry i: every path uses, or no path uses, the edge from cell i in direction d.
-    const uint8_t* Used() const { return used; }
-    const uint8_t* Unused() const { return unused; }
+    const uint8_t* Used() const { return used_; }
+    const uint8_t* Unused() const { return unused_; }
 
 private:
-    uint8_t neighbours[kBoardCells];  // bit d: the neighbour in direction d is present
-    uint8_t used[kBoardCells];
-    uint8_t unused[kBoardCells];
-    uint8_t least[kBoardCells];
-    uint8_t most[kBoardCells];
-    bool queued[kBoardCells];
-    int pending[kBoardCells];
-    int pendingCount = 0;
+    uint8_t neighbours_[kBoardCells];  // bit d: the neighbour in direction d is present
+    uint8_t used_[kBoardCells];
+    uint8_t unused_[kBoardCells];
+    uint8_t least_[kBoardCells];
+    uint8_t most_[kBoardCells];
+    bool queued_[kBoardCells];
+    int pending_[kBoardCells];
+    int pendingCount_ = 0;
 
     bool UsedEdgesCloseLoop(const uint8_t* cells) const;
     void Queue(int cell);

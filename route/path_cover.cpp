@@ -23,43 +23,43 @@ int DirectionTo(int cell, int neighbour) {
 }  // namespace
 
 bool TPathCover::Open(int cell, int d) const {
-    return ((bounds.Used()[cell] | bounds.Unused()[cell]) & (1u << d)) == 0;
+    return ((bounds_.Used()[cell] | bounds_.Unused()[cell]) & (1u << d)) == 0;
 }
 
 void TPathCover::Connect(int cell, int d) {
     const int n = NeighbourCell(cell, d);
-    edges[cell] |= static_cast<uint8_t>(1u << d);
-    edges[n] |= static_cast<uint8_t>(1u << Opposite(d));
+    edges_[cell] |= static_cast<uint8_t>(1u << d);
+    edges_[n] |= static_cast<uint8_t>(1u << Opposite(d));
 }
 
 void TPathCover::Disconnect(int cell, int d) {
     const int n = NeighbourCell(cell, d);
-    edges[cell] &= static_cast<uint8_t>(~(1u << d));
-    edges[n] &= static_cast<uint8_t>(~(1u << Opposite(d)));
+    edges_[cell] &= static_cast<uint8_t>(~(1u << d));
+    edges_[n] &= static_cast<uint8_t>(~(1u << Opposite(d)));
 }
 
 bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines, unsigned shuffle) {
-    endCell = end;
-    count = 0;
+    endCell_ = end;
+    count_ = 0;
     if (end < 0 || end >= kBoardCells)
         return false;
     int total[2] = {0, 0};
     for (int cell = 0; cell < kBoardCells; ++cell) {
-        present[cell] = cells[cell] != 0 ? 1 : 0;
-        edges[cell] = 0;
-        room[cell] = present[cell] == 0 ? 0 : cell == end ? 1 : 2;
-        total[CellColour(cell)] += room[cell];
-        count += present[cell];
+        present_[cell] = cells[cell] != 0 ? 1 : 0;
+        edges_[cell] = 0;
+        room_[cell] = present_[cell] == 0 ? 0 : cell == end ? 1 : 2;
+        total[CellColour(cell)] += room_[cell];
+        count_ += present_[cell];
     }
-    if (count < 2 || present[end] == 0)
-        return count == 1 && present[end] != 0;
+    if (count_ < 2 || present_[end] == 0)
+        return count_ == 1 && present_[end] != 0;
     // The other end has one edge: its colour's cells take one edge fewer than they could,
     // and the colours' edges must match.
     if (std::abs(total[0] - total[1]) != 1)
         return false;
     const int otherEndParity = total[0] > total[1] ? 0 : 1;
-    bounds.Load(cells);
-    if (!bounds.Decide(cells, end, otherEndParity))
+    bounds_.Load(cells);
+    if (!bounds_.Decide(cells, end, otherEndParity))
         return false;
     const int needed = std::min(total[0], total[1]);
     int flow = 0;
@@ -78,14 +78,14 @@ bool TPathCover::TakeDecidedEdges(int& flow) {
         if (CellColour(cell) != kSender)
             continue;
         for (int d = 0; d < kDirectionCount; ++d) {
-            if ((bounds.Used()[cell] & (1u << d)) == 0)
+            if ((bounds_.Used()[cell] & (1u << d)) == 0)
                 continue;
             const int n = NeighbourCell(cell, d);
-            if (n < 0 || room[cell] == 0 || room[n] == 0)
+            if (n < 0 || room_[cell] == 0 || room_[n] == 0)
                 return false;
             Connect(cell, d);
-            --room[cell];
-            --room[n];
+            --room_[cell];
+            --room_[n];
             ++flow;
         }
     }
@@ -109,13 +109,13 @@ void TPathCover::TakeEdgesAlong(TLines lines, unsigned shuffle, int& flow) {
                 std::swap(order[i], order[h % (i + 1)]);
         }
         for (const int d : order) {
-            if (room[cell] == 0)
+            if (room_[cell] == 0)
                 break;
             const int n = NeighbourCell(cell, d);
-            if (n >= 0 && room[n] > 0 && Open(cell, d)) {
+            if (n >= 0 && room_[n] > 0 && Open(cell, d)) {
                 Connect(cell, d);
-                --room[cell];
-                --room[n];
+                --room_[cell];
+                --room_[n];
                 ++flow;
             }
         }
@@ -131,7 +131,7 @@ bool TPathCover::Augment() {
     int head = 0, tail = 0;
     std::fill(std::begin(from), std::end(from), -2);
     for (int cell = 0; cell < kBoardCells; ++cell) {
-        if (room[cell] > 0 && CellColour(cell) == kSender) {
+        if (room_[cell] > 0 && CellColour(cell) == kSender) {
             from[cell] = -1;
             queue[tail++] = cell;
         }
@@ -141,12 +141,12 @@ bool TPathCover::Augment() {
         const bool sender = CellColour(cell) == kSender;
         for (int d = 0; d < kDirectionCount; ++d) {
             const int n = NeighbourCell(cell, d);
-            const bool used = (edges[cell] & (1u << d)) != 0;
-            if (n < 0 || present[n] == 0 || from[n] != -2 || used != !sender || !Open(cell, d))
+            const bool used = (edges_[cell] & (1u << d)) != 0;
+            if (n < 0 || present_[n] == 0 || from[n] != -2 || used != !sender || !Open(cell, d))
                 continue;
             from[n] = cell;
-            if (sender && room[n] > 0) {
-                --room[n];
+            if (sender && room_[n] > 0) {
+                --room_[n];
                 for (int at = n; from[at] >= 0; at = from[at]) {
                     const int back = from[at];
                     const int step = DirectionTo(back, at);
@@ -155,7 +155,7 @@ bool TPathCover::Augment() {
                     else
                         Disconnect(back, step);
                     if (from[back] < 0)
-                        --room[back];
+                        --room_[back];
                 }
                 return true;
             }
@@ -170,7 +170,7 @@ int TPathCover::LabelPieces(int* piece) const {
     int stack[kBoardCells];
     int pieces = 0;
     for (int cell = 0; cell < kBoardCells; ++cell) {
-        if (present[cell] == 0 || piece[cell] >= 0)
+        if (present_[cell] == 0 || piece[cell] >= 0)
             continue;
         int top = 0;
         stack[top++] = cell;
@@ -179,7 +179,7 @@ int TPathCover::LabelPieces(int* piece) const {
             const int at = stack[--top];
             for (int d = 0; d < kDirectionCount; ++d) {
                 const int n = NeighbourCell(at, d);
-                if ((edges[at] & (1u << d)) != 0 && piece[n] < 0) {
+                if ((edges_[at] & (1u << d)) != 0 && piece[n] < 0) {
                     piece[n] = pieces;
                     stack[top++] = n;
                 }
@@ -211,12 +211,12 @@ bool TPathCover::JoinTwoPieces() {
 bool TPathCover::SwapParallelSides(int a, int b, int c, int d) {
     const int along = DirectionTo(a, b);
     const int across = DirectionTo(a, c);
-    if ((edges[a] & (1u << along)) == 0 || (edges[c] & (1u << along)) == 0 || piece[a] == piece[c])
+    if ((edges_[a] & (1u << along)) == 0 || (edges_[c] & (1u << along)) == 0 || piece_[a] == piece_[c])
         return false;
-    edges[a] ^= static_cast<uint8_t>((1u << along) | (1u << across));
-    edges[b] ^= static_cast<uint8_t>((1u << Opposite(along)) | (1u << across));
-    edges[c] ^= static_cast<uint8_t>((1u << along) | (1u << Opposite(across)));
-    edges[d] ^= static_cast<uint8_t>((1u << Opposite(along)) | (1u << Opposite(across)));
+    edges_[a] ^= static_cast<uint8_t>((1u << along) | (1u << across));
+    edges_[b] ^= static_cast<uint8_t>((1u << Opposite(along)) | (1u << across));
+    edges_[c] ^= static_cast<uint8_t>((1u << along) | (1u << Opposite(across)));
+    edges_[d] ^= static_cast<uint8_t>((1u << Opposite(along)) | (1u << Opposite(across)));
     return true;
 }
 
@@ -227,12 +227,12 @@ bool TPathCover::SwapParallelSides(int a, int b, int c, int d) {
 // False when none of at most kRouteLimits.alternatingPairs pairs is found.
 bool TPathCover::JoinAlongAlternatingCycle() {
     const int pieces = LabelPieces();
-    const int pathPiece = piece[endCell];
+    const int pathPiece = piece_[endCell_];
     for (int a = 0; a < kBoardCells; ++a) {
-        if (present[a] == 0 || piece[a] == pathPiece)
+        if (present_[a] == 0 || piece_[a] == pathPiece)
             continue;
         for (int d = 0; d < kDirectionCount; ++d) {
-            if ((edges[a] & (1u << d)) == 0)
+            if ((edges_[a] & (1u << d)) == 0)
                 continue;
             const int b = NeighbourCell(a, d);
             Disconnect(a, d);
@@ -249,11 +249,12 @@ bool TPathCover::JoinAlongAlternatingCycle() {
 // from the cell at its other side.
 bool TPathCover::Alternate(int start, int at, int pairsLeft, int pieces) {
     const bool first = pairsLeft == kRouteLimits.alternatingPairs;
-    if (--alternateSteps < 0)
+    if (--alternateSteps_ < 0)
         return false;
     for (int d = 0; d < kDirectionCount; ++d) {
         const int c = NeighbourCell(at, d);
-        if (c < 0 || present[c] == 0 || (edges[at] & (1u << d)) != 0 || (first && piece[c] == piece[start]))
+        if (c < 0 || present_[c] == 0 || (edges_[at] & (1u << d)) != 0 ||
+            (first && piece_[c] == piece_[start]))
             continue;
         Connect(at, d);
         int label[kBoardCells];
@@ -262,7 +263,7 @@ bool TPathCover::Alternate(int start, int at, int pairsLeft, int pieces) {
         for (int e = 0; c != start && pairsLeft > 1 && e < kDirectionCount; ++e) {
             const int next = NeighbourCell(c, e);
             // From `next` the cycle needs one edge in, then a pair per two cells.
-            if ((edges[c] & (1u << e)) == 0 || e == Opposite(d) ||
+            if ((edges_[c] & (1u << e)) == 0 || e == Opposite(d) ||
                 std::abs(CellColumn(next) - CellColumn(start)) + std::abs(CellRow(next) - CellRow(start)) >
                     2 * pairsLeft - 3)
                 continue;
@@ -286,11 +287,11 @@ bool TPathCover::ReachesOtherPiece(int start) const {
     seen[start] = true;
     while (top > 0) {
         const int at = stack[--top];
-        if (piece[at] != piece[start])
+        if (piece_[at] != piece_[start])
             return true;
         for (int d = 0; d < kDirectionCount; ++d) {
             const int n = NeighbourCell(at, d);
-            if ((edges[at] & (1u << d)) != 0 && !seen[n]) {
+            if ((edges_[at] & (1u << d)) != 0 && !seen[n]) {
                 seen[n] = true;
                 stack[top++] = n;
             }
@@ -304,16 +305,16 @@ bool TPathCover::ReachesOtherPiece(int start) const {
 bool TPathCover::TakeInCycleAtEnd() {
     int freeEnd = -1;
     for (int cell = 0; cell < kBoardCells && freeEnd < 0; ++cell)
-        if (present[cell] != 0 && cell != endCell && EdgeCount(edges[cell]) == 1)
+        if (present_[cell] != 0 && cell != endCell_ && EdgeCount(edges_[cell]) == 1)
             freeEnd = cell;
     if (freeEnd < 0)
         return false;
     for (int d = 0; d < kDirectionCount; ++d) {
         const int n = NeighbourCell(freeEnd, d);
-        if (n < 0 || present[n] == 0 || piece[n] == piece[freeEnd])
+        if (n < 0 || present_[n] == 0 || piece_[n] == piece_[freeEnd])
             continue;
         int cycleSide = 0;
-        while ((edges[n] & (1u << cycleSide)) == 0)
+        while ((edges_[n] & (1u << cycleSide)) == 0)
             ++cycleSide;
         Disconnect(n, cycleSide);
         Connect(freeEnd, d);
@@ -336,12 +337,12 @@ bool TPathCover::MoveEndNextToCycle() {
         at[path[i]] = static_cast<int>(i);
     uint8_t reached[kBoardCells] = {};
     const int last = static_cast<int>(path.size()) - 1;
-    for (; movesLeft > 0; --movesLeft) {
+    for (; movesLeft_ > 0; --movesLeft_) {
         const int end = path.back();
         int pivot = -1;
         for (int d = 0; d < kDirectionCount; ++d) {
             const int n = NeighbourCell(end, d);
-            if (n < 0 || present[n] == 0)
+            if (n < 0 || present_[n] == 0)
                 continue;
             if (at[n] < 0)
                 return true;  // on a cycle
@@ -365,12 +366,12 @@ bool TPathCover::MoveEndNextToCycle() {
 
 void TPathCover::TracePath(std::vector<int>& path) const {
     path.clear();
-    for (int cell = endCell, previous = -1; cell >= 0 && static_cast<int>(path.size()) < count;) {
+    for (int cell = endCell_, previous = -1; cell >= 0 && static_cast<int>(path.size()) < count_;) {
         path.push_back(cell);
         int next = -1;
         for (int d = 0; d < kDirectionCount; ++d) {
             const int n = NeighbourCell(cell, d);
-            if ((edges[cell] & (1u << d)) != 0 && n != previous)
+            if ((edges_[cell] & (1u << d)) != 0 && n != previous)
                 next = n;
         }
         previous = cell;
@@ -379,14 +380,14 @@ void TPathCover::TracePath(std::vector<int>& path) const {
 }
 
 bool TPathCover::JoinIntoPath(std::vector<int>& path, bool thorough) {
-    movesLeft = kRouteLimits.endMovesPerCell * count;
-    alternateSteps = kRouteLimits.alternatingSteps;
+    movesLeft_ = kRouteLimits.endMovesPerCell * count_;
+    alternateSteps_ = kRouteLimits.alternatingSteps;
     while (LabelPieces() > 1)
         if (!JoinTwoPieces() && !TakeInCycleAtEnd() && !(thorough && JoinAlongAlternatingCycle()) &&
             !(thorough && MoveEndNextToCycle() && TakeInCycleAtEnd()))
             return false;
     TracePath(path);
-    return static_cast<int>(path.size()) == count;
+    return static_cast<int>(path.size()) == count_;
 }
 
 path_search::TSearch TPathCover::Search(const uint8_t* cells, int end, int budget, std::vector<int>& path) {
@@ -394,39 +395,39 @@ path_search::TSearch TPathCover::Search(const uint8_t* cells, int end, int budge
         return path_search::TSearch::None;
     int cellCount = 0;
     for (int cell = 0; cell < kBoardCells; ++cell) {
-        searched[cell] = cells[cell] != 0 ? 1 : 0;
-        cellCount += searched[cell];
+        searched_[cell] = cells[cell] != 0 ? 1 : 0;
+        cellCount += searched_[cell];
     }
-    trail.clear();
-    boardsLeft = budget;
+    trail_.clear();
+    boardsLeft_ = budget;
     return SearchFrom(cellCount, end, path);
 }
 
-// The search from `end` over the `cells` present cells of `searched`, after `trail`.
+// The search from `end` over the `cells` present cells of `searched_`, after `trail_`.
 path_search::TSearch TPathCover::SearchFrom(int cells, int end, std::vector<int>& path) {
     using path_search::TSearch;
-    if (boardsLeft-- <= 0)
+    if (boardsLeft_-- <= 0)
         return TSearch::Undecided;
-    if ((cells > 1 && !path_search::MayHavePath(searched, cells, end)) || !Solve(searched, end))
+    if ((cells > 1 && !path_search::MayHavePath(searched_, cells, end)) || !Solve(searched_, end))
         return TSearch::None;
     std::vector<int> rest;
     if (JoinIntoPath(rest, false)) {
-        path = trail;
+        path = trail_;
         path.insert(path.end(), rest.begin(), rest.end());
         return TSearch::Found;
     }
-    searched[end] = 0;
-    trail.push_back(end);
+    searched_[end] = 0;
+    trail_.push_back(end);
     TSearch outcome = TSearch::None;
     for (int d = 0; d < kDirectionCount && outcome != TSearch::Found; ++d) {
         const int next = NeighbourCell(end, d);
-        if (next < 0 || searched[next] == 0)
+        if (next < 0 || searched_[next] == 0)
             continue;
         const TSearch step = SearchFrom(cells - 1, next, path);
         if (step != TSearch::None)
             outcome = step;
     }
-    trail.pop_back();
-    searched[end] = 1;
+    trail_.pop_back();
+    searched_[end] = 1;
     return outcome;
 }

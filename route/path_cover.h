@@ -57,23 +57,23 @@ public:
     path_search::TSearch Search(const uint8_t* cells, int end, int budget, std::vector<int>& path);
 
 private:
-    uint8_t present[kBoardCells] = {};
-    int endCell = -1;
-    int count = 0;
+    uint8_t present_[kBoardCells] = {};
+    int endCell_ = -1;
+    int count_ = 0;
     // Edges of the cover: bit d of a cell is set when it uses the edge in direction d.
-    uint8_t edges[kBoardCells] = {};
+    uint8_t edges_[kBoardCells] = {};
     // Edges a cell may still take.
-    uint8_t room[kBoardCells] = {};
+    uint8_t room_[kBoardCells] = {};
     // Moves of the path's other end that JoinIntoPath may still make.
-    int movesLeft = 0;
+    int movesLeft_ = 0;
     // Which piece of the cover a cell lies on, after LabelPieces.
-    int piece[kBoardCells] = {};
+    int piece_[kBoardCells] = {};
 
-    TEdgeBounds bounds;
+    TEdgeBounds bounds_;
     // The search's board, the cells it has walked, and the boards it may still ask about.
-    uint8_t searched[kBoardCells] = {};
-    std::vector<int> trail;
-    int boardsLeft = 0;
+    uint8_t searched_[kBoardCells] = {};
+    std::vector<int> trail_;
+    int boardsLeft_ = 0;
 
     // Whether the edge from `cell` in direction `d` is left to the flow: the bounds
     // decide neither that every path uses it nor that none does.
@@ -83,13 +83,13 @@ private:
     bool TakeDecidedEdges(int& flow);
     void TakeEdgesAlong(TLines lines, unsigned shuffle, int& flow);
     bool Augment();
-    int LabelPieces() { return LabelPieces(piece); }
+    int LabelPieces() { return LabelPieces(piece_); }
     int LabelPieces(int* label) const;
     bool JoinTwoPieces();
     bool JoinAlongAlternatingCycle();
     bool Alternate(int start, int at, int pairsLeft, int pieces);
     bool ReachesOtherPiece(int start) const;
-    int alternateSteps = 0;
+    int alternateSteps_ = 0;
     bool SwapParallelSides(int a, int b, int c, int d);
     bool TakeInCycleAtEnd();
     bool MoveEndNextToCycle();

@@ -74,7 +74,7 @@ uint8_t SweepEdges(unsigned edges, int sweep) {
 }  // namespace
 
 TPathOracle::TPathOracle() {
-    for (TSweep& sweep : sweeps) {
+    for (TSweep& sweep : sweeps_) {
         sweep.states.reserve(kRouteLimits.reservedStates);
         sweep.links.reserve(kRouteLimits.reservedStates);
         sweep.states.assign(1, 0);
@@ -87,33 +87,33 @@ void TPathOracle::ResetHash(size_t expected) {
     size_t size = 32;
     while (size < 2 * expected)
         size *= 2;
-    if (slots.size() < size)
-        slots.resize(size);
-    std::fill(slots.begin(), slots.begin() + static_cast<std::ptrdiff_t>(size), kEmptySlot);
-    slotMask = static_cast<uint32_t>(size - 1);
-    slotCount = 0;
+    if (slots_.size() < size)
+        slots_.resize(size);
+    std::fill(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(size), kEmptySlot);
+    slotMask_ = static_cast<uint32_t>(size - 1);
+    slotCount_ = 0;
 }
 
 void TPathOracle::GrowHash(const uint32_t* layer, size_t count) {
-    ResetHash(static_cast<size_t>(slotMask) + 1);  // twice the size
-    slotCount = static_cast<uint32_t>(count);
+    ResetHash(static_cast<size_t>(slotMask_) + 1);  // twice the size
+    slotCount_ = static_cast<uint32_t>(count);
     for (size_t i = 0; i < count; ++i) {
-        uint32_t slot = Hash(layer[i]) & slotMask;
-        while (slots[slot] != kEmptySlot)
-            slot = (slot + 1) & slotMask;
-        slots[slot] = layer[i];
+        uint32_t slot = Hash(layer[i]) & slotMask_;
+        while (slots_[slot] != kEmptySlot)
+            slot = (slot + 1) & slotMask_;
+        slots_[slot] = layer[i];
     }
 }
 
 void TPathOracle::Witness(std::vector<int>& path) const {
-    Trace(finalIndex, path);
+    Trace(finalIndex_, path);
 }
 
 bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
-    computedStates = 0;
-    reusedStates = 0;
-    const bool lastStopped = stopped;
-    stopped = false;
+    computedStates_ = 0;
+    reusedStates_ = 0;
+    const bool lastStopped = stopped_;
+    stopped_ = false;
     TQuestion question;
     if (!Prepare(cells, endX, endY, question))
         return false;
@@ -124,28 +124,28 @@ bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
     // where it stopped, the chosen one with four times the other's share, each share
     // twice the last, until one answers or the limit is reached.
     const int other = 1 - chosen;
-    const uint64_t limit = stateLimit;
+    const uint64_t limit = stateLimit_;
     uint64_t spent = 0;
     for (uint64_t share = kRouteLimits.firstShare;; share *= 2) {
         for (const int s : {other, chosen}) {
-            stateLimit = std::min(s == chosen ? kRouteLimits.chosenShare * share : share, limit - spent);
+            stateLimit_ = std::min(s == chosen ? kRouteLimits.chosenShare * share : share, limit - spent);
             const bool found = RunSweep(s, question);
-            spent += computedStates;
-            if (!stopped || spent >= limit) {
-                stateLimit = limit;
-                computedStates = spent;
+            spent += computedStates_;
+            if (!stopped_ || spent >= limit) {
+                stateLimit_ = limit;
+                computedStates_ = spent;
                 return found;
             }
-            stopped = false;
+            stopped_ = false;
         }
     }
 }
 
 bool TPathOracle::RunSweep(int chosen, const TQuestion& question) {
     SetUpSweep(chosen, question);
-    TSweep& sweep = sweeps[chosen];
+    TSweep& sweep = sweeps_[chosen];
     const bool found = Run(sweep, sweep.validLayers);
-    computedStates = sweep.states.size() - reusedStates;
+    computedStates_ = sweep.states.size() - reusedStates_;
     return found;
 }
 
@@ -205,7 +205,7 @@ void TPathOracle::FillOrders(const uint8_t* cells, const uint8_t* used, const ui
 }
 
 int TPathOracle::ReusableLayers(int s, const TQuestion& question) const {
-    const TSweep& old = sweeps[s];
+    const TSweep& old = sweeps_[s];
     int firstChange = kCells;
     int firstForcedChange = kCells;
     for (int k = 0; k < kCells; ++k)
@@ -252,9 +252,9 @@ int TPathOracle::ChooseSweep(const TQuestion& question, bool lastStopped) {
     // questions, which change cells near the end, can use nearly all of it again.
     uint32_t kept[2] = {0, 0};
     for (int s = 0; s < 2; ++s) {
-        const bool goesOn = lastStopped && s == lastSweep && reusable[s] == sweeps[s].validLayers;
+        const bool goesOn = lastStopped && s == lastSweep_ && reusable[s] == sweeps_[s].validLayers;
         if (reusable[s] >= kMinReusedLayers || goesOn)
-            kept[s] = sweeps[s].layerStart[reusable[s] + 1];
+            kept[s] = sweeps_[s].layerStart[reusable[s] + 1];
     }
     int chosen;
     if (kept[0] != kept[1])
@@ -266,7 +266,7 @@ int TPathOracle::ChooseSweep(const TQuestion& question, bool lastStopped) {
 
 void TPathOracle::SetUpSweep(int chosen, const TQuestion& question) {
     const int reusable = ReusableLayers(chosen, question);
-    TSweep& sweep = sweeps[chosen];
+    TSweep& sweep = sweeps_[chosen];
     std::copy(std::begin(question.order[chosen]), std::end(question.order[chosen]), sweep.cells);
     std::copy(std::begin(question.forced[chosen]), std::end(question.forced[chosen]), sweep.forced);
     std::copy(std::begin(question.barred[chosen]), std::end(question.barred[chosen]), sweep.barred);
@@ -282,8 +282,8 @@ void TPathOracle::SetUpSweep(int chosen, const TQuestion& question) {
     sweep.layerStart.resize(sweep.validLayers + 2);
     sweep.states.resize(sweep.layerStart.back());
     sweep.links.resize(sweep.layerStart.back());
-    reusedStates = sweep.states.size();
-    lastSweep = chosen;
+    reusedStates_ = sweep.states.size();
+    lastSweep_ = chosen;
 }
 
 bool TPathOracle::Run(TSweep& sweep, int firstLayer) {
@@ -296,8 +296,8 @@ bool TPathOracle::Run(TSweep& sweep, int firstLayer) {
         sweep.validLayers = k + 1;
         if (sweep.cells[k] != 0 && sweep.layerStart[k + 2] == sweep.layerStart[k + 1])
             return false;
-        if (sweep.states.size() - reusedStates > stateLimit) {
-            stopped = true;
+        if (sweep.states.size() - reusedStates_ > stateLimit_) {
+            stopped_ = true;
             return false;
         }
     }
@@ -310,13 +310,13 @@ inline void TPathOracle::Emit(TSweep& sweep, const TLayer& layer, uint32_t state
                               uint32_t choice) {
     if ((choice & layer.forced) != layer.forced || (choice & layer.barred) != 0)
         return;
-    for (uint32_t slot = Hash(state) & slotMask;; slot = (slot + 1) & slotMask) {
-        const uint32_t held = slots[slot];
+    for (uint32_t slot = Hash(state) & slotMask_;; slot = (slot + 1) & slotMask_) {
+        const uint32_t held = slots_[slot];
         if (held == kEmptySlot) {
-            slots[slot] = state;
+            slots_[slot] = state;
             sweep.states.push_back(state);
             sweep.links.push_back(parent | (choice << kChoiceShift));
-            if (2 * ++slotCount > slotMask)
+            if (2 * ++slotCount_ > slotMask_)
                 GrowHash(sweep.states.data() + layer.begin, sweep.states.size() - layer.begin);
             return;
         }
@@ -404,7 +404,7 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
     layer.isLast = k == sweep.lastCell;
     layer.forced = sweep.forced[k];
     layer.barred = sweep.barred[k];
-    const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps));
+    const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps_));
     layer.freeEndAllowed =
         (sweep.freeEndCell < 0 || k == sweep.freeEndCell) && CellColour(boardCell) == sweep.otherEndParity;
     ResetHash(end - begin + 1);
@@ -429,7 +429,7 @@ bool TPathOracle::Answer(const TSweep& sweep) {
     const uint32_t end = sweep.layerStart[sweep.lastCell + 2];
     for (uint32_t i = begin; i < end; ++i) {
         if ((sweep.states[i] & kPlugMask) == 0) {
-            finalIndex = i - begin;
+            finalIndex_ = i - begin;
             return true;
         }
     }
@@ -437,7 +437,7 @@ bool TPathOracle::Answer(const TSweep& sweep) {
 }
 
 void TPathOracle::Trace(uint32_t index, std::vector<int>& path) const {
-    const TSweep& sweep = sweeps[lastSweep];
+    const TSweep& sweep = sweeps_[lastSweep_];
     // Each cell's one or two path neighbours, rebuilt from the edges chosen along the trace.
     int links[kCells][2];
     for (auto& l : links)
@@ -452,13 +452,13 @@ void TPathOracle::Trace(uint32_t index, std::vector<int>& path) const {
         const uint32_t link = sweep.links[sweep.layerStart[k + 1] + index];
         const uint32_t choice = link >> kChoiceShift;
         if (choice & kRightEdge)
-            join(BoardCell(k, lastSweep), BoardCell(k + kRows, lastSweep));
+            join(BoardCell(k, lastSweep_), BoardCell(k + kRows, lastSweep_));
         if (choice & kDownEdge)
-            join(BoardCell(k, lastSweep), BoardCell(k + 1, lastSweep));
+            join(BoardCell(k, lastSweep_), BoardCell(k + 1, lastSweep_));
         index = link & kParentMask;
     }
     int previous = -1;
-    for (int cell = BoardCell(sweep.endCell, lastSweep); cell >= 0;) {
+    for (int cell = BoardCell(sweep.endCell, lastSweep_); cell >= 0;) {
         path.push_back(cell);
         const int following = links[cell][0] != previous ? links[cell][0] : links[cell][1];
         previous = cell;

@@ -43,14 +43,14 @@ public:
     void Witness(std::vector<int>& path) const;
 
     // States the last HasPath computed afresh, and those it reused (for measurements).
-    uint64_t LastComputedStates() const { return computedStates; }
-    uint64_t LastReusedStates() const { return reusedStates; }
+    uint64_t LastComputedStates() const { return computedStates_; }
+    uint64_t LastReusedStates() const { return reusedStates_; }
 
     // Makes later questions stop, answering false, once they have computed more than `limit`
     // states afresh; LastStopped() then tells. The layers swept so far are kept, so the
     // same question asked again goes on where it stopped. No limit at first.
-    void SetStateLimit(uint64_t limit) { stateLimit = limit; }
-    bool LastStopped() const { return stopped; }
+    void SetStateLimit(uint64_t limit) { stateLimit_ = limit; }
+    bool LastStopped() const { return stopped_; }
 
 private:
     // The layers of one sweep direction: layer k holds the states after sweep cell k. The
@@ -97,16 +97,16 @@ private:
         uint32_t begin = 0;   // first state of this layer in the sweep's arrays
     };
 
-    TSweep sweeps[2];
-    int lastSweep = 0;
-    uint32_t finalIndex = 0;
-    uint64_t computedStates = 0;
-    uint64_t reusedStates = 0;
-    uint64_t stateLimit = UINT64_MAX;
-    bool stopped = false;
-    std::vector<uint32_t, TLargePageAllocator<uint32_t>> slots;
-    uint32_t slotMask = 0;
-    uint32_t slotCount = 0;
+    TSweep sweeps_[2];
+    int lastSweep_ = 0;
+    uint32_t finalIndex_ = 0;
+    uint64_t computedStates_ = 0;
+    uint64_t reusedStates_ = 0;
+    uint64_t stateLimit_ = UINT64_MAX;
+    bool stopped_ = false;
+    std::vector<uint32_t, TLargePageAllocator<uint32_t>> slots_;
+    uint32_t slotMask_ = 0;
+    uint32_t slotCount_ = 0;
 
     static uint32_t Hash(uint32_t state) {
         const uint32_t h = state * 2654435761u;

@@ -36,41 +36,41 @@ int PathBalance(int a, int b) {
 // subtree reaches no higher than v; such a c is called v's split child.
 class TCutCells {
 public:
-    TCutCells(const uint8_t* cells, int end) : cells(cells), end(end) {}
+    TCutCells(const uint8_t* cells, int end) : cells_(cells), end_(end) {}
 
     // Walks the tree; false as soon as a cut cell rules every path out.
     bool Walk();
 
-    int Visited() const { return visited; }
+    int Visited() const { return visited_; }
     // The split children in walking order, and the cells with a single neighbour.
     int splitCount = 0;
     int split[kCells];
     int deadEnds = 0;
     int deadEnd = -1;
 
-    int First(int cell) const { return order[cell]; }
-    int Last(int cell) const { return order[cell] + size[cell]; }  // one past the subtree
-    int Balance(int cell) const { return balance[cell]; }
-    int Parent(int cell) const { return parent[cell]; }
+    int First(int cell) const { return order_[cell]; }
+    int Last(int cell) const { return order_[cell] + size_[cell]; }  // one past the subtree
+    int Balance(int cell) const { return balance_[cell]; }
+    int Parent(int cell) const { return parent_[cell]; }
 
 private:
-    const uint8_t* cells;
-    int end;
-    int visited = 0;
-    int order[kCells];
-    int low[kCells];
-    int size[kCells];
-    int balance[kCells];
-    int parent[kCells];
-    bool hasSplitChild[kCells];
-    int degree[kCells];
+    const uint8_t* cells_;
+    int end_;
+    int visited_ = 0;
+    int order_[kCells];
+    int low_[kCells];
+    int size_[kCells];
+    int balance_[kCells];
+    int parent_[kCells];
+    bool hasSplitChild_[kCells];
+    int degree_[kCells];
 
     bool Finish(int cell, int degree);
 };
 
 bool TCutCells::Walk() {
     for (int i = 0; i < kCells; ++i)
-        order[i] = -1;
+        order_[i] = -1;
     // The cells on the way down to `cell`, each with the next direction it will try;
     // the current cell and its direction stay out of memory.
     struct TFrame {
@@ -81,19 +81,19 @@ bool TCutCells::Walk() {
     int depth = 0;
     int rootChildren = 0;
     auto enter = [&](int cell, int from) {
-        order[cell] = low[cell] = visited++;
-        size[cell] = 1;
-        balance[cell] = Sign(cell);
-        parent[cell] = from;
-        hasSplitChild[cell] = false;
-        degree[cell] = 0;
+        order_[cell] = low_[cell] = visited_++;
+        size_[cell] = 1;
+        balance_[cell] = Sign(cell);
+        parent_[cell] = from;
+        hasSplitChild_[cell] = false;
+        degree_[cell] = 0;
     };
-    int cell = end;
+    int cell = end_;
     int direction = 0;
-    enter(end, -1);
+    enter(end_, -1);
     for (;;) {
         if (direction == kDirectionCount) {
-            if (!Finish(cell, degree[cell]))
+            if (!Finish(cell, degree_[cell]))
                 return false;
             if (depth == 0)
                 return true;
@@ -103,39 +103,39 @@ bool TCutCells::Walk() {
             continue;
         }
         const int n = kGeometry.neighbour[cell][direction++];
-        if (n < 0 || cells[n] == 0)
+        if (n < 0 || cells_[n] == 0)
             continue;
-        ++degree[cell];
-        if (order[n] < 0) {
-            if (cell == end && ++rootChildren > 1)
+        ++degree_[cell];
+        if (order_[n] < 0) {
+            if (cell == end_ && ++rootChildren > 1)
                 return false;  // the path could not come back to the other side of `end`
             stack[depth++] = {cell, direction};
             enter(n, cell);
             cell = n;
             direction = 0;
-        } else if (n != parent[cell]) {
-            low[cell] = std::min(low[cell], order[n]);
+        } else if (n != parent_[cell]) {
+            low_[cell] = std::min(low_[cell], order_[n]);
         }
     }
 }
 
 // Called when the subtree of `cell` is complete.
 bool TCutCells::Finish(int cell, int degree) {
-    if (degree == 1 && cell != end) {
+    if (degree == 1 && cell != end_) {
         if (++deadEnds > 1)
             return false;
         deadEnd = cell;
     }
-    const int up = parent[cell];
+    const int up = parent_[cell];
     if (up < 0)
         return true;
-    low[up] = std::min(low[up], low[cell]);
-    size[up] += size[cell];
-    balance[up] += balance[cell];
-    if (up != end && low[cell] >= order[up]) {
-        if (hasSplitChild[up])
+    low_[up] = std::min(low_[up], low_[cell]);
+    size_[up] += size_[cell];
+    balance_[up] += balance_[cell];
+    if (up != end_ && low_[cell] >= order_[up]) {
+        if (hasSplitChild_[up])
             return false;  // the path would have to end in both parts
-        hasSplitChild[up] = true;
+        hasSplitChild_[up] = true;
         split[splitCount++] = cell;
     }
     return true;

@@ -9,7 +9,7 @@ bool TReferenceRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) 
 TReferenceRouteFinder::TOutcome TReferenceRouteFinder::Search(TPoint start, std::vector<TPoint>& route,
                                                               const std::function<bool()>& stop,
                                                               uint32_t checkEvery) {
-    steps = 0;
+    steps_ = 0;
     if (!Inside(start.x, start.y) || At(start.x, start.y) != 1)
         return TOutcome::NoRoute;
     if (checkEvery == 0)
@@ -47,7 +47,7 @@ TReferenceRouteFinder::TOutcome TReferenceRouteFinder::Search(TPoint start, std:
             if (stop())
                 return TOutcome::Stopped;
         }
-        ++steps;
+        ++steps_;
         while (current.direction < 4) {
             const TPoint& step = directions[current.direction];
             if (At(current.x + step.x, current.y + step.y) == 1) {

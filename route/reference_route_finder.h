@@ -41,10 +41,10 @@ public:
                     uint32_t checkEvery = 4096);
 
     // Forward steps and backtracks taken by the last search.
-    uint64_t Steps() const { return steps; }
+    uint64_t Steps() const { return steps_; }
 
 private:
-    uint64_t steps = 0;
+    uint64_t steps_ = 0;
     bool Inside(int x, int y) const { return x >= 0 && x < width && y >= 0 && y < height; }
     int32_t At(int x, int y) const { return Inside(x, y) ? board[y * width + x] : 0; }
 };

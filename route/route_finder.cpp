@@ -22,21 +22,21 @@ constexpr const TRouteLimits& kLimits = kRouteLimits;
 // Takes cells out of a board for the length of one question and puts them back after.
 class TTakenOut {
 public:
-    TTakenOut(uint8_t* board, const int* cells, size_t count) : board(board), cells(cells), count(count) {
+    TTakenOut(uint8_t* board, const int* cells, size_t count) : board_(board), cells_(cells), count_(count) {
         for (size_t i = 0; i < count; ++i)
             board[cells[i]] = 0;
     }
     ~TTakenOut() {
-        for (size_t i = 0; i < count; ++i)
-            board[cells[i]] = 1;
+        for (size_t i = 0; i < count_; ++i)
+            board_[cells_[i]] = 1;
     }
     TTakenOut(const TTakenOut&) = delete;
     TTakenOut& operator=(const TTakenOut&) = delete;
 
 private:
-    uint8_t* board;
-    const int* cells;
-    size_t count;
+    uint8_t* board_;
+    const int* cells_;
+    size_t count_;
 };
 
 }  // namespace
@@ -54,10 +54,10 @@ private:
 class TRouteFinder::TWalk {
 public:
     TWalk(const std::vector<int32_t>& board, TPathOracle& oracle, TPathOracle& partOracle, TStats& stats)
-        : oracle(oracle), partOracle(partOracle), stats(stats) {
+        : oracle_(oracle), partOracle_(partOracle), stats_(stats) {
         for (int i = 0; i < kBoardCells; ++i) {
-            rest[i] = board[i] == 1 ? 1 : 0;
-            remaining += rest[i];
+            rest_[i] = board[i] == 1 ? 1 : 0;
+            remaining_ += rest_[i];
         }
     }
 
@@ -86,19 +86,19 @@ private:
         int stopped = -1;   // a length whose completion test stopped at its limit
     };
 
-    TPathOracle& oracle;
-    TPathOracle& partOracle;  // for parts beyond a cut cell, so that neither loses its layers
-    TStats& stats;
-    TPathCover cover;
-    uint8_t rest[kBoardCells];  // the cells not yet walked, the current one included
-    int remaining = 0;
-    std::vector<int> path;      // walked so far; the current cell is the last
-    std::vector<int> known;     // a route from the current cell over `rest`, or empty
-    uint32_t ruledOut = 0;      // directions from the current cell that cannot be it
-    uint64_t largestSweep = 0;  // states of the largest sweep answered so far
-    uint64_t stateLimit = UINT64_MAX;
+    TPathOracle& oracle_;
+    TPathOracle& partOracle_;  // for parts beyond a cut cell, so that neither loses its layers
+    TStats& stats_;
+    TPathCover cover_;
+    uint8_t rest_[kBoardCells];  // the cells not yet walked, the current one included
+    int remaining_ = 0;
+    std::vector<int> path_;      // walked so far; the current cell is the last
+    std::vector<int> known_;     // a route from the current cell over `rest_`, or empty
+    uint32_t ruledOut_ = 0;      // directions from the current cell that cannot be it
+    uint64_t largestSweep_ = 0;  // states of the largest sweep answered so far
+    uint64_t stateLimit_ = UINT64_MAX;
 
-    int Current() const { return path.back(); }
+    int Current() const { return path_.back(); }
     int EarliestOpenDirection();
     void Advance(int next);
     bool Ask(int direction);
@@ -118,19 +118,19 @@ private:
 };
 
 bool TRouteFinder::TWalk::Run(int start, std::vector<int>& route) {
-    path.assign(1, start);
-    if (remaining > 1 && !MayHavePath(rest, remaining, start))
+    path_.assign(1, start);
+    if (remaining_ > 1 && !MayHavePath(rest_, remaining_, start))
         return false;
-    while (remaining > 1) {
+    while (remaining_ > 1) {
         const int direction = EarliestOpenDirection();
         if (direction < 0)
             return false;
-        if (known.size() > 1 && NeighbourCell(Current(), direction) == known[1])
-            Advance(known[1]);
+        if (known_.size() > 1 && NeighbourCell(Current(), direction) == known_[1])
+            Advance(known_[1]);
         else if (Ask(direction))
             break;
     }
-    route = path;
+    route = path_;
     return true;
 }
 
@@ -138,27 +138,27 @@ bool TRouteFinder::TWalk::Run(int start, std::vector<int>& route) {
 // quick tests for the rest of the board; -1 when there is none.
 int TRouteFinder::TWalk::EarliestOpenDirection() {
     const int current = Current();
-    const TTakenOut here(rest, &current, 1);
+    const TTakenOut here(rest_, &current, 1);
     for (int d = 0; d < kDirectionCount; ++d) {
         const int target = NeighbourCell(current, d);
-        if (target < 0 || rest[target] == 0 || (ruledOut & (1u << d)) != 0)
+        if (target < 0 || rest_[target] == 0 || (ruledOut_ & (1u << d)) != 0)
             continue;
         // The known route's step passes the quick tests without asking them.
-        if ((known.size() > 1 && target == known[1]) || MayHavePath(rest, remaining - 1, target))
+        if ((known_.size() > 1 && target == known_[1]) || MayHavePath(rest_, remaining_ - 1, target))
             return d;
     }
     return -1;
 }
 
 void TRouteFinder::TWalk::Advance(int next) {
-    rest[Current()] = 0;
-    --remaining;
-    path.push_back(next);
-    ruledOut = 0;
-    if (known.size() > 1 && known[1] == next)
-        known.erase(known.begin());
+    rest_[Current()] = 0;
+    --remaining_;
+    path_.push_back(next);
+    ruledOut_ = 0;
+    if (known_.size() > 1 && known_[1] == next)
+        known_.erase(known_.begin());
     else
-        known.clear();
+        known_.clear();
 }
 
 // Decides the step in `direction`, the earliest one left that passes the quick tests
@@ -170,35 +170,35 @@ bool TRouteFinder::TWalk::Ask(int direction) {
     const int current = Current();
     const int target = NeighbourCell(current, direction);
     TPrefixFindings findings;
-    const int count = remaining - 1;
-    int budget = known.empty() ? kLimits.searchPerCell * count + kLimits.searchBase
-                               : std::min(count, kLimits.searchWithKnownRoute);
+    const int count = remaining_ - 1;
+    int budget = known_.empty() ? kLimits.searchPerCell * count + kLimits.searchBase
+                                : std::min(count, kLimits.searchWithKnownRoute);
     for (;; budget *= 2) {
         std::vector<int> found, reached;
         TSearch outcome;
         {
-            const TTakenOut here(rest, &current, 1);
-            stats.searchBudgetUsed += budget;
-            outcome = SearchPath(rest, count, target, budget, TOrder::Directions, found, &reached);
+            const TTakenOut here(rest_, &current, 1);
+            stats_.searchBudgetUsed += budget;
+            outcome = SearchPath(rest_, count, target, budget, TOrder::Directions, found, &reached);
         }
         if (outcome == TSearch::Found) {
             // Every earlier direction is ruled out; the search's first path is the first.
-            path.insert(path.end(), found.begin(), found.end());
-            remaining = 1;
+            path_.insert(path_.end(), found.begin(), found.end());
+            remaining_ = 1;
             return true;
         }
         if (outcome == TSearch::None) {
-            ruledOut |= 1u << direction;
+            ruledOut_ |= 1u << direction;
             return false;
         }
-        stateLimit = std::max(kLimits.statesPerLookUp * static_cast<uint64_t>(budget),
-                              kLimits.sweepGrowth * largestSweep);
-        oracle.SetStateLimit(stateLimit);
-        partOracle.SetStateLimit(stateLimit);
+        stateLimit_ = std::max(kLimits.statesPerLookUp * static_cast<uint64_t>(budget),
+                               kLimits.sweepGrowth * largestSweep_);
+        oracle_.SetStateLimit(stateLimit_);
+        partOracle_.SetStateLimit(stateLimit_);
         reached.insert(reached.begin(), current);
         const int length = LongestCompletablePrefix(reached, findings);
         if (length == 0)
-            ruledOut |= 1u << direction;
+            ruledOut_ |= 1u << direction;
         if (length >= 0)
             return false;
     }
@@ -221,7 +221,7 @@ int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix
     int good = 0;
     int bad = findings.bad < agreed ? findings.bad : longest + 1;
     std::vector<int> witness, goodWitness;
-    int length = std::max(std::min(kLimits.firstPrefix, longest), longest * (known.empty() ? 3 : 1) / 4);
+    int length = std::max(std::min(kLimits.firstPrefix, longest), longest * (known_.empty() ? 3 : 1) / 4);
     if (findings.stopped >= 0 && findings.stopped < agreed)
         length = findings.stopped;
     length = std::min(length, bad - 1);
@@ -229,9 +229,9 @@ int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix
     while (bad - good > 1) {
         TAnswer answer = TAnswer::Yes;
         witness.assign(1, prefix[length]);
-        if (remaining - length > 1) {
-            const TTakenOut walked(rest, prefix.data(), static_cast<size_t>(length));
-            answer = Complete(rest, prefix[length], remaining - length, witness);
+        if (remaining_ - length > 1) {
+            const TTakenOut walked(rest_, prefix.data(), static_cast<size_t>(length));
+            answer = Complete(rest_, prefix[length], remaining_ - length, witness);
         }
         if (answer == TAnswer::Stopped) {
             if (good == 0)
@@ -258,7 +258,7 @@ int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix
     if (good > 0) {
         for (int i = 1; i <= good; ++i)
             Advance(prefix[i]);
-        known.swap(goodWitness);
+        known_.swap(goodWitness);
     }
     return good;
 }
@@ -270,7 +270,7 @@ int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix
 // the benchmark's 648 hard positions, 3,000 generated ones and 36 adversarial ones.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells, int end, int count,
                                                            std::vector<int>& witness) {
-    ++stats.exactTests;
+    ++stats_.exactTests;
     // 1. Quick refutations (MayHavePath): cells cut off, two dead ends, cut cells that
     //    split off two parts, colour sums between cut cells. A few microseconds; what it
     //    refutes the cover refutes too (left out: the same states, 2-4 % less time).
@@ -316,14 +316,14 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
 // none, Yes when one joins into a path (`witness`), else Open.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::CoverStage(const uint8_t* cells, int end,
                                                              std::vector<int>& witness) {
-    if (!cover.Solve(cells, end))
+    if (!cover_.Solve(cells, end))
         return TAnswer::No;
-    if (cover.JoinIntoPath(witness) ||
-        (cover.Solve(cells, end, TPathCover::TLines::Columns) && cover.JoinIntoPath(witness)))
+    if (cover_.JoinIntoPath(witness) ||
+        (cover_.Solve(cells, end, TPathCover::TLines::Columns) && cover_.JoinIntoPath(witness)))
         return TAnswer::Yes;
     for (int shuffle = 1; shuffle <= kLimits.shuffledCovers; ++shuffle)
-        if (cover.Solve(cells, end, TPathCover::TLines::Shuffled, static_cast<unsigned>(shuffle)) &&
-            cover.JoinIntoPath(witness, false))
+        if (cover_.Solve(cells, end, TPathCover::TLines::Shuffled, static_cast<unsigned>(shuffle)) &&
+            cover_.JoinIntoPath(witness, false))
             return TAnswer::Yes;
     witness.clear();
     return TAnswer::Open;
@@ -341,7 +341,7 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
         std::copy(cells, cells + kBoardCells, pieces[0].cells);
         pieces[0].end = end;
         pieces[0].count = count;
-        pieces[0].tester = &oracle;
+        pieces[0].tester = &oracle_;
         return 1;
     }
     TPiece& beyond = pieces[0];
@@ -349,7 +349,7 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
     beyond.cells[cut] = 1;
     beyond.end = cut;
     beyond.count = partSize + 1;
-    beyond.tester = &partOracle;
+    beyond.tester = &partOracle_;
     TPiece& before = pieces[1];
     int entry = -1;
     for (int d = kDirectionCount - 1; d >= 0; --d)
@@ -359,7 +359,7 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
         before.cells[i] = (cells[i] != 0 && part[i] == 0) || i == entry ? 1 : 0;
     before.end = end;
     before.count = count - partSize + 1;
-    before.tester = &oracle;
+    before.tester = &oracle_;
     return 2;
 }
 
@@ -379,24 +379,24 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
     TPathOracle& tester = *piece.tester;
     piece.route.clear();
     const bool works = tester.HasPath(piece.cells, CellColumn(piece.end), CellRow(piece.end));
-    stats.exactStates += tester.LastComputedStates();
+    stats_.exactStates += tester.LastComputedStates();
     if (!tester.LastStopped()) {
-        largestSweep = std::max(largestSweep, tester.LastComputedStates() + tester.LastReusedStates());
+        largestSweep_ = std::max(largestSweep_, tester.LastComputedStates() + tester.LastReusedStates());
         if (works)
             tester.Witness(piece.route);
         return works ? TAnswer::Yes : TAnswer::No;
     }
     const auto share =
-        std::clamp(stateLimit / kLimits.coverSearchDivisor, kLimits.coverSearchMin, kLimits.coverSearchMax);
-    return FromSearch(cover.Search(piece.cells, piece.end, static_cast<int>(share), piece.route),
+        std::clamp(stateLimit_ / kLimits.coverSearchDivisor, kLimits.coverSearchMin, kLimits.coverSearchMax);
+    return FromSearch(cover_.Search(piece.cells, piece.end, static_cast<int>(share), piece.route),
                       TAnswer::Stopped, piece.route);
 }
 
 TRouteFinder::TRouteFinder()
     : board(kBoardCells, 0),
       neighbours(kBoardCells, 0),
-      oracle(std::make_unique<TPathOracle>()),
-      partOracle(std::make_unique<TPathOracle>()) {}
+      oracle_(std::make_unique<TPathOracle>()),
+      partOracle_(std::make_unique<TPathOracle>()) {}
 
 TRouteFinder::~TRouteFinder() = default;
 
@@ -409,7 +409,7 @@ void TRouteFinder::CountNeighbours() {
 }
 
 bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
-    stats = TStats{};
+    stats_ = TStats{};
     if (!IsOnBoard(start.x, start.y) || static_cast<int>(board.size()) != kBoardCells ||
         static_cast<int>(neighbours.size()) != kBoardCells)
         return false;
@@ -417,7 +417,7 @@ bool TRouteFinder::FindRoute(TPoint start, std::vector<TPoint>& route) {
     const int startCell = CellIndex(start.x, start.y);
     if (board[startCell] != 1)
         return false;
-    TWalk walk(board, *oracle, *partOracle, stats);
+    TWalk walk(board, *oracle_, *partOracle_, stats_);
     std::vector<int> cells;
     if (!walk.Run(startCell, cells))
         return false;

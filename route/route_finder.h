@@ -67,13 +67,13 @@ public:
         uint64_t exactStates = 0;
         int searchBudgetUsed = 0;
     };
-    const TStats& Stats() const { return stats; }
+    const TStats& Stats() const { return stats_; }
 
 private:
     class TWalk;
-    std::unique_ptr<TPathOracle> oracle;
-    std::unique_ptr<TPathOracle> partOracle;
-    TStats stats;
+    std::unique_ptr<TPathOracle> oracle_;
+    std::unique_ptr<TPathOracle> partOracle_;
+    TStats stats_;
 
     void CountNeighbours();
 };
