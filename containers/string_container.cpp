@@ -15,6 +15,7 @@
 #include "containers/byte_channel.h"
 #include "containers/file_save.h"
 #include "containers/kest_exception.h"
+#include "containers/string_pool.h"
 
 namespace {
 
@@ -54,6 +55,27 @@ Block HalvingBlock(size_t wanted, size_t& size) {
 int ClampToInt(int64_t value) {
     return value > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
                                                    : static_cast<int>(value);
+}
+
+// The first CR or LF in [begin, end), or end: eight bytes at a time.
+const char* FindLineEnd(const char* begin, const char* end) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHighs = 0x8080808080808080ull;
+    const char* p = begin;
+    for (; end - p >= 8; p += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, p, 8);
+        const uint64_t cr = word ^ (kOnes * '\r');
+        const uint64_t lf = word ^ (kOnes * '\n');
+        // A byte of cr or lf is 0 exactly where the word holds that character.
+        const uint64_t found = ((cr - kOnes) & ~cr & kHighs) | ((lf - kOnes) & ~lf & kHighs);
+        if (found != 0)
+            break;
+    }
+    for (; p < end; ++p)
+        if (*p == '\r' || *p == '\n')
+            return p;
+    return end;
 }
 
 TString& AsString(void* item) {
@@ -316,9 +338,7 @@ public:
     // Takes the bytes from i to filled of a chunk starting at offset chunkStart.
     void ScanBytes(char* bytes, size_t i, size_t filled, int64_t chunkStart) {
         while (i < filled && !FCancel) {
-            size_t j = i;
-            while (j < filled && bytes[j] != '\r' && bytes[j] != '\n')
-                ++j;
+            const size_t j = static_cast<size_t>(FindLineEnd(bytes + i, bytes + filled) - bytes);
             if (j > i) {
                 FEnded = false;
                 FPrevious = static_cast<unsigned char>(bytes[j - 1]);
@@ -421,10 +441,10 @@ private:
 
 }  // namespace
 
-void TStringContainer::AddLine(const char* text, size_t length) {
+void TStringContainer::AddLine(const char* text, size_t length, kest::detail::TStringPool& pool) {
     // A text ends at its first 0 byte, as every TString does.
     const size_t count = strnlen(text, length);
-    AddString(new TString(text, count));
+    AddString(TString::Pooled(pool, text, count));
 }
 
 void TStringContainer::AddString(TString* made) {
@@ -454,7 +474,8 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
     --size;              // one byte past the data stays free for a terminator
     int64_t offset = 0;  // of the next byte, counted from where reading began
     FUnicodeLoaded = false;
-    auto add = [this](const char* text, size_t length) { AddLine(text, length); };
+    kest::detail::TStringPool pool;
+    auto add = [this, &pool](const char* text, size_t length) { AddLine(text, length, pool); };
     auto adopt = [this](char* block, size_t length) { AddString(TString::Adopting(block, length)); };
     TLineReading<decltype(add), decltype(adopt)> reading(known, add, adopt, sink, sinkValue, progress, user);
 
