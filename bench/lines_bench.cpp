@@ -20,7 +20,7 @@
 namespace {
 
 constexpr size_t kFileBytes = size_t{100} * 1024 * 1024;
-constexpr int kRuns = 2;
+constexpr int kRuns = 3;
 
 void Fail(const char* what) {
     bench::Fail("lines_bench", what);

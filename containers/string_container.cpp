@@ -57,26 +57,33 @@ int ClampToInt(int64_t value) {
                                                    : static_cast<int>(value);
 }
 
-// The first CR or LF in [begin, end), or end: eight bytes at a time.
-const char* FindLineEnd(const char* begin, const char* end) {
-    constexpr uint64_t kOnes = 0x0101010101010101ull;
-    constexpr uint64_t kHighs = 0x8080808080808080ull;
-    const char* p = begin;
-    for (; end - p >= 8; p += 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, p, 8);
-        const uint64_t cr = word ^ (kOnes * '\r');
-        const uint64_t lf = word ^ (kOnes * '\n');
-        // A byte of cr or lf is 0 exactly where the word holds that character.
-        const uint64_t found = ((cr - kOnes) & ~cr & kHighs) | ((lf - kOnes) & ~lf & kHighs);
-        if (found != 0)
-            break;
+// Finds the line ends of one chunk: the next CR and the next LF are each looked up with
+// memchr and kept until passed, so that every byte is looked at once for each of them,
+// whatever mix of CR, LF and CR LF the file has.
+class TLineEnds {
+public:
+    explicit TLineEnds(const char* end) : FEnd(end) {}
+    // The first CR or LF at or after from, or the chunk's end.
+    const char* Next(const char* from) {
+        const char* cr = Find(FCr, '\r', from);
+        const char* lf = Find(FLf, '\n', from);
+        return cr < lf ? cr : lf;
     }
-    for (; p < end; ++p)
-        if (*p == '\r' || *p == '\n')
-            return p;
-    return end;
-}
+
+private:
+    // cached is where c was found last (null: not looked up yet; the end: none left).
+    const char* Find(const char*& cached, char c, const char* from) {
+        if (cached == nullptr || cached < from) {
+            const void* at = std::memchr(from, c, static_cast<size_t>(FEnd - from));
+            cached = at != nullptr ? static_cast<const char*>(at) : FEnd;
+        }
+        return cached;
+    }
+
+    const char* FCr = nullptr;
+    const char* FLf = nullptr;
+    const char* FEnd;
+};
 
 TString& AsString(void* item) {
     return *static_cast<TString*>(static_cast<TContainerItem*>(item));
@@ -88,7 +95,38 @@ TStringContainer::TStringContainer() {
     FGrowBy = 256;
 }
 
-TStringContainer::~TStringContainer() = default;
+TStringContainer::~TStringContainer() {
+    Clear(true);
+}
+
+void TStringContainer::Clear(bool deleteItems) {
+    if (deleteItems && FOwnsItems && IsPointerMode() && !FInline) {
+        // Consecutive lines of a load lie in one slab: each is destroyed, and the slab's
+        // count settled once for the run instead of once per string.
+        void** slots = static_cast<void**>(FItems);
+        char* slab = nullptr;
+        int64_t inSlab = 0;
+        for (int32_t i = 0; i < FCount; ++i) {
+            auto* item = static_cast<TContainerItem*>(slots[i]);
+            slots[i] = nullptr;
+            if (item == nullptr)
+                continue;
+            if (slab == nullptr || !kest::detail::InSlab(item, slab)) {
+                kest::detail::ReleasePooled(slab, inSlab);
+                inSlab = 0;
+                slab = kest::detail::PoolSlabOf(item);
+                if (slab == nullptr) {
+                    delete item;
+                    continue;
+                }
+            }
+            item->~TContainerItem();
+            ++inSlab;
+        }
+        kest::detail::ReleasePooled(slab, inSlab);
+    }
+    TContainer::Clear(deleteItems);
+}
 
 TStringContainer::TStringContainer(const TStringContainer& source) : TStringContainer() {
     CopyConstruct(source);
@@ -337,8 +375,9 @@ public:
 
     // Takes the bytes from i to filled of a chunk starting at offset chunkStart.
     void ScanBytes(char* bytes, size_t i, size_t filled, int64_t chunkStart) {
+        TLineEnds ends(bytes + filled);
         while (i < filled && !FCancel) {
-            const size_t j = static_cast<size_t>(FindLineEnd(bytes + i, bytes + filled) - bytes);
+            const size_t j = static_cast<size_t>(ends.Next(bytes + i) - bytes);
             if (j > i) {
                 FEnded = false;
                 FPrevious = static_cast<unsigned char>(bytes[j - 1]);

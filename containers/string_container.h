@@ -64,6 +64,8 @@ public:
     void CopyItem(void* target, void* source) override;
     // The TContainer assignment, then FCrLf when the source is a TStringContainer.
     void Assign(const TContainerItem& source) override;
+    // TContainer's Clear; strings a line-file load made in one slab go together.
+    void Clear(bool deleteItems) override;
 
     using TContainer::ReadText;
     using TContainer::WriteText;

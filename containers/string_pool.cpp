@@ -1,7 +1,5 @@
 #include "containers/string_pool.h"
 
-#include <sys/mman.h>
-
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -92,8 +90,6 @@ void* TStringPool::Take(size_t size) noexcept {
         auto* slab = static_cast<char*>(std::aligned_alloc(kSlabBytes, kSlabBytes));
         if (slab == nullptr)
             return nullptr;
-        // One fault per slab instead of one per page, where the system allows.
-        ::madvise(slab, kSlabBytes, MADV_HUGEPAGE);
         new (slab) TSlabHeader{kBias};
         if (!Register(reinterpret_cast<uintptr_t>(slab))) {
             std::free(slab);
@@ -109,11 +105,21 @@ void* TStringPool::Take(size_t size) noexcept {
     return piece;
 }
 
-bool ReleasePooled(void* block) noexcept {
+char* PoolSlabOf(const void* block) noexcept {
     const uintptr_t slab = reinterpret_cast<uintptr_t>(block) & ~(TStringPool::kSlabBytes - 1);
-    if (Find(slab) == nullptr)
+    return Find(slab) != nullptr ? reinterpret_cast<char*>(slab) : nullptr;
+}
+
+void ReleasePooled(char* slab, int64_t count) noexcept {
+    if (count > 0)
+        Drop(slab, count);
+}
+
+bool ReleasePooled(void* block) noexcept {
+    char* slab = PoolSlabOf(block);
+    if (slab == nullptr)
         return false;
-    Drop(reinterpret_cast<char*>(slab), 1);
+    Drop(slab, 1);
     return true;
 }
 

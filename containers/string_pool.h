@@ -8,8 +8,7 @@
 
 namespace kest::detail {
 
-// Hands out storage from slabs of kSlabBytes (2 MiB, a huge page where the system gives
-// them), aligned to their size. A slab lives while
+// Hands out storage from slabs of kSlabBytes, aligned to their size. A slab lives while
 // any object carved from it lives, or while it is the pool's present slab: each slab
 // counts its objects, ReleasePooled drops the count and frees the slab at 0. The pool is
 // used by one thread; releases may come from any thread. Not copyable.
@@ -41,5 +40,14 @@ private:
 // True when block was handed out by a pool: its slab's count drops (the slab is freed
 // at 0). False, nothing done, for any other address. Never throws.
 bool ReleasePooled(void* block) noexcept;
+// The slab that block was handed out from, or null for any other address.
+char* PoolSlabOf(const void* block) noexcept;
+// What count ReleasePooled calls for pieces of slab (from PoolSlabOf) do, at once.
+void ReleasePooled(char* slab, int64_t count) noexcept;
+// True when block lies in slab (from PoolSlabOf): a test without a look-up.
+inline bool InSlab(const void* block, const char* slab) noexcept {
+    return (reinterpret_cast<uintptr_t>(block) & ~(TStringPool::kSlabBytes - 1)) ==
+           reinterpret_cast<uintptr_t>(slab);
+}
 
 }  // namespace kest::detail
