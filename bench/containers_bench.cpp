@@ -107,8 +107,8 @@ void FileForms(const std::vector<int32_t>& values) {
     const double plainTime = Best(kRuns, plain);
     std::printf("%d integers in C file forms on a named file (%.0f MB), best of %d run(s):\n", kLarge,
                 bytes / (1024.0 * 1024.0), kRuns);
-    std::printf("  %-34s %8.1f MB/s   peak %.2fx the data\n", "one fread of the bytes", MBps(bytes, plainTime),
-                plainPeak / bytes);
+    std::printf("  %-34s %8.1f MB/s   peak %.2fx the data\n", "one fread of the bytes",
+                MBps(bytes, plainTime), plainPeak / bytes);
     for (const bool buffered : {true, false}) {
         const std::string path = folder.Path(buffered ? "buffered.kest" : "direct.kest");
         {
@@ -122,7 +122,8 @@ void FileForms(const std::vector<int32_t>& values) {
         auto load = [&] {
             TIntContainer c;
             c.LoadBinaryFile(path.c_str());
-            if (c.Count() != kLarge || c.At(kLarge - 1) != values[static_cast<size_t>(kLarge - 1) % values.size()])
+            if (c.Count() != kLarge ||
+                c.At(kLarge - 1) != values[static_cast<size_t>(kLarge - 1) % values.size()])
                 Fail("file form differs");
         };
         const double peak = PeakRise(load);

@@ -16,6 +16,7 @@
 #include "containers/hex_block.h"
 #include "containers/kest_exception.h"
 #include "containers/peer_data_container.h"
+#include "memory/image_channel.h"
 #include "memory/mem_buffer.h"
 
 namespace {
@@ -26,15 +27,9 @@ constexpr int kHeaderValues = 11;
 // are really there, whatever sizes a damaged image announces.
 constexpr int64_t kChunkBytes = int64_t{64} * 1024;
 
-// A decimal number that fits 32 bits; false for anything else.
+// A decimal number of the text forms, as the memory images' text reader reads it.
 bool ReadDecimal(FILE* file, int32_t& value) {
-    long long number = 0;
-    if (std::fscanf(file, "%lld", &number) != 1)
-        return false;
-    if (number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max())
-        return false;
-    value = static_cast<int32_t>(number);
-    return true;
+    return kest::detail::TTextFileSource(file).ReadNumber(value);
 }
 
 // Bounds of a loaded growth step: beyond them a step only reserves room that no data
@@ -351,7 +346,8 @@ private:
             return FFile.Read(data, size);
         }
         size_t ReadSome(void* data, size_t size) override {
-            const size_t count = FFile.ReadSome(data, static_cast<int64_t>(size) < FLeft ? size : static_cast<size_t>(FLeft));
+            const size_t count =
+                FFile.ReadSome(data, static_cast<int64_t>(size) < FLeft ? size : static_cast<size_t>(FLeft));
             FLeft -= static_cast<int64_t>(count);
             return count;
         }
