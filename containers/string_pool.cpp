@@ -6,6 +6,7 @@
 #include <mutex>
 #include <new>
 
+#include "containers/block_allocation.h"
 #include "containers/kest_string.h"
 
 namespace kest::detail {
@@ -87,7 +88,7 @@ void* TStringPool::Take(size_t size) noexcept {
     size = (size + kAlign - 1) & ~(kAlign - 1);
     if (FSlab == nullptr || FUsed + size > kSlabBytes) {
         Leave();
-        auto* slab = static_cast<char*>(std::aligned_alloc(kSlabBytes, kSlabBytes));
+        auto* slab = static_cast<char*>(AllocateAlignedBlock(kSlabBytes, kSlabBytes));
         if (slab == nullptr)
             return nullptr;
         new (slab) TSlabHeader{kBias};
