@@ -107,8 +107,10 @@ void* TStringPool::Take(size_t size) noexcept {
 }
 
 char* PoolSlabOf(const void* block) noexcept {
-    const uintptr_t slab = reinterpret_cast<uintptr_t>(block) & ~(TStringPool::kSlabBytes - 1);
-    return Find(slab) != nullptr ? reinterpret_cast<char*>(slab) : nullptr;
+    // The start of the aligned block of kSlabBytes that block lies in.
+    char* slab = static_cast<char*>(const_cast<void*>(block)) -
+                 (reinterpret_cast<uintptr_t>(block) & (TStringPool::kSlabBytes - 1));
+    return Find(reinterpret_cast<uintptr_t>(slab)) != nullptr ? slab : nullptr;
 }
 
 void ReleasePooled(char* slab, int64_t count) noexcept {
