@@ -60,14 +60,46 @@ std::atomic<uintptr_t>* Find(uintptr_t slab) {
     return nullptr;
 }
 
+// Slabs whose strings are all gone, kept (registered) for the next load, as the heap keeps
+// freed blocks: a program that loads line files one after another faults its pages in once.
+constexpr size_t kKeptSlabs = 16;
+char* gKept[kKeptSlabs];
+size_t gKeptCount = 0;
+
 void Drop(char* slab, int64_t count) {
     auto* header = reinterpret_cast<TSlabHeader*>(slab);
     if (header->FLive.fetch_sub(count, std::memory_order_acq_rel) != count)
         return;
+    {
+        const std::lock_guard<std::mutex> lock(gInserting);
+        if (gKeptCount < kKeptSlabs) {
+            gKept[gKeptCount++] = slab;
+            return;
+        }
+    }
     if (std::atomic<uintptr_t>* entry = Find(reinterpret_cast<uintptr_t>(slab)))
         entry->store(1, std::memory_order_release);
     header->~TSlabHeader();
     std::free(slab);
+}
+
+// A kept slab, or a new registered one; null when none can be had.
+char* NewSlab() {
+    {
+        const std::lock_guard<std::mutex> lock(gInserting);
+        if (gKeptCount > 0)
+            return gKept[--gKeptCount];
+    }
+    auto* slab = static_cast<char*>(AllocateAlignedBlock(TStringPool::kSlabBytes, TStringPool::kSlabBytes));
+    if (slab == nullptr)
+        return nullptr;
+    new (slab) TSlabHeader{0};
+    if (!Register(reinterpret_cast<uintptr_t>(slab))) {
+        reinterpret_cast<TSlabHeader*>(slab)->~TSlabHeader();
+        std::free(slab);
+        return nullptr;
+    }
+    return slab;
 }
 
 }  // namespace
@@ -88,14 +120,10 @@ void* TStringPool::Take(size_t size) noexcept {
     size = (size + kAlign - 1) & ~(kAlign - 1);
     if (FSlab == nullptr || FUsed + size > kSlabBytes) {
         Leave();
-        auto* slab = static_cast<char*>(AllocateAlignedBlock(kSlabBytes, kSlabBytes));
+        char* slab = NewSlab();
         if (slab == nullptr)
             return nullptr;
-        new (slab) TSlabHeader{kBias};
-        if (!Register(reinterpret_cast<uintptr_t>(slab))) {
-            std::free(slab);
-            return nullptr;
-        }
+        reinterpret_cast<TSlabHeader*>(slab)->FLive.store(kBias, std::memory_order_relaxed);
         FSlab = slab;
         FUsed = kHeaderBytes;
         FTaken = 0;
