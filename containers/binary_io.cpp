@@ -9,19 +9,6 @@
 
 namespace kest::io {
 
-void StoreInt32(int32_t value, uint8_t out[4]) {
-    const uint32_t bits = static_cast<uint32_t>(value);
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<uint8_t>(bits >> (8 * i));
-}
-
-int32_t LoadInt32(const uint8_t in[4]) {
-    uint32_t bits = 0;
-    for (int i = 0; i < 4; ++i)
-        bits |= static_cast<uint32_t>(in[i]) << (8 * i);
-    return static_cast<int32_t>(bits);
-}
-
 void WriteInt32(FILE* file, int32_t value) {
     uint8_t bytes[4];
     StoreInt32(value, bytes);

@@ -11,10 +11,28 @@
 
 namespace kest::io {
 
-// The four little-endian bytes of value into out.
-void StoreInt32(int32_t value, uint8_t out[4]);
-// The value of four little-endian bytes.
-int32_t LoadInt32(const uint8_t in[4]);
+// Little-endian fields, as every binary image of the library stores its integers and the
+// picture files store theirs: the value of 2 or 4 bytes, and the bytes of a value.
+inline uint32_t LoadUInt32(const uint8_t in[4]) {
+    return uint32_t{in[0]} | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
+}
+inline uint16_t LoadUInt16(const uint8_t in[2]) {
+    return static_cast<uint16_t>(in[0] | in[1] << 8);
+}
+inline void StoreUInt32(uint32_t value, uint8_t out[4]) {
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+inline void StoreUInt16(uint16_t value, uint8_t out[2]) {
+    out[0] = static_cast<uint8_t>(value);
+    out[1] = static_cast<uint8_t>(value >> 8);
+}
+inline int32_t LoadInt32(const uint8_t in[4]) {
+    return static_cast<int32_t>(LoadUInt32(in));
+}
+inline void StoreInt32(int32_t value, uint8_t out[4]) {
+    StoreUInt32(static_cast<uint32_t>(value), out);
+}
 
 // Writes value as 4 little-endian bytes; throws as the checked writes below.
 void WriteInt32(FILE* file, int32_t value);

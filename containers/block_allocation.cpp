@@ -24,6 +24,10 @@ void* AllocateZeroedBlock(std::size_t size) {
     return Allowed(size) ? std::calloc(1, size) : nullptr;
 }
 
+void* AllocateAlignedBlock(std::size_t alignment, std::size_t size) {
+    return Allowed(size) ? std::aligned_alloc(alignment, size) : nullptr;
+}
+
 void* ResizeBlock(void* block, std::size_t size) {
     return Allowed(size) ? std::realloc(block, size) : nullptr;
 }

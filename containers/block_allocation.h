@@ -1,6 +1,6 @@
 // The one place the library takes blocks of memory from, so that one limit caps every
-// block it allocates: container arrays and elements, buffer storage, texts and the
-// temporary blocks of compressed payloads.
+// block it allocates: container arrays and elements, buffer storage, texts, the slabs of
+// loaded lines and the temporary blocks of compressed payloads.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +13,8 @@ namespace kest::detail {
 void* AllocateBlock(std::size_t size);
 void* AllocateZeroedBlock(std::size_t size);
 void* ResizeBlock(void* block, std::size_t size);
+// std::aligned_alloc (size a multiple of alignment), under the same limit.
+void* AllocateAlignedBlock(std::size_t alignment, std::size_t size);
 
 // The largest block handed out; SIZE_MAX (no limit of its own) unless set. Process-wide.
 std::size_t MaxBlockSize();

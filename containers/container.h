@@ -206,6 +206,10 @@ public:
     static void ReleaseElement(void* element);
 
 protected:
+    // An uncompressed image of contiguous elements without records, whole on a file that
+    // can seek, is read straight into the array (no staging copy); any other as TContainerBase does.
+    void ReadBufferedImage(FILE* file) override;
+
     // What a copy constructor does once the class defaults are set: takes source's storage
     // mode, flags and type tag, then Assign. Throws what Assign throws.
     void CopyConstruct(const TContainer& source);
@@ -240,6 +244,9 @@ private:
     void* ReadElement(bool (*read)(void* context, unsigned char* data, size_t size), void* context);
     void WriteImage(kest::container_detail::TContainerSink& sink);
     void ReadImage(kest::container_detail::TContainerSource& source);
+    // ReadBufferedImage's own path; false, the file's position moved, when the image is not
+    // one it reads (the caller goes back and stages it).
+    bool ReadBufferedInPlace(FILE* file, int64_t left);
     // Empties the container and takes the stored settings; throws TKestSerialization first
     // for settings this container cannot hold.
     // text: the header came as numbers, not bytes (for the messages).

@@ -33,6 +33,10 @@ void TContainerBase::ReadBinary(FILE* file) {
     if (compressed == EOF)
         throw TKestSerialization("the data end before the compressed flag, the image's second byte");
     FCompressed = compressed != 0;
+    ReadBufferedImage(file);
+}
+
+void TContainerBase::ReadBufferedImage(FILE* file) {
     TMemBuffer buffer;
     buffer.ReadBinary(file);
     buffer.Rewind();

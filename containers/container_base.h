@@ -81,6 +81,11 @@ protected:
     template <typename Reader>
     void* ReadNewItem(int32_t typeId, Reader reader);
 
+    // Reads the memory image of a buffered binary form on a C file (after its two flag
+    // bytes): into a TMemBuffer here, then ReadFromSpace. A container may read it in
+    // place when it can, with the same results.
+    virtual void ReadBufferedImage(FILE* file);
+
     // Deletes an item made by a reader that no container keeps, with whatever an image left
     // in it for its caller: the items of a container item that it does not own, at any depth.
     static void DiscardReadItem(TContainerItem* item);

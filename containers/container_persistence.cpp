@@ -16,6 +16,7 @@
 #include "containers/hex_block.h"
 #include "containers/kest_exception.h"
 #include "containers/peer_data_container.h"
+#include "memory/image_channel.h"
 #include "memory/mem_buffer.h"
 
 namespace {
@@ -26,15 +27,9 @@ constexpr int kHeaderValues = 11;
 // are really there, whatever sizes a damaged image announces.
 constexpr int64_t kChunkBytes = int64_t{64} * 1024;
 
-// A decimal number that fits 32 bits; false for anything else.
+// A decimal number of the text forms, as the memory images' text reader reads it.
 bool ReadDecimal(FILE* file, int32_t& value) {
-    long long number = 0;
-    if (std::fscanf(file, "%lld", &number) != 1)
-        return false;
-    if (number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max())
-        return false;
-    value = static_cast<int32_t>(number);
-    return true;
+    return kest::detail::TTextFileSource(file).ReadNumber(value);
 }
 
 // Bounds of a loaded growth step: beyond them a step only reserves room that no data
@@ -329,9 +324,88 @@ private:
     kest::io::TSpaceByteSource FBytes;
 };
 
+// The payload of a buffered image read in place: at most size bytes of the file,
+// positions counted from the payload's start as in the memory space it stands for.
+class TPayloadSource : public TContainerSource {
+public:
+    TPayloadSource(FILE* file, int64_t size) : FBytes(file, size) {}
+    kest::io::TByteSource& Bytes() override { return FBytes; }
+    // Contiguous elements without records have neither.
+    void* ReadItem(TContainer&) override { return nullptr; }
+    void ReadPeers(TPeerDataContainer&) override {}
+
+private:
+    class TBounded final : public kest::io::TByteSource {
+    public:
+        TBounded(FILE* file, int64_t size) : FFile(file), FSize(size), FLeft(size) {}
+        int64_t Position() override { return FSize - FLeft; }
+        bool Read(void* data, size_t size) override {
+            if (static_cast<int64_t>(size) > FLeft)
+                return false;
+            FLeft -= static_cast<int64_t>(size);
+            return FFile.Read(data, size);
+        }
+        size_t ReadSome(void* data, size_t size) override {
+            const size_t count =
+                FFile.ReadSome(data, static_cast<int64_t>(size) < FLeft ? size : static_cast<size_t>(FLeft));
+            FLeft -= static_cast<int64_t>(count);
+            return count;
+        }
+        bool Skip(int64_t size) override {
+            if (size > FLeft)
+                return false;
+            FLeft -= size;
+            return FFile.Skip(size);
+        }
+        int64_t Remaining() override { return FLeft; }
+
+    private:
+        kest::io::TFileByteSource FFile;
+        int64_t FSize;
+        int64_t FLeft;
+    };
+    TBounded FBytes;
+};
+
 }  // namespace kest::container_detail
 
 using namespace kest::container_detail;
+
+void TContainer::ReadBufferedImage(FILE* file) {
+    const int64_t left = kest::io::FileRemaining(file);
+    const long start = left >= 0 ? std::ftell(file) : -1;
+    if (start >= 0) {
+        if (ReadBufferedInPlace(file, left))
+            return;
+        if (std::fseek(file, start, SEEK_SET) != 0)
+            throw TKestFileException("Could not read: the file cannot go back to the buffered image");
+    }
+    TContainerBase::ReadBufferedImage(file);
+}
+
+bool TContainer::ReadBufferedInPlace(FILE* file, int64_t left) {
+    // The memory space's binary form: length, compressed flag, payload, then the buffer's
+    // growth step. Only a whole one is read here, so that every failure is the payload's
+    // own, as from the staged buffer.
+    uint8_t head[5 + kHeaderSize];
+    if (left < static_cast<int64_t>(sizeof head) + 4 || std::fread(head, 1, sizeof head, file) != sizeof head)
+        return false;
+    const int32_t length = kest::io::LoadInt32(head);
+    if (head[4] != 0 || length < kHeaderSize || int64_t{length} + 9 > left)
+        return false;
+    const TContainerHeader h = DecodeHeader(head + 5);
+    if (!h.inlineElements || h.pointers || h.peerData)
+        return false;
+    if (std::fseek(file, -kHeaderSize, SEEK_CUR) != 0)
+        return false;
+    TPayloadSource payload(file, length);
+    ReadImage(payload);
+    // What the payload holds beyond the image, and the growth step, which a container
+    // does not keep.
+    if (!payload.Skip(payload.Bytes().Remaining()) || !kest::io::TFileByteSource(file).Skip(4))
+        throw TKestSerialization("the data end inside the buffered image");
+    return true;
+}
 
 // Header, items and peer records, as the three binary forms share them.
 void TContainer::WriteImage(TContainerSink& sink) {
@@ -439,7 +513,8 @@ void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
     while (FCount < count) {
         const int32_t batch = static_cast<int32_t>(count - FCount < perChunk ? count - FCount : perChunk);
         if (FCount + batch > FAllocated) {
-            int64_t capacity = int64_t{FAllocated} * 2;
+            // Known to be there: the whole array at once, never a copy of a part of it.
+            int64_t capacity = left >= 0 ? count : int64_t{FAllocated} * 2;
             if (capacity < FCount + batch)
                 capacity = FCount + batch;
             if (capacity > count)

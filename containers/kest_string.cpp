@@ -15,6 +15,7 @@
 #include "containers/block_allocation.h"
 #include "containers/byte_channel.h"
 #include "containers/kest_exception.h"
+#include "containers/string_pool.h"
 #include "memory/image_channel.h"
 #include "memory/int_container.h"
 #include "memory/mem_buffer.h"
@@ -178,7 +179,7 @@ bool TString::SwapBuffer(TString& other) noexcept {
     // Only a buffer that a copy would have made alike is taken, so that a move leaves
     // exactly what a copy leaves.
     const size_t count = std::strlen(other.FText);
-    if (static_cast<size_t>(other.FCapacity) != count + 1)
+    if (static_cast<size_t>(other.FCapacity) != count + 1 || TextBehind() || other.TextBehind())
         return false;
     std::swap(FText, other.FText);
     std::swap(FCapacity, other.FCapacity);
@@ -224,6 +225,24 @@ TString* TString::Adopting(char* block, size_t count) {
     return made;
 }
 
+TString* TString::Pooled(kest::detail::TStringPool& pool, const char* text, size_t count) {
+    if (void* place = pool.Take(sizeof(TString) + count + 1))
+        return ::new (place) TString(text, count, static_cast<char*>(place) + sizeof(TString));
+    return new TString(text, count);
+}
+
+TString::TString(const char* text, size_t count, char* behind) noexcept {
+    std::memcpy(behind, text, count);
+    behind[count] = 0;
+    FText = behind;
+    FCapacity = static_cast<int32_t>(count + 1);
+}
+
+void TString::FreeText() noexcept {
+    if (!TextBehind())
+        std::free(FText);
+}
+
 TString& TString::operator=(const TString& other) {
     if (this != &other)
         Store(other.FText, std::strlen(other.FText), !FExactSize);
@@ -236,7 +255,7 @@ TString& TString::operator=(const char* s) {
 }
 
 TString::~TString() {
-    std::free(FText);
+    FreeText();
 }
 
 int TString::Length() const {
@@ -278,7 +297,7 @@ void TString::Store(const char* text, size_t count, bool reuse) {
 }
 
 void TString::Adopt(char* block, size_t count) {
-    std::free(FText);
+    FreeText();
     FText = block;
     FCapacity = static_cast<int32_t>(count + 1);
 }
@@ -406,7 +425,8 @@ void ReadBinaryForm(kest::detail::TImageSource& source, TString& text) {
         std::free(block);
         return;
     }
-    std::free(text.FText);
+    if (!text.TextBehind())
+        std::free(text.FText);
     text.FText = block;
     text.FCapacity = count + 1;
 }

@@ -11,6 +11,10 @@
 
 #include "container_item.h"
 
+namespace kest::detail {
+class TStringPool;
+}  // namespace kest::detail
+
 // As the end of a substring: the last character.
 inline constexpr int32_t EndOfString = std::numeric_limits<int32_t>::min();
 
@@ -33,7 +37,8 @@ int CompareText(const char* a, const char* b);
 // the string as it was. SetLength with a negative length throws TKestBadIndex.
 class TString : public TContainerItem {
 public:
-    // The owned buffer.
+    // The owned buffer: a malloc block, except for strings a line-file load made, whose
+    // text may lie right behind the object (the string frees it with itself).
     char* FText = nullptr;
     // Bytes allocated for FText.
     int32_t FCapacity = 0;
@@ -62,6 +67,11 @@ public:
     TString& operator=(const char* s);
     ~TString() override;
 
+    // Strings made with new come from the heap, or for the lines of a line file from the
+    // slabs of a pool (the text right behind the object); delete releases either.
+    static void* operator new(size_t size);
+    static void operator delete(void* block) noexcept;
+
     // The text itself, owned by this string; never null. Through a const string it cannot
     // be changed.
     const char* Text() const { return FText; }
@@ -71,6 +81,9 @@ public:
     operator std::string_view() const { return std::string_view(FText, static_cast<size_t>(Length())); }
     // Characters before the terminator.
     int Length() const;
+    // True when the text lies right behind the object (a string a line-file load made in
+    // pool storage) instead of in a malloc block of its own.
+    bool TextBehind() const { return FText == reinterpret_cast<const char*>(this) + sizeof(TString); }
 
     // CompareText of the two texts.
     static int Compare(const TString& a, const TString& b);
@@ -146,6 +159,14 @@ private:
     TString(const char* text, size_t count);
     // A new string taking over a malloc block that holds a terminated text of count bytes.
     static TString* Adopting(char* block, size_t count);
+    // A new string holding a copy of count bytes of text, none of them 0, made in pool
+    // storage with the text behind it when the pool has room, else on the heap; throws
+    // std::bad_alloc.
+    static TString* Pooled(kest::detail::TStringPool& pool, const char* text, size_t count);
+    // Points FText at the count + 1 bytes behind this object and copies the text there.
+    TString(const char* text, size_t count, char* behind) noexcept;
+    // Frees the text's block unless the text lies behind the object.
+    void FreeText() noexcept;
 
     // Puts count bytes of text (copied from text) into the buffer, reusing it when reuse
     // allows and it is large enough, else into a new exact-size one; without storage the

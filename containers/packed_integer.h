@@ -17,7 +17,7 @@ int EncodePackedInt(int32_t value, uint8_t out[5]);
 // count byte announces 0 or more than 4 bytes or the data is too short (value untouched).
 int DecodePackedInt(const uint8_t* data, size_t size, int32_t& value);
 
-// Writes the packed form to the file; write errors are the file's (ferror).
+// Writes the packed form to the file; a failed write throws TWriteFailure.
 void WritePackedInt(FILE* file, int32_t value);
 // Reads one packed form; false (value untouched) at end of file or on a bad count byte.
 bool ReadPackedInt(FILE* file, int32_t& value);

@@ -15,6 +15,7 @@
 #include "containers/byte_channel.h"
 #include "containers/file_save.h"
 #include "containers/kest_exception.h"
+#include "containers/string_pool.h"
 
 namespace {
 
@@ -56,6 +57,34 @@ int ClampToInt(int64_t value) {
                                                    : static_cast<int>(value);
 }
 
+// Finds the line ends of one chunk: the next CR and the next LF are each looked up with
+// memchr and kept until passed, so that every byte is looked at once for each of them,
+// whatever mix of CR, LF and CR LF the file has.
+class TLineEnds {
+public:
+    explicit TLineEnds(const char* end) : FEnd(end) {}
+    // The first CR or LF at or after from, or the chunk's end.
+    const char* Next(const char* from) {
+        const char* cr = Find(FCr, '\r', from);
+        const char* lf = Find(FLf, '\n', from);
+        return cr < lf ? cr : lf;
+    }
+
+private:
+    // cached is where c was found last (null: not looked up yet; the end: none left).
+    const char* Find(const char*& cached, char c, const char* from) {
+        if (cached == nullptr || cached < from) {
+            const void* at = std::memchr(from, c, static_cast<size_t>(FEnd - from));
+            cached = at != nullptr ? static_cast<const char*>(at) : FEnd;
+        }
+        return cached;
+    }
+
+    const char* FCr = nullptr;
+    const char* FLf = nullptr;
+    const char* FEnd;
+};
+
 TString& AsString(void* item) {
     return *static_cast<TString*>(static_cast<TContainerItem*>(item));
 }
@@ -66,7 +95,38 @@ TStringContainer::TStringContainer() {
     FGrowBy = 256;
 }
 
-TStringContainer::~TStringContainer() = default;
+TStringContainer::~TStringContainer() {
+    Clear(true);
+}
+
+void TStringContainer::Clear(bool deleteItems) {
+    if (deleteItems && FOwnsItems && IsPointerMode() && !FInline) {
+        // Consecutive lines of a load lie in one slab: each is destroyed, and the slab's
+        // count settled once for the run instead of once per string.
+        void** slots = static_cast<void**>(FItems);
+        char* slab = nullptr;
+        int64_t inSlab = 0;
+        for (int32_t i = 0; i < FCount; ++i) {
+            auto* item = static_cast<TContainerItem*>(slots[i]);
+            slots[i] = nullptr;
+            if (item == nullptr)
+                continue;
+            if (slab == nullptr || !kest::detail::InSlab(item, slab)) {
+                kest::detail::ReleasePooled(slab, inSlab);
+                inSlab = 0;
+                slab = kest::detail::PoolSlabOf(item);
+                if (slab == nullptr) {
+                    delete item;
+                    continue;
+                }
+            }
+            item->~TContainerItem();
+            ++inSlab;
+        }
+        kest::detail::ReleasePooled(slab, inSlab);
+    }
+    TContainer::Clear(deleteItems);
+}
 
 TStringContainer::TStringContainer(const TStringContainer& source) : TStringContainer() {
     CopyConstruct(source);
@@ -315,10 +375,9 @@ public:
 
     // Takes the bytes from i to filled of a chunk starting at offset chunkStart.
     void ScanBytes(char* bytes, size_t i, size_t filled, int64_t chunkStart) {
+        TLineEnds ends(bytes + filled);
         while (i < filled && !FCancel) {
-            size_t j = i;
-            while (j < filled && bytes[j] != '\r' && bytes[j] != '\n')
-                ++j;
+            const size_t j = static_cast<size_t>(ends.Next(bytes + i) - bytes);
             if (j > i) {
                 FEnded = false;
                 FPrevious = static_cast<unsigned char>(bytes[j - 1]);
@@ -421,10 +480,10 @@ private:
 
 }  // namespace
 
-void TStringContainer::AddLine(const char* text, size_t length) {
+void TStringContainer::AddLine(const char* text, size_t length, kest::detail::TStringPool& pool) {
     // A text ends at its first 0 byte, as every TString does.
     const size_t count = strnlen(text, length);
-    AddString(new TString(text, count));
+    AddString(TString::Pooled(pool, text, count));
 }
 
 void TStringContainer::AddString(TString* made) {
@@ -454,7 +513,8 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
     --size;              // one byte past the data stays free for a terminator
     int64_t offset = 0;  // of the next byte, counted from where reading began
     FUnicodeLoaded = false;
-    auto add = [this](const char* text, size_t length) { AddLine(text, length); };
+    kest::detail::TStringPool pool;
+    auto add = [this, &pool](const char* text, size_t length) { AddLine(text, length, pool); };
     auto adopt = [this](char* block, size_t length) { AddString(TString::Adopting(block, length)); };
     TLineReading<decltype(add), decltype(adopt)> reading(known, add, adopt, sink, sinkValue, progress, user);
 

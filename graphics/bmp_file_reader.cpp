@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "containers/binary_io.h"
+
 namespace {
 
 constexpr std::size_t kPixelOffsetField = 10;
@@ -42,8 +44,7 @@ bool ReadBmpFile(const char* fileName, TBmpFileImage& result) {
         return false;
 
     const std::uint8_t* field = fileHeader + kPixelOffsetField;
-    const std::uint32_t pixelOffset = std::uint32_t{field[0]} | std::uint32_t{field[1]} << 8 |
-                                      std::uint32_t{field[2]} << 16 | std::uint32_t{field[3]} << 24;
+    const std::uint32_t pixelOffset = kest::io::LoadUInt32(field);
     // The pixel rows start after the headers (and any masks) and inside the file.
     if (pixelOffset < kBmpFileHeaderSize + result.header.ColourTableOffset() ||
         pixelOffset > static_cast<unsigned long>(length))

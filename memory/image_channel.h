@@ -53,7 +53,8 @@ struct THexBlockProgress {
     bool begun = false;
 };
 
-// Where an image is written to; write errors stay with the target (ferror, stream state).
+// Where an image is written to. Every write is checked: a failed one throws TWriteFailure
+// (a TKestFileException), a memory buffer that cannot grow TKestBadAlloc.
 class TImageSink {
 public:
     virtual ~TImageSink() = default;

@@ -252,6 +252,42 @@ TEST(StringContainerLoad, Utf16KeepsLowBytes) {
     EXPECT_EQ(Lines(c), (std::vector<std::string>{"\xE1\x41", "c"}));
 }
 
+// Loaded lines live in shared slabs with their texts behind them; each must still move,
+// grow, read, outlive its list and be deleted on its own as any string does.
+TEST(StringContainerLoad, LoadedStringsBehaveAsAnyOther) {
+    TStringContainer c;
+    Load(c, ToBytes("alpha\nbeta\ngamma\ndelta\nepsilon"));
+    ASSERT_TRUE(c.At(0).TextBehind());
+    TString moved(std::move(c.At(0)));
+    EXPECT_EQ(moved, "alpha");
+    EXPECT_FALSE(moved.TextBehind());
+    EXPECT_EQ(c.At(0), "");
+    TString other("a heap text longer than the line");
+    other = std::move(c.At(1));
+    EXPECT_EQ(other, "beta");
+    c.At(1) = std::move(moved);
+    EXPECT_EQ(c.At(1), "alpha");
+    c.At(2).SetLength(40);
+    EXPECT_EQ(c.At(2).Length(), 40);
+    TMemBuffer image;
+    TString("a text read back over a loaded line").WriteToBuffer(image);
+    image.Rewind();
+    c.At(3).ReadFromSpace(image);
+    EXPECT_EQ(c.At(3), "a text read back over a loaded line");
+    // Given away by a list that does not own them: each is deleted on its own, the last
+    // after its list and the slab's other strings are gone.
+    c.DeleteItem(0);
+    std::vector<TString*> given;
+    for (int i = 1; i < c.Count(); ++i)
+        given.push_back(&c.At(i));
+    c.FOwnsItems = false;
+    c.Clear(true);
+    for (size_t i = 0; i + 1 < given.size(); ++i)
+        delete given[i];
+    EXPECT_EQ(*given.back(), "epsilon");
+    delete given.back();
+}
+
 TEST(StringContainerLoad, LongLineGrowsTheLineBuffer) {
     TStringContainer c;
     const std::string big(5000, 'k');

@@ -1,0 +1,168 @@
+#include "containers/string_pool.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+
+#include "containers/block_allocation.h"
+#include "containers/kest_string.h"
+
+namespace kest::detail {
+
+namespace {
+
+// A slab begins with its count of live objects. A slab in use by a pool carries kBias
+// on top of them, so that the pool can count what it takes without an atomic operation
+// per piece and settle once when it leaves the slab.
+struct TSlabHeader {
+    std::atomic<int64_t> FLive;
+};
+constexpr int64_t kBias = int64_t{1} << 40;
+constexpr size_t kHeaderBytes = 64;
+constexpr size_t kAlign = alignof(std::max_align_t);
+
+// The slabs alive, for ReleasePooled to recognise their addresses without a lock: an
+// open-addressed table of slab addresses probed at most kProbes slots from the hash
+// (0: empty, 1: a slab that was freed). A slab that finds no slot is not made.
+constexpr size_t kTableSize = size_t{1} << 14;
+constexpr size_t kProbes = 16;
+std::atomic<uintptr_t> gSlabs[kTableSize];
+std::mutex gInserting;
+
+size_t Hash(uintptr_t slab) {
+    return static_cast<size_t>((slab / TStringPool::kSlabBytes) * 0x9E3779B97F4A7C15ull >> 50) % kTableSize;
+}
+
+bool Register(uintptr_t slab) {
+    const std::lock_guard<std::mutex> lock(gInserting);
+    const size_t home = Hash(slab);
+    for (size_t i = 0; i < kProbes; ++i) {
+        std::atomic<uintptr_t>& entry = gSlabs[(home + i) % kTableSize];
+        const uintptr_t present = entry.load(std::memory_order_relaxed);
+        if (present <= 1) {
+            entry.store(slab, std::memory_order_release);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::atomic<uintptr_t>* Find(uintptr_t slab) {
+    const size_t home = Hash(slab);
+    for (size_t i = 0; i < kProbes; ++i) {
+        std::atomic<uintptr_t>& entry = gSlabs[(home + i) % kTableSize];
+        const uintptr_t present = entry.load(std::memory_order_acquire);
+        if (present == slab)
+            return &entry;
+    }
+    return nullptr;
+}
+
+// Slabs whose strings are all gone, kept (registered) for the next load, as the heap keeps
+// freed blocks: a program that loads line files one after another faults its pages in once.
+constexpr size_t kKeptSlabs = 16;
+char* gKept[kKeptSlabs];
+size_t gKeptCount = 0;
+
+void Drop(char* slab, int64_t count) {
+    auto* header = reinterpret_cast<TSlabHeader*>(slab);
+    if (header->FLive.fetch_sub(count, std::memory_order_acq_rel) != count)
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(gInserting);
+        if (gKeptCount < kKeptSlabs) {
+            gKept[gKeptCount++] = slab;
+            return;
+        }
+    }
+    if (std::atomic<uintptr_t>* entry = Find(reinterpret_cast<uintptr_t>(slab)))
+        entry->store(1, std::memory_order_release);
+    header->~TSlabHeader();
+    std::free(slab);
+}
+
+// A kept slab, or a new registered one; null when none can be had.
+char* NewSlab() {
+    {
+        const std::lock_guard<std::mutex> lock(gInserting);
+        if (gKeptCount > 0)
+            return gKept[--gKeptCount];
+    }
+    auto* slab = static_cast<char*>(AllocateAlignedBlock(TStringPool::kSlabBytes, TStringPool::kSlabBytes));
+    if (slab == nullptr)
+        return nullptr;
+    new (slab) TSlabHeader{0};
+    if (!Register(reinterpret_cast<uintptr_t>(slab))) {
+        reinterpret_cast<TSlabHeader*>(slab)->~TSlabHeader();
+        std::free(slab);
+        return nullptr;
+    }
+    return slab;
+}
+
+}  // namespace
+
+TStringPool::~TStringPool() {
+    Leave();
+}
+
+void TStringPool::Leave() noexcept {
+    if (FSlab != nullptr)
+        Drop(FSlab, kBias - FTaken);
+    FSlab = nullptr;
+}
+
+void* TStringPool::Take(size_t size) noexcept {
+    if (size > kMaxPiece)
+        return nullptr;
+    size = (size + kAlign - 1) & ~(kAlign - 1);
+    if (FSlab == nullptr || FUsed + size > kSlabBytes) {
+        Leave();
+        char* slab = NewSlab();
+        if (slab == nullptr)
+            return nullptr;
+        reinterpret_cast<TSlabHeader*>(slab)->FLive.store(kBias, std::memory_order_relaxed);
+        FSlab = slab;
+        FUsed = kHeaderBytes;
+        FTaken = 0;
+    }
+    void* piece = FSlab + FUsed;
+    FUsed += size;
+    ++FTaken;
+    return piece;
+}
+
+char* PoolSlabOf(const void* block) noexcept {
+    // The start of the aligned block of kSlabBytes that block lies in.
+    char* slab = static_cast<char*>(const_cast<void*>(block)) -
+                 (reinterpret_cast<uintptr_t>(block) & (TStringPool::kSlabBytes - 1));
+    return Find(reinterpret_cast<uintptr_t>(slab)) != nullptr ? slab : nullptr;
+}
+
+void ReleasePooled(char* slab, int64_t count) noexcept {
+    if (count > 0)
+        Drop(slab, count);
+}
+
+bool ReleasePooled(void* block) noexcept {
+    char* slab = PoolSlabOf(block);
+    if (slab == nullptr)
+        return false;
+    Drop(slab, 1);
+    return true;
+}
+
+}  // namespace kest::detail
+
+// Here rather than beside the rest of TString, so that neither is inlined where the
+// other is not: a pooled string is deleted through the same operator as a heap one.
+void* TString::operator new(size_t size) {
+    return ::operator new(size);
+}
+
+void TString::operator delete(void* block) noexcept {
+    if (!kest::detail::ReleasePooled(block))
+        ::operator delete(block);
+}
