@@ -2,6 +2,7 @@
 // removes itself, and the process's peak memory.
 #pragma once
 
+#include <malloc.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -70,6 +71,16 @@ inline double PeakBytes() {
 }
 inline double ResidentBytes() {
     return StatusBytes("VmRSS:");
+}
+
+// The rise of the process's peak memory while load runs, from a trimmed heap.
+template <typename Load>
+double PeakRise(Load load) {
+    malloc_trim(0);
+    const double before = ResidentBytes();
+    ResetPeak();
+    load();
+    return PeakBytes() - before;
 }
 
 }  // namespace bench

@@ -4,7 +4,6 @@
 // asks for linear growth by 0 or by 1, against a list of the default settings. Last, the
 // C file forms of 10^7 integers on a named file (buffered, the default, and direct) loaded
 // against one fread of their bytes: time and the rise of the process's peak memory.
-#include <malloc.h>
 
 #include <algorithm>
 #include <chrono>
@@ -72,16 +71,6 @@ void ImageRoundTrip(const char* label, TIntContainer& source, double bytes) {
                 MBps(bytes, fileWrite), MBps(bytes, fileRead));
 }
 
-// The rise of the process's peak memory while load runs, from a trimmed heap.
-template <typename Load>
-double PeakRise(Load load) {
-    malloc_trim(0);
-    const double before = bench::ResidentBytes();
-    bench::ResetPeak();
-    load();
-    return bench::PeakBytes() - before;
-}
-
 void FileForms(const std::vector<int32_t>& values) {
     constexpr int kLarge = 10 * 1000 * 1000;
     const double bytes = static_cast<double>(kLarge) * sizeof(int32_t);
@@ -103,7 +92,7 @@ void FileForms(const std::vector<int32_t>& values) {
             Fail("cannot read");
         std::fclose(file);
     };
-    const double plainPeak = PeakRise(plain);
+    const double plainPeak = bench::PeakRise(plain);
     const double plainTime = Best(kRuns, plain);
     std::printf("%d integers in C file forms on a named file (%.0f MB), best of %d run(s):\n", kLarge,
                 bytes / (1024.0 * 1024.0), kRuns);
@@ -126,7 +115,7 @@ void FileForms(const std::vector<int32_t>& values) {
                 c.At(kLarge - 1) != values[static_cast<size_t>(kLarge - 1) % values.size()])
                 Fail("file form differs");
         };
-        const double peak = PeakRise(load);
+        const double peak = bench::PeakRise(load);
         const double seconds = Best(kRuns, load);
         std::printf("  %-34s %8.1f MB/s   peak %.2fx the data   %.2fx fread's time\n",
                     buffered ? "LoadBinaryFile, buffered (default)" : "LoadBinaryFile, direct",

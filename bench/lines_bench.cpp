@@ -5,7 +5,6 @@
 // and SaveTextFile against a std::ofstream and one fwrite. Short (21-byte), 2 KB and
 // 64 KB lines. Memory per line is the rise of the process's peak during a load, over
 // the lines loaded, for the list and for the vector alike, each case in a process of its own.
-#include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,16 +64,6 @@ int LoadList(const std::string& path) {
     return list.Count();
 }
 
-// The rise of the process's peak memory while load runs, from a trimmed heap.
-template <typename Load>
-double PeakRise(Load load) {
-    malloc_trim(0);
-    const double before = bench::ResidentBytes();
-    bench::ResetPeak();
-    load();
-    return bench::PeakBytes() - before;
-}
-
 void Measure(const char* label, const std::string& bytes, const bench::TScratchFolder& folder) {
     const std::string path = folder.Path("lines.txt");
     const std::string copy = folder.Path("copy.txt");
@@ -83,13 +72,13 @@ void Measure(const char* label, const std::string& bytes, const bench::TScratchF
 
     // Memory first, each from a trimmed heap; the loaded data are kept until the peak is read.
     int count = 0;
-    const double listPeak = PeakRise([&] {
+    const double listPeak = bench::PeakRise([&] {
         TStringContainer list;
         list.LoadTextFile(path.c_str(), nullptr, 0, nullptr, 0);
         count = list.Count();
     });
     size_t streamLines = 0;
-    const double vectorPeak = PeakRise([&] { streamLines = GetLines(path); });
+    const double vectorPeak = bench::PeakRise([&] { streamLines = GetLines(path); });
     if (static_cast<size_t>(count) != streamLines)
         Fail("line counts differ");
 
