@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "containers/kest_exception.h"
+
 namespace kest::detail {
 
 namespace {
@@ -38,6 +40,13 @@ std::size_t MaxBlockSize() {
 
 std::size_t SetMaxBlockSize(std::size_t limit) {
     return gMaxBlockSize.exchange(limit, std::memory_order_relaxed);
+}
+
+TTempBlock AllocateTemp(std::size_t count) {
+    auto* block = static_cast<uint8_t*>(AllocateBlock(count == 0 ? 1 : count));
+    if (block == nullptr)
+        throw TKestBadAlloc();
+    return TTempBlock(block);
 }
 
 }  // namespace kest::detail

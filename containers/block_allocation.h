@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
 
 namespace kest::detail {
 
@@ -21,5 +24,15 @@ std::size_t MaxBlockSize();
 // Sets that limit and returns the previous one. A test that caps it proves that an
 // operation never asks for more, whatever its data announce.
 std::size_t SetMaxBlockSize(std::size_t limit);
+
+// Releases a block with the allocator that made it.
+struct TFreeBlock {
+    void operator()(uint8_t* block) const { std::free(block); }
+};
+// An owned, uninitialised block of bytes from AllocateBlock.
+using TTempBlock = std::unique_ptr<uint8_t[], TFreeBlock>;
+// A new block of count bytes (at least 1), owned by the caller; throws TKestBadAlloc when
+// none can be had.
+TTempBlock AllocateTemp(std::size_t count);
 
 }  // namespace kest::detail

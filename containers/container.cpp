@@ -10,18 +10,19 @@
 #include <typeinfo>
 #include <vector>
 
-#include "containers/binary_io.h"
 #include "containers/block_allocation.h"
+#include "containers/byte_io.h"
 #include "containers/kest_exception.h"
 #include "containers/peer_data_container.h"
 #include "memory/mem_buffer.h"
+
+using kest::io::TByteSink;
+using kest::io::TByteSource;
 
 namespace {
 
 // Every array and element block must be describable by a 32-bit size.
 constexpr int64_t kMaxBytes = std::numeric_limits<int32_t>::max();
-// Elements larger than this are read in pieces of this size.
-constexpr size_t kPieceBytes = size_t{64} * 1024;
 
 void* AllocateOrThrow(size_t bytes) {
     void* block = kest::detail::AllocateBlock(bytes == 0 ? 1 : bytes);
@@ -366,133 +367,81 @@ void TContainer::Clear(bool deleteItems) {
 }
 
 void TContainer::WriteItemAt(FILE* file, int index) {
-    void* item = At(index);
-    if (item == nullptr)
-        throw TKestBadIndex();
-    if (FInline) {
-        kest::io::PutBytes(file, item, static_cast<size_t>(FElementSize));
-        return;
-    }
-    TContainerItem& object = *static_cast<TContainerItem*>(item);
-    kest::io::WriteInt32(file, object.FTypeId);
-    WriteItem(file, object);
+    WriteRecord(TByteSink(file), index, std::ios_base::binary);
 }
 
 void TContainer::WriteItemAt(std::ostream& stream, int index, std::ios_base::openmode mode) {
-    void* item = At(index);
-    if (item == nullptr)
-        throw TKestBadIndex();
-    const bool binary = mode == std::ios_base::binary;
-    if (FInline) {
-        const unsigned char* bytes = static_cast<const unsigned char*>(item);
-        if (binary) {
-            kest::io::PutBytes(stream, bytes, static_cast<size_t>(FElementSize));
-            return;
-        }
-        for (int32_t i = 0; i < FElementSize; ++i) {
-            if (i != 0)
-                stream << (i % 8 == 0 ? '\n' : ' ');
-            stream << static_cast<int>(bytes[i]);
-        }
-        stream << '\n';
-        kest::io::CheckStream(stream);
-        return;
-    }
-    TContainerItem& object = *static_cast<TContainerItem*>(item);
-    if (binary) {
-        kest::io::WriteInt32(stream, object.FTypeId);
-        WriteItem(stream, object, mode);
-        return;
-    }
-    // The text form carries the item in its own text form, not in a binary wrapper.
-    stream << object.FTypeId << ' ';
-    kest::io::CheckStream(stream);
-    object.WriteText(stream);
+    WriteRecord(TByteSink(stream), index, mode);
 }
 
 void TContainer::WriteItemAt(TMemBuffer& buffer, int index) {
+    WriteRecord(TByteSink(buffer), index, std::ios_base::binary);
+}
+
+void TContainer::WriteRecord(const TByteSink& sink, int index, std::ios_base::openmode mode) {
     void* item = At(index);
     if (item == nullptr)
         throw TKestBadIndex();
+    // Only a stream has a text form of its own: decimal bytes, or the item's stream text.
+    const bool text = sink.FStream != nullptr && mode != std::ios_base::binary;
+    if (FInline && !text) {
+        sink.Write(item, static_cast<size_t>(FElementSize));
+        return;
+    }
     if (FInline) {
-        buffer.Append(item, FElementSize);
+        const unsigned char* bytes = static_cast<const unsigned char*>(item);
+        for (int32_t i = 0; i < FElementSize; ++i)
+            kest::io::WriteDecimal(sink, bytes[i], (i + 1) % 8 == 0 || i + 1 == FElementSize ? '\n' : ' ');
         return;
     }
     TContainerItem& object = *static_cast<TContainerItem*>(item);
-    buffer.AppendInt(object.FTypeId);
-    WriteItem(buffer, object);
+    if (text) {
+        // The text form carries the item in its own text form, not in a binary wrapper.
+        kest::io::WriteDecimal(sink, object.FTypeId, ' ');
+        object.WriteText(*sink.FStream);
+    } else if (sink.FBuffer != nullptr) {
+        kest::io::WritePackedInt(sink, object.FTypeId);
+        WriteItem(*sink.FBuffer, object);
+    } else {
+        kest::io::WriteInt32(sink, object.FTypeId);
+        if (sink.FFile != nullptr)
+            WriteItem(sink.FFile, object);
+        else
+            WriteItem(*sink.FStream, object, mode);
+    }
 }
 
-void* TContainer::ReadElement(bool (*read)(void* context, unsigned char* data, size_t size), void* context) {
+void* TContainer::ReadElement(const TByteSource& source, bool decimal) {
     if (FElementSize <= 0)
         throw TKestBadAlloc();
-    const size_t size = static_cast<size_t>(FElementSize);
-    if (size <= kPieceBytes) {
-        void* block = TContainer::CreateItem(0);
-        if (!read(context, static_cast<unsigned char*>(block), size)) {
-            ReleaseElement(block);
-            return nullptr;
-        }
-        return block;
-    }
-    // A large element is gathered piece by piece first, so that a size announced by damaged
-    // data costs memory only as far as the data really reach.
-    std::vector<unsigned char> bytes;
-    while (bytes.size() < size) {
-        const size_t at = bytes.size();
-        const size_t step = size - at < kPieceBytes ? size - at : kPieceBytes;
-        bytes.resize(at + step);
-        if (!read(context, bytes.data() + at, step))
-            return nullptr;
-    }
-    void* block = TContainer::CreateItem(0);
-    std::memcpy(block, bytes.data(), size);
-    return block;
+    // The block grows only with bytes that are really there, whatever size damaged data announce.
+    return kest::io::ReadInSteps(static_cast<size_t>(FElementSize), -1,
+                                 [&](uint8_t* at, size_t, size_t size) {
+                                     if (!decimal)
+                                         return source.Read(at, size);
+                                     for (size_t i = 0; i < size; ++i) {
+                                         int32_t value = 0;
+                                         if (!kest::io::ReadDecimal(source, value))
+                                             return false;
+                                         at[i] = static_cast<uint8_t>(value);
+                                     }
+                                     return true;
+                                 })
+        .release();
 }
 
 void* TContainer::ReadItem(TMemSpace& space) {
-    if (!FInline)
-        return TContainerBase::ReadItem(space);
-    return ReadElement(
-        [](void* context, unsigned char* data, size_t size) -> bool {
-            return static_cast<TMemSpace*>(context)->ReadBytes(data, static_cast<int32_t>(size)) != nullptr;
-        },
-        &space);
+    return FInline ? ReadElement(TByteSource(space), false) : TContainerBase::ReadItem(space);
 }
 
 void* TContainer::ReadItem(FILE* file) {
-    if (!FInline)
-        return TContainerBase::ReadItem(file);
-    return ReadElement(
-        [](void* context, unsigned char* data, size_t size) -> bool {
-            return std::fread(data, 1, size, static_cast<FILE*>(context)) == size;
-        },
-        file);
+    return FInline ? ReadElement(TByteSource(file), false) : TContainerBase::ReadItem(file);
 }
 
 void* TContainer::ReadItem(std::istream& stream, std::ios_base::openmode mode) {
     if (!FInline)
         return TContainerBase::ReadItem(stream, mode);
-    if (mode == std::ios_base::binary) {
-        return ReadElement(
-            [](void* context, unsigned char* data, size_t size) -> bool {
-                return static_cast<bool>(static_cast<std::istream*>(context)->read(
-                    reinterpret_cast<char*>(data), static_cast<std::streamsize>(size)));
-            },
-            &stream);
-    }
-    return ReadElement(
-        [](void* context, unsigned char* data, size_t size) -> bool {
-            std::istream& in = *static_cast<std::istream*>(context);
-            for (size_t i = 0; i < size; ++i) {
-                int value = 0;
-                if (!(in >> value))
-                    return false;
-                data[i] = static_cast<unsigned char>(value);
-            }
-            return true;
-        },
-        &stream);
+    return ReadElement(TByteSource(stream), mode != std::ios_base::binary);
 }
 
 void* TContainer::CloneItem(int index) {

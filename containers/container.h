@@ -12,9 +12,12 @@ class TPeerDataContainer;
 
 namespace kest::container_detail {
 struct TContainerHeader;
-class TContainerSink;
-class TContainerSource;
+struct TItemPlace;
 }  // namespace kest::container_detail
+namespace kest::io {
+class TByteSink;
+class TByteSource;
+}  // namespace kest::io
 
 // Storage modes: pointer mode (FInline false: object items; or FInline and FPointers:
 // separately allocated element blocks) keeps an array of pointers in FItems; contiguous
@@ -239,11 +242,22 @@ private:
     void TakeOver(TContainer& source) noexcept;
     // Deletes an item or releases an element block that the container did not take over.
     void DisposeLoose(void* item) const;
-    // Reads FElementSize bytes through read (false when they are not all there) into a
-    // new element block; null when the data end first.
-    void* ReadElement(bool (*read)(void* context, unsigned char* data, size_t size), void* context);
-    void WriteImage(kest::container_detail::TContainerSink& sink);
-    void ReadImage(kest::container_detail::TContainerSource& source);
+    // The item record at index on the sink (mode: a stream's form).
+    void WriteRecord(const kest::io::TByteSink& sink, int index, std::ios_base::openmode mode);
+    // Reads FElementSize bytes (decimal numbers on a text stream) into a new element block;
+    // null when the data end first. The block grows only with the data really read.
+    void* ReadElement(const kest::io::TByteSource& source, bool decimal);
+    // The binary image on a medium, and the records of the items.
+    void WriteImage(const kest::io::TByteSink& sink);
+    void ReadImage(const kest::io::TByteSource& source);
+    // Reads an item record after its size prefix and keeps it; gives null.
+    void* ReadPrefixedRecord(const kest::container_detail::TItemPlace& place, const kest::io::TByteSource& source);
+    // Reads an element's hex block, or a type tag and the item's C file text form.
+    void* ReadTextRecord(const kest::container_detail::TItemPlace& place, const kest::io::TByteSource& source);
+    // Reads count items through read(place) and keeps those it gives, fits the array to a
+    // whole read, then reads the fix-up records through peers() and applies them.
+    template <typename TRead, typename TPeers>
+    void ReadItems(int32_t count, TRead read, TPeers peers);
     // ReadBufferedImage's own path; false, the file's position moved, when the image is not
     // one it reads (the caller goes back and stages it).
     bool ReadBufferedInPlace(FILE* file, int64_t left);
@@ -254,9 +268,7 @@ private:
     // Stores an item made by a reader (copying it in, contiguous mode); throws TKestSerialization
     // for none. What the container does not take over is disposed of.
     void KeepReadItem(void* item);
-    // Reads count contiguous elements piece by piece; none when the source holds fewer bytes.
-    void ReadContiguous(int32_t count, kest::container_detail::TContainerSource& source);
-    // The same for elements larger than a piece from a source of unknown size: the array
-    // grows by one element as each is complete.
-    void ReadLargeElements(int32_t count, kest::container_detail::TContainerSource& source);
+    // Reads count contiguous elements, in one read where the source knows it holds them;
+    // none when it holds fewer bytes.
+    void ReadContiguous(int32_t count, const kest::io::TByteSource& source);
 };

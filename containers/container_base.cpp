@@ -3,12 +3,16 @@
 #include <istream>
 #include <ostream>
 
-#include "containers/binary_io.h"
+#include "containers/byte_io.h"
 #include "containers/kest_exception.h"
 #include "memory/mem_buffer.h"
 
+using kest::io::TByteSink;
+using kest::io::TByteSource;
+
 void TContainerBase::WriteBinary(FILE* file) {
-    kest::io::PutChar(file, FBuffered ? 1 : 0);
+    const TByteSink sink(file);
+    sink.Put(FBuffered ? 1 : 0);
     if (!FBuffered) {
         WriteDirect(file);
         return;
@@ -16,12 +20,13 @@ void TContainerBase::WriteBinary(FILE* file) {
     TMemBuffer buffer;
     WriteToBuffer(buffer);
     buffer.FCompressed = FCompressed;
-    kest::io::PutChar(file, FCompressed ? 1 : 0);
+    sink.Put(FCompressed ? 1 : 0);
     buffer.WriteBinary(file);
 }
 
 void TContainerBase::ReadBinary(FILE* file) {
-    const int buffered = std::fgetc(file);
+    TByteSource source(file);
+    const int buffered = source.Get();
     if (buffered == EOF)
         throw TKestSerialization("the data end before the buffered flag, the image's first byte");
     FBuffered = buffered != 0;
@@ -29,7 +34,7 @@ void TContainerBase::ReadBinary(FILE* file) {
         ReadDirect(file);
         return;
     }
-    const int compressed = std::fgetc(file);
+    const int compressed = source.Get();
     if (compressed == EOF)
         throw TKestSerialization("the data end before the compressed flag, the image's second byte");
     FCompressed = compressed != 0;
@@ -44,8 +49,8 @@ void TContainerBase::ReadBufferedImage(FILE* file) {
 }
 
 void TContainerBase::Write(std::ostream& stream, std::ios_base::openmode mode) {
-    const char buffered = FBuffered ? 1 : 0;
-    kest::io::PutBytes(stream, &buffered, 1);
+    const TByteSink sink(stream);
+    sink.Put(FBuffered ? 1 : 0);
     if (!FBuffered) {
         WriteDirect(stream, mode);
         return;
@@ -53,22 +58,22 @@ void TContainerBase::Write(std::ostream& stream, std::ios_base::openmode mode) {
     TMemBuffer buffer;
     WriteToBuffer(buffer);
     buffer.FCompressed = FCompressed;
-    const char compressed = FCompressed ? 1 : 0;
-    kest::io::PutBytes(stream, &compressed, 1);
+    sink.Put(FCompressed ? 1 : 0);
     buffer.Write(stream, mode);
 }
 
 void TContainerBase::Read(std::istream& stream, std::ios_base::openmode mode) {
-    char buffered = 0;
-    if (!stream.get(buffered))
+    TByteSource source(stream);
+    const int buffered = source.Get();
+    if (buffered == EOF)
         throw TKestSerialization("the stream ends before the buffered flag, the image's first byte");
     FBuffered = buffered != 0;
     if (!FBuffered) {
         ReadDirect(stream, mode);
         return;
     }
-    char compressed = 0;
-    if (!stream.get(compressed))
+    const int compressed = source.Get();
+    if (compressed == EOF)
         throw TKestSerialization("the stream ends before the compressed flag, the image's second byte");
     FCompressed = compressed != 0;
     TMemBuffer buffer;
@@ -121,7 +126,7 @@ void TContainerBase::WriteItem(FILE* file, TContainerItem& item) {
 
 void* TContainerBase::ReadItem(FILE* file) {
     int32_t typeId = 0;
-    if (!kest::io::ReadInt32(file, typeId))
+    if (!kest::io::ReadInt32(TByteSource(file), typeId))
         return nullptr;
     return ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadBinary(file); });
 }
@@ -132,12 +137,8 @@ void TContainerBase::WriteItem(std::ostream& stream, TContainerItem& item, std::
 
 void* TContainerBase::ReadItem(std::istream& stream, std::ios_base::openmode mode) {
     int32_t typeId = 0;
-    if (mode == std::ios_base::binary) {
-        if (!kest::io::ReadInt32(stream, typeId))
-            return nullptr;
-    } else if (!(stream >> typeId)) {
+    if (!kest::io::ReadNumber(TByteSource(stream), typeId, mode != std::ios_base::binary))
         return nullptr;
-    }
     if (!(mode & std::ios_base::binary))
         return ReadNewItem(typeId, [&stream](TContainerItem& item) { item.ReadText(stream); });
     return ReadNewItem(typeId, [&stream, mode](TContainerItem& item) { item.Read(stream, mode); });

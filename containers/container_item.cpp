@@ -3,7 +3,7 @@
 #include <istream>
 #include <ostream>
 
-#include "containers/binary_io.h"
+#include "containers/byte_io.h"
 #include "containers/file_save.h"
 #include "containers/kest_exception.h"
 
@@ -33,8 +33,7 @@ void TContainerItem::Read(std::istream& stream, std::ios_base::openmode mode) {
 
 void TContainerItem::WriteBinary(std::ostream&) {}
 void TContainerItem::WriteText(std::ostream& stream) {
-    stream << '\n';
-    kest::io::CheckStream(stream);
+    kest::io::TByteSink(stream).Put('\n');
 }
 void TContainerItem::ReadBinary(std::istream&) {}
 void TContainerItem::ReadText(std::istream&) {}

@@ -1,36 +1,27 @@
-// The stored forms of TContainer: direct binary images on C files and streams, the memory
+// The stored forms of TContainer: direct binary images on every byte medium, the memory
 // image, and the text forms.
 #include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <limits>
-#include <memory>
 #include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "containers/binary_io.h"
-#include "containers/byte_channel.h"
+#include "containers/byte_io.h"
 #include "containers/container.h"
-#include "containers/hex_block.h"
 #include "containers/kest_exception.h"
 #include "containers/peer_data_container.h"
-#include "memory/image_channel.h"
 #include "memory/mem_buffer.h"
+
+using kest::io::TByteSink;
+using kest::io::TByteSource;
 
 namespace {
 
 constexpr int kHeaderSize = 24;
 constexpr int kHeaderValues = 11;
-// Stored data are taken in pieces of this size, so that memory grows only with data that
-// are really there, whatever sizes a damaged image announces.
-constexpr int64_t kChunkBytes = int64_t{64} * 1024;
-
-// A decimal number of the text forms, as the memory images' text reader reads it.
-bool ReadDecimal(FILE* file, int32_t& value) {
-    return kest::detail::TTextFileSource(file).ReadNumber(value);
-}
 
 // Bounds of a loaded growth step: beyond them a step only reserves room that no data
 // fill, and would let a file make the next Add ask for gigabytes.
@@ -52,24 +43,47 @@ int32_t LoadedGrowBy(int32_t stored, int32_t present, int32_t slotBytes) {
     return stored > most ? static_cast<int32_t>(most) : stored;
 }
 
-// Where the hex text of one inline element has got to.
-struct TElementText {
-    FILE* file;
-    size_t done;
-    size_t total;
-    std::string problem;
-};
-
-// For a text header cut short or holding something else than a 32-bit number.
-std::string HeaderNumberMissing(int index) {
-    return "number " + std::to_string(index + 1) +
-           " of the 11 of the container header is missing or not a 32-bit number";
+// An item record and the fix-up records of a binary image, each through the hook of the
+// medium: a C file's and a binary stream's records are their binary forms, a memory
+// image's their memory images.
+void WriteRecordOn(TContainer& c, const TByteSink& sink, int index) {
+    if (sink.FFile != nullptr)
+        c.WriteItemAt(sink.FFile, index);
+    else if (sink.FStream != nullptr)
+        c.WriteItemAt(*sink.FStream, index, std::ios_base::binary);
+    else
+        c.WriteItemAt(*sink.FBuffer, index);
 }
 
-// "the data end after N of M elements", for a contiguous read cut short.
-std::string ElementsEnd(int32_t done, int32_t count) {
-    return "the data end after " + std::to_string(done) + " of " + std::to_string(count) + " elements";
+void WritePeersOn(TPeerDataContainer& peers, const TByteSink& sink) {
+    if (sink.FFile != nullptr)
+        peers.WriteBinary(sink.FFile);
+    else if (sink.FStream != nullptr)
+        peers.Write(*sink.FStream, std::ios_base::binary);
+    else
+        peers.WriteToBuffer(*sink.FBuffer);
 }
+
+void* ReadRecordFrom(TContainer& c, const TByteSource& source) {
+    if (source.FFile != nullptr)
+        return c.ReadItem(source.FFile);
+    if (source.FStream != nullptr)
+        return c.ReadItem(*source.FStream, std::ios_base::binary);
+    return c.ReadItem(*source.FSpace);
+}
+
+void ReadPeersFrom(TPeerDataContainer& peers, const TByteSource& source) {
+    if (source.FFile != nullptr)
+        peers.ReadBinary(source.FFile);
+    else if (source.FStream != nullptr)
+        peers.Read(*source.FStream, std::ios_base::binary);
+    else
+        peers.ReadFromSpace(*source.FSpace);
+}
+
+}  // namespace
+
+namespace kest::container_detail {
 
 // Which item of a stored container a reader is at, so that what goes wrong there says so:
 // "item 3 of 5: the data end".
@@ -98,9 +112,6 @@ struct TItemPlace {
     }
 };
 
-}  // namespace
-
-namespace kest::container_detail {
 
 struct TContainerHeader {
     int32_t count = 0;
@@ -163,13 +174,22 @@ TContainerHeader DecodeHeader(const uint8_t in[kHeaderSize]) {
     return h;
 }
 
-// The header values in the order of the text forms.
-std::vector<int32_t> TextValues(const TContainerHeader& h) {
-    return {h.count,     h.growBy,     h.inlineElements, h.pointers,   h.reserved,    h.elementSize,
-            h.ownsItems, h.duplicates, h.peerData,       h.sizePrefix, h.linearGrowth};
+// The header line of the text forms: the values, a blank between them, a line end after.
+void WriteHeaderText(const TByteSink& sink, const TContainerHeader& h) {
+    const int32_t values[kHeaderValues] = {
+        h.count,     h.growBy,     h.inlineElements, h.pointers,   h.reserved,    h.elementSize,
+        h.ownsItems, h.duplicates, h.peerData,       h.sizePrefix, h.linearGrowth};
+    for (int i = 0; i < kHeaderValues; ++i)
+        kest::io::WriteDecimal(sink, values[i], i + 1 < kHeaderValues ? ' ' : '\n');
 }
 
-TContainerHeader HeaderFromText(const int32_t v[kHeaderValues]) {
+// Reads the header line of the text forms.
+TContainerHeader ReadHeaderText(const TByteSource& source) {
+    int32_t v[kHeaderValues];
+    for (int i = 0; i < kHeaderValues; ++i)
+        if (!kest::io::ReadDecimal(source, v[i]))
+            throw TKestSerialization("number " + std::to_string(i + 1) +
+                                     " of the 11 of the container header is missing or not a 32-bit number");
     TContainerHeader h;
     h.count = v[0];
     h.growBy = v[1];
@@ -225,154 +245,12 @@ private:
     TContainer& FContainer;
 };
 
-// Where a binary image goes: the medium's bytes, and how items and records are written
-// on that medium.
-class TContainerSink {
-public:
-    virtual ~TContainerSink() = default;
-    virtual kest::io::TByteSink& Bytes() = 0;
-    int64_t Position() { return Bytes().Position(); }
-    void Write(const void* data, size_t size) { Bytes().Write(data, size); }
-    void Patch(int64_t position, int32_t value) { Bytes().Patch(position, value); }
-    virtual void WriteItem(TContainer& c, int index) = 0;
-    virtual void WritePeers(TPeerDataContainer& peers) = 0;
-};
-
-class TFileSink : public TContainerSink {
-public:
-    explicit TFileSink(FILE* file) : FFile(file), FBytes(file) {}
-    kest::io::TByteSink& Bytes() override { return FBytes; }
-    void WriteItem(TContainer& c, int index) override { c.WriteItemAt(FFile, index); }
-    void WritePeers(TPeerDataContainer& peers) override { peers.WriteBinary(FFile); }
-
-private:
-    FILE* FFile;
-    kest::io::TFileByteSink FBytes;
-};
-
-class TStreamSink : public TContainerSink {
-public:
-    explicit TStreamSink(std::ostream& stream) : FStream(stream), FBytes(stream) {}
-    kest::io::TByteSink& Bytes() override { return FBytes; }
-    void WriteItem(TContainer& c, int index) override {
-        c.WriteItemAt(FStream, index, std::ios_base::binary);
-    }
-    void WritePeers(TPeerDataContainer& peers) override { peers.Write(FStream, std::ios_base::binary); }
-
-private:
-    std::ostream& FStream;
-    kest::io::TStreamByteSink FBytes;
-};
-
-class TBufferSink : public TContainerSink {
-public:
-    explicit TBufferSink(TMemBuffer& buffer) : FBuffer(buffer), FBytes(buffer) {}
-    kest::io::TByteSink& Bytes() override { return FBytes; }
-    void WriteItem(TContainer& c, int index) override { c.WriteItemAt(FBuffer, index); }
-    void WritePeers(TPeerDataContainer& peers) override { peers.WriteToBuffer(FBuffer); }
-
-private:
-    TMemBuffer& FBuffer;
-    kest::io::TBufferByteSink FBytes;
-};
-
-// Where a binary image comes from: the medium's bytes, and how items and records are read.
-class TContainerSource {
-public:
-    virtual ~TContainerSource() = default;
-    virtual kest::io::TByteSource& Bytes() = 0;
-    int64_t Position() { return Bytes().Position(); }
-    bool Read(void* data, size_t size) { return Bytes().Read(data, size); }
-    bool Skip(int64_t size) { return Bytes().Skip(size); }
-    virtual void* ReadItem(TContainer& c) = 0;
-    virtual void ReadPeers(TPeerDataContainer& peers) = 0;
-};
-
-class TFileSource : public TContainerSource {
-public:
-    explicit TFileSource(FILE* file) : FFile(file), FBytes(file) {}
-    kest::io::TByteSource& Bytes() override { return FBytes; }
-    void* ReadItem(TContainer& c) override { return c.ReadItem(FFile); }
-    void ReadPeers(TPeerDataContainer& peers) override { peers.ReadBinary(FFile); }
-
-private:
-    FILE* FFile;
-    kest::io::TFileByteSource FBytes;
-};
-
-class TStreamSource : public TContainerSource {
-public:
-    explicit TStreamSource(std::istream& stream) : FStream(stream), FBytes(stream) {}
-    kest::io::TByteSource& Bytes() override { return FBytes; }
-    void* ReadItem(TContainer& c) override { return c.ReadItem(FStream, std::ios_base::binary); }
-    void ReadPeers(TPeerDataContainer& peers) override { peers.Read(FStream, std::ios_base::binary); }
-
-private:
-    std::istream& FStream;
-    kest::io::TStreamByteSource FBytes;
-};
-
-class TSpaceSource : public TContainerSource {
-public:
-    explicit TSpaceSource(TMemSpace& space) : FSpace(space), FBytes(space) {}
-    kest::io::TByteSource& Bytes() override { return FBytes; }
-    void* ReadItem(TContainer& c) override { return c.ReadItem(FSpace); }
-    void ReadPeers(TPeerDataContainer& peers) override { peers.ReadFromSpace(FSpace); }
-
-private:
-    TMemSpace& FSpace;
-    kest::io::TSpaceByteSource FBytes;
-};
-
-// The payload of a buffered image read in place: at most size bytes of the file,
-// positions counted from the payload's start as in the memory space it stands for.
-class TPayloadSource : public TContainerSource {
-public:
-    TPayloadSource(FILE* file, int64_t size) : FBytes(file, size) {}
-    kest::io::TByteSource& Bytes() override { return FBytes; }
-    // Contiguous elements without records have neither.
-    void* ReadItem(TContainer&) override { return nullptr; }
-    void ReadPeers(TPeerDataContainer&) override {}
-
-private:
-    class TBounded final : public kest::io::TByteSource {
-    public:
-        TBounded(FILE* file, int64_t size) : FFile(file), FSize(size), FLeft(size) {}
-        int64_t Position() override { return FSize - FLeft; }
-        bool Read(void* data, size_t size) override {
-            if (static_cast<int64_t>(size) > FLeft)
-                return false;
-            FLeft -= static_cast<int64_t>(size);
-            return FFile.Read(data, size);
-        }
-        size_t ReadSome(void* data, size_t size) override {
-            const size_t count =
-                FFile.ReadSome(data, static_cast<int64_t>(size) < FLeft ? size : static_cast<size_t>(FLeft));
-            FLeft -= static_cast<int64_t>(count);
-            return count;
-        }
-        bool Skip(int64_t size) override {
-            if (size > FLeft)
-                return false;
-            FLeft -= size;
-            return FFile.Skip(size);
-        }
-        int64_t Remaining() override { return FLeft; }
-
-    private:
-        kest::io::TFileByteSource FFile;
-        int64_t FSize;
-        int64_t FLeft;
-    };
-    TBounded FBytes;
-};
-
 }  // namespace kest::container_detail
 
 using namespace kest::container_detail;
 
 void TContainer::ReadBufferedImage(FILE* file) {
-    const int64_t left = kest::io::FileRemaining(file);
+    const int64_t left = TByteSource(file).Remaining();
     const long start = left >= 0 ? std::ftell(file) : -1;
     if (start >= 0) {
         if (ReadBufferedInPlace(file, left))
@@ -388,7 +266,8 @@ bool TContainer::ReadBufferedInPlace(FILE* file, int64_t left) {
     // growth step. Only a whole one is read here, so that every failure is the payload's
     // own, as from the staged buffer.
     uint8_t head[5 + kHeaderSize];
-    if (left < static_cast<int64_t>(sizeof head) + 4 || std::fread(head, 1, sizeof head, file) != sizeof head)
+    TByteSource payload(file);
+    if (left < static_cast<int64_t>(sizeof head) + 4 || !payload.Read(head, sizeof head))
         return false;
     const int32_t length = kest::io::LoadInt32(head);
     if (head[4] != 0 || length < kHeaderSize || int64_t{length} + 9 > left)
@@ -398,40 +277,35 @@ bool TContainer::ReadBufferedInPlace(FILE* file, int64_t left) {
         return false;
     if (std::fseek(file, -kHeaderSize, SEEK_CUR) != 0)
         return false;
-    TPayloadSource payload(file, length);
+    // Positions count from the payload's start, as in the memory space it stands for.
+    payload.Bound(length);
     ReadImage(payload);
     // What the payload holds beyond the image, and the growth step, which a container
     // does not keep.
-    if (!payload.Skip(payload.Bytes().Remaining()) || !kest::io::TFileByteSource(file).Skip(4))
+    if (!payload.Skip(payload.Remaining()) || !TByteSource(file).Skip(4))
         throw TKestSerialization("the data end inside the buffered image");
     return true;
 }
 
-// Header, items and peer records, as the three binary forms share them.
-void TContainer::WriteImage(TContainerSink& sink) {
+// Header, items and peer records, as the binary forms share them.
+void TContainer::WriteImage(const TByteSink& sink) {
     TSavingScope saving(*this);
     const int64_t start = sink.Position();
     uint8_t header[kHeaderSize];
     EncodeHeader(HeaderOf(*this, FCount), 0, header);
     sink.Write(header, kHeaderSize);
-    if (!IsPointerMode()) {
-        if (FCount > 0)
-            sink.Write(FItems, static_cast<size_t>(FCount) * static_cast<size_t>(FElementSize));
-    } else {
-        for (int32_t i = 0; i < FCount; ++i) {
-            if (!FSizePrefix) {
-                sink.WriteItem(*this, i);
-                continue;
-            }
-            const int64_t mark = sink.Position();
-            uint8_t placeholder[4] = {0, 0, 0, 0};
-            sink.Write(placeholder, 4);
-            sink.WriteItem(*this, i);
+    if (!IsPointerMode())
+        sink.Write(FItems, static_cast<size_t>(FCount) * static_cast<size_t>(FElementSize));
+    for (int32_t i = 0; IsPointerMode() && i < FCount; ++i) {
+        const int64_t mark = sink.Position();
+        if (FSizePrefix)
+            kest::io::WriteInt32(sink, 0);
+        WriteRecordOn(*this, sink, i);
+        if (FSizePrefix)
             sink.Patch(mark, static_cast<int32_t>(sink.Position() - mark - 4));
-        }
     }
     if (FPeerData)
-        sink.WritePeers(*FPeers);
+        WritePeersOn(*FPeers, sink);
     sink.Patch(start, static_cast<int32_t>(sink.Position()));
 }
 
@@ -499,56 +373,70 @@ void TContainer::KeepReadItem(void* item) {
         DisposeLoose(item);
 }
 
-void TContainer::ReadContiguous(int32_t count, TContainerSource& source) {
+void TContainer::ReadContiguous(int32_t count, const TByteSource& source) {
     const int64_t total = int64_t{count} * FElementSize;
-    const int64_t left = source.Bytes().Remaining();
+    const int64_t left = source.Remaining();
     if (left >= 0 && total > left)
         throw TKestSerialization(std::to_string(count) + " elements of " + std::to_string(FElementSize) +
                                  " bytes announced, " + std::to_string(left) + " bytes left");
-    if (left < 0 && FElementSize > kChunkBytes) {
-        ReadLargeElements(count, source);
+    if (count == 0)
         return;
+    const std::string cut = "the data end inside the " + std::to_string(count) + " elements";
+    if (left >= 0) {
+        // Known to be there: the whole array at once, in one read.
+        Reallocate(count);
+        if (!source.Read(FItems, static_cast<size_t>(total)))
+            throw TKestSerialization(cut);
+    } else {
+        // The array grows only with the bytes that arrive.
+        kest::detail::TTempBlock block = kest::io::ReadBlock(source, static_cast<size_t>(total));
+        if (block == nullptr)
+            throw TKestSerialization(cut);
+        FItems = block.release();
+        FAllocated = count;
     }
-    const int64_t perChunk = FElementSize >= kChunkBytes ? 1 : kChunkBytes / FElementSize;
-    while (FCount < count) {
-        const int32_t batch = static_cast<int32_t>(count - FCount < perChunk ? count - FCount : perChunk);
-        if (FCount + batch > FAllocated) {
-            // Known to be there: the whole array at once, never a copy of a part of it.
-            int64_t capacity = left >= 0 ? count : int64_t{FAllocated} * 2;
-            if (capacity < FCount + batch)
-                capacity = FCount + batch;
-            if (capacity > count)
-                capacity = count;
-            Reallocate(static_cast<int32_t>(capacity));
-        }
-        unsigned char* slot = Bytes() + static_cast<size_t>(FCount) * static_cast<size_t>(FElementSize);
-        if (!source.Read(slot, static_cast<size_t>(batch) * static_cast<size_t>(FElementSize)))
-            throw TKestSerialization(ElementsEnd(FCount, count));
-        FCount += batch;
+    FCount = count;
+}
+
+void* TContainer::ReadPrefixedRecord(const TItemPlace& place, const TByteSource& source) {
+    const int64_t mark = source.Position();
+    int32_t size = 0;
+    if (mark < 0)
+        throw TKestSerialization(place.Say("size prefixes on a medium that cannot tell its position"));
+    if (!kest::io::ReadInt32(source, size))
+        throw TKestSerialization(place.Say("the data end in its size prefix"));
+    void* item = place.Read([&] { return ReadRecordFrom(*this, source); });
+    const int64_t after = source.Position();
+    const int64_t consumed = after - mark - 4;
+    // An item that read beyond its announced size has eaten into what follows.
+    if (after < 0 || size < consumed) {
+        DisposeLoose(item);
+        throw TKestSerialization(place.Say("it read " + std::to_string(consumed) + " bytes, its size prefix at offset " +
+                                           std::to_string(mark) + " says " + std::to_string(size)));
+    }
+    KeepReadItem(item);
+    if (size > consumed && !source.Skip(size - consumed))
+        throw TKestSerialization(
+            place.Say("the data end before the " + std::to_string(size) + " bytes its size prefix announces"));
+    return nullptr;
+}
+
+template <typename TRead, typename TPeers>
+void TContainer::ReadItems(int32_t count, TRead read, TPeers peers) {
+    if (count > 0)
+        Reallocate(count < 1024 ? count : 1024);
+    for (int32_t i = 0; i < count; ++i)
+        if (void* item = read(TItemPlace{i, count}))
+            KeepReadItem(item);
+    if (FCount > 0 && FAllocated != FCount && FCount == count)
+        Reallocate(FCount);
+    if (FPeerData) {
+        peers();
+        FPeers->Apply(*this);
     }
 }
 
-void TContainer::ReadLargeElements(int32_t count, TContainerSource& source) {
-    // Each element is gathered in pieces before the array grows for it, so that the
-    // array never holds room the data have not filled.
-    std::vector<unsigned char> element;
-    const size_t size = static_cast<size_t>(FElementSize);
-    while (FCount < count) {
-        element.clear();
-        while (element.size() < size) {
-            const size_t at = element.size();
-            const size_t step = size - at < static_cast<size_t>(kChunkBytes) ? size - at : kChunkBytes;
-            element.resize(at + step);
-            if (!source.Read(element.data() + at, step))
-                throw TKestSerialization(ElementsEnd(FCount, count));
-        }
-        Reallocate(FCount + 1);
-        std::memcpy(Bytes() + static_cast<size_t>(FCount) * size, element.data(), size);
-        ++FCount;
-    }
-}
-
-void TContainer::ReadImage(TContainerSource& source) {
+void TContainer::ReadImage(const TByteSource& source) {
     uint8_t header[kHeaderSize];
     const int64_t start = source.Position();
     if (!source.Read(header, kHeaderSize))
@@ -558,193 +446,119 @@ void TContainer::ReadImage(TContainerSource& source) {
     const TContainerHeader h = DecodeHeader(header);
     TakeHeader(h, false);
     TLoadingScope loading(*this);
-    if (!IsPointerMode()) {
+    // Contiguous elements are read whole; items one by one.
+    if (!IsPointerMode())
         ReadContiguous(h.count, source);
-    } else {
-        if (h.count > 0)
-            Reallocate(h.count < 1024 ? h.count : 1024);
-        for (int32_t i = 0; i < h.count; ++i) {
-            const TItemPlace place{i, h.count};
-            if (!FSizePrefix) {
-                KeepReadItem(place.Read([&] { return source.ReadItem(*this); }));
-                continue;
-            }
-            const int64_t mark = source.Position();
-            uint8_t bytes[4];
-            if (mark < 0)
-                throw TKestSerialization(
-                    place.Say("size prefixes on a medium that cannot tell its position"));
-            if (!source.Read(bytes, 4))
-                throw TKestSerialization(place.Say("the data end in its size prefix"));
-            const int32_t size = kest::io::LoadInt32(bytes);
-            void* item = place.Read([&] { return source.ReadItem(*this); });
-            const int64_t after = source.Position();
-            const int64_t consumed = after - mark - 4;
-            // An item that read beyond its announced size has eaten into what follows.
-            if (item == nullptr || after < 0 || size < consumed) {
-                if (item != nullptr)
-                    DisposeLoose(item);
-                throw TKestSerialization(place.Say(
-                    item == nullptr
-                        ? "the data end, or this container makes no item of the stored type tag"
-                        : "it read " + std::to_string(consumed) + " bytes, its size prefix at offset " +
-                              std::to_string(mark) + " says " + std::to_string(size)));
-            }
-            KeepReadItem(item);
-            if (size > consumed && !source.Skip(size - consumed))
-                throw TKestSerialization(place.Say("the data end before the " + std::to_string(size) +
-                                                   " bytes its size prefix announces"));
-        }
-    }
-    if (FCount > 0 && FAllocated != FCount && FCount == h.count)
-        Reallocate(FCount);
-    if (FPeerData) {
-        source.ReadPeers(*FPeers);
-        FPeers->Apply(*this);
-    }
+    ReadItems(
+        IsPointerMode() ? h.count : 0,
+        [&](const TItemPlace& place) {
+            return FSizePrefix ? ReadPrefixedRecord(place, source)
+                               : place.Read([&] { return ReadRecordFrom(*this, source); });
+        },
+        [&] { ReadPeersFrom(*FPeers, source); });
 }
 
 void TContainer::WriteDirect(FILE* file) {
-    TFileSink sink(file);
-    WriteImage(sink);
+    WriteImage(TByteSink(file));
 }
 
 void TContainer::ReadDirect(FILE* file) {
-    TFileSource source(file);
-    ReadImage(source);
+    ReadImage(TByteSource(file));
 }
 
 void TContainer::WriteBinary(std::ostream& stream) {
     if (stream.tellp() != std::ostream::pos_type(-1)) {
-        TStreamSink sink(stream);
-        WriteImage(sink);
+        WriteImage(TByteSink(stream));
         return;
     }
     // A stream that cannot tell its position cannot have the lengths patched in either: the
     // image is made apart, its positions counted from its own start, and then copied out.
     std::ostringstream image(std::ios_base::binary);
-    TStreamSink sink(image);
-    WriteImage(sink);
+    WriteImage(TByteSink(image));
     const std::string bytes = image.str();
-    kest::io::PutBytes(stream, bytes.data(), bytes.size());
+    TByteSink(stream).Write(bytes.data(), bytes.size());
 }
 
 void TContainer::ReadBinary(std::istream& stream) {
-    TStreamSource source(stream);
-    ReadImage(source);
+    ReadImage(TByteSource(stream));
 }
 
 void TContainer::WriteToBuffer(TMemBuffer& buffer) {
-    TBufferSink sink(buffer);
-    WriteImage(sink);
+    WriteImage(TByteSink(buffer));
 }
 
 void TContainer::ReadFromSpace(TMemSpace& space) {
-    TSpaceSource source(space);
-    ReadImage(source);
+    ReadImage(TByteSource(space));
 }
 
 void TContainer::WriteText(FILE* file) {
-    kest::io::PutFormat(file, "%d ", FCompressed ? 1 : 0);
+    const TByteSink sink(file);
+    kest::io::WriteDecimal(sink, FCompressed ? 1 : 0, ' ');
     if (FCompressed) {
         TContainerBase::WriteText(file);
         return;
     }
     TSavingScope saving(*this);
-    const std::vector<int32_t> values = TextValues(HeaderOf(*this, FCount));
-    for (size_t i = 0; i < values.size(); ++i)
-        kest::io::PutFormat(file, i + 1 < values.size() ? "%d " : "%d\n", values[i]);
+    WriteHeaderText(sink, HeaderOf(*this, FCount));
     for (int32_t i = 0; i < FCount; ++i) {
         void* item = At(i);
         if (item == nullptr)
             throw TKestBadIndex();
         if (FInline) {
-            const unsigned char* bytes = static_cast<const unsigned char*>(item);
-            for (int32_t b = 0; b < FElementSize; ++b) {
-                if (b != 0)
-                    kest::io::PutChar(file, b % 8 == 0 ? '\n' : ' ');
-                kest::io::PutFormat(file, "%02x", bytes[b]);
-            }
-            kest::io::PutChar(file, '\n');
-        } else {
-            TContainerItem& object = *static_cast<TContainerItem*>(item);
-            kest::io::PutFormat(file, "%d\n", object.FTypeId);
-            object.WriteText(file);
+            kest::io::WriteHexBlock(sink, static_cast<const uint8_t*>(item), static_cast<size_t>(FElementSize), true);
+            continue;
         }
+        TContainerItem& object = *static_cast<TContainerItem*>(item);
+        kest::io::WriteDecimal(sink, object.FTypeId, '\n');
+        object.WriteText(file);
     }
     if (FPeerData)
         FPeers->WriteText(file);
 }
 
+void* TContainer::ReadTextRecord(const TItemPlace& place, const TByteSource& source) {
+    if (!FInline) {
+        int32_t typeId = 0;
+        if (!kest::io::ReadDecimal(source, typeId))
+            throw TKestSerialization(place.Say("no type tag (a decimal number)"));
+        FILE* file = source.FFile;
+        return place.Read([&] { return ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadText(file); }); });
+    }
+    // The elements start on the line after the header; each is a hex block, read exactly
+    // as written.
+    if (place.index == 0 && source.Get() != '\n')
+        throw TKestSerialization(place.Say("the elements do not start on the line after the header"));
+    const size_t size = static_cast<size_t>(FElementSize);
+    std::string problem;
+    void* element = kest::io::ReadInSteps(size, -1, [&](uint8_t* at, size_t first, size_t count) {
+                        return kest::io::ReadHexBlock(source, at, count, first, size, problem);
+                    }).release();
+    if (element == nullptr)
+        throw TKestSerialization(place.Say(problem));
+    return element;
+}
+
 void TContainer::ReadText(FILE* file) {
+    TByteSource source(file);
     int32_t compressed = 0;
-    if (!ReadDecimal(file, compressed))
+    if (!kest::io::ReadDecimal(source, compressed))
         throw TKestSerialization("no compressed flag (a decimal number) where the container's text starts");
-    if (compressed != 0) {
-        FCompressed = true;
+    FCompressed = compressed != 0;
+    if (FCompressed) {
         TContainerBase::ReadText(file);
         return;
     }
-    FCompressed = false;
-    int32_t values[kHeaderValues];
-    for (int i = 0; i < kHeaderValues; ++i)
-        if (!ReadDecimal(file, values[i]))
-            throw TKestSerialization(HeaderNumberMissing(i));
-    const TContainerHeader h = HeaderFromText(values);
+    const TContainerHeader h = ReadHeaderText(source);
     TakeHeader(h, true);
     TLoadingScope loading(*this);
-    if (h.count > 0)
-        Reallocate(h.count < 1024 ? h.count : 1024);
-    for (int32_t i = 0; i < h.count; ++i) {
-        const TItemPlace place{i, h.count};
-        if (FInline) {
-            // The elements start on the line after the header; each is a hex block, read
-            // exactly as written, possibly in pieces.
-            if (i == 0 && std::fgetc(file) != '\n')
-                throw TKestSerialization(place.Say("the elements do not start on the line after the header"));
-            TElementText text{file, 0, static_cast<size_t>(FElementSize), std::string()};
-            void* element = nullptr;
-            try {
-                element = place.Read([&] {
-                    return ReadElement(
-                        [](void* context, unsigned char* data, size_t size) -> bool {
-                            TElementText& at = *static_cast<TElementText*>(context);
-                            if (!kest::detail::ReadHexBlock(at.file, data, size, at.done, at.total,
-                                                            at.problem))
-                                return false;
-                            at.done += size;
-                            return true;
-                        },
-                        &text);
-                });
-            } catch (const TKestSerialization&) {
-                if (!text.problem.empty())
-                    throw TKestSerialization(place.Say(text.problem));
-                throw;
-            }
-            KeepReadItem(element);
-            continue;
-        }
-        int32_t typeId = 0;
-        if (!ReadDecimal(file, typeId))
-            throw TKestSerialization(place.Say("no type tag (a decimal number)"));
-        KeepReadItem(place.Read(
-            [&] { return ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadText(file); }); }));
-    }
-    if (FCount > 0 && FAllocated != FCount && FCount == h.count)
-        Reallocate(FCount);
-    if (FPeerData) {
-        FPeers->ReadText(file);
-        FPeers->Apply(*this);
-    }
+    ReadItems(
+        h.count, [&](const TItemPlace& place) { return ReadTextRecord(place, source); },
+        [&] { FPeers->ReadText(file); });
 }
 
 void TContainer::WriteText(std::ostream& stream) {
     TSavingScope saving(*this);
-    const std::vector<int32_t> values = TextValues(HeaderOf(*this, FCount));
-    for (size_t i = 0; i < values.size(); ++i)
-        stream << values[i] << (i + 1 < values.size() ? ' ' : '\n');
-    kest::io::CheckStream(stream);
+    WriteHeaderText(TByteSink(stream), HeaderOf(*this, FCount));
     for (int32_t i = 0; i < FCount; ++i)
         WriteItemAt(stream, i, std::ios_base::out);
     if (FPeerData)
@@ -752,21 +566,11 @@ void TContainer::WriteText(std::ostream& stream) {
 }
 
 void TContainer::ReadText(std::istream& stream) {
-    int32_t values[kHeaderValues];
-    for (int i = 0; i < kHeaderValues; ++i)
-        if (!(stream >> values[i]))
-            throw TKestSerialization(HeaderNumberMissing(i));
-    const TContainerHeader h = HeaderFromText(values);
+    TByteSource source(stream);
+    const TContainerHeader h = ReadHeaderText(source);
     TakeHeader(h, true);
     TLoadingScope loading(*this);
-    if (h.count > 0)
-        Reallocate(h.count < 1024 ? h.count : 1024);
-    for (int32_t i = 0; i < h.count; ++i)
-        KeepReadItem(TItemPlace{i, h.count}.Read([&] { return ReadItem(stream, std::ios_base::in); }));
-    if (FCount > 0 && FAllocated != FCount && FCount == h.count)
-        Reallocate(FCount);
-    if (FPeerData) {
-        FPeers->ReadText(stream);
-        FPeers->Apply(*this);
-    }
+    ReadItems(
+        h.count, [&](const TItemPlace& place) { return place.Read([&] { return ReadItem(stream, std::ios_base::in); }); },
+        [&] { FPeers->ReadText(stream); });
 }

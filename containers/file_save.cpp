@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "containers/binary_io.h"
+#include "containers/byte_io.h"
 #include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
 #include "containers/system_calls.h"
@@ -571,7 +571,8 @@ void SaveStreamFile(const char* path, std::ios_base::openmode mode,
         write(stream);
         errno = 0;
         stream.flush();
-        CheckStream(stream);
+        if (!stream)
+            throw TWriteFailure(LastError());
     } catch (const TWriteFailure& failure) {
         save.Abandon();
         save.Fail(failure.FCode);

@@ -10,15 +10,16 @@
 #include <ostream>
 #include <string>
 #include <utility>
+#include <vector>
 
-#include "containers/binary_io.h"
 #include "containers/block_allocation.h"
-#include "containers/byte_channel.h"
+#include "containers/byte_io.h"
 #include "containers/kest_exception.h"
 #include "containers/string_pool.h"
-#include "memory/image_channel.h"
-#include "memory/int_container.h"
 #include "memory/mem_buffer.h"
+
+using kest::io::TByteSink;
+using kest::io::TByteSource;
 
 namespace {
 
@@ -45,10 +46,6 @@ constexpr std::array<unsigned char, 256> kAccentLookup = MakeAccentLookup();
 // Texts longer than this cannot have their capacity (length + 1) in 32 bits.
 constexpr size_t kMaxLength = static_cast<size_t>(std::numeric_limits<int32_t>::max()) - 1;
 
-// Stored text is taken in pieces of this size when the source cannot tell how much it
-// holds, so that storage grows only with bytes that are really there.
-constexpr size_t kChunkBytes = size_t{64} * 1024;
-
 // A malloc block of count + 1 bytes, or null when it cannot be had.
 char* NewBlock(size_t count) {
     if (count > kMaxLength)
@@ -67,65 +64,17 @@ char* CopyOrThrow(const char* text, size_t count) {
     return block;
 }
 
-// Drops count bytes from source; false when it ends first.
-bool SkipBytes(kest::detail::TImageSource& source, size_t count) {
-    uint8_t scrap[512];
-    while (count > 0) {
-        const size_t step = count < sizeof scrap ? count : sizeof scrap;
-        if (!source.ReadBytes(scrap, step))
-            return false;
-        count -= step;
-    }
-    return true;
-}
-
 // The text of count bytes ends early.
-std::string TextCut(size_t count) {
+std::string TextCut(int64_t count) {
     return "the data end inside the " + std::to_string(count) + " bytes of a text";
 }
 
-// The stored text of length count into a new terminated block; null (the bytes skipped)
-// when storage cannot be had. Throws TKestSerialization when the source ends first, or
-// announces more than it holds, before taking storage for it.
-char* ReadStoredText(kest::detail::TImageSource& source, size_t count) {
-    const int64_t remaining = source.Remaining();
-    if (remaining >= 0 && static_cast<uint64_t>(remaining) < count)
+// A text of count bytes that the bytes left cannot back.
+void CheckAnnounced(int64_t count, int64_t remaining) {
+    if (remaining >= 0 && remaining < count)
         throw TKestSerialization("a text of " + std::to_string(count) + " bytes announced, " +
                                  std::to_string(remaining) + " bytes left");
-    // A source that cannot tell its size gets storage piece by piece as its bytes arrive.
-    size_t allocated = remaining >= 0 || count <= kChunkBytes ? count : kChunkBytes;
-    char* block = NewBlock(allocated);
-    if (block == nullptr) {
-        if (!SkipBytes(source, count))
-            throw TKestSerialization(TextCut(count));
-        return nullptr;
-    }
-    size_t done = 0;
-    while (done < count) {
-        if (done == allocated) {
-            const size_t grown = count - allocated < allocated ? count : allocated * 2;
-            char* larger = static_cast<char*>(kest::detail::ResizeBlock(block, grown + 1));
-            if (larger == nullptr) {
-                std::free(block);
-                if (!SkipBytes(source, count - done))
-                    throw TKestSerialization(TextCut(count));
-                return nullptr;
-            }
-            block = larger;
-            allocated = grown;
-        }
-        const size_t step = allocated - done;
-        if (!source.ReadBytes(reinterpret_cast<uint8_t*>(block) + done, step)) {
-            std::free(block);
-            throw TKestSerialization(TextCut(count));
-        }
-        done += step;
-    }
-    block[count] = 0;
-    return block;
 }
-
-using kest::io::FileRemaining;
 
 }  // namespace
 
@@ -375,158 +324,159 @@ TString TString::Extension() const {
 
 namespace {
 
-void WriteBinaryForm(kest::detail::TImageSink& sink, const TString& text) {
+void WriteBinaryForm(const TByteSink& sink, const TString& text) {
     const int32_t count = text.Length();
-    sink.WriteNumber(count);
-    sink.WriteFlag(text.FExactSize);
-    if (count > 0)
-        sink.WriteBytes(reinterpret_cast<const uint8_t*>(text.FText), static_cast<size_t>(count));
+    kest::io::WriteInt32(sink, count);
+    sink.Put(text.FExactSize ? 1 : 0);
+    sink.Write(text.FText, static_cast<size_t>(count));
 }
 
 }  // namespace
 
 void TString::WriteBinary(FILE* file) {
-    kest::detail::TBinaryFileSink sink(file);
-    WriteBinaryForm(sink, *this);
+    WriteBinaryForm(TByteSink(file), *this);
 }
 
 void TString::WriteBinary(std::ostream& stream) {
-    kest::detail::TBinaryStreamSink sink(stream);
-    WriteBinaryForm(sink, *this);
+    WriteBinaryForm(TByteSink(stream), *this);
 }
 
 void TString::WriteToBuffer(TMemBuffer& buffer) {
-    kest::detail::TBufferSink sink(buffer);
-    WriteBinaryForm(sink, *this);
+    WriteBinaryForm(TByteSink(buffer), *this);
 }
 
 namespace {
 
 // Reads the binary form into text: the length and flag first, then the text bytes.
-void ReadBinaryForm(kest::detail::TImageSource& source, TString& text) {
+void ReadBinaryForm(const TByteSource& source, TString& text) {
     int32_t count = 0;
-    bool exact = false;
-    if (!source.ReadNumber(count))
+    uint8_t exact = 0;
+    if (!kest::io::ReadInt32(source, count))
         throw TKestSerialization("the length of a text is missing");
-    if (!source.ReadFlag(exact))
+    if (!source.Read(&exact, 1))
         throw TKestSerialization("the exact-size flag after the text length " + std::to_string(count) +
                                  " is missing");
-    if (count < 0)
+    if (count < 0 || static_cast<size_t>(count) > kMaxLength)
         throw TKestSerialization("text of length " + std::to_string(count));
-    char* block = ReadStoredText(source, static_cast<size_t>(count));
-    text.FExactSize = exact;
-    if (block == nullptr) {
+    CheckAnnounced(count, source.Remaining());
+    const size_t length = static_cast<size_t>(count);
+    kest::detail::TTempBlock block;
+    try {
+        block = kest::io::ReadBlock(source, length, 1);
+    } catch (const std::bad_alloc&) {
+        // Storage that cannot be had leaves the empty text; the stored one was read past.
+        text.FExactSize = exact != 0;
         text.Assign("");
         return;
     }
+    if (block == nullptr)
+        throw TKestSerialization(TextCut(count));
+    text.FExactSize = exact != 0;
+    block[length] = 0;
     // The text is taken over as read; a large enough buffer is reused as the form asks.
-    if (static_cast<size_t>(text.FCapacity) >= static_cast<size_t>(count) + 1) {
-        std::memcpy(text.FText, block, static_cast<size_t>(count) + 1);
-        std::free(block);
+    if (static_cast<size_t>(text.FCapacity) > length) {
+        std::memcpy(text.FText, block.get(), length + 1);
         return;
     }
     if (!text.TextBehind())
         std::free(text.FText);
-    text.FText = block;
+    text.FText = reinterpret_cast<char*>(block.release());
     text.FCapacity = count + 1;
 }
 
 }  // namespace
 
 void TString::ReadBinary(FILE* file) {
-    kest::detail::TBinaryFileSource source(file);
-    ReadBinaryForm(source, *this);
+    ReadBinaryForm(TByteSource(file), *this);
 }
 
 void TString::ReadBinary(std::istream& stream) {
-    kest::detail::TBinaryStreamSource source(stream);
-    ReadBinaryForm(source, *this);
+    ReadBinaryForm(TByteSource(stream), *this);
 }
 
 void TString::ReadFromSpace(TMemSpace& space) {
-    kest::detail::TSpaceSource source(space);
-    ReadBinaryForm(source, *this);
+    ReadBinaryForm(TByteSource(space), *this);
 }
 
 // --- text forms ----------------------------------------------------------------
 
 void TString::WriteText(FILE* file) {
+    const TByteSink sink(file);
     const int count = Length();
-    kest::io::PutFormat(file, "%d\n", count);
-    if (count > 0)
-        kest::io::PutFormat(file, "%s\n", FText);
+    kest::io::WriteDecimal(sink, count, '\n');
+    if (count == 0)
+        return;
+    sink.Write(FText, static_cast<size_t>(count));
+    sink.Put('\n');
 }
 
 void TString::ReadText(FILE* file) {
-    long long stored = 0;
-    if (std::fscanf(file, "%lld", &stored) != 1 || stored > std::numeric_limits<int32_t>::max())
+    TByteSource source(file);
+    int32_t stored = 0;
+    if (!kest::io::ReadDecimal(source, stored))
         throw TKestSerialization("the length of a text is missing or not a 32-bit number");
     // What the writer puts after the number: a line end, the text and another line end.
-    const int64_t remaining = FileRemaining(file);
-    if (stored > 0 && remaining >= 0 && remaining < stored)
-        throw TKestSerialization("a text of " + std::to_string(stored) + " bytes announced, " +
-                                 std::to_string(remaining) + " bytes left");
-    int c;
-    while ((c = std::fgetc(file)) != EOF && std::isspace(c)) {
-    }
-    if (stored < 1) {
-        if (c != EOF)
-            std::ungetc(c, file);
-        Assign("");
-        return;
-    }
+    if (stored > 0)
+        CheckAnnounced(stored, source.Remaining());
+    while (std::isspace(source.Peek()))
+        source.Get();
+    // The text ends at its line end, which stays for what follows.
     std::string line;
-    while (c != EOF && c != '\n' && line.size() < static_cast<size_t>(stored)) {
-        line.push_back(static_cast<char>(c));
-        if (line.size() < static_cast<size_t>(stored))
-            c = std::fgetc(file);
-    }
-    if (c == '\n')
-        std::ungetc(c, file);
+    for (int c = source.Peek(); static_cast<int64_t>(line.size()) < stored && c != EOF && c != '\n';
+         c = source.Peek())
+        line.push_back(static_cast<char>(source.Get()));
     // A text with a 0 byte ends there, as every text of this class does.
     Assign(line.c_str());
 }
 
 void TString::WriteText(std::ostream& stream) {
+    const TByteSink sink(stream);
     const int count = Length();
-    TIntContainer blanks;
     std::string shown(FText, static_cast<size_t>(count));
+    std::vector<int32_t> blanks;
     for (int i = 0; i < count; ++i) {
         if (shown[static_cast<size_t>(i)] != ' ')
             continue;
-        blanks.Add(i);
+        blanks.push_back(i);
         shown[static_cast<size_t>(i)] = '_';
     }
-    stream << '\n' << blanks << shown << '\n';
-    kest::io::CheckStream(stream);
+    // A line end, then the positions as an integer container's text form.
+    sink.Put('\n');
+    kest::io::WriteDecimal(sink, static_cast<int64_t>(blanks.size()), '\n');
+    for (const int32_t position : blanks)
+        kest::io::WriteDecimal(sink, position, '\n');
+    sink.Write(shown.data(), shown.size());
+    sink.Put('\n');
 }
 
 void TString::ReadText(std::istream& stream) {
+    TByteSource source(stream);
     // The positions are read one by one so that a count they do not live up to is seen.
-    TIntContainer blanks;
     int32_t count = 0;
-    if (!(stream >> count))
+    if (!kest::io::ReadDecimal(source, count))
         throw TKestSerialization("the count of a text's blanks is missing or not a 32-bit number");
     if (count < 0)
         throw TKestSerialization("a text with " + std::to_string(count) + " blanks");
+    std::vector<int32_t> blanks;
     for (int32_t i = 0; i < count; ++i) {
         int32_t position = 0;
-        if (!(stream >> position))
+        if (!kest::io::ReadDecimal(source, position))
             throw TKestSerialization("blank " + std::to_string(i + 1) + " of " + std::to_string(count) +
                                      " of a text: its position is missing or not a 32-bit number");
-        blanks.Add(position);
+        blanks.push_back(position);
     }
     // The rest of the line that ends the positions, then the text's own line.
-    std::string rest;
-    std::getline(stream, rest);
-    std::string line;
-    if (!std::getline(stream, line))
+    int c = source.Get();
+    while (c != EOF && c != '\n')
+        c = source.Get();
+    if (source.Peek() == EOF)
         throw TKestSerialization("the stream ends before the line of a text");
-    for (int i = 0; i < blanks.Count(); ++i) {
-        const int32_t position = blanks.At(i);
+    std::string line;
+    for (c = source.Get(); c != EOF && c != '\n'; c = source.Get())
+        line.push_back(static_cast<char>(c));
+    for (const int32_t position : blanks)
         if (position >= 0 && static_cast<size_t>(position) < line.size())
             line[static_cast<size_t>(position)] = ' ';
-    }
     Store(line.c_str(), std::strlen(line.c_str()), true);
 }
 

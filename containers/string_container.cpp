@@ -10,9 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "containers/binary_io.h"
 #include "containers/block_allocation.h"
-#include "containers/byte_channel.h"
+#include "containers/byte_io.h"
 #include "containers/file_save.h"
 #include "containers/kest_exception.h"
 #include "containers/string_pool.h"

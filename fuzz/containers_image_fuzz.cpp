@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "containers/binary_io.h"
+#include "containers/byte_io.h"
 #include "containers/container.h"
 #include "containers/kest_exception.h"
 #include "containers/kest_string.h"
@@ -54,7 +54,8 @@ public:
 
     void ReadBinary(FILE* file) override {
         int32_t size = 0;
-        if (!kest::io::ReadInt32(file, size) || size < 0 || size > kMostItemBytes)
+        kest::io::TByteSource source(file);
+        if (!kest::io::ReadInt32(source, size) || size < 0 || size > kMostItemBytes)
             throw TKestSerialization();
         FBytes.assign(static_cast<size_t>(size), '\0');
         if (size > 0 && std::fread(FBytes.data(), 1, FBytes.size(), file) != FBytes.size())
@@ -62,7 +63,8 @@ public:
     }
     void ReadBinary(std::istream& stream) override {
         int32_t size = 0;
-        if (!kest::io::ReadInt32(stream, size) || size < 0 || size > kMostItemBytes)
+        kest::io::TByteSource source(stream);
+        if (!kest::io::ReadInt32(source, size) || size < 0 || size > kMostItemBytes)
             throw TKestSerialization();
         FBytes.assign(static_cast<size_t>(size), '\0');
         if (!stream.read(FBytes.data(), size))
@@ -91,11 +93,11 @@ public:
     }
 
     void WriteBinary(FILE* file) override {
-        kest::io::WriteInt32(file, static_cast<int32_t>(FBytes.size()));
+        kest::io::WriteInt32(kest::io::TByteSink(file), static_cast<int32_t>(FBytes.size()));
         std::fwrite(FBytes.data(), 1, FBytes.size(), file);
     }
     void WriteBinary(std::ostream& stream) override {
-        kest::io::WriteInt32(stream, static_cast<int32_t>(FBytes.size()));
+        kest::io::WriteInt32(kest::io::TByteSink(stream), static_cast<int32_t>(FBytes.size()));
         stream.write(FBytes.data(), static_cast<std::streamsize>(FBytes.size()));
     }
     void WriteToBuffer(TMemBuffer& buffer) override {

@@ -1,7 +1,7 @@
 // The info header at the start of a packed device-independent bitmap: named fields, one encoder, one decoder.
 #include "graphics/bitmap_info_header.h"
 
-#include "containers/binary_io.h"
+#include "containers/byte_io.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "containers/binary_io.h"
+#include "containers/byte_io.h"
 
 namespace {
 

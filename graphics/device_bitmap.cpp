@@ -6,18 +6,13 @@
 #include <cstring>
 #include <new>
 
+#include "containers/byte_io.h"
 #include "graphics/bitmap_info_header.h"
 
 namespace {
 
-std::uint32_t ReadU32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-std::uint16_t ReadU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
+using kest::io::LoadUInt16;
+using kest::io::LoadUInt32;
 
 // One colour channel described by a bit mask: where it sits and how large it gets.
 struct TChannel {
@@ -348,13 +343,13 @@ std::unique_ptr<TDeviceBitmap> TDeviceBitmap::FromMemoryImage(const std::uint8_t
             break;
         case 32:
             for (int x = 0; x < layout.width; ++x, src += 4) {
-                const std::uint32_t p = ReadU32(src);
+                const std::uint32_t p = LoadUInt32(src);
                 dst[x] = qRgb(red.Decode(p), green.Decode(p), blue.Decode(p));
             }
             break;
         case 16:
             for (int x = 0; x < layout.width; ++x, src += 2) {
-                const std::uint32_t p = ReadU16(src);
+                const std::uint32_t p = LoadUInt16(src);
                 dst[x] = qRgb(red.Decode(p), green.Decode(p), blue.Decode(p));
             }
             break;

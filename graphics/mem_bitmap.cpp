@@ -5,17 +5,13 @@
 #include <cstring>
 #include <string>
 
+#include "containers/byte_io.h"
 #include "graphics/bmp_file_reader.h"
 
 namespace {
 
 constexpr std::int32_t kFormatJpeg = 1;
 constexpr std::int32_t kFormatGif = 2;
-
-void WriteU16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
 
 // The text after the last '.' of the file name's last path component, upper-cased;
 // empty when there is none.
@@ -198,7 +194,7 @@ void TMemBitmap::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t colour) 
         break;
     case 16:
         // Five bits each: blue in bits 0-4, green in 5-9, red in 10-14.
-        WriteU16(p, static_cast<std::uint16_t>((blue >> 3) | (green >> 3) << 5 | (red >> 3) << 10));
+        kest::io::StoreUInt16(static_cast<std::uint16_t>((blue >> 3) | (green >> 3) << 5 | (red >> 3) << 10), p);
         break;
     case 8: p[0] = red; break;
     case 4:

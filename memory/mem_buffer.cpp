@@ -10,8 +10,7 @@
 
 #include "containers/block_allocation.h"
 #include "containers/kest_exception.h"
-#include "containers/packed_integer.h"
-#include "memory/image_channel.h"
+#include "containers/byte_io.h"
 
 namespace {
 
@@ -90,7 +89,7 @@ int32_t TMemBuffer::ReadInt() {
                                  ": the data end at " + std::to_string(FLength));
     int32_t value = 0;
     const int used =
-        kest::detail::DecodePackedInt(FData + FPosition, static_cast<size_t>(FLength - FPosition), value);
+        kest::io::DecodePackedInt(FData + FPosition, static_cast<size_t>(FLength - FPosition), value);
     if (used == 0)
         throw TKestSerialization("the packed integer at offset " + std::to_string(FPosition) + " of " +
                                  std::to_string(FLength) + " announces " +
@@ -157,14 +156,14 @@ TMemBuffer& TMemBuffer::Append(const void* source, int32_t count) {
 }
 
 TMemBuffer& TMemBuffer::AppendInt(int32_t value) {
-    uint8_t packed[kest::detail::kPackedIntMaxLength];
-    const int size = kest::detail::EncodePackedInt(value, packed);
+    uint8_t packed[kest::io::kPackedIntMaxLength];
+    const int size = kest::io::EncodePackedInt(value, packed);
     return Append(packed, size);
 }
 
-void TMemBuffer::ReadGrowBy(kest::detail::TImageSource& source) {
+void TMemBuffer::ReadGrowBy(const kest::io::TByteSource& source, bool text) {
     int32_t step = 0;
-    if (!source.ReadNumber(step)) {
+    if (!kest::io::ReadNumber(source, step, text)) {
         // The image is cut short: what was loaded is not a whole buffer.
         Release();
         throw TKestSerialization(
@@ -178,44 +177,40 @@ void TMemBuffer::ReadGrowBy(kest::detail::TImageSource& source) {
 
 void TMemBuffer::WriteBinary(FILE* file) {
     TMemSpace::WriteBinary(file);
-    kest::detail::TBinaryFileSink(file).WriteNumber(FGrowBy);
+    kest::io::WriteInt32(kest::io::TByteSink(file), FGrowBy);
 }
 
 void TMemBuffer::ReadBinary(FILE* file) {
     TMemSpace::ReadBinary(file);
-    kest::detail::TBinaryFileSource source(file);
-    ReadGrowBy(source);
+    ReadGrowBy(kest::io::TByteSource(file), false);
 }
 
 void TMemBuffer::WriteText(FILE* file) {
     TMemSpace::WriteText(file);
-    kest::detail::TTextFileSink(file).WriteNumber(FGrowBy);
+    kest::io::WriteDecimal(kest::io::TByteSink(file), FGrowBy, '\n');
 }
 
 void TMemBuffer::ReadText(FILE* file) {
     TMemSpace::ReadText(file);
-    kest::detail::TTextFileSource source(file);
-    ReadGrowBy(source);
+    ReadGrowBy(kest::io::TByteSource(file), true);
 }
 
 void TMemBuffer::WriteBinary(std::ostream& stream) {
     TMemSpace::WriteBinary(stream);
-    kest::detail::TBinaryStreamSink(stream).WriteNumber(FGrowBy);
+    kest::io::WriteInt32(kest::io::TByteSink(stream), FGrowBy);
 }
 
 void TMemBuffer::WriteText(std::ostream& stream) {
     TMemSpace::WriteText(stream);
-    kest::detail::TTextStreamSink(stream).WriteNumber(FGrowBy);
+    kest::io::WriteDecimal(kest::io::TByteSink(stream), FGrowBy, '\n');
 }
 
 void TMemBuffer::ReadBinary(std::istream& stream) {
     TMemSpace::ReadBinary(stream);
-    kest::detail::TBinaryStreamSource source(stream);
-    ReadGrowBy(source);
+    ReadGrowBy(kest::io::TByteSource(stream), false);
 }
 
 void TMemBuffer::ReadText(std::istream& stream) {
     TMemSpace::ReadText(stream);
-    kest::detail::TTextStreamSource source(stream);
-    ReadGrowBy(source);
+    ReadGrowBy(kest::io::TByteSource(stream), true);
 }

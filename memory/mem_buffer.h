@@ -75,7 +75,8 @@ public:
     TMemBuffer& AppendInt(int32_t value);
 
 private:
-    void ReadGrowBy(kest::detail::TImageSource& source);
+    // Reads the growth step that follows the memory-space image, binary or in the text form.
+    void ReadGrowBy(const kest::io::TByteSource& source, bool text);
     // Takes source's state; this buffer holds no storage.
     void TakeOver(TMemBuffer& source) noexcept;
 };

@@ -1,31 +1,24 @@
 #include "memory/mem_space.h"
 
-#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <istream>
 #include <ostream>
 #include <string>
 
-#include "containers/block_allocation.h"
+#include "containers/byte_io.h"
 #include "containers/kest_exception.h"
-#include "memory/image_channel.h"
 #include "memory/mem_buffer.h"
 #include "memory/zlib_payload.h"
 
 using kest::detail::TTempBlock;
+using kest::io::TByteSink;
+using kest::io::TByteSource;
 
 namespace {
-
-// What a payload read cut short says: the source's own finding, else where the data ended.
-std::string Cut(const kest::detail::TImageSource& source, size_t filled, size_t count) {
-    if (!source.Problem().empty())
-        return source.Problem();
-    return "the data end after " + std::to_string(filled) + " or more of " + std::to_string(count) +
-           " payload bytes";
-}
 
 // A size that the bytes left cannot back.
 std::string Announced(int32_t size, const char* what, int64_t left) {
@@ -38,40 +31,42 @@ std::string ShortRead(int count, int32_t position, int32_t length) {
            std::to_string(length);
 }
 
-// Step in which bytes are taken from a source whose size cannot be known in advance,
-// so that memory grows only with what actually arrives.
-constexpr size_t kUnboundedStep = size_t{1} << 20;
-
-// Reads count bytes from a source of unknown size into a new block; throws
-// TKestSerialization when the source ends first.
-TTempBlock ReadUnbounded(kest::detail::TImageSource& source, size_t count) {
-    size_t capacity = std::min(count, kUnboundedStep);
-    TTempBlock block = kest::detail::AllocateTemp(capacity);
-    size_t filled = 0;
-    while (filled < count) {
-        if (filled == capacity) {
-            const size_t grown = std::min(count, capacity * 2);
-            auto* larger = static_cast<uint8_t*>(kest::detail::ResizeBlock(block.get(), grown));
-            if (larger == nullptr)
-                throw TKestBadAlloc();
-            block.release();
-            block.reset(larger);
-            capacity = grown;
-        }
-        const size_t step = std::min(capacity - filled, kUnboundedStep);
-        if (!source.ReadBytes(block.get() + filled, step))
-            throw TKestSerialization(Cut(source, filled, count));
-        filled += step;
-    }
-    return block;
+// The flag of an image: a byte, or in the text form a decimal number.
+bool ReadFlag(const TByteSource& source, bool& value, bool text) {
+    int32_t number = 0;
+    uint8_t byte = 0;
+    if (text ? !kest::io::ReadDecimal(source, number) : !source.Read(&byte, 1))
+        return false;
+    value = text ? number != 0 : byte != 0;
+    return true;
 }
 
-// Reads count bytes from a source already known to hold them; throws TKestSerialization
-// when it delivers fewer after all.
-TTempBlock ReadKnown(kest::detail::TImageSource& source, size_t count) {
-    TTempBlock block = kest::detail::AllocateTemp(count);
-    if (!source.ReadBytes(block.get(), count))
-        throw TKestSerialization(Cut(source, 0, count));
+// The payload bytes a source can still give at most, -1 when it cannot tell: raw bytes,
+// or the bytes of a hex block in the text form.
+int64_t PayloadLeft(const TByteSource& source, bool text) {
+    return text ? kest::io::HexBlockCapacity(source.Remaining()) : source.Remaining();
+}
+
+// Reads a payload of count bytes into a new block: raw, or a hex block on the line after
+// the number before it. Throws TKestSerialization when the source ends first or the text
+// is out of place.
+TTempBlock ReadPayload(const TByteSource& source, size_t count, bool text) {
+    std::string problem;
+    if (text && count > 0 && source.Get() != '\n')
+        throw TKestSerialization("the hex block of " + std::to_string(count) +
+                                 " bytes does not start on a line of its own");
+    TTempBlock block;
+    try {
+        block = kest::io::ReadInSteps(count, PayloadLeft(source, text), [&](uint8_t* at, size_t first, size_t size) {
+            return text ? kest::io::ReadHexBlock(source, at, size, first, count, problem) : source.Read(at, size);
+        });
+    } catch (const std::bad_alloc&) {
+        throw TKestBadAlloc();
+    }
+    if (block == nullptr)
+        throw TKestSerialization(problem.empty() ? "the data end inside the " + std::to_string(count) +
+                                                       " payload bytes"
+                                                 : problem);
     return block;
 }
 
@@ -199,29 +194,30 @@ void TMemSpace::Provide(int32_t count) {
     FLength = count;
 }
 
-void TMemSpace::WriteImage(kest::detail::TImageSink& sink) const {
-    if (FLength <= 0 || FData == nullptr) {
-        sink.WriteNumber(0);
+void TMemSpace::WriteImage(const TByteSink& sink, bool text) const {
+    const bool stored = FLength > 0 && FData != nullptr;
+    kest::io::WriteNumber(sink, stored ? FLength : 0, text);
+    if (!stored)
         return;
-    }
-    if (!FCompressed) {
-        sink.WriteNumber(FLength);
-        sink.WriteFlag(false);
-        sink.WriteBytes(FData, static_cast<size_t>(FLength));
-        return;
-    }
-    // Compressed before anything is written, so a failure leaves no partial image behind.
-    int32_t size = 0;
-    const TTempBlock packed = kest::detail::CompressPayload(FData, FLength, size);
-    sink.WriteNumber(FLength);
-    sink.WriteFlag(true);
-    sink.WriteNumber(size);
-    sink.WriteBytes(packed.get(), static_cast<size_t>(size));
+    // Compressed before anything else is written, so a failure leaves no partial image behind.
+    int32_t size = FLength;
+    const TTempBlock packed = FCompressed ? kest::detail::CompressPayload(FData, FLength, size) : nullptr;
+    if (text)
+        kest::io::WriteDecimal(sink, FCompressed ? 1 : 0, '\n');
+    else
+        sink.Put(FCompressed ? 1 : 0);
+    if (FCompressed)
+        kest::io::WriteNumber(sink, size, text);
+    const uint8_t* bytes = FCompressed ? packed.get() : FData;
+    if (text)
+        kest::io::WriteHexBlock(sink, bytes, static_cast<size_t>(size));
+    else
+        sink.Write(bytes, static_cast<size_t>(size));
 }
 
-void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
+void TMemSpace::ReadImage(const TByteSource& source, bool text) {
     int32_t length = 0;
-    if (!source.ReadNumber(length))
+    if (!kest::io::ReadNumber(source, length, text))
         throw TKestSerialization("the memory image's length is missing or not a 32-bit number");
     if (length < 0)
         throw TKestSerialization("memory image of length " + std::to_string(length));
@@ -230,42 +226,45 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
         return;
     }
     bool compressed = false;
-    if (!source.ReadFlag(compressed))
+    if (!ReadFlag(source, compressed, text))
         throw TKestSerialization("the compressed flag after the length " + std::to_string(length) +
                                  " is missing");
+    if (compressed)
+        ReadCompressed(source, length, text);
+    else
+        ReadStored(source, length, text);
+}
 
-    if (!compressed) {
-        const int64_t left = source.Remaining();
-        if (left >= 0 && length > left)
-            throw TKestSerialization(Announced(length, "bytes", left));
-        source.BeginBytes(static_cast<size_t>(length));
-        // Text may turn out malformed part way, and a source of unknown size may end
-        // early: such payloads are read apart, so a failure leaves the object as it was.
-        if (left < 0 || !source.RawBytes()) {
-            const TTempBlock bytes = left < 0 ? ReadUnbounded(source, static_cast<size_t>(length))
-                                              : ReadKnown(source, static_cast<size_t>(length));
-            Provide(length);
-            FCompressed = false;
-            std::memcpy(FData, bytes.get(), static_cast<size_t>(length));
-            return;
-        }
+void TMemSpace::ReadStored(const TByteSource& source, int32_t length, bool text) {
+    const int64_t left = PayloadLeft(source, text);
+    if (left >= 0 && length > left)
+        throw TKestSerialization(Announced(length, "bytes", left));
+    // Text may turn out malformed part way, and a source of unknown size may end early:
+    // such payloads are read apart, so that a failure leaves the object as it was.
+    if (left < 0 || text) {
+        const TTempBlock bytes = ReadPayload(source, static_cast<size_t>(length), text);
         Provide(length);
         FCompressed = false;
-        if (!source.ReadBytes(FData, static_cast<size_t>(length))) {
-            Release();
-            throw TKestSerialization("the data end inside the " + std::to_string(length) +
-                                     " bytes of the memory image");
-        }
+        std::memcpy(FData, bytes.get(), static_cast<size_t>(length));
         return;
     }
+    Provide(length);
+    FCompressed = false;
+    if (!source.Read(FData, static_cast<size_t>(length))) {
+        Release();
+        throw TKestSerialization("the data end inside the " + std::to_string(length) +
+                                 " bytes of the memory image");
+    }
+}
 
+void TMemSpace::ReadCompressed(const TByteSource& source, int32_t length, bool text) {
     int32_t size = 0;
-    if (!source.ReadNumber(size))
+    if (!kest::io::ReadNumber(source, size, text))
         throw TKestSerialization("the compressed size after the length " + std::to_string(length) +
                                  " is missing or not a 32-bit number");
     if (size < 0)
         throw TKestSerialization("compressed size " + std::to_string(size));
-    const int64_t left = source.Remaining();
+    const int64_t left = PayloadLeft(source, text);
     if (left >= 0 && size > left)
         throw TKestSerialization(Announced(size, "compressed bytes", left));
     if (length > MaxRestoredLength())
@@ -274,9 +273,7 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
     if (size == 0 || length > kest::detail::MaxRestoredLength(size))
         throw TKestCompressException(std::to_string(size) + " compressed bytes cannot restore to " +
                                      std::to_string(length));
-    source.BeginBytes(static_cast<size_t>(size));
-    const TTempBlock packed = left >= 0 ? ReadKnown(source, static_cast<size_t>(size))
-                                        : ReadUnbounded(source, static_cast<size_t>(size));
+    const TTempBlock packed = ReadPayload(source, static_cast<size_t>(size), text);
     Provide(length);
     FCompressed = true;
     if (!kest::detail::RestorePayload(packed.get(), size, FData, length)) {
@@ -289,62 +286,51 @@ void TMemSpace::ReadImage(kest::detail::TImageSource& source) {
 }
 
 void TMemSpace::WriteBinary(FILE* file) {
-    kest::detail::TBinaryFileSink sink(file);
-    WriteImage(sink);
+    WriteImage(TByteSink(file), false);
 }
 
 void TMemSpace::ReadBinary(FILE* file) {
-    kest::detail::TBinaryFileSource source(file);
-    ReadImage(source);
+    ReadImage(TByteSource(file), false);
 }
 
 void TMemSpace::WriteText(FILE* file) {
-    kest::detail::TTextFileSink sink(file);
-    WriteImage(sink);
+    WriteImage(TByteSink(file), true);
 }
 
 void TMemSpace::ReadText(FILE* file) {
-    kest::detail::TTextFileSource source(file);
-    ReadImage(source);
+    ReadImage(TByteSource(file), true);
 }
 
 void TMemSpace::WriteBinary(std::ostream& stream) {
-    kest::detail::TBinaryStreamSink sink(stream);
-    WriteImage(sink);
+    WriteImage(TByteSink(stream), false);
 }
 
 void TMemSpace::WriteText(std::ostream& stream) {
-    kest::detail::TTextStreamSink sink(stream);
-    WriteImage(sink);
+    WriteImage(TByteSink(stream), true);
 }
 
 void TMemSpace::ReadBinary(std::istream& stream) {
-    kest::detail::TBinaryStreamSource source(stream);
-    ReadImage(source);
+    ReadImage(TByteSource(stream), false);
 }
 
 void TMemSpace::ReadText(std::istream& stream) {
-    kest::detail::TTextStreamSource source(stream);
-    ReadImage(source);
+    ReadImage(TByteSource(stream), true);
 }
 
 void TMemSpace::WriteToBuffer(TMemBuffer& buffer) {
     if (static_cast<TMemSpace*>(&buffer) != this) {
-        kest::detail::TBufferSink sink(buffer);
-        WriteImage(sink);
+        WriteImage(TByteSink(buffer), false);
         return;
     }
     // Appending to our own storage may move it while it is being read: build the image apart.
     TMemBuffer image;
-    kest::detail::TBufferSink sink(image);
-    WriteImage(sink);
+    WriteImage(TByteSink(image), false);
     buffer.Append(image.Data(), image.Length());
 }
 
 void TMemSpace::ReadFromSpace(TMemSpace& space) {
     if (&space != this) {
-        kest::detail::TSpaceSource source(space);
-        ReadImage(source);
+        ReadImage(TByteSource(space), false);
         return;
     }
     // Loading replaces the very bytes being read: read from a copy of what is left, then
@@ -353,7 +339,6 @@ void TMemSpace::ReadFromSpace(TMemSpace& space) {
     TMemBuffer copy;
     if (start >= 0 && start < FLength)
         copy.Append(FData + start, FLength - start);
-    kest::detail::TSpaceSource source(copy);
-    ReadImage(source);
+    ReadImage(TByteSource(copy), false);
     FPosition = start + copy.Position();
 }

@@ -8,10 +8,10 @@
 
 #include "../containers/container_item.h"
 
-namespace kest::detail {
-class TImageSink;
-class TImageSource;
-}  // namespace kest::detail
+namespace kest::io {
+class TByteSink;
+class TByteSource;
+}  // namespace kest::io
 
 // The bytes in memory are always uncompressed; only the written images compress them.
 // Storage comes from the descendant's Allocate and goes back through Release (malloc family).
@@ -115,8 +115,12 @@ protected:
     TMemSpace() = default;
 
 private:
-    void WriteImage(kest::detail::TImageSink& sink) const;
-    void ReadImage(kest::detail::TImageSource& source);
+    // The image on a medium, binary or in the text form.
+    void WriteImage(const kest::io::TByteSink& sink, bool text) const;
+    void ReadImage(const kest::io::TByteSource& source, bool text);
+    // The payload of an image that announced length bytes, stored as they are or compressed.
+    void ReadStored(const kest::io::TByteSource& source, int32_t length, bool text);
+    void ReadCompressed(const kest::io::TByteSource& source, int32_t length, bool text);
     // Replaces the bytes by count bytes of fresh storage from Allocate.
     void Provide(int32_t count);
 };

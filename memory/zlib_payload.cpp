@@ -13,13 +13,6 @@ constexpr int64_t kMaxDeflateRatio = 1032;
 
 }  // namespace
 
-TTempBlock AllocateTemp(size_t count) {
-    auto* block = static_cast<uint8_t*>(kest::detail::AllocateBlock(count == 0 ? 1 : count));
-    if (block == nullptr)
-        throw TKestBadAlloc();
-    return TTempBlock(block);
-}
-
 size_t CompressedSizeBound(int32_t length) {
     const size_t n = length < 0 ? 0 : static_cast<size_t>(length);
     return n + n / 10 + 13;

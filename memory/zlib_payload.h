@@ -1,22 +1,12 @@
-// The zlib calling layer of compressed memory-space images, and their temporary blocks.
+// The zlib calling layer of compressed memory-space images.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
+
+#include "containers/block_allocation.h"
 
 namespace kest::detail {
-
-// Releases a temporary block with the allocator that made it.
-struct TFreeBlock {
-    void operator()(uint8_t* block) const { std::free(block); }
-};
-// An owned, uninitialised block of temporary bytes.
-using TTempBlock = std::unique_ptr<uint8_t[], TFreeBlock>;
-
-// A new block of count bytes (count > 0), owned by the caller; throws TKestBadAlloc when none can be had.
-TTempBlock AllocateTemp(size_t count);
 
 // Room reserved for compressing length bytes: length + length / 10 + 13.
 size_t CompressedSizeBound(int32_t length);

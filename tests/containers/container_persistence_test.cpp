@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "containers/binary_io.h"
+#include "containers/byte_io.h"
 #include "containers/kest_exception.h"
 #include "containers/kest_string.h"
 #include "containers/peer_data_container.h"
@@ -28,6 +28,8 @@ using Bytes = std::string;
 using kest::io::LoadInt32;
 using kest::io::ReadInt32;
 using kest::io::StoreInt32;
+using kest::io::TByteSink;
+using kest::io::TByteSource;
 using kest::io::WriteInt32;
 
 // An object item holding a few bytes; it writes writeSize bytes and reads readSize of them
@@ -52,13 +54,13 @@ public:
         bytes = static_cast<const TBlobItem&>(source).bytes;
     }
     void WriteBinary(FILE* file) override {
-        WriteInt32(file, static_cast<int32_t>(bytes.size()));
+        WriteInt32(TByteSink(file), static_cast<int32_t>(bytes.size()));
         std::fwrite(bytes.data(), 1, bytes.size(), file);
     }
     void ReadBinary(FILE* file) override {
         ownerWhileReading = FOwner;
         int32_t size = 0;
-        if (!ReadInt32(file, size) || size < 0 || size > 1000)
+        if (!ReadInt32(TByteSource(file), size) || size < 0 || size > 1000)
             throw TKestSerialization();
         const int32_t take = readSize >= 0 ? readSize : size;
         bytes.assign(static_cast<size_t>(take), '\0');
@@ -67,13 +69,13 @@ public:
             throw TKestSerialization();
     }
     void WriteBinary(std::ostream& stream) override {
-        WriteInt32(stream, static_cast<int32_t>(bytes.size()));
+        WriteInt32(TByteSink(stream), static_cast<int32_t>(bytes.size()));
         stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     void ReadBinary(std::istream& stream) override {
         ownerWhileReading = FOwner;
         int32_t size = 0;
-        if (!ReadInt32(stream, size) || size < 0 || size > 1000)
+        if (!ReadInt32(TByteSource(stream), size) || size < 0 || size > 1000)
             throw TKestSerialization();
         const int32_t take = readSize >= 0 ? readSize : size;
         bytes.assign(static_cast<size_t>(take), '\0');
@@ -159,9 +161,9 @@ public:
     }
     void WriteBinary(FILE* file) override {
         Record();
-        WriteInt32(file, FIndex);
+        WriteInt32(TByteSink(file), FIndex);
     }
-    void ReadBinary(FILE* file) override { ReadInt32(file, FIndex); }
+    void ReadBinary(FILE* file) override { ReadInt32(TByteSource(file), FIndex); }
     void WriteToBuffer(TMemBuffer& buffer) override {
         Record();
         buffer.AppendInt(FIndex);
@@ -177,9 +179,9 @@ public:
     }
     void WriteBinary(std::ostream& stream) override {
         Record();
-        WriteInt32(stream, FIndex);
+        WriteInt32(TByteSink(stream), FIndex);
     }
-    void ReadBinary(std::istream& stream) override { ReadInt32(stream, FIndex); }
+    void ReadBinary(std::istream& stream) override { ReadInt32(TByteSource(stream), FIndex); }
     void WriteText(std::ostream& stream) override {
         Record();
         stream << FIndex << '\n';

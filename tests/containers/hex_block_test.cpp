@@ -1,4 +1,4 @@
-#include "containers/hex_block.h"
+#include "containers/byte_io.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +15,31 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using kest::detail::ReadHexBlock;
-using kest::detail::WriteHexBlock;
+using kest::io::TByteSink;
+using kest::io::TByteSource;
+using kest::io::WriteHexBlock;
+
+// Reads a text as a block of count bytes (or a piece of a block: see ReadHexBlock).
+template <typename Medium>
+bool ReadHexBlock(Medium& medium, uint8_t* bytes, size_t count, size_t first, size_t total,
+                  std::string& problem) {
+    return kest::io::ReadHexBlock(TByteSource(medium), bytes, count, first, total, problem);
+}
+template <typename Medium>
+bool ReadHexBlock(Medium& medium, uint8_t* bytes, size_t count) {
+    std::string problem;
+    return ReadHexBlock(medium, bytes, count, 0, count, problem);
+}
 
 std::string WriteToFile(const Bytes& bytes) {
     kest::test::File file = kest::test::TempFile();
-    WriteHexBlock(file.get(), bytes.data(), bytes.size());
+    WriteHexBlock(TByteSink(file.get()), bytes.data(), bytes.size());
     return kest::test::FileText(file.get());
 }
 
 std::string WriteToStream(const Bytes& bytes) {
     std::ostringstream stream;
-    WriteHexBlock(stream, bytes.data(), bytes.size());
+    WriteHexBlock(TByteSink(stream), bytes.data(), bytes.size());
     return stream.str();
 }
 

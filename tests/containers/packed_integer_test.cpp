@@ -1,4 +1,4 @@
-#include "containers/packed_integer.h"
+#include "containers/byte_io.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +14,12 @@
 
 namespace {
 
-using kest::detail::DecodePackedInt;
-using kest::detail::EncodePackedInt;
-using kest::detail::ReadPackedInt;
-using kest::detail::WritePackedInt;
+using kest::io::DecodePackedInt;
+using kest::io::EncodePackedInt;
+using kest::io::ReadPackedInt;
+using kest::io::TByteSink;
+using kest::io::TByteSource;
+using kest::io::WritePackedInt;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -125,18 +127,18 @@ TEST(PackedInteger, CFileFormsAreTheEncodedBytesAndReadBack) {
     ASSERT_NE(file, nullptr);
     std::string expected;
     for (const Vector& v : Vectors()) {
-        WritePackedInt(file, v.value);
+        WritePackedInt(TByteSink(file), v.value);
         expected.append(v.bytes.begin(), v.bytes.end());
     }
     EXPECT_EQ(FileText(file), expected);
     std::rewind(file);
     for (const Vector& v : Vectors()) {
         int32_t value = 0;
-        ASSERT_TRUE(ReadPackedInt(file, value));
+        ASSERT_TRUE(ReadPackedInt(TByteSource(file), value));
         EXPECT_EQ(value, v.value);
     }
     int32_t value = 55;
-    EXPECT_FALSE(ReadPackedInt(file, value));
+    EXPECT_FALSE(ReadPackedInt(TByteSource(file), value));
     EXPECT_EQ(value, 55);
     std::fclose(file);
 }
@@ -150,7 +152,7 @@ TEST(PackedInteger, CFileReaderRejectsTruncatedAndCorruptForms) {
         std::fwrite(data.data(), 1, data.size(), file);
         std::rewind(file);
         int32_t value = 55;
-        EXPECT_FALSE(ReadPackedInt(file, value));
+        EXPECT_FALSE(ReadPackedInt(TByteSource(file), value));
         EXPECT_EQ(value, 55);
         std::fclose(file);
     }
@@ -160,17 +162,17 @@ TEST(PackedInteger, StreamFormsAreTheEncodedBytesAndReadBack) {
     std::stringstream stream(std::ios::in | std::ios::out | std::ios::binary);
     std::string expected;
     for (const Vector& v : Vectors()) {
-        WritePackedInt(stream, v.value);
+        WritePackedInt(TByteSink(stream), v.value);
         expected.append(v.bytes.begin(), v.bytes.end());
     }
     EXPECT_EQ(stream.str(), expected);
     for (const Vector& v : Vectors()) {
         int32_t value = 0;
-        ASSERT_TRUE(ReadPackedInt(stream, value));
+        ASSERT_TRUE(ReadPackedInt(TByteSource(stream), value));
         EXPECT_EQ(value, v.value);
     }
     int32_t value = 55;
-    EXPECT_FALSE(ReadPackedInt(stream, value));
+    EXPECT_FALSE(ReadPackedInt(TByteSource(stream), value));
     EXPECT_EQ(value, 55);
 }
 
@@ -180,7 +182,7 @@ TEST(PackedInteger, StreamReaderRejectsTruncatedAndCorruptForms) {
     for (const std::string& data : bad) {
         std::istringstream stream(data, std::ios::binary);
         int32_t value = 55;
-        EXPECT_FALSE(ReadPackedInt(stream, value));
+        EXPECT_FALSE(ReadPackedInt(TByteSource(stream), value));
         EXPECT_EQ(value, 55);
         EXPECT_TRUE(stream.fail());
     }
