@@ -277,7 +277,8 @@ kest::detail::TTempBlock ReadInSteps(size_t count, int64_t left, const TStepRead
         return nullptr;
     size_t room = left >= 0 ? count : std::min(count, kFirstStep);
     size_t done = 0;
-    kest::detail::TTempBlock block(static_cast<uint8_t*>(kest::detail::AllocateBlock(std::max<size_t>(room + extra, 1))));
+    kest::detail::TTempBlock block(
+        static_cast<uint8_t*>(kest::detail::AllocateBlock(std::max<size_t>(room + extra, 1))));
     while (block != nullptr) {
         if (!read(block.get() + done, done, room - done))
             return nullptr;
@@ -300,8 +301,8 @@ kest::detail::TTempBlock ReadInSteps(size_t count, int64_t left, const TStepRead
 
 kest::detail::TTempBlock ReadBlock(const TByteSource& source, size_t count, size_t extra) {
     return ReadInSteps(
-        count, source.Remaining(), [&source](uint8_t* at, size_t, size_t size) { return source.Read(at, size); },
-        extra);
+        count, source.Remaining(),
+        [&source](uint8_t* at, size_t, size_t size) { return source.Read(at, size); }, extra);
 }
 
 // --- the text codec ------------------------------------------------------------
@@ -387,25 +388,36 @@ void WriteHexBlock(const TByteSink& sink, const uint8_t* bytes, size_t count, bo
     }
 }
 
+namespace {
+
+// Reads one byte of a hex block, its two characters and the separator after it (a line
+// end when lineEnds); what is out of place, or nothing.
+std::string ReadHexByte(const TByteSource& source, bool lineEnds, uint8_t& byte) {
+    const int high = source.Get();
+    const int low = high == EOF ? EOF : source.Get();
+    const int highValue = high == ' ' ? 0 : HexValue(high);
+    const int lowValue = HexValue(low);
+    if (highValue < 0 || lowValue < 0)
+        return Shown(highValue < 0 ? high : low) + " where a hexadecimal digit belongs";
+    byte = static_cast<uint8_t>(highValue * 16 + lowValue);
+    const int separator = source.Get();
+    if (separator != (lineEnds ? '\n' : ' '))
+        return Shown(separator) + " where " + (lineEnds ? "a line end" : "a blank") + " belongs";
+    return std::string();
+}
+
+}  // namespace
+
 bool ReadHexBlock(const TByteSource& source, uint8_t* bytes, size_t count, size_t first, size_t total,
                   std::string& problem) {
     for (size_t i = 0; i < count; ++i) {
         const size_t index = first + i;
-        const int high = source.Get();
-        const int low = high == EOF ? EOF : source.Get();
-        const int highValue = high == ' ' ? 0 : HexValue(high);
-        const int lowValue = HexValue(low);
-        const bool lineEnds = (index + 1) % kBytesPerLine == 0 || index + 1 == total;
-        const int separator = highValue < 0 || lowValue < 0 ? EOF : source.Get();
-        if (highValue >= 0 && lowValue >= 0)
-            bytes[i] = static_cast<uint8_t>(highValue * 16 + lowValue);
-        if (highValue >= 0 && lowValue >= 0 && separator == (lineEnds ? '\n' : ' '))
+        const std::string wrong =
+            ReadHexByte(source, (index + 1) % kBytesPerLine == 0 || index + 1 == total, bytes[i]);
+        if (wrong.empty())
             continue;
-        problem = "byte " + std::to_string(index + 1) + " of " + std::to_string(total) + " of the hex block: ";
-        if (highValue < 0 || lowValue < 0)
-            problem += Shown(highValue < 0 ? high : low) + " where a hexadecimal digit belongs";
-        else
-            problem += Shown(separator) + " where " + (lineEnds ? "a line end" : "a blank") + " belongs";
+        problem = "byte " + std::to_string(index + 1) + " of " + std::to_string(total) +
+                  " of the hex block: " + wrong;
         if (source.FStream != nullptr)
             source.FStream->setstate(std::ios_base::failbit);
         return false;

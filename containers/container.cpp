@@ -31,6 +31,19 @@ void* AllocateOrThrow(size_t bytes) {
     return block;
 }
 
+// A copy of source's contiguous elements in a new array of its capacity, which allocated
+// receives; throws TKestBadAlloc for a size that does not fit, std::bad_alloc without room.
+void* CopyElements(const TContainer& source, int32_t& allocated) {
+    allocated = source.FAllocated > source.FCount ? source.FAllocated : source.FCount;
+    const int64_t bytes = static_cast<int64_t>(allocated) * source.FElementSize;
+    if (source.FElementSize <= 0 || bytes > kMaxBytes)
+        throw TKestBadAlloc();
+    void* elements = AllocateOrThrow(static_cast<size_t>(bytes));
+    std::memcpy(elements, source.FItems,
+                static_cast<size_t>(source.FCount) * static_cast<size_t>(source.FElementSize));
+    return elements;
+}
+
 // Clears the copying flags on both sides of an assignment and disposes of any peer
 // container left behind, however the assignment ends.
 class TCopyingScope {
@@ -261,19 +274,8 @@ void TContainer::Assign(const TContainerItem& source) {
 void TContainer::AssignFrom(const TContainer& source) {
     // Contiguous elements are copied into a new array before anything else changes, so
     // that a failed allocation leaves this container as it was.
-    void* elements = nullptr;
     int32_t allocated = 0;
-    if (!IsPointerMode() && source.FCount > 0) {
-        allocated = source.FAllocated > source.FCount ? source.FAllocated : source.FCount;
-        if (source.FElementSize <= 0)
-            throw TKestBadAlloc();
-        const int64_t bytes = static_cast<int64_t>(allocated) * source.FElementSize;
-        if (bytes > kMaxBytes)
-            throw TKestBadAlloc();
-        elements = AllocateOrThrow(static_cast<size_t>(bytes));
-        std::memcpy(elements, source.FItems,
-                    static_cast<size_t>(source.FCount) * static_cast<size_t>(source.FElementSize));
-    }
+    void* elements = !IsPointerMode() && source.FCount > 0 ? CopyElements(source, allocated) : nullptr;
 
     // The present items go under this container's own ownership rule, before the
     // source's settings replace it.

@@ -251,9 +251,11 @@ private:
     void WriteImage(const kest::io::TByteSink& sink);
     void ReadImage(const kest::io::TByteSource& source);
     // Reads an item record after its size prefix and keeps it; gives null.
-    void* ReadPrefixedRecord(const kest::container_detail::TItemPlace& place, const kest::io::TByteSource& source);
+    void* ReadPrefixedRecord(const kest::container_detail::TItemPlace& place,
+                             const kest::io::TByteSource& source);
     // Reads an element's hex block, or a type tag and the item's C file text form.
-    void* ReadTextRecord(const kest::container_detail::TItemPlace& place, const kest::io::TByteSource& source);
+    void* ReadTextRecord(const kest::container_detail::TItemPlace& place,
+                         const kest::io::TByteSource& source);
     // Reads count items through read(place) and keeps those it gives, fits the array to a
     // whole read, then reads the fix-up records through peers() and applies them.
     template <typename TRead, typename TPeers>

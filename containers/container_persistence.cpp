@@ -112,7 +112,6 @@ struct TItemPlace {
     }
 };
 
-
 struct TContainerHeader {
     int32_t count = 0;
     int32_t growBy = 0;
@@ -176,9 +175,9 @@ TContainerHeader DecodeHeader(const uint8_t in[kHeaderSize]) {
 
 // The header line of the text forms: the values, a blank between them, a line end after.
 void WriteHeaderText(const TByteSink& sink, const TContainerHeader& h) {
-    const int32_t values[kHeaderValues] = {
-        h.count,     h.growBy,     h.inlineElements, h.pointers,   h.reserved,    h.elementSize,
-        h.ownsItems, h.duplicates, h.peerData,       h.sizePrefix, h.linearGrowth};
+    const int32_t values[kHeaderValues] = {h.count,    h.growBy,      h.inlineElements, h.pointers,
+                                           h.reserved, h.elementSize, h.ownsItems,      h.duplicates,
+                                           h.peerData, h.sizePrefix,  h.linearGrowth};
     for (int i = 0; i < kHeaderValues; ++i)
         kest::io::WriteDecimal(sink, values[i], i + 1 < kHeaderValues ? ' ' : '\n');
 }
@@ -411,13 +410,14 @@ void* TContainer::ReadPrefixedRecord(const TItemPlace& place, const TByteSource&
     // An item that read beyond its announced size has eaten into what follows.
     if (after < 0 || size < consumed) {
         DisposeLoose(item);
-        throw TKestSerialization(place.Say("it read " + std::to_string(consumed) + " bytes, its size prefix at offset " +
-                                           std::to_string(mark) + " says " + std::to_string(size)));
+        throw TKestSerialization(place.Say("it read " + std::to_string(consumed) +
+                                           " bytes, its size prefix at offset " + std::to_string(mark) +
+                                           " says " + std::to_string(size)));
     }
     KeepReadItem(item);
     if (size > consumed && !source.Skip(size - consumed))
-        throw TKestSerialization(
-            place.Say("the data end before the " + std::to_string(size) + " bytes its size prefix announces"));
+        throw TKestSerialization(place.Say("the data end before the " + std::to_string(size) +
+                                           " bytes its size prefix announces"));
     return nullptr;
 }
 
@@ -505,7 +505,8 @@ void TContainer::WriteText(FILE* file) {
         if (item == nullptr)
             throw TKestBadIndex();
         if (FInline) {
-            kest::io::WriteHexBlock(sink, static_cast<const uint8_t*>(item), static_cast<size_t>(FElementSize), true);
+            kest::io::WriteHexBlock(sink, static_cast<const uint8_t*>(item),
+                                    static_cast<size_t>(FElementSize), true);
             continue;
         }
         TContainerItem& object = *static_cast<TContainerItem*>(item);
@@ -522,7 +523,8 @@ void* TContainer::ReadTextRecord(const TItemPlace& place, const TByteSource& sou
         if (!kest::io::ReadDecimal(source, typeId))
             throw TKestSerialization(place.Say("no type tag (a decimal number)"));
         FILE* file = source.FFile;
-        return place.Read([&] { return ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadText(file); }); });
+        return place.Read(
+            [&] { return ReadNewItem(typeId, [file](TContainerItem& item) { item.ReadText(file); }); });
     }
     // The elements start on the line after the header; each is a hex block, read exactly
     // as written.
@@ -571,6 +573,9 @@ void TContainer::ReadText(std::istream& stream) {
     TakeHeader(h, true);
     TLoadingScope loading(*this);
     ReadItems(
-        h.count, [&](const TItemPlace& place) { return place.Read([&] { return ReadItem(stream, std::ios_base::in); }); },
+        h.count,
+        [&](const TItemPlace& place) {
+            return place.Read([&] { return ReadItem(stream, std::ios_base::in); });
+        },
         [&] { FPeers->ReadText(stream); });
 }

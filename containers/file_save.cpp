@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "containers/byte_io.h"
 #include "containers/block_allocation.h"
+#include "containers/byte_io.h"
 #include "containers/kest_exception.h"
 #include "containers/system_calls.h"
 
@@ -405,16 +405,8 @@ void TFileSave::MakeTemporary(const struct stat* old) {
         });
         if (descriptor < 0 && errno == EEXIST)
             continue;
-        if (descriptor < 0) {
-            const int code = LastError();
-            if (code == EACCES || code == EPERM) {
-                std::string reason = "files cannot be created in the folder " + FFolder;
-                if (old != nullptr)
-                    reason += ", and saving writes a new file beside the old one before replacing it";
-                throw TKestFileException("Could not save " + FTarget + ": " + reason);
-            }
-            Fail(code);
-        }
+        if (descriptor < 0)
+            FailCreating(LastError(), old != nullptr);
         FTemporary = name;
         FTemporaryIsNew = true;
         FChannel = std::make_unique<TChannel>(descriptor);
@@ -438,6 +430,15 @@ void TFileSave::MakeTemporary(const struct stat* old) {
         return;
     }
     Fail(EEXIST);
+}
+
+void TFileSave::FailCreating(int code, bool replacing) const {
+    if (code != EACCES && code != EPERM)
+        Fail(code);
+    std::string reason = "files cannot be created in the folder " + FFolder;
+    if (replacing)
+        reason += ", and saving writes a new file beside the old one before replacing it";
+    throw TKestFileException("Could not save " + FTarget + ": " + reason);
 }
 
 TFileSave::~TFileSave() {

@@ -68,6 +68,9 @@ public:
 
 private:
     void MakeTemporary(const struct stat* old);
+    // Throws what a temporary file that could not be made comes to: a folder where no
+    // file may be created is said so in words (replacing: an old file is in it).
+    [[noreturn]] void FailCreating(int code, bool replacing) const;
     void PutBack();
     [[noreturn]] void AbandonAndFail(int code);
 

@@ -194,7 +194,8 @@ void TMemBitmap::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t colour) 
         break;
     case 16:
         // Five bits each: blue in bits 0-4, green in 5-9, red in 10-14.
-        kest::io::StoreUInt16(static_cast<std::uint16_t>((blue >> 3) | (green >> 3) << 5 | (red >> 3) << 10), p);
+        kest::io::StoreUInt16(static_cast<std::uint16_t>((blue >> 3) | (green >> 3) << 5 | (red >> 3) << 10),
+                              p);
         break;
     case 8: p[0] = red; break;
     case 4:

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "containers/block_allocation.h"
-#include "containers/kest_exception.h"
 #include "containers/byte_io.h"
+#include "containers/kest_exception.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <istream>
+#include <new>
 #include <ostream>
 #include <string>
 
@@ -57,16 +57,18 @@ TTempBlock ReadPayload(const TByteSource& source, size_t count, bool text) {
                                  " bytes does not start on a line of its own");
     TTempBlock block;
     try {
-        block = kest::io::ReadInSteps(count, PayloadLeft(source, text), [&](uint8_t* at, size_t first, size_t size) {
-            return text ? kest::io::ReadHexBlock(source, at, size, first, count, problem) : source.Read(at, size);
-        });
+        block = kest::io::ReadInSteps(
+            count, PayloadLeft(source, text), [&](uint8_t* at, size_t first, size_t size) {
+                return text ? kest::io::ReadHexBlock(source, at, size, first, count, problem)
+                            : source.Read(at, size);
+            });
     } catch (const std::bad_alloc&) {
         throw TKestBadAlloc();
     }
     if (block == nullptr)
-        throw TKestSerialization(problem.empty() ? "the data end inside the " + std::to_string(count) +
-                                                       " payload bytes"
-                                                 : problem);
+        throw TKestSerialization(problem.empty()
+                                     ? "the data end inside the " + std::to_string(count) + " payload bytes"
+                                     : problem);
     return block;
 }
 
