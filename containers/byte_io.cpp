@@ -193,6 +193,14 @@ int TByteSource::Peek() const {
     return SpaceRemaining(*FSpace) > 0 ? FSpace->Data()[FSpace->Position()] : EOF;
 }
 
+const uint8_t* TByteSource::Take(size_t size) const {
+    if (FSpace == nullptr || static_cast<int64_t>(size) > SpaceRemaining(*FSpace))
+        return nullptr;
+    const uint8_t* at = FSpace->Data() + FSpace->Position();
+    FSpace->FPosition += static_cast<int32_t>(size);
+    return at;
+}
+
 int TByteSource::Get() const {
     uint8_t byte = 0;
     return Read(&byte, 1) ? byte : EOF;

@@ -99,6 +99,9 @@ public:
     int Peek() const;
     // Takes the next byte, or gives EOF.
     int Get() const;
+    // The next size bytes where they lie, taken, when the medium is a memory space that
+    // holds them; else null and nothing taken.
+    const uint8_t* Take(size_t size) const;
     // Lets at most size more bytes be read from here on.
     void Bound(int64_t size) const { FBound = FLeft = size; }
 

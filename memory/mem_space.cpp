@@ -275,10 +275,12 @@ void TMemSpace::ReadCompressed(const TByteSource& source, int32_t length, bool t
     if (size == 0 || length > kest::detail::MaxRestoredLength(size))
         throw TKestCompressException(std::to_string(size) + " compressed bytes cannot restore to " +
                                      std::to_string(length));
-    const TTempBlock packed = ReadPayload(source, static_cast<size_t>(size), text);
+    // The packed bytes of a memory image are restored where they lie, others from a copy.
+    const uint8_t* packed = text ? nullptr : source.Take(static_cast<size_t>(size));
+    TTempBlock copy = packed == nullptr ? ReadPayload(source, static_cast<size_t>(size), text) : nullptr;
     Provide(length);
     FCompressed = true;
-    if (!kest::detail::RestorePayload(packed.get(), size, FData, length)) {
+    if (!kest::detail::RestorePayload(packed != nullptr ? packed : copy.get(), size, FData, length)) {
         Release();
         throw TKestCompressException(
             "the " + std::to_string(size) +
