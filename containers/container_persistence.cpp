@@ -1,13 +1,11 @@
 // The stored forms of TContainer: direct binary images on every byte medium, the memory
 // image, and the text forms.
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 #include <istream>
 #include <limits>
 #include <ostream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "containers/byte_io.h"
 #include "containers/container.h"
@@ -568,8 +566,7 @@ void TContainer::WriteText(std::ostream& stream) {
 }
 
 void TContainer::ReadText(std::istream& stream) {
-    TByteSource source(stream);
-    const TContainerHeader h = ReadHeaderText(source);
+    const TContainerHeader h = ReadHeaderText(TByteSource(stream));
     TakeHeader(h, true);
     TLoadingScope loading(*this);
     ReadItems(

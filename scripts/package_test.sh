@@ -157,7 +157,7 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/kest-example.XXXXXX")
 prefix=$scratch/prefix
 dpkg-deb -x "$dev_deb" "$prefix"
 cp -r examples "$scratch/source"
-for internal in binary_io byte_channel hex_block packed_integer file_save block_allocation image_channel zlib_payload; do
+for internal in byte_io file_save block_allocation zlib_payload; do
     [[ -z "$(find "$prefix" -name "$internal.h")" ]] || fail "libkest-dev installs the internal header $internal.h"
 done
 [[ -f "$prefix/usr/include/kest/containers/string_container.h" ]] || fail "no /usr/include/kest/containers/string_container.h"
