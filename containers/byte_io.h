@@ -95,7 +95,7 @@ public:
     // Bytes left before the end (or the bound), or -1 when the medium cannot tell. The
     // position and a stream's state flags are kept.
     int64_t Remaining() const;
-    // The next byte without taking it, or EOF.
+    // The next byte without taking it, or EOF (a stream at its end gets its eofbit).
     int Peek() const;
     // Takes the next byte, or gives EOF.
     int Get() const;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "containers/block_allocation.h"
+#include "containers/byte_io.h"
 #include "containers/kest_exception.h"
 
 namespace {
@@ -112,22 +113,24 @@ int32_t& TIntContainer::AddNew() {
 }
 
 std::ostream& operator<<(std::ostream& stream, const TIntContainer& container) {
-    stream << container.Count() << '\n';
+    const kest::io::TByteSink sink(stream);
+    kest::io::WriteDecimal(sink, container.Count(), '\n');
     for (int i = 0; i < container.Count(); ++i)
-        stream << container.At(i) << '\n';
+        kest::io::WriteDecimal(sink, container.At(i), '\n');
     return stream;
 }
 
 std::istream& operator>>(std::istream& stream, TIntContainer& container) {
     container.Clear(true);
+    const kest::io::TByteSource source(stream);
     int32_t count = 0;
-    if (!(stream >> count))
+    if (!kest::io::ReadDecimal(source, count))
         return stream;
     // Elements are added only as they are read, so a count that the stream does not
     // back with integers costs no memory.
     for (int32_t i = 0; i < count; ++i) {
         int32_t value = 0;
-        if (!(stream >> value))
+        if (!kest::io::ReadDecimal(source, value))
             break;
         container.AddNew() = value;
     }

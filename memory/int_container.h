@@ -58,7 +58,8 @@ private:
     void CheckShape() const;
 };
 
-// Writes the count and then every integer, each on a line of its own; returns stream.
+// Writes the count and then every integer, each on a line of its own; returns stream. A
+// failed write throws TKestFileException.
 std::ostream& operator<<(std::ostream& stream, const TIntContainer& container);
 // Empties container, reads a count and that many integers; stops at the first integer that
 // cannot be read (the stream is failed then) and keeps those read before; returns stream.
