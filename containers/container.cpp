@@ -4,11 +4,9 @@
 #include <cstring>
 #include <istream>
 #include <limits>
-#include <memory>
 #include <new>
 #include <ostream>
 #include <typeinfo>
-#include <vector>
 
 #include "containers/block_allocation.h"
 #include "containers/byte_io.h"
@@ -416,20 +414,17 @@ void TContainer::WriteRecord(const TByteSink& sink, int index, std::ios_base::op
 void* TContainer::ReadElement(const TByteSource& source, bool decimal) {
     if (FElementSize <= 0)
         throw TKestBadAlloc();
+    const kest::io::TStepReader read = [&](uint8_t* at, size_t, size_t size) {
+        for (size_t i = 0; decimal && i < size; ++i) {
+            int32_t value = 0;
+            if (!kest::io::ReadDecimal(source, value))
+                return false;
+            at[i] = static_cast<uint8_t>(value);
+        }
+        return decimal || source.Read(at, size);
+    };
     // The block grows only with bytes that are really there, whatever size damaged data announce.
-    return kest::io::ReadInSteps(static_cast<size_t>(FElementSize), -1,
-                                 [&](uint8_t* at, size_t, size_t size) {
-                                     if (!decimal)
-                                         return source.Read(at, size);
-                                     for (size_t i = 0; i < size; ++i) {
-                                         int32_t value = 0;
-                                         if (!kest::io::ReadDecimal(source, value))
-                                             return false;
-                                         at[i] = static_cast<uint8_t>(value);
-                                     }
-                                     return true;
-                                 })
-        .release();
+    return kest::io::ReadInSteps(static_cast<size_t>(FElementSize), -1, read).release();
 }
 
 void* TContainer::ReadItem(TMemSpace& space) {
