@@ -1,5 +1,7 @@
 #include "containers/string_pool.h"
 
+#include <sys/mman.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -93,6 +95,7 @@ char* NewSlab() {
     auto* slab = static_cast<char*>(AllocateAlignedBlock(TStringPool::kSlabBytes, TStringPool::kSlabBytes));
     if (slab == nullptr)
         return nullptr;
+    madvise(slab, TStringPool::kSlabBytes, MADV_HUGEPAGE);
     new (slab) TSlabHeader{0};
     if (!Register(reinterpret_cast<uintptr_t>(slab))) {
         reinterpret_cast<TSlabHeader*>(slab)->~TSlabHeader();
