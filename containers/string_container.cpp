@@ -61,46 +61,66 @@ int ClampToInt(int64_t value) {
                                                    : static_cast<int>(value);
 }
 
-// Finds the line ends of one chunk 64 bytes at a time: a mask of the CR and LF bytes of
-// the block in hand, taken lowest first, so that a short line costs no call.
+// Bit k set where byte k of the 16 from p is CR or LF.
+uint64_t LineEndBits(const char* p) {
+#if defined(__SSE2__)
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hits =
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
+    return static_cast<uint16_t>(_mm_movemask_epi8(hits));
+#else
+    uint64_t bits = 0;
+    for (int k = 0; k < 16; ++k)
+        bits |= uint64_t{p[k] == '\r' || p[k] == '\n'} << k;
+    return bits;
+#endif
+}
+
+// Finds the line ends of one chunk: a mask of the CR and LF bytes of the 64 from where
+// the last line began, taken lowest first, so that a short line costs no call; a line
+// longer than that is searched with memchr, the next CR kept until passed.
 class TLineEnds {
 public:
-    TLineEnds(const char* begin, const char* end) : FEnd(end) { Load(begin); }
+    TLineEnds(const char* begin, const char* end) : FEnd(end), FCr(begin) { Load(begin); }
     // The first CR or LF at or after from, or the chunk's end; from never goes back.
     const char* Next(const char* from) {
-        while (from < FEnd) {
-            if (from - FBlock >= 64)
-                Load(from);
-            if (const uint64_t mask = FMask >> (from - FBlock) << (from - FBlock))
-                return FBlock + __builtin_ctzll(mask);
-            if (FEnd - FBlock <= 64)
-                break;
-            from = FBlock + 64;
-        }
-        return FEnd;
+        if (from - FBlock >= 64)
+            Load(from);
+        if (const uint64_t mask = FMask >> (from - FBlock) << (from - FBlock))
+            return FBlock + __builtin_ctzll(mask);
+        if (FEnd - FBlock <= 64)
+            return FEnd;
+        const char* rest = FBlock + 64;
+        if (FCr < rest)
+            FCr = Find(rest, '\r', FEnd);
+        const char* end = Find(rest, '\n', FCr);
+        Load(end);
+        return end;
     }
 
 private:
     void Load(const char* from) {
         FBlock = from;
         FMask = 0;
-        int k = 0;
-#if defined(__SSE2__)
-        for (; k < 64 && FEnd - from >= k + 16; k += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
-            const __m128i hits =
-                _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
-            FMask |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(hits))} << k;
+        if (FEnd - from >= 64) {
+            FMask = LineEndBits(from) | LineEndBits(from + 16) << 16 | LineEndBits(from + 32) << 32 |
+                    LineEndBits(from + 48) << 48;
+            return;
         }
-#endif
-        for (; k < 64 && from + k < FEnd; ++k)
+        for (int k = 0; from + k < FEnd; ++k)
             if (from[k] == '\r' || from[k] == '\n')
                 FMask |= uint64_t{1} << k;
+    }
+
+    static const char* Find(const char* from, char c, const char* end) {
+        const void* at = std::memchr(from, c, static_cast<size_t>(end - from));
+        return at != nullptr ? static_cast<const char*>(at) : end;
     }
 
     const char* FBlock = nullptr;
     uint64_t FMask = 0;
     const char* FEnd;
+    const char* FCr;  // the next CR from where the long search was, or the end
 };
 
 TString& AsString(void* item) {
@@ -138,7 +158,9 @@ void TStringContainer::Clear(bool deleteItems) {
                     continue;
                 }
             }
-            item->~TContainerItem();
+            // Only the strings of a load live in slabs: one whose text is behind it owns nothing else.
+            if (!static_cast<TString*>(item)->TextBehind())
+                item->~TContainerItem();
             ++inSlab;
         }
         kest::detail::ReleasePooled(slab, inSlab);
@@ -350,8 +372,8 @@ private:
 };
 
 // One reading of lines: the line in hand, what was seen last and what is reported.
-// Lines go to `sink` when there is one, else to `add` (a copy of the text) or `adopt` (a
-// block the new string takes over).
+// Lines go to `sink` when there is one, else to `add` (a copy of the text, cut at its first
+// 0 byte as every TString is) or `adopt` (a block the new string takes over).
 template <typename TAdd, typename TAdopt>
 class TLineReading {
 public:
@@ -394,6 +416,7 @@ public:
 
     // Takes the bytes from i to filled of a chunk starting at offset chunkStart.
     void ScanBytes(char* bytes, size_t i, size_t filled, int64_t chunkStart) {
+        FClean = std::memchr(bytes + i, 0, filled - i) == nullptr;
         TLineEnds ends(bytes + i, bytes + filled);
         while (i < filled && !FCancel) {
             const size_t j = static_cast<size_t>(ends.Next(bytes + i) - bytes);
@@ -442,6 +465,7 @@ private:
     int64_t FLongest = 0;
     bool FCancel = false;
     bool FEnded = false;  // the last character taken was CR or LF
+    bool FClean = false;  // no 0 byte in the chunk in hand
     int FPrevious = -1;
 
     void Report(int64_t done) {
@@ -469,7 +493,7 @@ private:
                 block = fitted;
             FAdopt(block, used);
         } else {
-            FAdd(FLine.Data(), used);
+            FAdd(FLine.Data(), strnlen(FLine.Data(), used));
         }
         FLine.Clear();
     }
@@ -486,7 +510,7 @@ private:
             FSink(begin, static_cast<int>(direct), FSinkValue);
             *end = kept;
         } else {
-            FAdd(begin, direct);
+            FAdd(begin, FClean ? direct : strnlen(begin, direct));
         }
     }
 
@@ -499,13 +523,27 @@ private:
 
 }  // namespace
 
-void TStringContainer::AddLine(const char* text, size_t length, kest::detail::TStringPool& pool) {
-    // A text ends at its first 0 byte, as every TString does.
-    const size_t count = strnlen(text, length);
-    AddString(TString::Pooled(pool, text, count));
+// Here, where the lines are read, so that making a line's string is inlined there.
+TString::TString(const char* text, size_t count, char* behind) noexcept {
+    std::memcpy(behind, text, count);
+    behind[count] = 0;
+    FText = behind;
+    FCapacity = static_cast<int32_t>(count + 1);
+}
+
+TString* TString::Pooled(kest::detail::TStringPool& pool, const char* text, size_t count) {
+    if (void* place = pool.Take(sizeof(TString) + count + 1))
+        return ::new (place) TString(text, count, static_cast<char*>(place) + sizeof(TString));
+    return new TString(text, count);
 }
 
 void TStringContainer::AddString(TString* made) {
+    // Room left and no duplicates to look for: stored as StoreItem would store it.
+    if (FDuplicates && !FInline && FCount < FAllocated) {
+        made->FOwner = this;
+        static_cast<void**>(FItems)[FCount++] = made;
+        return;
+    }
     TContainerItem* item = made;
     const int before = FCount;
     try {
@@ -533,7 +571,7 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
     int64_t offset = 0;  // of the next byte, counted from where reading began
     FUnicodeLoaded = false;
     kest::detail::TStringPool pool;
-    auto add = [this, &pool](const char* text, size_t length) { AddLine(text, length, pool); };
+    auto add = [this, &pool](const char* text, size_t length) { AddString(TString::Pooled(pool, text, length)); };
     auto adopt = [this](char* block, size_t length) { AddString(TString::Adopting(block, length)); };
     TLineReading<decltype(add), decltype(adopt)> reading(known, add, adopt, sink, sinkValue, progress, user);
 

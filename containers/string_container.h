@@ -101,9 +101,6 @@ private:
     // SaveLines proper; false when the progress function cancelled.
     bool WriteLines(FILE* file, TProgress progress, int user);
     int ReadLines(FILE* file, TProgress progress, int user, TLineSink sink, int sinkValue);
-    // Stores a new item made of length bytes of text (up to a 0 byte among them), made in
-    // the pool's storage when it has room.
-    void AddLine(const char* text, size_t length, kest::detail::TStringPool& pool);
     // Stores made as an item; what AddItem does not take over is deleted.
     void AddString(TString* made);
 };

@@ -23,7 +23,6 @@ struct TSlabHeader {
 };
 constexpr int64_t kBias = int64_t{1} << 40;
 constexpr size_t kHeaderBytes = 64;
-constexpr size_t kAlign = alignof(std::max_align_t);
 
 // The slabs alive, for ReleasePooled to recognise their addresses without a lock: an
 // open-addressed table of slab addresses probed at most kProbes slots from the hash
@@ -64,7 +63,7 @@ std::atomic<uintptr_t>* Find(uintptr_t slab) {
 
 // Slabs whose strings are all gone, kept (registered) for the next load, as the heap keeps
 // freed blocks: a program that loads line files one after another faults its pages in once.
-constexpr size_t kKeptSlabs = 16;
+constexpr size_t kKeptSlabs = 2;
 char* gKept[kKeptSlabs];
 size_t gKeptCount = 0;
 
@@ -115,26 +114,19 @@ void TStringPool::Leave() noexcept {
     if (FSlab != nullptr)
         Drop(FSlab, kBias - FTaken);
     FSlab = nullptr;
+    FUsed = kSlabBytes;
 }
 
-void* TStringPool::Take(size_t size) noexcept {
-    if (size > kMaxPiece)
+void* TStringPool::TakeFresh(size_t size) noexcept {
+    Leave();
+    char* slab = NewSlab();
+    if (slab == nullptr)
         return nullptr;
-    size = (size + kAlign - 1) & ~(kAlign - 1);
-    if (FSlab == nullptr || FUsed + size > kSlabBytes) {
-        Leave();
-        char* slab = NewSlab();
-        if (slab == nullptr)
-            return nullptr;
-        reinterpret_cast<TSlabHeader*>(slab)->FLive.store(kBias, std::memory_order_relaxed);
-        FSlab = slab;
-        FUsed = kHeaderBytes;
-        FTaken = 0;
-    }
-    void* piece = FSlab + FUsed;
-    FUsed += size;
-    ++FTaken;
-    return piece;
+    reinterpret_cast<TSlabHeader*>(slab)->FLive.store(kBias, std::memory_order_relaxed);
+    FSlab = slab;
+    FUsed = kHeaderBytes + size;
+    FTaken = 1;
+    return slab + kHeaderBytes;
 }
 
 char* PoolSlabOf(const void* block) noexcept {
