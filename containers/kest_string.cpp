@@ -15,6 +15,7 @@
 #include "containers/block_allocation.h"
 #include "containers/byte_channel.h"
 #include "containers/kest_exception.h"
+#include "containers/string_pool.h"
 #include "memory/image_channel.h"
 #include "memory/int_container.h"
 #include "memory/mem_buffer.h"
@@ -222,6 +223,19 @@ TString* TString::Adopting(char* block, size_t count) {
     }
     made->Adopt(block, count);
     return made;
+}
+
+TString* TString::Pooled(kest::detail::TStringPool& pool, const char* text, size_t count) {
+    if (void* place = pool.Take(sizeof(TString) + count + 1))
+        return ::new (place) TString(text, count, static_cast<char*>(place) + sizeof(TString));
+    return new TString(text, count);
+}
+
+TString::TString(const char* text, size_t count, char* behind) noexcept {
+    std::memcpy(behind, text, count);
+    behind[count] = 0;
+    FText = behind;
+    FCapacity = static_cast<int32_t>(count + 1);
 }
 
 void TString::FreeText() noexcept {

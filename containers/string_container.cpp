@@ -4,6 +4,7 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -62,19 +63,14 @@ int ClampToInt(int64_t value) {
 }
 
 // Bit k set where byte k of the 16 from p is CR or LF.
-uint64_t LineEndBits(const char* p) {
 #if defined(__SSE2__)
+uint64_t LineEndBits(const char* p) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i hits =
         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
     return static_cast<uint16_t>(_mm_movemask_epi8(hits));
-#else
-    uint64_t bits = 0;
-    for (int k = 0; k < 16; ++k)
-        bits |= uint64_t{p[k] == '\r' || p[k] == '\n'} << k;
-    return bits;
-#endif
 }
+#endif
 
 // Finds the line ends of one chunk: a mask of the CR and LF bytes of the 64 from where
 // the last line began, taken lowest first, so that a short line costs no call; a line
@@ -102,12 +98,14 @@ private:
     void Load(const char* from) {
         FBlock = from;
         FMask = 0;
+#if defined(__SSE2__)
         if (FEnd - from >= 64) {
             FMask = LineEndBits(from) | LineEndBits(from + 16) << 16 | LineEndBits(from + 32) << 32 |
                     LineEndBits(from + 48) << 48;
             return;
         }
-        for (int k = 0; from + k < FEnd; ++k)
+#endif
+        for (int k = 0; k < 64 && from + k < FEnd; ++k)
             if (from[k] == '\r' || from[k] == '\n')
                 FMask |= uint64_t{1} << k;
     }
@@ -146,7 +144,6 @@ void TStringContainer::Clear(bool deleteItems) {
         int64_t inSlab = 0;
         for (int32_t i = 0; i < FCount; ++i) {
             auto* item = static_cast<TContainerItem*>(slots[i]);
-            slots[i] = nullptr;
             if (item == nullptr)
                 continue;
             if (slab == nullptr || !kest::detail::InSlab(item, slab)) {
@@ -164,7 +161,7 @@ void TStringContainer::Clear(bool deleteItems) {
             ++inSlab;
         }
         kest::detail::ReleasePooled(slab, inSlab);
-        FCount = 0;  // every slot is empty: nothing left for DeleteItem
+        FCount = 0;  // every item is gone: nothing left for DeleteItem
     }
     TContainer::Clear(deleteItems);
 }
@@ -324,12 +321,9 @@ public:
             size_t size = FSize;
             while (size < need)
                 size *= 2;
-            if (bound >= 0 && size > static_cast<size_t>(bound))
-                size = static_cast<size_t>(bound);
-            if (size < need)
-                size = need;
-            if (size > kMaxLine + 1)
-                size = kMaxLine + 1;
+            if (bound >= 0)
+                size = std::min(size, static_cast<size_t>(bound));
+            size = std::min(std::max(size, need), kMaxLine + 1);
             char* larger = static_cast<char*>(kest::detail::ResizeBlock(FData, size));
             if (larger == nullptr)
                 throw std::bad_alloc();
@@ -392,49 +386,35 @@ public:
     int64_t Longest() const { return FLongest; }
 
     // Takes the UTF-16 bytes from i to filled of a chunk starting at offset chunkStart:
-    // the low byte of each code unit, the bytes at even offsets.
+    // the low byte of each code unit, the bytes at even offsets, gathered at the chunk's
+    // start and taken as bytes two offsets apart.
     void ScanUtf16(char* bytes, size_t i, size_t filled, int64_t chunkStart) {
-        for (; i < filled && !FCancel; ++i) {
-            const int64_t at = chunkStart + static_cast<int64_t>(i);
-            if ((at & 1) != 0)
-                continue;
-            const int c = static_cast<unsigned char>(bytes[i]);
-            const int before = FPrevious;
-            FPrevious = c;
-            if (c != '\r' && c != '\n') {
-                FEnded = false;
-                Keep(bytes + i, bytes + i + 1, at);
-                continue;
-            }
-            FEnded = true;
-            if (c == '\n' && before == '\r')
-                continue;
-            Hand(bytes + i, bytes + i);
-            Report(at + 1);
-        }
+        i += static_cast<size_t>((chunkStart + static_cast<int64_t>(i)) & 1);
+        const int64_t first = chunkStart + static_cast<int64_t>(i);
+        size_t count = 0;
+        for (; i < filled; i += 2)
+            bytes[count++] = bytes[i];
+        ScanBytes(bytes, 0, count, first, 2);
     }
 
-    // Takes the bytes from i to filled of a chunk starting at offset chunkStart.
-    void ScanBytes(char* bytes, size_t i, size_t filled, int64_t chunkStart) {
+    // Takes the bytes from i to filled of a chunk whose byte k is at offset chunkStart + k * step.
+    void ScanBytes(char* bytes, size_t i, size_t filled, int64_t chunkStart, int64_t step = 1) {
         FClean = std::memchr(bytes + i, 0, filled - i) == nullptr;
         TLineEnds ends(bytes + i, bytes + filled);
         while (i < filled && !FCancel) {
             const size_t j = static_cast<size_t>(ends.Next(bytes + i) - bytes);
-            if (j > i) {
-                FEnded = false;
-                FPrevious = static_cast<unsigned char>(bytes[j - 1]);
-            }
             if (j == filled) {
-                Keep(bytes + i, bytes + j, chunkStart + static_cast<int64_t>(i));
+                FPrevious = static_cast<unsigned char>(bytes[j - 1]);
+                Keep(bytes + i, bytes + j, chunkStart + step * static_cast<int64_t>(i));
                 return;
             }
+            // Only a line end right after another can be the LF of a CR LF pair.
             const int c = static_cast<unsigned char>(bytes[j]);
-            const int before = FPrevious;
+            const bool pair = c == '\n' && FPrevious == '\r' && j == i;
             FPrevious = c;
-            FEnded = true;
-            if (!(c == '\n' && before == '\r' && j == i)) {
+            if (!pair) {
                 Hand(bytes + i, bytes + j);
-                Report(chunkStart + static_cast<int64_t>(j) + 1);
+                Report(chunkStart + step * static_cast<int64_t>(j) + 1);
             }
             i = j + 1;
         }
@@ -444,7 +424,7 @@ public:
     // cancelled load stops with the line just ended: it hands over nothing more. `free`
     // is a byte of storage the empty rest of the line may be handed from.
     void Finish(char* free, int64_t offset) {
-        if (!FCancel && (FLine.Used() > 0 || FEnded))
+        if (!FCancel && (FLine.Used() > 0 || FPrevious == '\r' || FPrevious == '\n'))
             Hand(free, free);
         if (FKnown < 0)
             FTotal = ClampToInt(offset);
@@ -464,9 +444,8 @@ private:
     int FTotal;
     int64_t FLongest = 0;
     bool FCancel = false;
-    bool FEnded = false;  // the last character taken was CR or LF
     bool FClean = false;  // no 0 byte in the chunk in hand
-    int FPrevious = -1;
+    int FPrevious = -1;   // the last character taken
 
     void Report(int64_t done) {
         if (FProgress != nullptr)
@@ -502,8 +481,6 @@ private:
     void HandDirect(char* begin, char* end, size_t direct) {
         if (static_cast<int64_t>(direct) > FLongest)
             FLongest = static_cast<int64_t>(direct);
-        if (direct > TLineBuffer::kMaxLine)
-            throw TKestSerialization("A line longer than a string can hold");
         if (FSink != nullptr) {
             const char kept = *end;
             *end = 0;
@@ -522,20 +499,6 @@ private:
 };
 
 }  // namespace
-
-// Here, where the lines are read, so that making a line's string is inlined there.
-TString::TString(const char* text, size_t count, char* behind) noexcept {
-    std::memcpy(behind, text, count);
-    behind[count] = 0;
-    FText = behind;
-    FCapacity = static_cast<int32_t>(count + 1);
-}
-
-TString* TString::Pooled(kest::detail::TStringPool& pool, const char* text, size_t count) {
-    if (void* place = pool.Take(sizeof(TString) + count + 1))
-        return ::new (place) TString(text, count, static_cast<char*>(place) + sizeof(TString));
-    return new TString(text, count);
-}
 
 void TStringContainer::AddString(TString* made) {
     // Room left and no duplicates to look for: stored as StoreItem would store it.
@@ -571,7 +534,7 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
     int64_t offset = 0;  // of the next byte, counted from where reading began
     FUnicodeLoaded = false;
     kest::detail::TStringPool pool;
-    auto add = [this, &pool](const char* text, size_t length) { AddString(TString::Pooled(pool, text, length)); };
+    auto add = [this, &pool](const char* text, size_t n) { AddString(TString::Pooled(pool, text, n)); };
     auto adopt = [this](char* block, size_t length) { AddString(TString::Adopting(block, length)); };
     TLineReading<decltype(add), decltype(adopt)> reading(known, add, adopt, sink, sinkValue, progress, user);
 

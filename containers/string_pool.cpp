@@ -61,46 +61,30 @@ std::atomic<uintptr_t>* Find(uintptr_t slab) {
     return nullptr;
 }
 
-// Slabs whose strings are all gone, kept (registered) for the next load, as the heap keeps
-// freed blocks: a program that loads line files one after another faults its pages in once.
-constexpr size_t kKeptSlabs = 2;
-char* gKept[kKeptSlabs];
-size_t gKeptCount = 0;
-
 void Drop(char* slab, int64_t count) {
     auto* header = reinterpret_cast<TSlabHeader*>(slab);
     if (header->FLive.fetch_sub(count, std::memory_order_acq_rel) != count)
         return;
-    {
-        const std::lock_guard<std::mutex> lock(gInserting);
-        if (gKeptCount < kKeptSlabs) {
-            gKept[gKeptCount++] = slab;
-            return;
-        }
-    }
     if (std::atomic<uintptr_t>* entry = Find(reinterpret_cast<uintptr_t>(slab)))
         entry->store(1, std::memory_order_release);
-    header->~TSlabHeader();
-    std::free(slab);
+    std::free(slab);  // the header's atomic count needs no destruction
 }
 
-// A kept slab, or a new registered one; null when none can be had.
-char* NewSlab() {
-    {
-        const std::lock_guard<std::mutex> lock(gInserting);
-        if (gKeptCount > 0)
-            return gKept[--gKeptCount];
-    }
+// A new registered slab; null when none can be had. A pool's slabs after its first are
+// asked for on huge pages: a large load faults each slab in at once, a small one takes
+// only the pages it touches.
+char* NewSlab(bool huge) {
     auto* slab = static_cast<char*>(AllocateAlignedBlock(TStringPool::kSlabBytes, TStringPool::kSlabBytes));
     if (slab == nullptr)
         return nullptr;
-    madvise(slab, TStringPool::kSlabBytes, MADV_HUGEPAGE);
-    new (slab) TSlabHeader{0};
+    if (huge)
+        madvise(slab, TStringPool::kSlabBytes, MADV_HUGEPAGE);
+    // Registered before its header is made: nothing carved from it can be released yet.
     if (!Register(reinterpret_cast<uintptr_t>(slab))) {
-        reinterpret_cast<TSlabHeader*>(slab)->~TSlabHeader();
         std::free(slab);
         return nullptr;
     }
+    new (slab) TSlabHeader{kBias};
     return slab;
 }
 
@@ -118,11 +102,11 @@ void TStringPool::Leave() noexcept {
 }
 
 void* TStringPool::TakeFresh(size_t size) noexcept {
+    const bool huge = FSlab != nullptr;
     Leave();
-    char* slab = NewSlab();
+    char* slab = NewSlab(huge);
     if (slab == nullptr)
         return nullptr;
-    reinterpret_cast<TSlabHeader*>(slab)->FLive.store(kBias, std::memory_order_relaxed);
     FSlab = slab;
     FUsed = kHeaderBytes + size;
     FTaken = 1;

@@ -10,9 +10,9 @@ namespace kest::detail {
 
 // Hands out storage from slabs of kSlabBytes, aligned to their size. A slab lives while
 // any object carved from it lives, or while it is the pool's present slab: each slab
-// counts its objects, ReleasePooled drops the count and gives the slab up at 0 (the
-// process keeps up to 2 given-up slabs, 4 MiB, for the next load; others are freed). The
-// pool is used by one thread; releases may come from any thread. Not copyable.
+// counts its objects, ReleasePooled drops the count and frees the slab at 0 (the heap's
+// own keeping of freed blocks is all the caching there is). The pool is used by one
+// thread; releases may come from any thread. Not copyable.
 class TStringPool {
 public:
     static constexpr size_t kSlabBytes = size_t{2} << 20;
