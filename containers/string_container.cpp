@@ -5,15 +5,12 @@
 #endif
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "containers/binary_io.h"
 #include "containers/block_allocation.h"
@@ -89,9 +86,8 @@ public:
         const char* rest = FBlock + 64;
         if (FCr < rest)
             FCr = Find(rest, '\r', FEnd);
-        const char* end = Find(rest, '\n', FCr);
-        Load(end);
-        return end;
+        Load(Find(rest, '\n', FCr));
+        return FBlock;
     }
 
 private:
@@ -139,11 +135,10 @@ void TStringContainer::Clear(bool deleteItems) {
     if (deleteItems && FOwnsItems && IsPointerMode() && !FInline) {
         // Consecutive lines of a load lie in one slab: each is destroyed, and the slab's
         // count settled once for the run instead of once per string.
-        void** slots = static_cast<void**>(FItems);
         char* slab = nullptr;
         int64_t inSlab = 0;
         for (int32_t i = 0; i < FCount; ++i) {
-            auto* item = static_cast<TContainerItem*>(slots[i]);
+            auto* item = static_cast<TContainerItem*>(static_cast<void**>(FItems)[i]);
             if (item == nullptr)
                 continue;
             if (slab == nullptr || !kest::detail::InSlab(item, slab)) {

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <mutex>
 #include <new>
 
@@ -62,26 +61,34 @@ std::atomic<uintptr_t>* Find(uintptr_t slab) {
 }
 
 void Drop(char* slab, int64_t count) {
-    auto* header = reinterpret_cast<TSlabHeader*>(slab);
-    if (header->FLive.fetch_sub(count, std::memory_order_acq_rel) != count)
+    if (reinterpret_cast<TSlabHeader*>(slab)->FLive.fetch_sub(count, std::memory_order_acq_rel) != count)
         return;
     if (std::atomic<uintptr_t>* entry = Find(reinterpret_cast<uintptr_t>(slab)))
         entry->store(1, std::memory_order_release);
-    std::free(slab);  // the header's atomic count needs no destruction
+    munmap(slab, TStringPool::kSlabBytes);  // the header's atomic count needs no destruction
 }
 
-// A new registered slab; null when none can be had. A pool's slabs after its first are
-// asked for on huge pages: a large load faults each slab in at once, a small one takes
-// only the pages it touches.
+// A new registered slab, a mapping of its own (twice its size is mapped and what lies
+// around the aligned slab given back), so that freeing it returns its memory whatever the
+// heap keeps; null when none can be had. A pool's slabs after its first are asked for on
+// huge pages: a large load faults each slab in at once, a small one only the pages it touches.
 char* NewSlab(bool huge) {
-    auto* slab = static_cast<char*>(AllocateAlignedBlock(TStringPool::kSlabBytes, TStringPool::kSlabBytes));
-    if (slab == nullptr)
+    constexpr size_t kSize = TStringPool::kSlabBytes;
+    void* area = MaxBlockSize() < kSize
+                     ? MAP_FAILED
+                     : mmap(nullptr, 2 * kSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (area == MAP_FAILED)
         return nullptr;
+    char* start = static_cast<char*>(area);
+    char* slab = start + (kSize - reinterpret_cast<uintptr_t>(start) % kSize) % kSize;
+    if (slab != start)
+        munmap(start, static_cast<size_t>(slab - start));
+    munmap(slab + kSize, static_cast<size_t>(start + kSize - slab));
     if (huge)
-        madvise(slab, TStringPool::kSlabBytes, MADV_HUGEPAGE);
+        madvise(slab, kSize, MADV_HUGEPAGE);
     // Registered before its header is made: nothing carved from it can be released yet.
     if (!Register(reinterpret_cast<uintptr_t>(slab))) {
-        std::free(slab);
+        munmap(slab, kSize);
         return nullptr;
     }
     new (slab) TSlabHeader{kBias};
@@ -104,13 +111,12 @@ void TStringPool::Leave() noexcept {
 void* TStringPool::TakeFresh(size_t size) noexcept {
     const bool huge = FSlab != nullptr;
     Leave();
-    char* slab = NewSlab(huge);
-    if (slab == nullptr)
+    FSlab = NewSlab(huge);
+    if (FSlab == nullptr)
         return nullptr;
-    FSlab = slab;
     FUsed = kHeaderBytes + size;
     FTaken = 1;
-    return slab + kHeaderBytes;
+    return FSlab + kHeaderBytes;
 }
 
 char* PoolSlabOf(const void* block) noexcept {
