@@ -10,8 +10,8 @@ namespace kest::detail {
 
 // Hands out storage from slabs of kSlabBytes, aligned to their size. A slab lives while
 // any object carved from it lives, or while it is the pool's present slab: each slab
-// counts its objects, ReleasePooled drops the count and frees the slab at 0 (the heap's
-// own keeping of freed blocks is all the caching there is). The pool is used by one
+// counts its objects, ReleasePooled drops the count and unmaps the slab at 0 (nothing is
+// kept for later loads: a freed list gives its memory back). The pool is used by one
 // thread; releases may come from any thread. Not copyable.
 class TStringPool {
 public:
