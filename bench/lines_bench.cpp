@@ -159,7 +159,7 @@ void Measure(const char* label, const std::string& bytes, const bench::TScratchF
 int main(int argc, char** argv) {
     // An argument picks one case: short, 2k or 64k. Without one, each case runs in a
     // process of its own, so that no case's peak meets memory an earlier one left (the
-    // slabs the list keeps for the next load, the heap's retained blocks).
+    // heap's retained blocks).
     const std::string only = argc > 1 ? argv[1] : "";
     if (only.empty()) {
         for (const char* name : {"short", "2k", "64k"})

@@ -1,14 +1,16 @@
 #include "containers/string_container.h"
 
-#include <cerrno>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "containers/block_allocation.h"
 #include "containers/byte_io.h"
@@ -56,32 +58,62 @@ int ClampToInt(int64_t value) {
                                                    : static_cast<int>(value);
 }
 
-// Finds the line ends of one chunk: the next CR and the next LF are each looked up with
-// memchr and kept until passed, so that every byte is looked at once for each of them,
-// whatever mix of CR, LF and CR LF the file has.
+// Bit k set where byte k of the 16 from p is CR or LF.
+#if defined(__SSE2__)
+uint64_t LineEndBits(const char* p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hits =
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
+    return static_cast<uint16_t>(_mm_movemask_epi8(hits));
+}
+#endif
+
+// Finds the line ends of one chunk: a mask of the CR and LF bytes of the 64 from where
+// the last line began, taken lowest first, so that a short line costs no call; a line
+// longer than that is searched with memchr, the next CR kept until passed.
 class TLineEnds {
 public:
-    explicit TLineEnds(const char* end) : FEnd(end) {}
-    // The first CR or LF at or after from, or the chunk's end.
+    TLineEnds(const char* begin, const char* end) : FEnd(end), FCr(begin) { Load(begin); }
+    // The first CR or LF at or after from, or the chunk's end; from never goes back.
     const char* Next(const char* from) {
-        const char* cr = Find(FCr, '\r', from);
-        const char* lf = Find(FLf, '\n', from);
-        return cr < lf ? cr : lf;
+        if (from - FBlock >= 64)
+            Load(from);
+        if (const uint64_t mask = FMask >> (from - FBlock) << (from - FBlock))
+            return FBlock + __builtin_ctzll(mask);
+        if (FEnd - FBlock <= 64)
+            return FEnd;
+        const char* rest = FBlock + 64;
+        if (FCr < rest)
+            FCr = Find(rest, '\r', FEnd);
+        Load(Find(rest, '\n', FCr));
+        return FBlock;
     }
 
 private:
-    // cached is where c was found last (null: not looked up yet; the end: none left).
-    const char* Find(const char*& cached, char c, const char* from) {
-        if (cached == nullptr || cached < from) {
-            const void* at = std::memchr(from, c, static_cast<size_t>(FEnd - from));
-            cached = at != nullptr ? static_cast<const char*>(at) : FEnd;
+    void Load(const char* from) {
+        FBlock = from;
+        FMask = 0;
+#if defined(__SSE2__)
+        if (FEnd - from >= 64) {
+            FMask = LineEndBits(from) | LineEndBits(from + 16) << 16 | LineEndBits(from + 32) << 32 |
+                    LineEndBits(from + 48) << 48;
+            return;
         }
-        return cached;
+#endif
+        for (int k = 0; k < 64 && from + k < FEnd; ++k)
+            if (from[k] == '\r' || from[k] == '\n')
+                FMask |= uint64_t{1} << k;
     }
 
-    const char* FCr = nullptr;
-    const char* FLf = nullptr;
+    static const char* Find(const char* from, char c, const char* end) {
+        const void* at = std::memchr(from, c, static_cast<size_t>(end - from));
+        return at != nullptr ? static_cast<const char*>(at) : end;
+    }
+
+    const char* FBlock = nullptr;
+    uint64_t FMask = 0;
     const char* FEnd;
+    const char* FCr;  // the next CR from where the long search was, or the end
 };
 
 TString& AsString(void* item) {
@@ -102,12 +134,10 @@ void TStringContainer::Clear(bool deleteItems) {
     if (deleteItems && FOwnsItems && IsPointerMode() && !FInline) {
         // Consecutive lines of a load lie in one slab: each is destroyed, and the slab's
         // count settled once for the run instead of once per string.
-        void** slots = static_cast<void**>(FItems);
         char* slab = nullptr;
         int64_t inSlab = 0;
         for (int32_t i = 0; i < FCount; ++i) {
-            auto* item = static_cast<TContainerItem*>(slots[i]);
-            slots[i] = nullptr;
+            auto* item = static_cast<TContainerItem*>(static_cast<void**>(FItems)[i]);
             if (item == nullptr)
                 continue;
             if (slab == nullptr || !kest::detail::InSlab(item, slab)) {
@@ -119,10 +149,13 @@ void TStringContainer::Clear(bool deleteItems) {
                     continue;
                 }
             }
-            item->~TContainerItem();
+            // Only the strings of a load live in slabs: one whose text is behind it owns nothing else.
+            if (!static_cast<TString*>(item)->TextBehind())
+                item->~TContainerItem();
             ++inSlab;
         }
         kest::detail::ReleasePooled(slab, inSlab);
+        FCount = 0;  // every item is gone: nothing left for DeleteItem
     }
     TContainer::Clear(deleteItems);
 }
@@ -282,12 +315,9 @@ public:
             size_t size = FSize;
             while (size < need)
                 size *= 2;
-            if (bound >= 0 && size > static_cast<size_t>(bound))
-                size = static_cast<size_t>(bound);
-            if (size < need)
-                size = need;
-            if (size > kMaxLine + 1)
-                size = kMaxLine + 1;
+            if (bound >= 0)
+                size = std::min(size, static_cast<size_t>(bound));
+            size = std::min(std::max(size, need), kMaxLine + 1);
             char* larger = static_cast<char*>(kest::detail::ResizeBlock(FData, size));
             if (larger == nullptr)
                 throw std::bad_alloc();
@@ -330,8 +360,8 @@ private:
 };
 
 // One reading of lines: the line in hand, what was seen last and what is reported.
-// Lines go to `sink` when there is one, else to `add` (a copy of the text) or `adopt` (a
-// block the new string takes over).
+// Lines go to `sink` when there is one, else to `add` (a copy of the text, cut at its first
+// 0 byte as every TString is) or `adopt` (a block the new string takes over).
 template <typename TAdd, typename TAdopt>
 class TLineReading {
 public:
@@ -350,48 +380,35 @@ public:
     int64_t Longest() const { return FLongest; }
 
     // Takes the UTF-16 bytes from i to filled of a chunk starting at offset chunkStart:
-    // the low byte of each code unit, the bytes at even offsets.
+    // the low byte of each code unit, the bytes at even offsets, gathered at the chunk's
+    // start and taken as bytes two offsets apart.
     void ScanUtf16(char* bytes, size_t i, size_t filled, int64_t chunkStart) {
-        for (; i < filled && !FCancel; ++i) {
-            const int64_t at = chunkStart + static_cast<int64_t>(i);
-            if ((at & 1) != 0)
-                continue;
-            const int c = static_cast<unsigned char>(bytes[i]);
-            const int before = FPrevious;
-            FPrevious = c;
-            if (c != '\r' && c != '\n') {
-                FEnded = false;
-                Keep(bytes + i, bytes + i + 1, at);
-                continue;
-            }
-            FEnded = true;
-            if (c == '\n' && before == '\r')
-                continue;
-            Hand(bytes + i, bytes + i);
-            Report(at + 1);
-        }
+        i += static_cast<size_t>((chunkStart + static_cast<int64_t>(i)) & 1);
+        const int64_t first = chunkStart + static_cast<int64_t>(i);
+        size_t count = 0;
+        for (; i < filled; i += 2)
+            bytes[count++] = bytes[i];
+        ScanBytes(bytes, 0, count, first, 2);
     }
 
-    // Takes the bytes from i to filled of a chunk starting at offset chunkStart.
-    void ScanBytes(char* bytes, size_t i, size_t filled, int64_t chunkStart) {
-        TLineEnds ends(bytes + filled);
+    // Takes the bytes from i to filled of a chunk whose byte k is at offset chunkStart + k * step.
+    void ScanBytes(char* bytes, size_t i, size_t filled, int64_t chunkStart, int64_t step = 1) {
+        FClean = std::memchr(bytes + i, 0, filled - i) == nullptr;
+        TLineEnds ends(bytes + i, bytes + filled);
         while (i < filled && !FCancel) {
             const size_t j = static_cast<size_t>(ends.Next(bytes + i) - bytes);
-            if (j > i) {
-                FEnded = false;
-                FPrevious = static_cast<unsigned char>(bytes[j - 1]);
-            }
             if (j == filled) {
-                Keep(bytes + i, bytes + j, chunkStart + static_cast<int64_t>(i));
+                FPrevious = static_cast<unsigned char>(bytes[j - 1]);
+                Keep(bytes + i, bytes + j, chunkStart + step * static_cast<int64_t>(i));
                 return;
             }
+            // Only a line end right after another can be the LF of a CR LF pair.
             const int c = static_cast<unsigned char>(bytes[j]);
-            const int before = FPrevious;
+            const bool pair = c == '\n' && FPrevious == '\r' && j == i;
             FPrevious = c;
-            FEnded = true;
-            if (!(c == '\n' && before == '\r' && j == i)) {
+            if (!pair) {
                 Hand(bytes + i, bytes + j);
-                Report(chunkStart + static_cast<int64_t>(j) + 1);
+                Report(chunkStart + step * static_cast<int64_t>(j) + 1);
             }
             i = j + 1;
         }
@@ -401,7 +418,7 @@ public:
     // cancelled load stops with the line just ended: it hands over nothing more. `free`
     // is a byte of storage the empty rest of the line may be handed from.
     void Finish(char* free, int64_t offset) {
-        if (!FCancel && (FLine.Used() > 0 || FEnded))
+        if (!FCancel && (FLine.Used() > 0 || FPrevious == '\r' || FPrevious == '\n'))
             Hand(free, free);
         if (FKnown < 0)
             FTotal = ClampToInt(offset);
@@ -421,8 +438,8 @@ private:
     int FTotal;
     int64_t FLongest = 0;
     bool FCancel = false;
-    bool FEnded = false;  // the last character taken was CR or LF
-    int FPrevious = -1;
+    bool FClean = false;  // no 0 byte in the chunk in hand
+    int FPrevious = -1;   // the last character taken
 
     void Report(int64_t done) {
         if (FProgress != nullptr)
@@ -449,7 +466,7 @@ private:
                 block = fitted;
             FAdopt(block, used);
         } else {
-            FAdd(FLine.Data(), used);
+            FAdd(FLine.Data(), strnlen(FLine.Data(), used));
         }
         FLine.Clear();
     }
@@ -458,15 +475,13 @@ private:
     void HandDirect(char* begin, char* end, size_t direct) {
         if (static_cast<int64_t>(direct) > FLongest)
             FLongest = static_cast<int64_t>(direct);
-        if (direct > TLineBuffer::kMaxLine)
-            throw TKestSerialization("A line longer than a string can hold");
         if (FSink != nullptr) {
             const char kept = *end;
             *end = 0;
             FSink(begin, static_cast<int>(direct), FSinkValue);
             *end = kept;
         } else {
-            FAdd(begin, direct);
+            FAdd(begin, FClean ? direct : strnlen(begin, direct));
         }
     }
 
@@ -479,13 +494,13 @@ private:
 
 }  // namespace
 
-void TStringContainer::AddLine(const char* text, size_t length, kest::detail::TStringPool& pool) {
-    // A text ends at its first 0 byte, as every TString does.
-    const size_t count = strnlen(text, length);
-    AddString(TString::Pooled(pool, text, count));
-}
-
 void TStringContainer::AddString(TString* made) {
+    // Room left and no duplicates to look for: stored as StoreItem would store it.
+    if (FDuplicates && !FInline && FCount < FAllocated) {
+        made->FOwner = this;
+        static_cast<void**>(FItems)[FCount++] = made;
+        return;
+    }
     TContainerItem* item = made;
     const int before = FCount;
     try {
@@ -513,7 +528,7 @@ int TStringContainer::ReadLines(FILE* file, TProgress progress, int user, TLineS
     int64_t offset = 0;  // of the next byte, counted from where reading began
     FUnicodeLoaded = false;
     kest::detail::TStringPool pool;
-    auto add = [this, &pool](const char* text, size_t length) { AddLine(text, length, pool); };
+    auto add = [this, &pool](const char* text, size_t n) { AddString(TString::Pooled(pool, text, n)); };
     auto adopt = [this](char* block, size_t length) { AddString(TString::Adopting(block, length)); };
     TLineReading<decltype(add), decltype(adopt)> reading(known, add, adopt, sink, sinkValue, progress, user);
 

@@ -18,8 +18,9 @@
 // a line longer than a TString can hold throws TKestSerialization before storage is taken
 // for it; exhausted memory throws std::bad_alloc; both keep the lines read so far. Files
 // are read in chunks of 1 MiB, so a load needs little more memory than its lines: lines
-// up to 4 KiB are made in slabs of 2 MiB with their texts behind them (a slab is given up
-// with the last of its strings). The other stored forms are TContainer's.
+// up to 4 KiB are made in slabs of 2 MiB with their texts behind them (a slab is freed
+// with the last of its strings; a large load's slabs are asked for on huge pages). The
+// other stored forms are TContainer's.
 class TStringContainer : public TContainer {
 public:
     // Called with (total, done, user value, cancel flag starting false); setting the flag stops.
@@ -101,9 +102,6 @@ private:
     // SaveLines proper; false when the progress function cancelled.
     bool WriteLines(FILE* file, TProgress progress, int user);
     int ReadLines(FILE* file, TProgress progress, int user, TLineSink sink, int sinkValue);
-    // Stores a new item made of length bytes of text (up to a 0 byte among them), made in
-    // the pool's storage when it has room.
-    void AddLine(const char* text, size_t length, kest::detail::TStringPool& pool);
     // Stores made as an item; what AddItem does not take over is deleted.
     void AddString(TString* made);
 };

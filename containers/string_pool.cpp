@@ -1,8 +1,9 @@
 #include "containers/string_pool.h"
 
+#include <sys/mman.h>
+
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <mutex>
 #include <new>
 
@@ -21,7 +22,6 @@ struct TSlabHeader {
 };
 constexpr int64_t kBias = int64_t{1} << 40;
 constexpr size_t kHeaderBytes = 64;
-constexpr size_t kAlign = alignof(std::max_align_t);
 
 // The slabs alive, for ReleasePooled to recognise their addresses without a lock: an
 // open-addressed table of slab addresses probed at most kProbes slots from the hash
@@ -60,45 +60,38 @@ std::atomic<uintptr_t>* Find(uintptr_t slab) {
     return nullptr;
 }
 
-// Slabs whose strings are all gone, kept (registered) for the next load, as the heap keeps
-// freed blocks: a program that loads line files one after another faults its pages in once.
-constexpr size_t kKeptSlabs = 16;
-char* gKept[kKeptSlabs];
-size_t gKeptCount = 0;
-
 void Drop(char* slab, int64_t count) {
-    auto* header = reinterpret_cast<TSlabHeader*>(slab);
-    if (header->FLive.fetch_sub(count, std::memory_order_acq_rel) != count)
+    if (reinterpret_cast<TSlabHeader*>(slab)->FLive.fetch_sub(count, std::memory_order_acq_rel) != count)
         return;
-    {
-        const std::lock_guard<std::mutex> lock(gInserting);
-        if (gKeptCount < kKeptSlabs) {
-            gKept[gKeptCount++] = slab;
-            return;
-        }
-    }
     if (std::atomic<uintptr_t>* entry = Find(reinterpret_cast<uintptr_t>(slab)))
         entry->store(1, std::memory_order_release);
-    header->~TSlabHeader();
-    std::free(slab);
+    munmap(slab, TStringPool::kSlabBytes);  // the header's atomic count needs no destruction
 }
 
-// A kept slab, or a new registered one; null when none can be had.
-char* NewSlab() {
-    {
-        const std::lock_guard<std::mutex> lock(gInserting);
-        if (gKeptCount > 0)
-            return gKept[--gKeptCount];
-    }
-    auto* slab = static_cast<char*>(AllocateAlignedBlock(TStringPool::kSlabBytes, TStringPool::kSlabBytes));
-    if (slab == nullptr)
+// A new registered slab, a mapping of its own (twice its size is mapped and what lies
+// around the aligned slab given back), so that freeing it returns its memory whatever the
+// heap keeps; null when none can be had. A pool's slabs after its first are asked for on
+// huge pages: a large load faults each slab in at once, a small one only the pages it touches.
+char* NewSlab(bool huge) {
+    constexpr size_t kSize = TStringPool::kSlabBytes;
+    void* area = MaxBlockSize() < kSize
+                     ? MAP_FAILED
+                     : mmap(nullptr, 2 * kSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (area == MAP_FAILED)
         return nullptr;
-    new (slab) TSlabHeader{0};
+    char* start = static_cast<char*>(area);
+    char* slab = start + (kSize - reinterpret_cast<uintptr_t>(start) % kSize) % kSize;
+    if (slab != start)
+        munmap(start, static_cast<size_t>(slab - start));
+    munmap(slab + kSize, static_cast<size_t>(start + kSize - slab));
+    if (huge)
+        madvise(slab, kSize, MADV_HUGEPAGE);
+    // Registered before its header is made: nothing carved from it can be released yet.
     if (!Register(reinterpret_cast<uintptr_t>(slab))) {
-        reinterpret_cast<TSlabHeader*>(slab)->~TSlabHeader();
-        std::free(slab);
+        munmap(slab, kSize);
         return nullptr;
     }
+    new (slab) TSlabHeader{kBias};
     return slab;
 }
 
@@ -112,26 +105,18 @@ void TStringPool::Leave() noexcept {
     if (FSlab != nullptr)
         Drop(FSlab, kBias - FTaken);
     FSlab = nullptr;
+    FUsed = kSlabBytes;
 }
 
-void* TStringPool::Take(size_t size) noexcept {
-    if (size > kMaxPiece)
+void* TStringPool::TakeFresh(size_t size) noexcept {
+    const bool huge = FSlab != nullptr;
+    Leave();
+    FSlab = NewSlab(huge);
+    if (FSlab == nullptr)
         return nullptr;
-    size = (size + kAlign - 1) & ~(kAlign - 1);
-    if (FSlab == nullptr || FUsed + size > kSlabBytes) {
-        Leave();
-        char* slab = NewSlab();
-        if (slab == nullptr)
-            return nullptr;
-        reinterpret_cast<TSlabHeader*>(slab)->FLive.store(kBias, std::memory_order_relaxed);
-        FSlab = slab;
-        FUsed = kHeaderBytes;
-        FTaken = 0;
-    }
-    void* piece = FSlab + FUsed;
-    FUsed += size;
-    ++FTaken;
-    return piece;
+    FUsed = kHeaderBytes + size;
+    FTaken = 1;
+    return FSlab + kHeaderBytes;
 }
 
 char* PoolSlabOf(const void* block) noexcept {

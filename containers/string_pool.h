@@ -10,9 +10,9 @@ namespace kest::detail {
 
 // Hands out storage from slabs of kSlabBytes, aligned to their size. A slab lives while
 // any object carved from it lives, or while it is the pool's present slab: each slab
-// counts its objects, ReleasePooled drops the count and gives the slab up at 0 (the
-// process keeps up to 16 given-up slabs, 32 MiB, for the next load; others are freed). The pool is
-// used by one thread; releases may come from any thread. Not copyable.
+// counts its objects, ReleasePooled drops the count and unmaps the slab at 0 (nothing is
+// kept for later loads: a freed list gives its memory back). The pool is used by one
+// thread; releases may come from any thread. Not copyable.
 class TStringPool {
 public:
     static constexpr size_t kSlabBytes = size_t{2} << 20;
@@ -28,13 +28,22 @@ public:
     // size bytes aligned for any object of the library, counted as one object of its
     // slab; null when size exceeds kMaxPiece or no slab can be had (the caller uses the
     // heap). Never throws.
-    void* Take(size_t size) noexcept;
+    void* Take(size_t size) noexcept {
+        size = (size + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+        if (size > kMaxPiece || size > kSlabBytes - FUsed)
+            return size > kMaxPiece ? nullptr : TakeFresh(size);
+        ++FTaken;
+        FUsed += size;
+        return FSlab + FUsed - size;
+    }
 
 private:
+    // Take from a new slab, the present one given up.
+    void* TakeFresh(size_t size) noexcept;
     void Leave() noexcept;
 
     char* FSlab = nullptr;
-    size_t FUsed = 0;
+    size_t FUsed = kSlabBytes;  // full while there is no slab
     int64_t FTaken = 0;
 };
 

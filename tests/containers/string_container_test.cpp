@@ -286,6 +286,10 @@ TEST(StringContainerLoad, LoadedStringsBehaveAsAnyOther) {
         delete given[i];
     EXPECT_EQ(*given.back(), "epsilon");
     delete given.back();
+    // One whose text moved to a block of its own frees that block with its list.
+    TStringContainer grown;
+    Load(grown, ToBytes("a\nb"));
+    grown.At(0).SetLength(40);
 }
 
 TEST(StringContainerLoad, LongLineGrowsTheLineBuffer) {
