@@ -68,6 +68,12 @@ public:
 
 private:
     void MakeTemporary(const struct stat* old);
+    // Of MakeTemporary: the failure to create a file in the folder, the message saying
+    // why when the folder forbids it (replacing: an old file is there).
+    [[noreturn]] void FailToCreate(int code, bool replacing) const;
+    // Of MakeTemporary: takes the new file open on descriptor as this save's temporary
+    // (locked, the old file's mode); false when another save removed it first.
+    bool HoldTemporary(const std::string& name, int descriptor, const struct stat* old);
     void PutBack();
     [[noreturn]] void AbandonAndFail(int code);
 
