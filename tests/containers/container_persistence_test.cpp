@@ -179,7 +179,6 @@ public:
     }
 };
 
-
 Bytes Hex(std::initializer_list<int> bytes) {
     Bytes out;
     for (int b : bytes)
