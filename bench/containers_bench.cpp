@@ -77,12 +77,10 @@ void FileForms(const std::vector<int32_t>& values) {
     bench::TScratchFolder folder;
     const std::string raw = folder.Path("raw.bin");
     {
-        FILE* file = std::fopen(raw.c_str(), "wb");
         std::vector<int32_t> data(kLarge);
         for (int i = 0; i < kLarge; ++i)
             data[static_cast<size_t>(i)] = values[static_cast<size_t>(i) % values.size()];
-        if (file == nullptr || std::fwrite(data.data(), 1, data.size() * 4, file) != data.size() * 4 ||
-            std::fclose(file) != 0)
+        if (!quillory_test::WriteFileBytes(raw, data.data(), data.size() * 4))
             Fail("cannot write");
     }
     auto plain = [&] {

@@ -42,11 +42,8 @@ std::string MakeLines(size_t shortest, size_t longest, uint32_t seed) {
 }
 
 void PutFile(const std::string& path, const std::string& bytes) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+    if (!quillory_test::WriteFileBytes(path, bytes.data(), bytes.size()))
         Fail("cannot write");
-    if (std::fclose(file) != 0)
-        Fail("cannot close");
 }
 
 size_t GetLines(const std::string& path) {

@@ -298,33 +298,36 @@ void TContainer::AssignFrom(const TContainer& source) {
         source.FPeers = new TPeerDataContainer();
     }
 
-    if (IsPointerMode()) {
-        for (int32_t i = 0; i < source.FCount; ++i) {
-            void* original = source.Slots()[i];
-            if (original == nullptr) {
-                StoreItem(nullptr);
-                continue;
-            }
-            void* copy = CreateItem(FInline ? 0 : source.TypeIdAt(i));
-            if (copy == nullptr)
-                throw TKestBadAssign();
-            const int32_t before = FCount;
-            try {
-                CopyItem(copy, original);
-                AddItem(copy);
-            } catch (...) {
-                DisposeLoose(copy);
-                throw;
-            }
-            if (FCount == before)
-                DisposeLoose(copy);
-        }
-    }
+    if (IsPointerMode())
+        CopyItemsFrom(source);
 
     if (FPeerData) {
         FPeers = source.FPeers;
         source.FPeers = nullptr;
         FPeers->Apply(*this);
+    }
+}
+
+void TContainer::CopyItemsFrom(const TContainer& source) {
+    for (int32_t i = 0; i < source.FCount; ++i) {
+        void* original = source.Slots()[i];
+        if (original == nullptr) {
+            StoreItem(nullptr);
+            continue;
+        }
+        void* copy = CreateItem(FInline ? 0 : source.TypeIdAt(i));
+        if (copy == nullptr)
+            throw TKestBadAssign();
+        const int32_t before = FCount;
+        try {
+            CopyItem(copy, original);
+            AddItem(copy);
+        } catch (...) {
+            DisposeLoose(copy);
+            throw;
+        }
+        if (FCount == before)
+            DisposeLoose(copy);
     }
 }
 

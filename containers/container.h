@@ -238,6 +238,9 @@ private:
     void Reallocate(int32_t n);
     // The assignment proper, once the storage modes are known to agree.
     void AssignFrom(const TContainer& source);
+    // Of the assignment in pointer mode: a copy of each of source's items, made by
+    // CreateItem and CopyItem, added in order (null slots stay null).
+    void CopyItemsFrom(const TContainer& source);
     // Takes the array and the settings of source, which is left empty; this container holds nothing.
     void TakeOver(TContainer& source) noexcept;
     // Deletes an item or releases an element block that the container did not take over.

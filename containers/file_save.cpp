@@ -406,39 +406,46 @@ void TFileSave::MakeTemporary(const struct stat* old) {
         if (descriptor < 0 && errno == EEXIST)
             continue;
         if (descriptor < 0)
-            FailCreating(LastError(), old != nullptr);
-        FTemporary = name;
-        FTemporaryIsNew = true;
-        FChannel = std::make_unique<TChannel>(descriptor);
-        // The lock marks the file as in flight. A file system without locks saves
-        // unlocked; its leftovers are then never taken for a killed save's.
-        if (Repeated([&] { return calls.Lock(descriptor, LOCK_EX); }) != 0 && errno != ENOLCK &&
-            errno != EOPNOTSUPP && errno != ENOSYS)
-            AbandonAndFail(LastError());
-        struct stat made;
-        if (::fstat(descriptor, &made) != 0)
-            AbandonAndFail(LastError());
-        if (made.st_nlink == 0) {
-            // Another save took the file for a leftover before it was locked: try again.
-            FTemporary.clear();
-            FTemporaryIsNew = false;
-            FChannel.reset();
-            continue;
-        }
-        if (old != nullptr && ::fchmod(descriptor, old->st_mode & 07777) != 0)
-            AbandonAndFail(LastError());
-        return;
+            FailToCreate(LastError(), old != nullptr);
+        if (HoldTemporary(name, descriptor, old))
+            return;
     }
     Fail(EEXIST);
 }
 
-void TFileSave::FailCreating(int code, bool replacing) const {
-    if (code != EACCES && code != EPERM)
-        Fail(code);
-    std::string reason = "files cannot be created in the folder " + FFolder;
-    if (replacing)
-        reason += ", and saving writes a new file beside the old one before replacing it";
-    throw TKestFileException("Could not save " + FTarget + ": " + reason);
+void TFileSave::FailToCreate(int code, bool replacing) const {
+    if (code == EACCES || code == EPERM) {
+        std::string reason = "files cannot be created in the folder " + FFolder;
+        if (replacing)
+            reason += ", and saving writes a new file beside the old one before replacing it";
+        throw TKestFileException("Could not save " + FTarget + ": " + reason);
+    }
+    Fail(code);
+}
+
+bool TFileSave::HoldTemporary(const std::string& name, int descriptor, const struct stat* old) {
+    TSystemCalls& calls = SystemCalls();
+    FTemporary = name;
+    FTemporaryIsNew = true;
+    FChannel = std::make_unique<TChannel>(descriptor);
+    // The lock marks the file as in flight. A file system without locks saves
+    // unlocked; its leftovers are then never taken for a killed save's.
+    if (Repeated([&] { return calls.Lock(descriptor, LOCK_EX); }) != 0 && errno != ENOLCK &&
+        errno != EOPNOTSUPP && errno != ENOSYS)
+        AbandonAndFail(LastError());
+    struct stat made;
+    if (::fstat(descriptor, &made) != 0)
+        AbandonAndFail(LastError());
+    if (made.st_nlink == 0) {
+        // Another save took the file for a leftover before it was locked: try again.
+        FTemporary.clear();
+        FTemporaryIsNew = false;
+        FChannel.reset();
+        return false;
+    }
+    if (old != nullptr && ::fchmod(descriptor, old->st_mode & 07777) != 0)
+        AbandonAndFail(LastError());
+    return true;
 }
 
 TFileSave::~TFileSave() {

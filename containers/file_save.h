@@ -68,9 +68,12 @@ public:
 
 private:
     void MakeTemporary(const struct stat* old);
-    // Throws what a temporary file that could not be made comes to: a folder where no
-    // file may be created is said so in words (replacing: an old file is in it).
-    [[noreturn]] void FailCreating(int code, bool replacing) const;
+    // Of MakeTemporary: the failure to create a file in the folder, the message saying
+    // why when the folder forbids it (replacing: an old file is there).
+    [[noreturn]] void FailToCreate(int code, bool replacing) const;
+    // Of MakeTemporary: takes the new file open on descriptor as this save's temporary
+    // (locked, the old file's mode); false when another save removed it first.
+    bool HoldTemporary(const std::string& name, int descriptor, const struct stat* old);
     void PutBack();
     [[noreturn]] void AbandonAndFail(int code);
 

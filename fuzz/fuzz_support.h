@@ -27,15 +27,10 @@ inline const std::string& ScratchFolderPath() {
 // Writes the bytes to `name` in the scratch folder and returns the file's path.
 inline std::string ScratchFile(const char* name, const std::uint8_t* data, std::size_t size) {
     std::string path = ScratchFolderPath() + "/" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    if (!quillory_test::WriteFileBytes(path, data, size)) {
         std::perror("quillory fuzz: cannot write a scratch file");
         std::abort();
     }
-    if (size > 0 && std::fwrite(data, 1, size, file) != size)
-        std::abort();
-    if (std::fclose(file) != 0)
-        std::abort();
     return path;
 }
 

@@ -34,12 +34,9 @@ if [[ $(id -u) -ne 0 ]]; then
     echo "package_test: needs root (debootstrap, chroot and mount)" >&2
     exit 1
 fi
-for tool in debootstrap cpack lintian desktop-file-validate dpkg-deb dpkg-shlibdeps pkg-config; do
-    command -v "$tool" >/dev/null || {
-        echo "package_test: $tool is missing (scripts/setup.sh --tests installs it)" >&2
-        exit 1
-    }
-done
+# shellcheck source=tests/support/install_checks.sh
+source tests/support/install_checks.sh
+need_tools debootstrap cpack lintian desktop-file-validate dpkg-deb dpkg-shlibdeps pkg-config
 
 # Everything mounted below the work folder (the root, or a debootstrap that stopped
 # half-way), deepest first.
@@ -130,14 +127,9 @@ actual=$(in_root "$route_program" --table 0) || fail "$route_program --table 0 f
 
 desktop=$root/usr/share/applications/io.github.quillory.Quillory.desktop
 [[ -f "$desktop" ]] || fail "no desktop entry in /usr/share/applications"
-desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the installed desktop entry"
-key() { sed -n "s/^$1=//p" "$desktop"; }
-exec_line=$(key Exec)
-path=$(key Path)
-[[ -x "$root$exec_line" ]] || fail "Exec=$exec_line is not an installed program"
-for picture in success lost; do
-    [[ -f "$root$path/images/$picture.bmp" ]] || fail "Path=$path has no images/$picture.bmp"
-done
+check_desktop_entry "$desktop" "$root"
+exec_line=$(desktop_key "$desktop" Exec)
+path=$(desktop_key "$desktop" Path)
 # Started as the desktop entry says, the game is still running after a few seconds
 # (timeout's 124), not stopped by a missing library or plugin.
 status=0
@@ -160,13 +152,8 @@ cp -r examples "$scratch/source"
 for internal in byte_io file_save block_allocation zlib_payload; do
     [[ -z "$(find "$prefix" -name "$internal.h")" ]] || fail "libkest-dev installs the internal header $internal.h"
 done
-[[ -f "$prefix/usr/include/kest/containers/string_container.h" ]] || fail "no /usr/include/kest/containers/string_container.h"
-[[ -f "$prefix/usr/share/doc/libkest-dev/guide.md" ]] || fail "no guide in /usr/share/doc/libkest-dev"
-cmake -S "$scratch/source" -B "$scratch/with-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix/usr" >/dev/null ||
-    fail "find_package(kest) against the package's files failed"
-cmake --build "$scratch/with-cmake" >/dev/null || fail "the example does not build with find_package(kest)"
-(cd "$scratch/with-cmake" && ./save_and_load) || fail "the example built with find_package(kest) failed"
-(cd "$scratch/with-cmake" && ./consumer) || fail "the C++17 consumer built with find_package(kest) failed"
+check_kest_files "$prefix/usr/include" "$prefix/usr/share/doc/libkest-dev"
+check_kest_examples "$scratch/source" "$scratch/with-cmake" "$prefix/usr" -G Ninja
 # The package's kest.pc names /usr; the sysroot puts its folders under the prefix.
 pc_dir=$(dirname "$(cd "$prefix" && find . -name kest.pc)")
 flags=$(PKG_CONFIG_PATH="$prefix/${pc_dir#./}" PKG_CONFIG_SYSROOT_DIR="$prefix" pkg-config --cflags --libs kest) ||

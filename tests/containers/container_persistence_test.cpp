@@ -21,6 +21,7 @@
 #include "tests/support/block_cap.h"
 #include "tests/support/c_files.h"
 #include "tests/support/files.h"
+#include "tests/support/link_items.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ using kest::io::StoreInt32;
 using kest::io::TByteSink;
 using kest::io::TByteSource;
 using kest::io::WriteInt32;
+using kest::test::TLinkContainer;
+using kest::test::TLinkItem;
 
 // An object item holding a few bytes; it writes writeSize bytes and reads readSize of them
 // (both its length by default), so that size prefixes can be put to the test.
@@ -139,67 +142,6 @@ public:
     }
 };
 
-// An item that points at a sibling and records that pointer while its owner saves itself.
-class TLinkItem : public TContainerItem {
-public:
-    using TContainerItem::ReadBinary;
-    using TContainerItem::WriteBinary;
-
-    TLinkItem* FNext = nullptr;
-    int32_t FIndex = 0;
-
-    int32_t ObjectSize() const override { return static_cast<int32_t>(sizeof(TLinkItem)); }
-    static int32_t NextOffset() {
-        TLinkItem probe;
-        return static_cast<int32_t>(reinterpret_cast<const char*>(&probe.FNext) -
-                                    reinterpret_cast<const char*>(&probe));
-    }
-    void Record() {
-        TContainer* owner = static_cast<TContainer*>(FOwner);
-        if (owner != nullptr && owner->FSaving && owner->FPeers != nullptr)
-            owner->FPeers->Add(FIndex, FNext != nullptr ? FNext->FIndex : -1, NextOffset());
-    }
-    void WriteBinary(FILE* file) override {
-        Record();
-        WriteInt32(TByteSink(file), FIndex);
-    }
-    void ReadBinary(FILE* file) override { ReadInt32(TByteSource(file), FIndex); }
-    void WriteToBuffer(TMemBuffer& buffer) override {
-        Record();
-        buffer.AppendInt(FIndex);
-    }
-    void ReadFromSpace(TMemSpace& space) override { FIndex = space.ReadInt(); }
-    void WriteText(FILE* file) override {
-        Record();
-        std::fprintf(file, "%d\n", FIndex);
-    }
-    void ReadText(FILE* file) override {
-        if (std::fscanf(file, "%d", &FIndex) != 1)
-            throw TKestSerialization();
-    }
-    void WriteBinary(std::ostream& stream) override {
-        Record();
-        WriteInt32(TByteSink(stream), FIndex);
-    }
-    void ReadBinary(std::istream& stream) override { ReadInt32(TByteSource(stream), FIndex); }
-    void WriteText(std::ostream& stream) override {
-        Record();
-        stream << FIndex << '\n';
-    }
-    void ReadText(std::istream& stream) override {
-        if (!(stream >> FIndex))
-            throw TKestSerialization();
-    }
-    void Assign(const TContainerItem& source) override {
-        FIndex = static_cast<const TLinkItem&>(source).FIndex;
-    }
-    void CopiedTo(TContainerItem&) override {
-        TContainer* owner = static_cast<TContainer*>(FOwner);
-        if (owner != nullptr && owner->FCopying && owner->FPeers != nullptr)
-            owner->FPeers->Add(FIndex, FNext != nullptr ? FNext->FIndex : -1, NextOffset());
-    }
-};
-
 // Strings (type tag 1) and containers of its own kind (any other tag), so that images
 // can nest containers in containers.
 class TNestContainer : public TContainer {
@@ -237,12 +179,6 @@ public:
             level = static_cast<const TNestContainer*>(static_cast<const TContainerItem*>(level->At(1)));
         }
     }
-};
-
-class TLinkContainer : public TContainer {
-public:
-    void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
-    TLinkItem& Link(int index) { return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index))); }
 };
 
 Bytes Hex(std::initializer_list<int> bytes) {
@@ -659,11 +595,7 @@ TEST_F(ContainerPersistence, PointersBetweenItemsSurviveSavingAndLoading) {
     for (TForm form : kForms) {
         TLinkContainer c;
         c.FPeerData = true;
-        for (int i = 0; i < 3; ++i) {
-            TLinkItem* item = new TLinkItem;
-            item->FIndex = i;
-            c.AddItem(static_cast<TContainerItem*>(item));
-        }
+        c.AddLinks(3);
         c.Link(0).FNext = &c.Link(2);
         c.Link(1).FNext = &c.Link(1);
         TLinkContainer back;

@@ -8,8 +8,12 @@
 #include <vector>
 
 #include "containers/kest_exception.h"
+#include "tests/support/link_items.h"
 
 namespace {
+
+using kest::test::TLinkContainer;
+using kest::test::TLinkItem;
 
 // Elements of 16 bytes with a pointer field at offset 8 (and room for one at 4).
 constexpr int32_t kElementSize = 16;
@@ -168,45 +172,10 @@ TEST(PeerDataContainer, ARecordContainerOfAnotherShapeIsRejected) {
     peers.FElementSize = 12;
 }
 
-// An object item that points at a sibling and records that pointer while it is copied.
-class TLinkItem : public TContainerItem {
-public:
-    TLinkItem* FNext = nullptr;
-    int32_t FIndex = 0;
-
-    int32_t ObjectSize() const override { return static_cast<int32_t>(sizeof(TLinkItem)); }
-    static int32_t NextOffset() {
-        TLinkItem probe;
-        return static_cast<int32_t>(reinterpret_cast<const char*>(&probe.FNext) -
-                                    reinterpret_cast<const char*>(&probe));
-    }
-    void Assign(const TContainerItem& source) override {
-        const TLinkItem& other = static_cast<const TLinkItem&>(source);
-        FIndex = other.FIndex;
-        FNext = nullptr;
-    }
-    void CopiedTo(TContainerItem&) override {
-        TContainer* owner = static_cast<TContainer*>(FOwner);
-        if (owner == nullptr || !owner->FCopying || owner->FPeers == nullptr)
-            return;
-        owner->FPeers->Add(FIndex, FNext != nullptr ? FNext->FIndex : -1, NextOffset());
-    }
-};
-
-class TLinkContainer : public TContainer {
-public:
-    void* CreateItem(int32_t) override { return static_cast<TContainerItem*>(new TLinkItem); }
-    TLinkItem& Link(int index) { return *static_cast<TLinkItem*>(static_cast<TContainerItem*>(At(index))); }
-};
-
 TEST(PeerDataContainer, AssignmentRestoresPointersBetweenCopiedItems) {
     TLinkContainer source;
     source.FPeerData = true;
-    for (int i = 0; i < 3; ++i) {
-        TLinkItem* item = new TLinkItem;
-        item->FIndex = i;
-        source.AddItem(static_cast<TContainerItem*>(item));
-    }
+    source.AddLinks(3);
     source.Link(0).FNext = &source.Link(2);
     source.Link(2).FNext = &source.Link(1);
 

@@ -5,33 +5,18 @@
 #
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR
 set -u
+# shellcheck source=tests/support/install_checks.sh
+source "$(dirname "$0")/../support/install_checks.sh"
 
 build_dir=$1
 source_dir=$2
 app_id=io.github.quillory.Quillory
 prefix=/opt/quillory-install-check
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/quillory-install.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-
-for tool in desktop-file-validate appstreamcli; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "FAIL: $tool is not installed (scripts/setup.sh --tests installs it)" >&2
-        exit 1
-    fi
-done
-
-if ! DESTDIR="$work/stage" cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1; then
-    cat "$work/install.log" >&2
-    echo "FAIL: cmake --install failed" >&2
-    exit 1
-fi
+make_work_folder quillory-install
+need_tools desktop-file-validate appstreamcli
+run_or_stop "$work/install.log" "cmake --install failed" \
+    env DESTDIR="$work/stage" cmake --install "$build_dir" --prefix "$prefix"
 root="$work/stage$prefix"
 share="$root/share"
 
@@ -52,8 +37,8 @@ unexpected=$(find "$share/quillory/images" -type f ! -name '*.bmp')
 
 desktop="$share/applications/$app_id.desktop"
 if [[ -f "$desktop" ]]; then
-    desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $app_id.desktop"
-    key() { sed -n "s/^$1=//p" "$desktop"; }
+    check_desktop_entry "$desktop" "$work/stage"
+    key() { desktop_key "$desktop" "$1"; }
     [[ "$(key Categories)" == "Game;LogicGame;" ]] || fail "Categories is '$(key Categories)'"
     [[ "$(key Exec)" == "$prefix/games/quillory" ]] || fail "Exec is '$(key Exec)'"
     [[ "$(key Path)" == "$prefix/share/quillory" ]] || fail "Path is '$(key Path)'"
@@ -92,8 +77,4 @@ else
     fail "no icon share/icons/hicolor/scalable/apps/$app_id.svg"
 fi
 
-if [[ $failures -gt 0 ]]; then
-    echo "$failures install checks failed" >&2
-    exit 1
-fi
-echo "install layout and desktop files are valid"
+finish_checks "install layout and desktop files are valid"

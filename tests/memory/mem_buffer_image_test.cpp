@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -272,10 +271,7 @@ TEST(MemBufferFiles, MissingFileIsAFileException) {
 TEST(MemBufferFiles, TruncatedNamedFileIsRejected) {
     TScratchFolder dir;
     const std::string path = dir.Path("cut.bin");
-    {
-        std::ofstream stream(path, std::ios_base::binary);
-        stream.write(reinterpret_cast<const char*>(kAbcBufferImage.data()), 7);
-    }
+    kest::test::WriteWholeFile(path, Bytes(kAbcBufferImage.begin(), kAbcBufferImage.begin() + 7));
     TMemBuffer buffer;
     EXPECT_THROW(buffer.LoadBinaryFile(path.c_str()), TKestSerialization);
     EXPECT_EQ(buffer.Length(), 0);

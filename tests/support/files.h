@@ -39,12 +39,11 @@ inline std::string ReadWholeFile(const std::string& path) {
 
 // Replaces the file at path with bytes.
 inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
+    quillory_test::WriteFileBytes(path, bytes.data(), bytes.size());
 }
 
 inline void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    WriteWholeFile(path, std::string(bytes.begin(), bytes.end()));
+    quillory_test::WriteFileBytes(path, bytes.data(), bytes.size());
 }
 
 }  // namespace kest::test

@@ -1,10 +1,12 @@
 // A scratch folder for tests, benchmarks and fuzz targets: a new empty folder that is
-// removed with the files in it on destruction. Free of any test framework.
+// removed with the files in it on destruction; and writing a whole file. Free of any
+// test framework.
 #pragma once
 
 #include <dirent.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -20,6 +22,16 @@ inline std::string TemporaryFolder() {
     if (folder.back() != '/')
         folder += '/';
     return folder;
+}
+
+// Replaces the file at path with the size bytes at data: fopen, one fwrite, fclose;
+// false when any of them fails.
+inline bool WriteFileBytes(const std::string& path, const void* data, std::size_t size) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && written;
 }
 
 // A new empty folder named `prefix` and six random characters under `parent` (a
