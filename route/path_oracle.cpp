@@ -94,8 +94,6 @@ uint8_t SweepEdges(unsigned edges, int sweep) {
 
 TPathOracle::TPathOracle() {
     for (TSweep& sweep : sweeps_) {
-        sweep.states.reserve(kRouteLimits.reservedStates);
-        sweep.links.reserve(kRouteLimits.reservedStates);
         sweep.states.assign(1, 0);
         sweep.links.assign(1, 0);
         sweep.layerStart = {0, 1};
@@ -108,7 +106,7 @@ void TPathOracle::ResetHash(size_t expected) {
         size *= 2;
     if (slots_.size() < size)
         slots_.resize(size);
-    std::fill(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(size), kEmptySlot);
+    std::fill(slots_.data(), slots_.data() + size, kEmptySlot);
     slotMask_ = static_cast<uint32_t>(size - 1);
     slotCount_ = 0;
 }
