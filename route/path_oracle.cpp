@@ -94,8 +94,8 @@ uint8_t SweepEdges(unsigned edges, int sweep) {
 
 TPathOracle::TPathOracle() {
     for (TSweep& sweep : sweeps_) {
-        sweep.states.assign(1, 0);
-        sweep.links.assign(1, 0);
+        sweep.states.resize(1);  // the empty state, before the first cell
+        sweep.links.resize(1);
         sweep.layerStart = {0, 1};
     }
 }

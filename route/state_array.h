@@ -21,21 +21,16 @@ public:
     static constexpr size_t kLargePage = size_t{2} << 20;
 
     TStateArray() = default;
-    ~TStateArray() {
-        if (data_ != nullptr)
-            munmap(data_, capacity_ * sizeof(uint32_t));
-    }
+    ~TStateArray() { munmap(data_, capacity_ * sizeof(uint32_t)); }  // nothing mapped: a harmless error
     TStateArray(const TStateArray&) = delete;
     TStateArray& operator=(const TStateArray&) = delete;
 
     size_t size() const { return size_; }
     uint32_t* data() { return data_; }
-    const uint32_t* data() const { return data_; }
     uint32_t& operator[](size_t i) { return data_[i]; }
     uint32_t operator[](size_t i) const { return data_[i]; }
     void push_back(uint32_t value) {
-        if (size_ == capacity_)
-            reserve(2 * capacity_);
+        reserve(size_ == capacity_ ? 2 * capacity_ : 0);
         data_[size_++] = value;
     }
     // New entries are 0.
@@ -45,21 +40,14 @@ public:
             std::memset(data_ + size_, 0, (count - size_) * sizeof(uint32_t));
         size_ = count;
     }
-    void assign(size_t count, uint32_t value) {
-        resize(0);
-        resize(count);
-        for (size_t i = 0; i < count; ++i)
-            data_[i] = value;
-    }
     void reserve(size_t count) {
         if (count <= capacity_)
             return;
         if (count > SIZE_MAX / (2 * sizeof(uint32_t)))
             throw std::bad_alloc();
         const size_t bytes = std::max(count, capacity_ + (size_t{1} << 14)) * sizeof(uint32_t);
-        void* block = data_ == nullptr
-                          ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
-                          : mremap(data_, capacity_ * sizeof(uint32_t), bytes, MREMAP_MAYMOVE);
+        void* block = data_ == nullptr ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                                       : mremap(data_, capacity_ * sizeof(uint32_t), bytes, MREMAP_MAYMOVE);
         if (block == MAP_FAILED)
             throw std::bad_alloc();
         if (bytes > kLargePage)
