@@ -146,23 +146,24 @@ bool TPathCover::Augment() {
                 continue;
             from[n] = cell;
             if (sender && room_[n] > 0) {
-                --room_[n];
-                for (int at = n; from[at] >= 0; at = from[at]) {
-                    const int back = from[at];
-                    const int step = DirectionTo(back, at);
-                    if (CellColour(back) == kSender)
-                        Connect(back, step);
-                    else
-                        Disconnect(back, step);
-                    if (from[back] < 0)
-                        --room_[back];
-                }
+                SwitchAlong(from, n);
                 return true;
             }
             queue[tail++] = n;
         }
     }
     return false;
+}
+
+// Switches the edges along the augmenting path that `from` leads back from `n`.
+void TPathCover::SwitchAlong(const int* from, int n) {
+    --room_[n];
+    for (int at = n; from[at] >= 0; at = from[at]) {
+        const int back = from[at];
+        (this->*(CellColour(back) == kSender ? &TPathCover::Connect : &TPathCover::Disconnect))(back, DirectionTo(back, at));
+        if (from[back] < 0)
+            --room_[back];
+    }
 }
 
 int TPathCover::LabelPieces(int* piece) const {

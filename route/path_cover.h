@@ -83,6 +83,7 @@ private:
     bool TakeDecidedEdges(int& flow);
     void TakeEdgesAlong(TLines lines, unsigned shuffle, int& flow);
     bool Augment();
+    void SwitchAlong(const int* from, int n);
     int LabelPieces() { return LabelPieces(piece_); }
     int LabelPieces(int* label) const;
     bool JoinTwoPieces();

@@ -57,6 +57,25 @@ int Partner(uint32_t state, int pos) {
     }
 }
 
+// The state after a middle cell at row r joins the pieces whose plugs `up` and `left`
+// (both set) lead into it; kNoState when that would close a cycle or finish the path
+// before the last cell.
+constexpr uint32_t kNoState = 0xFFFFFFFFu;
+uint32_t Join(uint32_t s, int r, uint32_t up, uint32_t left, bool isLast) {
+    const uint32_t cleared = WithPlug(WithPlug(s, r, kNone), r + 1, kNone);
+    if (up == kOpen && left == kOpen)
+        return WithPlug(cleared, Partner(s, r + 1), kOpen);
+    if (up == kClose && left == kClose)
+        return WithPlug(cleared, Partner(s, r), kClose);
+    if (up == kClose && left == kOpen)
+        return cleared;
+    if (up == kLoose && left == kLoose)  // the two ends meet: only the last cell may
+        return isLast && (cleared & kPlugMask) == 0 ? cleared : kNoState;
+    if (up == kLoose || left == kLoose)
+        return WithPlug(cleared, Partner(s, up == kLoose ? r + 1 : r), kLoose);
+    return kNoState;  // an open plug above a close plug: the two ends of one piece
+}
+
 // Board index of sweep cell k.
 int BoardCell(int k, int sweep) {
     const int column = k / kRows;
@@ -75,10 +94,8 @@ uint8_t SweepEdges(unsigned edges, int sweep) {
 
 TPathOracle::TPathOracle() {
     for (TSweep& sweep : sweeps_) {
-        sweep.states.reserve(kRouteLimits.reservedStates);
-        sweep.links.reserve(kRouteLimits.reservedStates);
-        sweep.states.assign(1, 0);
-        sweep.links.assign(1, 0);
+        sweep.states.resize(1);  // the empty state, before the first cell
+        sweep.links.resize(1);
         sweep.layerStart = {0, 1};
     }
 }
@@ -89,7 +106,7 @@ void TPathOracle::ResetHash(size_t expected) {
         size *= 2;
     if (slots_.size() < size)
         slots_.resize(size);
-    std::fill(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(size), kEmptySlot);
+    std::fill(slots_.data(), slots_.data() + size, kEmptySlot);
     slotMask_ = static_cast<uint32_t>(size - 1);
     slotCount_ = 0;
 }
@@ -341,23 +358,9 @@ inline void TPathOracle::PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t
             emit(WithPlug(cleared, r, v), kRightEdge);
         if (layer.canDown)
             emit(WithPlug(cleared, r + 1, v), kDownEdge);
-    } else if (up == kOpen && left == kOpen) {
-        emit(WithPlug(cleared, Partner(s, r + 1), kOpen), 0);
-    } else if (up == kClose && left == kClose) {
-        emit(WithPlug(cleared, Partner(s, r), kClose), 0);
-    } else if (up == kClose && left == kOpen) {
-        emit(cleared, 0);
-    } else if (up == kLoose && left == kLoose) {
-        // The two ends meet: the path is whole, which only the last cell may do.
-        if (layer.isLast && (cleared & kPlugMask) == 0)
-            emit(cleared, 0);
-    } else if (up == kLoose) {
-        emit(WithPlug(cleared, Partner(s, r + 1), kLoose), 0);
-    } else if (left == kLoose) {
-        emit(WithPlug(cleared, Partner(s, r), kLoose), 0);
+    } else if (const uint32_t joined = Join(s, r, up, left, layer.isLast); joined != kNoState) {
+        emit(joined, 0);
     }
-    // An open plug above a close plug are the two ends of one piece: joining them would
-    // close a cycle.
 }
 
 // An end of the whole path: one edge is used. The free end marks the state as having used it.

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "game/board_geometry.h"
-#include "route/large_page_allocator.h"
+#include "route/state_array.h"
 #include "route/route_limits.h"
 
 // Decides, for a set of present cells on an 18 x 12 board and a fixed end cell E, whether
@@ -65,9 +65,9 @@ private:
         int restrictedFrom = kCells;  // first layer swept with freeEndCell in force
         int otherEndParity = -1;      // checkerboard colour the other end must have
         int validLayers = 0;
-        std::vector<uint32_t, TLargePageAllocator<uint32_t>> states;
+        TStateArray states;
         // Parent index in the layer before, edge bits on top.
-        std::vector<uint32_t, TLargePageAllocator<uint32_t>> links;
+        TStateArray links;
         std::vector<uint32_t> layerStart;  // layerStart[k + 1]: first entry of layer k
     };
     // A state never has its top bit set, so that value marks a free slot.
@@ -104,7 +104,7 @@ private:
     uint64_t reusedStates_ = 0;
     uint64_t stateLimit_ = UINT64_MAX;
     bool stopped_ = false;
-    std::vector<uint32_t, TLargePageAllocator<uint32_t>> slots_;
+    TStateArray slots_;
     uint32_t slotMask_ = 0;
     uint32_t slotCount_ = 0;
 

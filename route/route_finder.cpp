@@ -241,13 +241,11 @@ int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix
         if (answer == TAnswer::Yes) {
             good = length;
             goodWitness.swap(witness);
-            length = bad > longest ? std::min(2 * good, longest) : good + (bad - good) / 2;
-            if (length == good)
-                length = good + 1;
         } else {
             bad = length;
-            length = good + (bad - good) / 2;
         }
+        // Doubles while no length failed, then halves the gap.
+        length = std::max(bad > longest ? std::min(2 * good, longest) : good + (bad - good) / 2, good + 1);
         if (length >= bad)
             break;
     }

@@ -1,7 +1,6 @@
 // Every budget and threshold of the route finder, each with the reason for its value.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 struct TRouteLimits {
@@ -55,8 +54,6 @@ struct TRouteLimits {
     // the sweep from that side within a few columns.
     uint64_t firstShare = 4096;
     uint64_t chosenShare = 4;
-    // Room for the states of a typical full sweep, so that growing rarely copies them.
-    size_t reservedStates = size_t{1} << 19;
 };
 
 inline constexpr TRouteLimits kRouteLimits{};

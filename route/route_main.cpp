@@ -134,23 +134,17 @@ bool LocaleShowsUnicode() {
 // The board, 18 cells of three characters across and 12 rows down, each cell of the
 // route with the mark of the step to the next cell (the last with its own mark), the
 // start in brackets, empty cells dotted; then a line that says so.
+// The mark of the step from `p` to `next`.
+const char* StepMark(TRouteFinder::TPoint p, TRouteFinder::TPoint next, const TRouteMarks& marks) {
+    return next.x < p.x ? marks.left : next.x > p.x ? marks.right : next.y < p.y ? marks.up : marks.down;
+}
+
 std::string DrawRoute(const std::vector<TRouteFinder::TPoint>& route, const TRouteMarks& marks) {
     std::vector<std::string> cells(static_cast<size_t>(kBoardColumns) * kBoardRows, marks.empty);
     const auto at = [](int x, int y) { return static_cast<size_t>(CellIndex(x, y)); };
-    for (size_t i = 0; i < route.size(); ++i) {
-        const TRouteFinder::TPoint p = route[i];
-        if (p.x < 0 || p.x >= kBoardColumns || p.y < 0 || p.y >= kBoardRows)
-            continue;
-        const char* mark = marks.last;
-        if (i + 1 < route.size()) {
-            const TRouteFinder::TPoint next = route[i + 1];
-            mark = next.x < p.x   ? marks.left
-                   : next.x > p.x ? marks.right
-                   : next.y < p.y ? marks.up
-                                  : marks.down;
-        }
-        cells[at(p.x, p.y)] = mark;
-    }
+    for (size_t i = 0; i < route.size(); ++i)
+        if (IsOnBoard(route[i].x, route[i].y))
+            cells[at(route[i].x, route[i].y)] = i + 1 < route.size() ? StepMark(route[i], route[i + 1], marks) : marks.last;
     std::string drawing;
     const bool started = !route.empty();
     for (int y = 0; y < kBoardRows; ++y) {

@@ -1,0 +1,63 @@
+// A growing array of 32-bit entries for tables that reach tens of megabytes.
+#pragma once
+
+#include <sys/mman.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+// The sweep's layers and its set of states live in pages of their own and grow by moving
+// those pages (mremap), never by copying: growing touches no page twice and never holds
+// two blocks at once, so a sweep of millions of states needs about the memory it fills,
+// and the kernel clears each page once (clearing new pages was two fifths of the slowest
+// positions' time while arrays grew by copying). Pages past kLargePage are offered to
+// the kernel for large pages: a few dozen faults instead of thousands. Untouched pages
+// cost nothing. Throws std::bad_alloc when memory runs out.
+class TStateArray {
+public:
+    static constexpr size_t kLargePage = size_t{2} << 20;
+
+    TStateArray() = default;
+    ~TStateArray() { munmap(data_, capacity_ * sizeof(uint32_t)); }  // nothing mapped: a harmless error
+    TStateArray(const TStateArray&) = delete;
+    TStateArray& operator=(const TStateArray&) = delete;
+
+    size_t size() const { return size_; }
+    uint32_t* data() { return data_; }
+    uint32_t& operator[](size_t i) { return data_[i]; }
+    uint32_t operator[](size_t i) const { return data_[i]; }
+    void push_back(uint32_t value) {
+        reserve(size_ == capacity_ ? 2 * capacity_ : 0);
+        data_[size_++] = value;
+    }
+    // New entries are 0.
+    void resize(size_t count) {
+        reserve(count);
+        if (count > size_)
+            std::memset(data_ + size_, 0, (count - size_) * sizeof(uint32_t));
+        size_ = count;
+    }
+    void reserve(size_t count) {
+        if (count <= capacity_)
+            return;
+        if (count > SIZE_MAX / (2 * sizeof(uint32_t)))
+            throw std::bad_alloc();
+        const size_t bytes = std::max(count, capacity_ + (size_t{1} << 14)) * sizeof(uint32_t);
+        void* block = data_ == nullptr ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                                       : mremap(data_, capacity_ * sizeof(uint32_t), bytes, MREMAP_MAYMOVE);
+        if (block == MAP_FAILED)
+            throw std::bad_alloc();
+        if (bytes > kLargePage)
+            madvise(block, bytes, MADV_HUGEPAGE);  // advice only: failure changes nothing
+        data_ = static_cast<uint32_t*>(block);
+        capacity_ = bytes / sizeof(uint32_t);
+    }
+
+private:
+    uint32_t* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
