@@ -60,7 +60,9 @@ public:
         Record(true);
         kest::io::WriteInt32(kest::io::TByteSink(stream), FIndex);
     }
-    void ReadBinary(std::istream& stream) override { kest::io::ReadInt32(kest::io::TByteSource(stream), FIndex); }
+    void ReadBinary(std::istream& stream) override {
+        kest::io::ReadInt32(kest::io::TByteSource(stream), FIndex);
+    }
     void WriteText(std::ostream& stream) override {
         Record(true);
         stream << FIndex << '\n';
