@@ -160,7 +160,8 @@ void TPathCover::SwitchAlong(const int* from, int n) {
     --room_[n];
     for (int at = n; from[at] >= 0; at = from[at]) {
         const int back = from[at];
-        (this->*(CellColour(back) == kSender ? &TPathCover::Connect : &TPathCover::Disconnect))(back, DirectionTo(back, at));
+        (this->*(CellColour(back) == kSender ? &TPathCover::Connect : &TPathCover::Disconnect))(
+            back, DirectionTo(back, at));
         if (from[back] < 0)
             --room_[back];
     }

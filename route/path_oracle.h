@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "game/board_geometry.h"
-#include "route/state_array.h"
 #include "route/route_limits.h"
+#include "route/state_array.h"
 
 // Decides, for a set of present cells on an 18 x 12 board and a fixed end cell E, whether
 // a path exists that starts at E, moves in orthogonal steps and visits every present cell

@@ -144,7 +144,8 @@ std::string DrawRoute(const std::vector<TRouteFinder::TPoint>& route, const TRou
     const auto at = [](int x, int y) { return static_cast<size_t>(CellIndex(x, y)); };
     for (size_t i = 0; i < route.size(); ++i)
         if (IsOnBoard(route[i].x, route[i].y))
-            cells[at(route[i].x, route[i].y)] = i + 1 < route.size() ? StepMark(route[i], route[i + 1], marks) : marks.last;
+            cells[at(route[i].x, route[i].y)] =
+                i + 1 < route.size() ? StepMark(route[i], route[i + 1], marks) : marks.last;
     std::string drawing;
     const bool started = !route.empty();
     for (int y = 0; y < kBoardRows; ++y) {

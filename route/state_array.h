@@ -3,9 +3,9 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -46,8 +46,9 @@ public:
         if (count > SIZE_MAX / (2 * sizeof(uint32_t)))
             throw std::bad_alloc();
         const size_t bytes = std::max(count, capacity_ + (size_t{1} << 14)) * sizeof(uint32_t);
-        void* block = data_ == nullptr ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
-                                       : mremap(data_, capacity_ * sizeof(uint32_t), bytes, MREMAP_MAYMOVE);
+        void* block = data_ == nullptr
+                          ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                          : mremap(data_, capacity_ * sizeof(uint32_t), bytes, MREMAP_MAYMOVE);
         if (block == MAP_FAILED)
             throw std::bad_alloc();
         if (bytes > kLargePage)
