@@ -186,28 +186,17 @@ void TimeHardFamilies(int runs, const char* trackDir) {
     std::printf("slowest hard position: %.2f ms (target 100 ms)\n", overall);
 }
 
-}  // namespace
+// Writes every hard position into `trackDir`, numbered in order, for comparing finders.
+void WriteEveryHardTrack(const char* trackDir) {
+    int number = 0;
+    for (const THardFamily& family : HardFamilies())
+        for (const TQuilloryTable& position : family.positions)
+            WriteTrack(std::string(trackDir) + "/family" + std::to_string(number++) + ".track", position);
+}
 
-// route_bench [plain-search cap in ms] [runs] [hard | hard-only | tracks] [directory for
-// the slowest hard positions' tracks, or with "tracks" for every hard position's]
-int main(int argc, char** argv) {
-    const double capMs = argc > 1 ? std::atof(argv[1]) : 500.0;
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
-    const std::string hard = argc > 3 ? argv[3] : "hard";
-    const char* trackDir = argc > 4 ? argv[4] : nullptr;
-    if (hard == "tracks" && trackDir != nullptr) {  // every hard position, for comparing finders
-        int number = 0;
-        for (const THardFamily& family : HardFamilies())
-            for (const TQuilloryTable& position : family.positions)
-                WriteTrack(std::string(trackDir) + "/family" + std::to_string(number++) + ".track", position);
-        return 0;
-    }
-    if (hard == "hard-only") {
-        TimeHardFamilies(runs, trackDir);
-        return 0;
-    }
-    const auto tables = BuildTables();
-
+// Times the search from the start of every built-in table against the plain search
+// (abandoned after `capMs`) and prints a line per table and the totals.
+void TimeTableStarts(const std::vector<TQuilloryTable>& tables, int runs, double capMs) {
     std::printf(
         "Route search from the start of each table (fast: best of %d runs; "
         "plain search capped at %.0f ms)\n",
@@ -238,26 +227,31 @@ int main(int argc, char** argv) {
         "all fifty tables: %.1f ms in total (target 30 ms), slowest %.2f ms "
         "(target 3 ms per table)\n",
         total, worst);
+}
 
-    // Positions from random legal play: a few to a hundred moves into a built-in table.
-    std::mt19937 rng(12345);
+// Plays up to `moves` random legal moves on `table`, stopping where the player is stuck.
+void PlayRandomMoves(TQuilloryTable& table, int moves, std::mt19937& rng) {
+    static const int dx[4] = {0, 1, 0, -1};
+    static const int dy[4] = {-1, 0, 1, 0};
+    for (int m = 0; m < moves; ++m) {
+        int options[4], count = 0;
+        for (int d = 0; d < 4; ++d)
+            if (table.IsPresent(table.x + dx[d], table.y + dy[d]))
+                options[count++] = d;
+        if (count == 0)
+            break;
+        const int d = options[rng() % count];
+        MovePlayer(table, dx[d], dy[d]);
+    }
+}
+
+// Positions from random legal play: a few to a hundred moves into a built-in table.
+void TimeRandomPlay(const std::vector<TQuilloryTable>& tables, int runs, std::mt19937& rng) {
     std::vector<double> times;
     int withRoute = 0;
     while (times.size() < 1000) {
         TQuilloryTable table = tables[rng() % tables.size()];
-        const int moves = 3 + static_cast<int>(rng() % 98);
-        for (int m = 0; m < moves; ++m) {
-            static const int dx[4] = {0, 1, 0, -1};
-            static const int dy[4] = {-1, 0, 1, 0};
-            int options[4], count = 0;
-            for (int d = 0; d < 4; ++d)
-                if (table.IsPresent(table.x + dx[d], table.y + dy[d]))
-                    options[count++] = d;
-            if (count == 0)
-                break;
-            const int d = options[rng() % count];
-            MovePlayer(table, dx[d], dy[d]);
-        }
+        PlayRandomMoves(table, 3 + static_cast<int>(rng() % 98), rng);
         bool found = false;
         times.push_back(FastSearch(table, runs, found));
         withRoute += found ? 1 : 0;
@@ -268,8 +262,10 @@ int main(int argc, char** argv) {
         "runs each): median %.3f ms, p99 %.2f ms (target 1 ms), slowest %.2f ms "
         "(target 10 ms)\n",
         withRoute, runs, Percentile(times, 0.5), Percentile(times, 0.99), slowest);
+}
 
-    // Positions that still have a route: a few to a hundred moves along a table's route.
+// Positions that still have a route: a few to a hundred moves along a table's route.
+void TimeAlongRoutes(const std::vector<TQuilloryTable>& tables, std::mt19937& rng) {
     std::vector<double> along;
     while (along.size() < 1000) {
         TQuilloryTable table = tables[rng() % tables.size()];
@@ -288,6 +284,30 @@ int main(int argc, char** argv) {
         "1000 positions along the tables' routes (all with a route): median %.3f ms, "
         "p99 %.2f ms, slowest %.2f ms\n",
         Percentile(along, 0.5), Percentile(along, 0.99), *std::max_element(along.begin(), along.end()));
+}
+
+}  // namespace
+
+// route_bench [plain-search cap in ms] [runs] [hard | hard-only | tracks] [directory for
+// the slowest hard positions' tracks, or with "tracks" for every hard position's]
+int main(int argc, char** argv) {
+    const double capMs = argc > 1 ? std::atof(argv[1]) : 500.0;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+    const std::string hard = argc > 3 ? argv[3] : "hard";
+    const char* trackDir = argc > 4 ? argv[4] : nullptr;
+    if (hard == "tracks" && trackDir != nullptr) {
+        WriteEveryHardTrack(trackDir);
+        return 0;
+    }
+    if (hard == "hard-only") {
+        TimeHardFamilies(runs, trackDir);
+        return 0;
+    }
+    const auto tables = BuildTables();
+    TimeTableStarts(tables, runs, capMs);
+    std::mt19937 rng(12345);
+    TimeRandomPlay(tables, runs, rng);
+    TimeAlongRoutes(tables, rng);
     if (hard == "hard")
         TimeHardFamilies(runs, trackDir);
     return 0;

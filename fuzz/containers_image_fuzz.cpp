@@ -148,48 +148,62 @@ std::unique_ptr<TContainer> MakeContainer(int kind) {
     }
 }
 
-void Load(TContainer& container, int kind, int form, const std::uint8_t* data, std::size_t size) {
-    const std::string image(reinterpret_cast<const char*>(data), size);
+// Reads the image through a C file reading the bytes in place: directly, through the
+// buffered wrapper or as text.
+void LoadFromFile(TContainer& container, int form, const std::uint8_t* data, std::size_t size) {
+    std::FILE* file = fuzz::BytesFile(data, size);
+    if (file == nullptr)
+        return;
     try {
-        if (form <= kTextFile) {
-            std::FILE* file = fuzz::BytesFile(data, size);
-            if (file == nullptr)
-                return;
-            try {
-                if (form == kDirectFile)
-                    container.ReadDirect(file);
-                if (form == kBufferedFile)
-                    container.ReadBinary(file);
-                if (form == kTextFile)
-                    container.ReadText(file);
-            } catch (...) {
-                std::fclose(file);
-                throw;
-            }
-            std::fclose(file);
-        } else if (form == kSpace) {
-            TMemBuffer buffer;
-            buffer.Append(data, static_cast<int32_t>(size));
-            buffer.Rewind();
-            container.ReadFromSpace(buffer);
-        } else {
-            const bool binary = form == kBinaryStream || form == kBufferedBinary;
-            std::istringstream stream(image, binary ? std::ios::in | std::ios::binary : std::ios::in);
-            if (form == kBinaryStream)
-                container.ReadBinary(stream);
-            if (form == kBufferedBinary)
-                container.Read(stream, std::ios::binary);
-            if (form == kTextStream)
-                container.ReadText(stream);
-            if (form == kBufferedText)
-                container.Read(stream, std::ios::in);
-            if (form == kDirectText) {
-                if (kind == kIntegers)
-                    stream >> static_cast<TIntContainer&>(container);
-                else
-                    static_cast<TContainerBase&>(container).ReadDirect(stream, std::ios::in);
-            }
-        }
+        if (form == kDirectFile)
+            container.ReadDirect(file);
+        if (form == kBufferedFile)
+            container.ReadBinary(file);
+        if (form == kTextFile)
+            container.ReadText(file);
+    } catch (...) {
+        std::fclose(file);
+        throw;
+    }
+    std::fclose(file);
+}
+
+// Reads the image as a memory image.
+void LoadFromSpace(TContainer& container, const std::uint8_t* data, std::size_t size) {
+    TMemBuffer buffer;
+    buffer.Append(data, static_cast<int32_t>(size));
+    buffer.Rewind();
+    container.ReadFromSpace(buffer);
+}
+
+// Reads the image from a string stream in one of the stream forms.
+void LoadFromStream(TContainer& container, int kind, int form, const std::string& image) {
+    const bool binary = form == kBinaryStream || form == kBufferedBinary;
+    std::istringstream stream(image, binary ? std::ios::in | std::ios::binary : std::ios::in);
+    if (form == kBinaryStream)
+        container.ReadBinary(stream);
+    if (form == kBufferedBinary)
+        container.Read(stream, std::ios::binary);
+    if (form == kTextStream)
+        container.ReadText(stream);
+    if (form == kBufferedText)
+        container.Read(stream, std::ios::in);
+    if (form == kDirectText) {
+        if (kind == kIntegers)
+            stream >> static_cast<TIntContainer&>(container);
+        else
+            static_cast<TContainerBase&>(container).ReadDirect(stream, std::ios::in);
+    }
+}
+
+void Load(TContainer& container, int kind, int form, const std::uint8_t* data, std::size_t size) {
+    try {
+        if (form <= kTextFile)
+            LoadFromFile(container, form, data, size);
+        else if (form == kSpace)
+            LoadFromSpace(container, data, size);
+        else
+            LoadFromStream(container, kind, form, std::string(reinterpret_cast<const char*>(data), size));
     } catch (const TKestException&) {
     }
 }

@@ -249,6 +249,84 @@ int KillsPerPath() {
     return asked != nullptr && std::atoi(asked) > 0 ? std::atoi(asked) : kKills;
 }
 
+// A file's two versions the killed saves write in turn, which one the target holds, and
+// what the kills left: the old bytes, the new ones or anything else.
+struct TKilledSaves {
+    std::string versions[2];
+    int onDisk = 0;
+    int old = 0;
+    int fresh = 0;
+    int other = 0;
+};
+
+// Saves the other version in a child process that is killed after a random delay of up
+// to `span` microseconds, then counts what the target holds.
+void KillOneSave(const TCrashPath& path, const std::string& target, int size, long long span,
+                 std::mt19937& random, TKilledSaves& saves) {
+    const int next = 1 - saves.onDisk;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        const char byte = 1;
+        const bool told = ::write(ready[1], &byte, 1) == 1;
+        try {
+            path.save(target.c_str(), next + 1, size);
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(told ? 0 : 3);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    EXPECT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::uniform_int_distribution<long long>(0, span)(random)));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const std::string bytes = ReadWholeFile(target);
+    if (bytes == saves.versions[saves.onDisk]) {
+        ++saves.old;
+        // A save that finished must have left its bytes.
+        EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    } else if (bytes == saves.versions[next]) {
+        ++saves.fresh;
+        saves.onDisk = next;
+    } else {
+        ++saves.other;
+    }
+    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "the save failed";
+}
+
+// Kills `kills` saves of `size` items along one path, each after a random delay of up to
+// twice what one save took here, and prints the outcomes.
+void KillSaves(const TCrashPath& path, int size, int kills, std::mt19937& random) {
+    TScratchFolder folder;
+    const std::string target = folder.Path("crash.dat");
+    TKilledSaves saves;
+    path.save(target.c_str(), 2, size);
+    saves.versions[1] = ReadWholeFile(target);
+    const auto start = std::chrono::steady_clock::now();
+    path.save(target.c_str(), 1, size);
+    const auto took = std::chrono::steady_clock::now() - start;
+    saves.versions[0] = ReadWholeFile(target);
+    ASSERT_NE(saves.versions[0], saves.versions[1]);
+    const long long span = std::chrono::duration_cast<std::chrono::microseconds>(took).count() * 2 + 200;
+
+    for (int kill = 0; kill < kills; ++kill)
+        ASSERT_NO_FATAL_FAILURE(KillOneSave(path, target, size, span, random, saves));
+    EXPECT_EQ(saves.other, 0);
+    // What the killed saves left, the next save removes.
+    path.save(target.c_str(), 1, size);
+    EXPECT_EQ(folder.Names(), std::set<std::string>{"crash.dat"});
+    std::printf("killed %s saves of %d items: %d kills, %d old, %d new, %d other\n", path.name, size, kills,
+                saves.old, saves.fresh, saves.other);
+}
+
 // Saves in a child process that is killed after a random delay of up to twice what
 // one save took here; after each kill the target must hold exactly the old bytes or
 // exactly the new ones. The outcomes are counted and printed.
@@ -258,67 +336,7 @@ TEST(FileSave, ASaveKilledAtAnyMomentLeavesTheOldFileOrTheNewOne) {
     for (const TCrashPath& path : kCrashPaths) {
         for (const int size : {16, 60000}) {
             SCOPED_TRACE(std::string(path.name) + ", " + std::to_string(size) + " items");
-            TScratchFolder folder;
-            const std::string target = folder.Path("crash.dat");
-            path.save(target.c_str(), 2, size);
-            std::string versions[2] = {"", ReadWholeFile(target)};
-            const auto start = std::chrono::steady_clock::now();
-            path.save(target.c_str(), 1, size);
-            const auto took = std::chrono::steady_clock::now() - start;
-            versions[0] = ReadWholeFile(target);
-            ASSERT_NE(versions[0], versions[1]);
-            const long long span =
-                std::chrono::duration_cast<std::chrono::microseconds>(took).count() * 2 + 200;
-
-            int onDisk = 0;
-            int old = 0;
-            int fresh = 0;
-            int other = 0;
-            for (int kill = 0; kill < kills; ++kill) {
-                const int next = 1 - onDisk;
-                int ready[2];
-                ASSERT_EQ(::pipe(ready), 0);
-                const pid_t child = ::fork();
-                ASSERT_GE(child, 0);
-                if (child == 0) {
-                    ::close(ready[0]);
-                    const char byte = 1;
-                    const bool told = ::write(ready[1], &byte, 1) == 1;
-                    try {
-                        path.save(target.c_str(), next + 1, size);
-                    } catch (...) {
-                        ::_exit(2);
-                    }
-                    ::_exit(told ? 0 : 3);
-                }
-                ::close(ready[1]);
-                char byte = 0;
-                EXPECT_EQ(::read(ready[0], &byte, 1), 1);
-                ::close(ready[0]);
-                std::this_thread::sleep_for(
-                    std::chrono::microseconds(std::uniform_int_distribution<long long>(0, span)(random)));
-                ::kill(child, SIGKILL);
-                int status = 0;
-                ASSERT_EQ(::waitpid(child, &status, 0), child);
-                const std::string bytes = ReadWholeFile(target);
-                if (bytes == versions[onDisk]) {
-                    ++old;
-                    // A save that finished must have left its bytes.
-                    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-                } else if (bytes == versions[next]) {
-                    ++fresh;
-                    onDisk = next;
-                } else {
-                    ++other;
-                }
-                EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "the save failed";
-            }
-            EXPECT_EQ(other, 0);
-            // What the killed saves left, the next save removes.
-            path.save(target.c_str(), 1, size);
-            EXPECT_EQ(folder.Names(), std::set<std::string>{"crash.dat"});
-            std::printf("killed %s saves of %d items: %d kills, %d old, %d new, %d other\n", path.name, size,
-                        kills, old, fresh, other);
+            ASSERT_NO_FATAL_FAILURE(KillSaves(path, size, kills, random));
         }
     }
 }

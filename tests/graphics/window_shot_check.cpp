@@ -106,10 +106,59 @@ bool UnderTableNumber(int x, int y) {
     return y == 0 && x >= 12;
 }
 
-int CheckBoard(char** argv) {
+// The built-in table numbered `text`; false when there is no such table.
+bool ParseTableIndex(const char* text, long& index) {
     char* end = nullptr;
-    const long index = std::strtol(argv[2], &end, 10);
-    if (*argv[2] == '\0' || *end != '\0' || index < 0 || index >= kBuiltInTableCount) {
+    index = std::strtol(text, &end, 10);
+    return *text != '\0' && *end == '\0' && index >= 0 && index < kBuiltInTableCount;
+}
+
+// What cell (x, y) of `table` must show.
+TLook ExpectedLook(const TQuilloryTable& table, int x, int y) {
+    if (x == table.x && y == table.y)
+        return TLook::Player;
+    return table.IsPresent(x, y) ? TLook::Cell : TLook::Background;
+}
+
+// Compares each cell of the board at (left, top) of `shot` with `table`, printing each
+// cell that shows something else; returns how many do.
+int CountCellDifferences(const QImage& shot, const TQuilloryTable& table, int left, int top) {
+    int differences = 0;
+    for (int y = 0; y < kBoardRows; ++y) {
+        for (int x = 0; x < kBoardColumns; ++x) {
+            if (UnderTableNumber(x, y))
+                continue;
+            const TLook expected = ExpectedLook(table, x, y);
+            // Two points well inside the disc of either tile.
+            for (const int probe : {10, 14}) {
+                const QRgb pixel = shot.pixel(left + x * kCellPixels + probe, top + y * kCellPixels + probe);
+                const TLook seen = Classify(pixel);
+                if (seen != expected) {
+                    ++differences;
+                    std::printf("cell (%d, %d): expected %s, shows %s (#%06X)\n", x, y, LookName(expected),
+                                LookName(seen), pixel & 0xFFFFFFu);
+                    break;
+                }
+            }
+        }
+    }
+    return differences;
+}
+
+// True when the board at (left, top) of `shot` shows white in the top right corner,
+// where "Table: N" is written.
+bool ShowsTableNumber(const QImage& shot, int left, int top) {
+    bool white = false;
+    for (int y = top + 2; y < top + 20 && !white; ++y)
+        for (int x = left + kBoardWidthPixels - 80; x < left + kBoardWidthPixels - 2 && !white; ++x)
+            white = qRed(shot.pixel(x, y)) > 0xE0 && qGreen(shot.pixel(x, y)) > 0xE0 &&
+                    qBlue(shot.pixel(x, y)) > 0xE0;
+    return white;
+}
+
+int CheckBoard(char** argv) {
+    long index = 0;
+    if (!ParseTableIndex(argv[2], index)) {
         std::fprintf(stderr, "window_shot_check: no table %s\n", argv[2]);
         return 2;
     }
@@ -126,36 +175,8 @@ int CheckBoard(char** argv) {
     // The board fills the bottom of the window, below the menu bar.
     const int left = (shot.width() - kBoardWidthPixels) / 2;
     const int top = shot.height() - kBoardHeightPixels;
-    int differences = 0;
-    for (int y = 0; y < kBoardRows; ++y) {
-        for (int x = 0; x < kBoardColumns; ++x) {
-            if (UnderTableNumber(x, y))
-                continue;
-            TLook expected = TLook::Background;
-            if (x == table.x && y == table.y)
-                expected = TLook::Player;
-            else if (table.IsPresent(x, y))
-                expected = TLook::Cell;
-            // Two points well inside the disc of either tile.
-            for (const int probe : {10, 14}) {
-                const QRgb pixel = shot.pixel(left + x * kCellPixels + probe, top + y * kCellPixels + probe);
-                const TLook seen = Classify(pixel);
-                if (seen != expected) {
-                    ++differences;
-                    std::printf("cell (%d, %d): expected %s, shows %s (#%06X)\n", x, y, LookName(expected),
-                                LookName(seen), pixel & 0xFFFFFFu);
-                    break;
-                }
-            }
-        }
-    }
-    // "Table: N" in white at the top right.
-    bool white = false;
-    for (int y = top + 2; y < top + 20 && !white; ++y)
-        for (int x = left + kBoardWidthPixels - 80; x < left + kBoardWidthPixels - 2 && !white; ++x)
-            white = qRed(shot.pixel(x, y)) > 0xE0 && qGreen(shot.pixel(x, y)) > 0xE0 &&
-                    qBlue(shot.pixel(x, y)) > 0xE0;
-    if (!white) {
+    int differences = CountCellDifferences(shot, table, left, top);
+    if (!ShowsTableNumber(shot, left, top)) {
         ++differences;
         std::printf("no white table number at the top right\n");
     }

@@ -143,46 +143,64 @@ inline void PutLiteralGroup(std::vector<std::uint8_t>& out, const TBmpPicture& p
         out.push_back(0);
 }
 
+// The end of the run of equal pixels from (x, y), at most 255 pixels.
+inline int RepeatRunEnd(const TBmpPicture& p, int x, int y) {
+    const int value = p.At(x, y);
+    int end = x;
+    while (end < p.width && p.At(end, y) == value && end - x < 255)
+        ++end;
+    return end;
+}
+
+// The end of a literal group from (x, y): the next skipped pixel, the row's end or 255
+// pixels on.
+inline int LiteralGroupEnd(const TBmpPicture& p, int x, int y) {
+    int stop = x;
+    while (stop < p.width && stop - x < 255 && p.At(stop, y) != TBmpPicture::kBmpSkipped)
+        ++stop;
+    return stop;
+}
+
+// Encodes the pixels from (x, y), which is not skipped, as one run of `end` - x equal
+// pixels, an alternating nibble run, a literal group or a single pixel; returns where the
+// next code starts.
+inline int EncodeShownPixels(std::vector<std::uint8_t>& out, const TBmpPicture& p, bool four, int x, int end,
+                             int y) {
+    const int value = p.At(x, y);
+    if (end - x >= 3) {
+        PutCode(out, end - x, four ? value << 4 | value : value);
+        return end;
+    }
+    if (four && x + 3 < p.width) {
+        const int alt = AlternatingRunEnd(p, x, y);
+        if (alt - x >= 4) {
+            PutCode(out, alt - x, value << 4 | p.At(x + 1, y));
+            return alt;
+        }
+    }
+    const int stop = LiteralGroupEnd(p, x, y);
+    if (stop - x < 3) {
+        PutCode(out, 1, four ? value << 4 | value : value);
+        return x + 1;
+    }
+    PutLiteralGroup(out, p, four, x, stop, y);
+    return stop;
+}
+
 // Encodes the pixels of row y from x on, up to where the rest of the row is skipped.
 inline void EncodeRunLengthRow(std::vector<std::uint8_t>& out, const TBmpPicture& p, bool four, int y) {
     int x = 0;
     while (x < p.width) {
-        const int value = p.At(x, y);
-        int end = x;
-        while (end < p.width && p.At(end, y) == value && end - x < 255)
-            ++end;
-        if (value == TBmpPicture::kBmpSkipped) {
-            if (end == p.width)
-                break;
-            PutCode(out, 0, 2);
-            PutCode(out, end - x, 0);
-            x = end;
+        const int end = RepeatRunEnd(p, x, y);
+        if (p.At(x, y) != TBmpPicture::kBmpSkipped) {
+            x = EncodeShownPixels(out, p, four, x, end, y);
             continue;
         }
-        if (end - x >= 3) {
-            PutCode(out, end - x, four ? value << 4 | value : value);
-            x = end;
-            continue;
-        }
-        if (four && x + 3 < p.width) {
-            const int alt = AlternatingRunEnd(p, x, y);
-            if (alt - x >= 4) {
-                PutCode(out, alt - x, value << 4 | p.At(x + 1, y));
-                x = alt;
-                continue;
-            }
-        }
-        // A literal group: pixels up to the next skipped one or the row's end.
-        int stop = x;
-        while (stop < p.width && stop - x < 255 && p.At(stop, y) != TBmpPicture::kBmpSkipped)
-            ++stop;
-        if (stop - x < 3) {
-            PutCode(out, 1, four ? value << 4 | value : value);
-            ++x;
-            continue;
-        }
-        PutLiteralGroup(out, p, four, x, stop, y);
-        x = stop;
+        if (end == p.width)
+            break;
+        PutCode(out, 0, 2);
+        PutCode(out, end - x, 0);
+        x = end;
     }
 }
 
@@ -334,6 +352,38 @@ inline std::vector<TBmpVariant> CommonBmpVariants() {
     };
 }
 
+namespace bmp_test_detail {
+
+// The palette of the test pictures: eight colours with every channel 0 or 255 (exact at
+// any mask width), then a spread of others.
+inline std::vector<std::uint32_t> PicturePalette() {
+    std::vector<std::uint32_t> palette(256);
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        if (i < 8)
+            palette[i] = (i & 1 ? 0xFFu : 0) | (i & 2 ? 0xFF00u : 0) | (i & 4 ? 0xFF0000u : 0);
+        else
+            palette[i] = ((i * 0x3B + 0x11) & 0xFF) | ((i * 0x59 + 0x22) & 0xFF) << 8 |
+                         ((i * 0x83 + 0x44) & 0xFF) << 16;
+    }
+    return palette;
+}
+
+// The palette index of pixel (x, y) of a run-length picture of width x height with
+// `levels` colours: skipped pixels (all of row 1, part of row 3, the end of the last
+// row), alternating pixels at the start of row 2, runs of three in the left half and
+// `pattern` elsewhere.
+inline int RunLengthPictureIndex(int x, int y, int width, int height, int levels, int pattern) {
+    if (y == 1 || (y == 3 && x >= 2 && x < 5) || (y == height - 1 && x >= width - 2))
+        return TBmpPicture::kBmpSkipped;
+    if (y == 2 && x < 6)
+        return x % 2 == 0 ? 9 : 4;
+    if (x < width / 2)
+        return (x / 3 * 7 + y) % levels;
+    return pattern;
+}
+
+}  // namespace bmp_test_detail
+
 // The picture the tests store in `variant`: width x height, with colours that every
 // variant can hold exactly. Run-length variants get runs, literal groups and
 // skipped pixels (a whole row among them); others a varied pattern.
@@ -341,28 +391,14 @@ inline TBmpPicture MakeBmpPicture(const TBmpVariant& variant, int width, int hei
     TBmpPicture p;
     p.width = width;
     p.height = height;
-    p.palette.resize(256);
-    for (std::uint32_t i = 0; i < 256; ++i) {
-        if (i < 8)  // every channel 0 or 255: exact at any mask width
-            p.palette[i] = (i & 1 ? 0xFFu : 0) | (i & 2 ? 0xFF00u : 0) | (i & 4 ? 0xFF0000u : 0);
-        else
-            p.palette[i] = ((i * 0x3B + 0x11) & 0xFF) | ((i * 0x59 + 0x22) & 0xFF) << 8 |
-                           ((i * 0x83 + 0x44) & 0xFF) << 16;
-    }
+    p.palette = bmp_test_detail::PicturePalette();
     const bool rle = variant.compression == 1 || variant.compression == 2;
     const int levels = variant.bits <= 8 ? 1 << variant.bits : variant.bits == 16 ? 8 : 16;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            int index = (x * 37 + y * 11 + 5) % levels;
-            if (rle) {
-                if (y == 1 || (y == 3 && x >= 2 && x < 5) || (y == height - 1 && x >= width - 2))
-                    index = TBmpPicture::kBmpSkipped;
-                else if (y == 2 && x < 6)
-                    index = x % 2 == 0 ? 9 : 4;
-                else if (x < width / 2)
-                    index = (x / 3 * 7 + y) % levels;
-            }
-            p.index.push_back(index);
+            const int pattern = (x * 37 + y * 11 + 5) % levels;
+            p.index.push_back(
+                rle ? bmp_test_detail::RunLengthPictureIndex(x, y, width, height, levels, pattern) : pattern);
         }
     }
     return p;
@@ -380,26 +416,88 @@ inline std::uint32_t IntendedColour(const TBmpVariant& variant, const TBmpPictur
     return picture.palette[static_cast<std::size_t>(index)];
 }
 
+namespace bmp_test_detail {
+
+// The size of the info header of `kind`.
+inline std::uint32_t HeaderSize(TBmpHeaderKind kind) {
+    switch (kind) {
+    case TBmpHeaderKind::Core: return 12;
+    case TBmpHeaderKind::Info: return 40;
+    case TBmpHeaderKind::V4: return 108;
+    case TBmpHeaderKind::V5: return 124;
+    case TBmpHeaderKind::Other64: return 64;
+    }
+    return 40;
+}
+
+// The bytes of bit-field masks stored after a 40-byte info header: three masks with
+// compression 3, four with compression 6.
+inline std::size_t MasksAfterHeader(const TBmpVariant& v) {
+    if (v.header != TBmpHeaderKind::Info)
+        return 0;
+    return v.compression == 3 ? 12 : v.compression == 6 ? 16 : 0;
+}
+
+// The core header's fields after its size: 16-bit sides, planes and depth.
+inline void PutCoreHeader(std::vector<std::uint8_t>& file, const TBmpVariant& variant,
+                          const TBmpPicture& picture, std::uint32_t height) {
+    Put(file, 18, static_cast<std::uint32_t>(picture.width), 2);
+    Put(file, 20, height, 2);
+    Put(file, 22, 1, 2);
+    Put(file, 24, static_cast<std::uint32_t>(variant.bits), 2);
+}
+
+// The fields of the longer headers after their size, then the masks (in the header or
+// right after it), and the colour space and rendering intent of the two largest headers.
+inline void PutInfoHeader(std::vector<std::uint8_t>& file, const TBmpVariant& variant,
+                          const TBmpPicture& picture, std::uint32_t height, std::size_t pixelBytes) {
+    const std::uint32_t headerSize = HeaderSize(variant.header);
+    const std::size_t masksAfter = MasksAfterHeader(variant);
+    Put(file, 18, static_cast<std::uint32_t>(picture.width), 4);
+    Put(file, 22, height, 4);
+    Put(file, 26, 1, 2);
+    Put(file, 28, static_cast<std::uint32_t>(variant.bits), 2);
+    Put(file, 30, variant.compression, 4);
+    Put(file, 34, static_cast<std::uint32_t>(pixelBytes), 4);
+    Put(file, 38, 2835, 4);
+    Put(file, 42, 2835, 4);
+    Put(file, 46, variant.tableEntries >= 0 ? static_cast<std::uint32_t>(variant.tableEntries) : 0, 4);
+    std::uint32_t m[4];
+    Masks(variant, m);
+    if (headerSize >= 108 || masksAfter > 0) {
+        for (std::size_t i = 0; i < (masksAfter == 12 ? 3u : 4u); ++i)
+            Put(file, 54 + 4 * i, m[i], 4);
+    }
+    if (headerSize >= 108)
+        Put(file, 70, 0x73524742, 4);  // colour space "sRGB"
+    if (headerSize >= 124)
+        Put(file, 122, 4, 4);  // rendering intent: pictures
+}
+
+// The colour table from byte `table` on: `entries` palette colours, blue first, in
+// entries of `entrySize` bytes.
+inline void PutColourTable(std::vector<std::uint8_t>& file, const TBmpPicture& picture, std::size_t table,
+                           std::size_t entries, std::size_t entrySize) {
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::uint32_t c = picture.palette[i % 256];
+        file[table + i * entrySize] = static_cast<std::uint8_t>(c >> 16);
+        file[table + i * entrySize + 1] = static_cast<std::uint8_t>(c >> 8);
+        file[table + i * entrySize + 2] = static_cast<std::uint8_t>(c);
+    }
+}
+
+}  // namespace bmp_test_detail
+
 // The BMP file of `picture` stored as `variant`, byte for byte as a writer of that
 // variant lays it out.
 inline std::vector<std::uint8_t> WriteBmpVariant(const TBmpVariant& variant, const TBmpPicture& picture) {
     using namespace bmp_test_detail;
     const bool core = variant.header == TBmpHeaderKind::Core;
-    std::uint32_t headerSize = 40;
-    switch (variant.header) {
-    case TBmpHeaderKind::Core: headerSize = 12; break;
-    case TBmpHeaderKind::Info: headerSize = 40; break;
-    case TBmpHeaderKind::V4: headerSize = 108; break;
-    case TBmpHeaderKind::V5: headerSize = 124; break;
-    case TBmpHeaderKind::Other64: headerSize = 64; break;
-    }
-    const std::size_t masksAfter = variant.header == TBmpHeaderKind::Info ? (variant.compression == 3   ? 12
-                                                                             : variant.compression == 6 ? 16
-                                                                                                        : 0)
-                                                                          : 0;
+    const std::uint32_t headerSize = HeaderSize(variant.header);
     const std::size_t entrySize = core ? 3 : 4;
     const std::size_t entries = static_cast<std::size_t>(TableEntries(variant));
-    const std::size_t pixelOffset = 14 + headerSize + masksAfter + entries * entrySize;
+    const std::size_t table = 14 + headerSize + MasksAfterHeader(variant);
+    const std::size_t pixelOffset = table + entries * entrySize;
 
     std::vector<std::uint8_t> pixels;
     if (variant.compression == 1 || variant.compression == 2) {
@@ -415,39 +513,11 @@ inline std::vector<std::uint8_t> WriteBmpVariant(const TBmpVariant& variant, con
     Put(file, 10, static_cast<std::uint32_t>(pixelOffset), 4);
     Put(file, 14, headerSize, 4);
     const auto height = static_cast<std::uint32_t>(variant.topDown ? -picture.height : picture.height);
-    if (core) {
-        Put(file, 18, static_cast<std::uint32_t>(picture.width), 2);
-        Put(file, 20, height, 2);
-        Put(file, 22, 1, 2);
-        Put(file, 24, static_cast<std::uint32_t>(variant.bits), 2);
-    } else {
-        Put(file, 18, static_cast<std::uint32_t>(picture.width), 4);
-        Put(file, 22, height, 4);
-        Put(file, 26, 1, 2);
-        Put(file, 28, static_cast<std::uint32_t>(variant.bits), 2);
-        Put(file, 30, variant.compression, 4);
-        Put(file, 34, static_cast<std::uint32_t>(pixels.size()), 4);
-        Put(file, 38, 2835, 4);
-        Put(file, 42, 2835, 4);
-        Put(file, 46, variant.tableEntries >= 0 ? static_cast<std::uint32_t>(variant.tableEntries) : 0, 4);
-        std::uint32_t m[4];
-        Masks(variant, m);
-        if (headerSize >= 108 || masksAfter > 0) {
-            for (std::size_t i = 0; i < (masksAfter == 12 ? 3u : 4u); ++i)
-                Put(file, 54 + 4 * i, m[i], 4);
-        }
-        if (headerSize >= 108)
-            Put(file, 70, 0x73524742, 4);  // colour space "sRGB"
-        if (headerSize >= 124)
-            Put(file, 122, 4, 4);  // rendering intent: pictures
-    }
-    const std::size_t table = 14 + headerSize + masksAfter;
-    for (std::size_t i = 0; i < entries; ++i) {
-        const std::uint32_t c = picture.palette[i % 256];
-        file[table + i * entrySize] = static_cast<std::uint8_t>(c >> 16);
-        file[table + i * entrySize + 1] = static_cast<std::uint8_t>(c >> 8);
-        file[table + i * entrySize + 2] = static_cast<std::uint8_t>(c);
-    }
+    if (core)
+        PutCoreHeader(file, variant, picture, height);
+    else
+        PutInfoHeader(file, variant, picture, height, pixels.size());
+    PutColourTable(file, picture, table, entries, entrySize);
     std::copy(pixels.begin(), pixels.end(), file.begin() + static_cast<std::ptrdiff_t>(pixelOffset));
     return file;
 }

@@ -193,6 +193,48 @@ inline bool RunFailingNth(int kind, int n, int code, const std::function<void()>
     return calls.Failed();
 }
 
+// Runs attempt(kind, n, code) for each call n of each kind failing in turn with each of
+// kFaultCodes, until an attempt passes with no call failed; attempt returns whether its
+// call failed. Each attempt is traced by the call and the error, then `where`.
+inline void ForEachFailingCall(TFaultTally& tally, const std::string& where,
+                               const std::function<bool(int kind, int n, int code)>& attempt) {
+    for (int kind = 0; kind < TFailingCalls::kKinds; ++kind) {
+        for (const int code : kFaultCodes) {
+            for (int n = 1; n < 100000; ++n) {
+                SCOPED_TRACE(std::string(TFailingCalls::Name(kind)) + " #" + std::to_string(n) + " " +
+                             std::strerror(code) + where);
+                const bool failed = attempt(kind, n, code);
+                ++tally.runs;
+                if (!failed)
+                    break;
+                ++tally.failedCalls;
+                tally.kinds.insert(TFailingCalls::Name(kind));
+            }
+        }
+    }
+}
+
+// Checks what a save with one failing call left at `path`: with no call failed, or an
+// EINTR, no report and the new file; otherwise the report and the old file over an old
+// one, or no file to a new name. Nothing else may be in the folder.
+inline void ExpectSaveOutcome(const TScratchFolder& folder, const std::string& path, bool overOld,
+                              bool failed, int code, const std::string& detail, const std::string& old,
+                              const std::string& fresh) {
+    if (!failed || code == EINTR) {
+        EXPECT_EQ(detail, "(no exception)");
+        EXPECT_TRUE(ReadWholeFile(path) == fresh) << "the new bytes are not in the file";
+        EXPECT_EQ(folder.Names(), std::set<std::string>{"saved.dat"});
+        return;
+    }
+    EXPECT_EQ(detail, "Could not save " + path + ": " + std::strerror(code));
+    if (overOld) {
+        EXPECT_TRUE(ReadWholeFile(path) == old) << "the old bytes are not in the file";
+        EXPECT_EQ(folder.Names(), std::set<std::string>{"saved.dat"});
+    } else {
+        EXPECT_TRUE(folder.Names().empty());
+    }
+}
+
 // Makes each call of each kind of one save fail in turn, with each of kFaultCodes, until
 // the save passes with no call failed; over an old file and to a new name. A failure
 // must throw TKestFileException "Could not save PATH: reason" and leave the old file
@@ -208,40 +250,19 @@ inline void ExpectEveryFailingCallKeepsOldFile(const std::function<void(const ch
     ASSERT_NE(fresh, old);
     const int descriptors = OpenDescriptors();
     for (const bool overOld : {true, false}) {
-        for (int kind = 0; kind < TFailingCalls::kKinds; ++kind) {
-            for (const int code : kFaultCodes) {
-                for (int n = 1; n < 100000; ++n) {
-                    SCOPED_TRACE(std::string(TFailingCalls::Name(kind)) + " #" + std::to_string(n) + " " +
-                                 std::strerror(code) + (overOld ? ", over an old file" : ", to a new name"));
-                    if (overOld)
-                        WriteWholeFile(path, old);
-                    else
-                        std::remove(path.c_str());
-                    std::string detail;
-                    const bool failed = RunFailingNth(
-                        kind, n, code, [&] { save(path.c_str()); }, detail);
-                    ++tally.runs;
-                    EXPECT_EQ(OpenDescriptors(), descriptors);
-                    if (!failed || code == EINTR) {
-                        EXPECT_EQ(detail, "(no exception)");
-                        EXPECT_TRUE(ReadWholeFile(path) == fresh) << "the new bytes are not in the file";
-                        EXPECT_EQ(folder.Names(), std::set<std::string>{"saved.dat"});
-                        if (!failed)
-                            break;
-                    } else {
-                        EXPECT_EQ(detail, "Could not save " + path + ": " + std::strerror(code));
-                        if (overOld) {
-                            EXPECT_TRUE(ReadWholeFile(path) == old) << "the old bytes are not in the file";
-                            EXPECT_EQ(folder.Names(), std::set<std::string>{"saved.dat"});
-                        } else {
-                            EXPECT_TRUE(folder.Names().empty());
-                        }
-                    }
-                    ++tally.failedCalls;
-                    tally.kinds.insert(TFailingCalls::Name(kind));
-                }
-            }
-        }
+        ForEachFailingCall(tally, overOld ? ", over an old file" : ", to a new name",
+                           [&](int kind, int n, int code) {
+                               if (overOld)
+                                   WriteWholeFile(path, old);
+                               else
+                                   std::remove(path.c_str());
+                               std::string detail;
+                               const bool failed = RunFailingNth(
+                                   kind, n, code, [&] { save(path.c_str()); }, detail);
+                               EXPECT_EQ(OpenDescriptors(), descriptors);
+                               ExpectSaveOutcome(folder, path, overOld, failed, code, detail, old, fresh);
+                               return failed;
+                           });
     }
 }
 
@@ -259,33 +280,23 @@ inline void ExpectEveryFailingCallOnLoadIsReported(const std::function<void(cons
     const std::string bytes = ReadWholeFile(path);
     const std::string loaded = load(path.c_str());
     const int descriptors = OpenDescriptors();
-    for (int kind = 0; kind < TFailingCalls::kKinds; ++kind) {
-        for (const int code : kFaultCodes) {
-            for (int n = 1; n < 100000; ++n) {
-                SCOPED_TRACE(std::string(TFailingCalls::Name(kind)) + " #" + std::to_string(n) + " " +
-                             std::strerror(code));
-                std::string detail;
-                std::string got;
-                const bool failed = RunFailingNth(
-                    kind, n, code, [&] { got = load(path.c_str()); }, detail);
-                ++tally.runs;
-                EXPECT_EQ(OpenDescriptors(), descriptors);
-                EXPECT_TRUE(ReadWholeFile(path) == bytes) << "the file changed";
-                EXPECT_EQ(folder.Names(), std::set<std::string>{"loaded.dat"});
-                if (!failed || code == EINTR) {
-                    EXPECT_EQ(detail, "(no exception)");
-                    EXPECT_TRUE(got == loaded) << "the load gave something else";
-                    if (!failed)
-                        break;
-                } else {
-                    const char* verb = kind == TFailingCalls::kOpen ? "Could not open " : "Could not read ";
-                    EXPECT_EQ(detail, verb + path + ": " + std::strerror(code));
-                }
-                ++tally.failedCalls;
-                tally.kinds.insert(TFailingCalls::Name(kind));
-            }
+    ForEachFailingCall(tally, "", [&](int kind, int n, int code) {
+        std::string detail;
+        std::string got;
+        const bool failed = RunFailingNth(
+            kind, n, code, [&] { got = load(path.c_str()); }, detail);
+        EXPECT_EQ(OpenDescriptors(), descriptors);
+        EXPECT_TRUE(ReadWholeFile(path) == bytes) << "the file changed";
+        EXPECT_EQ(folder.Names(), std::set<std::string>{"loaded.dat"});
+        if (!failed || code == EINTR) {
+            EXPECT_EQ(detail, "(no exception)");
+            EXPECT_TRUE(got == loaded) << "the load gave something else";
+        } else {
+            const char* verb = kind == TFailingCalls::kOpen ? "Could not open " : "Could not read ";
+            EXPECT_EQ(detail, verb + path + ": " + std::strerror(code));
         }
-    }
+        return failed;
+    });
 }
 
 // Prints what a tally covered.
