@@ -151,21 +151,14 @@ std::unique_ptr<TContainer> MakeContainer(int kind) {
 // Reads the image through a C file reading the bytes in place: directly, through the
 // buffered wrapper or as text.
 void LoadFromFile(TContainer& container, int form, const std::uint8_t* data, std::size_t size) {
-    std::FILE* file = fuzz::BytesFile(data, size);
-    if (file == nullptr)
-        return;
-    try {
+    fuzz::ReadBytesFile(data, size, [&](std::FILE* file) {
         if (form == kDirectFile)
             container.ReadDirect(file);
         if (form == kBufferedFile)
             container.ReadBinary(file);
         if (form == kTextFile)
             container.ReadText(file);
-    } catch (...) {
-        std::fclose(file);
-        throw;
-    }
-    std::fclose(file);
+    });
 }
 
 // Reads the image as a memory image.

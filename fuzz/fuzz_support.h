@@ -40,6 +40,23 @@ inline std::FILE* BytesFile(const std::uint8_t* data, std::size_t size) {
     return fmemopen(size == 0 ? &none : const_cast<std::uint8_t*>(data), size, "r");
 }
 
+// Calls read with a C file reading the bytes in place and closes the file after it,
+// whether read returns or throws. False, with nothing read, when no file can be opened.
+template <typename Read>
+bool ReadBytesFile(const std::uint8_t* data, std::size_t size, Read read) {
+    std::FILE* file = BytesFile(data, size);
+    if (file == nullptr)
+        return false;
+    try {
+        read(file);
+    } catch (...) {
+        std::fclose(file);
+        throw;
+    }
+    std::fclose(file);
+    return true;
+}
+
 // Frees what a loaded container leaves to its caller: its items when the image said that
 // it does not own them (element blocks and object items alike), and the same for every
 // container held among its items, at any depth.

@@ -68,19 +68,14 @@ void ReadString(int reader, const std::uint8_t* data, std::size_t size) {
     TString s("kept");
     try {
         if (reader == kBinaryFile || reader == kTextFile) {
-            std::FILE* file = fuzz::BytesFile(data, size);
-            if (file == nullptr)
-                return;
-            try {
+            const bool opened = fuzz::ReadBytesFile(data, size, [&](std::FILE* file) {
                 if (reader == kBinaryFile)
                     s.ReadBinary(file);
                 else
                     s.ReadText(file);
-            } catch (...) {
-                std::fclose(file);
-                throw;
-            }
-            std::fclose(file);
+            });
+            if (!opened)
+                return;
         } else if (reader == kSpace) {
             TMemBuffer buffer;
             buffer.Append(data, static_cast<int32_t>(size));
