@@ -87,7 +87,7 @@ private:
     };
 
     TPathOracle& oracle_;
-    TPathOracle& partOracle_;  // for parts beyond a cut cell, so that neither loses its layers
+    TPathOracle& partOracle_;  // for the smaller piece of a split, so that neither loses its layers
     TStats& stats_;
     TPathCover cover_;
     uint8_t rest_[kBoardCells];  // the cells not yet walked, the current one included
@@ -347,7 +347,8 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
     beyond.cells[cut] = 1;
     beyond.end = cut;
     beyond.count = partSize + 1;
-    beyond.tester = &partOracle_;
+    // The larger piece is the board most like those asked before: its sweeps go on from theirs.
+    beyond.tester = 2 * partSize > count ? &oracle_ : &partOracle_;
     TPiece& before = pieces[1];
     int entry = -1;
     for (int d = kDirectionCount - 1; d >= 0; --d)
@@ -357,7 +358,7 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
         before.cells[i] = (cells[i] != 0 && part[i] == 0) || i == entry ? 1 : 0;
     before.end = end;
     before.count = count - partSize + 1;
-    before.tester = &oracle_;
+    before.tester = beyond.tester == &oracle_ ? &partOracle_ : &oracle_;
     return 2;
 }
 
