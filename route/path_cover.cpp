@@ -38,7 +38,7 @@ void TPathCover::Disconnect(int cell, int d) {
     edges_[n] &= static_cast<uint8_t>(~(1u << Opposite(d)));
 }
 
-bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines, unsigned shuffle) {
+bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines, unsigned shuffle, int otherEnd) {
     endCell_ = end;
     count_ = 0;
     if (end < 0 || end >= kBoardCells)
@@ -47,17 +47,17 @@ bool TPathCover::Solve(const uint8_t* cells, int end, TLines lines, unsigned shu
     for (int cell = 0; cell < kBoardCells; ++cell) {
         present_[cell] = cells[cell] != 0 ? 1 : 0;
         edges_[cell] = 0;
-        room_[cell] = present_[cell] == 0 ? 0 : cell == end ? 1 : 2;
+        room_[cell] = present_[cell] == 0 ? 0 : cell == end || cell == otherEnd ? 1 : 2;
         total[CellColour(cell)] += room_[cell];
         count_ += present_[cell];
     }
     if (count_ < 2 || present_[end] == 0)
         return count_ == 1 && present_[end] != 0;
-    // The other end has one edge: its colour's cells take one edge fewer than they could,
-    // and the colours' edges must match.
-    if (std::abs(total[0] - total[1]) != 1)
+    // The other end has one edge: unless it is given, its colour's cells take one edge
+    // fewer than they could, and the colours' edges must match.
+    if (std::abs(total[0] - total[1]) != (otherEnd < 0 ? 1 : 0))
         return false;
-    const int otherEndParity = total[0] > total[1] ? 0 : 1;
+    const int otherEndParity = otherEnd >= 0 ? CellColour(otherEnd) : total[0] > total[1] ? 0 : 1;
     bounds_.Load(cells);
     if (!bounds_.Decide(cells, end, otherEndParity))
         return false;
@@ -304,11 +304,15 @@ bool TPathCover::ReachesOtherPiece(int start) const {
 
 // Where the path's other end lies next to a cycle, opens the cycle there and lets the
 // path go round it: the cycle's cell beside the old end becomes the new end's way in.
-bool TPathCover::TakeInCycleAtEnd() {
-    int freeEnd = -1;
-    for (int cell = 0; cell < kBoardCells && freeEnd < 0; ++cell)
+int TPathCover::FreeEnd() const {
+    for (int cell = 0; cell < kBoardCells; ++cell)
         if (present_[cell] != 0 && cell != endCell_ && EdgeCount(edges_[cell]) == 1)
-            freeEnd = cell;
+            return cell;
+    return -1;
+}
+
+bool TPathCover::TakeInCycleAtEnd() {
+    const int freeEnd = FreeEnd();
     if (freeEnd < 0)
         return false;
     for (int d = 0; d < kDirectionCount; ++d) {
@@ -390,6 +394,21 @@ bool TPathCover::JoinIntoPath(std::vector<int>& path, bool thorough) {
             return false;
     TracePath(path);
     return static_cast<int>(path.size()) == count_;
+}
+
+bool TPathCover::JoinWithEndInCycle(const uint8_t* cells, int end, std::vector<int>& path) {
+    const int freeEnd = FreeEnd();
+    if (freeEnd < 0 || LabelPieces() < 2)
+        return false;
+    std::vector<int> ends;
+    for (int cell = 0; cell < kBoardCells; ++cell)
+        if (present_[cell] != 0 && piece_[cell] != piece_[endCell_] && CellColour(cell) == CellColour(freeEnd))
+            ends.push_back(cell);
+    const size_t tries = std::min(ends.size(), static_cast<size_t>(kRouteLimits.endsInCycle));
+    for (size_t i = 0; i < tries; ++i)
+        if (Solve(cells, end, TLines::Rows, 0, ends[i * ends.size() / tries]) && JoinIntoPath(path))
+            return true;
+    return false;
 }
 
 path_search::TSearch TPathCover::Search(const uint8_t* cells, int end, int budget, std::vector<int>& path) {

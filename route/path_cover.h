@@ -39,13 +39,20 @@ public:
     // False when no cover of the present cells of `cells` (kBoardCells entries, index
     // y * kBoardColumns + x) from `end` exists: then no path from `end` visits every
     // present cell. False too for an `end` off the board or absent.
-    bool Solve(const uint8_t* cells, int end, TLines lines = TLines::Rows, unsigned shuffle = 0);
+    // `otherEnd`, when given, is the cover's other end (a cell of the wrong colour has none).
+    bool Solve(const uint8_t* cells, int end, TLines lines = TLines::Rows, unsigned shuffle = 0,
+               int otherEnd = -1);
 
     // After Solve returned true: joins the cycles into the path and, when that leaves a
     // single path, stores its cells from the end in `path` (replaced) and returns true.
     // `thorough`: with alternating cycles and moves of the free end, which cost most
     // when they fail; else only squares and cycles beside the free end.
     bool JoinIntoPath(std::vector<int>& path, bool thorough = true);
+
+    // After a JoinIntoPath that left cycles: covers `cells` from `end` again with the other
+    // end on a cycle (kRouteLimits.endsInCycle of its cells of the other end's colour) and
+    // joins that, as JoinIntoPath does.
+    bool JoinWithEndInCycle(const uint8_t* cells, int end, std::vector<int>& path);
 
     // A depth-first search for a path from `end` through every present cell of `cells`
     // that asks the cover about the board left after every step: a step whose board has
@@ -92,6 +99,8 @@ private:
     bool ReachesOtherPiece(int start) const;
     int alternateSteps_ = 0;
     bool SwapParallelSides(int a, int b, int c, int d);
+    // The path's other end: the cell besides the fixed end with one edge, or -1.
+    int FreeEnd() const;
     bool TakeInCycleAtEnd();
     bool MoveEndNextToCycle();
     // The cells of the piece that holds the fixed end, from that end, into `path`.

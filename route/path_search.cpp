@@ -220,26 +220,14 @@ int WaysOn(const uint8_t* cells, int cell) {
     return ways;
 }
 
-// Enters `cell`: removes it and lists its present neighbours in the search's order.
+// Enters `cell`: removes it and lists its present neighbours in direction order.
 // Whether the rest may still be walked from one is asked only when it is tried.
-void EnterCell(uint8_t* cells, int cell, TOrder order, std::vector<TSearchFrame>& stack) {
+void EnterCell(uint8_t* cells, int cell, std::vector<TSearchFrame>& stack) {
     cells[cell] = 0;
     TSearchFrame frame{cell, {-1, -1, -1, -1}, 0, 0};
-    int ways[4] = {};
-    for (int d = 0; d < kDirectionCount; ++d) {
-        const int n = Neighbour(cell, d);
-        if (n < 0 || cells[n] == 0)
-            continue;
-        const int onward = order == TOrder::FewestWays ? WaysOn(cells, n) : 0;
-        int at = frame.optionCount++;
-        while (at > 0 && ways[at - 1] > onward) {
-            frame.options[at] = frame.options[at - 1];
-            ways[at] = ways[at - 1];
-            --at;
-        }
-        frame.options[at] = n;
-        ways[at] = onward;
-    }
+    for (int d = 0; d < kDirectionCount; ++d)
+        if (Neighbour(cell, d) >= 0 && cells[Neighbour(cell, d)] != 0)
+            frame.options[frame.optionCount++] = Neighbour(cell, d);
     stack.push_back(frame);
 }
 
@@ -354,14 +342,14 @@ bool StepKeepsShape(const uint8_t* cells, int from, int to) {
 
 }  // namespace
 
-TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order, std::vector<int>& path,
+TSearch SearchPath(uint8_t* cells, int count, int end, int budget, std::vector<int>& path,
                    std::vector<int>* reached) {
     std::vector<TSearchFrame> stack;
     stack.reserve(count);
 
     int left = count;
     int tried = 0;
-    EnterCell(cells, end, order, stack);
+    EnterCell(cells, end, stack);
     while (!stack.empty()) {
         if (left == 1) {
             RestoreCells(cells, stack, &path);
@@ -378,7 +366,7 @@ TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order,
             const int n = top.options[top.next++];
             if (StepKeepsShape(cells, top.cell, n) || MayHavePath(cells, left - 1, n)) {
                 --left;
-                EnterCell(cells, n, order, stack);
+                EnterCell(cells, n, stack);
             }
         } else {
             cells[top.cell] = 1;

@@ -36,22 +36,16 @@ int EnclosedPart(const uint8_t* cells, int end, uint8_t* part, int& partSize);
 // How a bounded search ended.
 enum class TSearch { Found, None, Undecided };
 
-// The order in which a search tries the neighbours of a cell.
-enum class TOrder {
-    Directions,  // up, right, down, left: the first path found comes first in that order
-    FewestWays,  // the neighbour with the fewest ways on first, ties in direction order
-};
-
-// Depth-first search for a path from `end` through all `count` present cells, pruned by
-// MayHavePath at every step (asked only where the step may have changed its answer: a
-// step that leaves the board's shape as it was around the cell left keeps it). Found:
-// `path` (appended to) holds the board indices of the path, from `end`; in
-// TOrder::Directions it is the first such path in direction order. None: there is no
-// such path. Undecided: `budget` neighbours were looked at without an answer; `reached`,
-// when given, then holds the path the search stood on, from `end`: in
-// TOrder::Directions every path that leaves it earlier in direction order has been
-// ruled out. `cells` is used as scratch and restored. Throws std::bad_alloc.
-TSearch SearchPath(uint8_t* cells, int count, int end, int budget, TOrder order, std::vector<int>& path,
+// Depth-first search for a path from `end` through all `count` present cells, trying
+// the neighbours of each cell up, right, down, left, pruned by MayHavePath at every step
+// (asked only where the step may have changed its answer: a step that leaves the board's
+// shape as it was around the cell left keeps it). Found: `path` (appended to) holds the
+// board indices of the first such path in direction order, from `end`. None: there is
+// no such path. Undecided: `budget` neighbours were looked at without an answer;
+// `reached`, when given, then holds the path the search stood on, from `end`: every path
+// that leaves it earlier in direction order has been ruled out. `cells` is used as
+// scratch and restored. Throws std::bad_alloc.
+TSearch SearchPath(uint8_t* cells, int count, int end, int budget, std::vector<int>& path,
                    std::vector<int>* reached = nullptr);
 
 }  // namespace path_search

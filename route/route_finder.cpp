@@ -14,7 +14,6 @@ namespace {
 using path_search::EnclosedPart;
 using path_search::MayHavePath;
 using path_search::SearchPath;
-using path_search::TOrder;
 using path_search::TSearch;
 
 constexpr const TRouteLimits& kLimits = kRouteLimits;
@@ -87,7 +86,7 @@ private:
     };
 
     TPathOracle& oracle_;
-    TPathOracle& partOracle_;  // for parts beyond a cut cell, so that neither loses its layers
+    TPathOracle& partOracle_;  // for the smaller piece of a split, so that neither loses its layers
     TStats& stats_;
     TPathCover cover_;
     uint8_t rest_[kBoardCells];  // the cells not yet walked, the current one included
@@ -107,14 +106,7 @@ private:
     // The completion test's stages, in the order it runs them.
     TAnswer CoverStage(const uint8_t* cells, int end, std::vector<int>& witness);
     int SplitStage(const uint8_t* cells, int end, int count, TPiece* pieces);
-    TAnswer SearchStage(TPiece& piece);
     TAnswer SweepStage(TPiece& piece);
-    // A search's outcome as a stage's answer: `undecided` (and no route) when it gave up.
-    static TAnswer FromSearch(TSearch outcome, TAnswer undecided, std::vector<int>& route) {
-        if (outcome == TSearch::Undecided)
-            route.clear();
-        return outcome == TSearch::Found ? TAnswer::Yes : outcome == TSearch::None ? TAnswer::No : undecided;
-    }
 };
 
 bool TRouteFinder::TWalk::Run(int start, std::vector<int>& route) {
@@ -179,7 +171,7 @@ bool TRouteFinder::TWalk::Ask(int direction) {
         {
             const TTakenOut here(rest_, &current, 1);
             stats_.searchBudgetUsed += budget;
-            outcome = SearchPath(rest_, count, target, budget, TOrder::Directions, found, &reached);
+            outcome = SearchPath(rest_, count, target, budget, found, &reached);
         }
         if (outcome == TSearch::Found) {
             // Every earlier direction is ruled out; the search's first path is the first.
@@ -287,13 +279,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
         //    1,000 times the states, 1.9 to 10 times the time).
         if (piece.answer == TAnswer::Open)
             piece.answer = CoverStage(piece.cells, piece.end, piece.route);
-        // 4. Bounded search, the cells with the fewest ways on first: on dense boards the
-        //    cover leaves open, a route is often easy to find (left out: 1.3 times the
-        //    states of the benchmark's positions, at most 0.2 % more elsewhere; time
-        //    within the noise).
-        if (piece.answer == TAnswer::Open)
-            piece.answer = SearchStage(piece);
-        // 5. Sweep of the board (TPathOracle), exact, within the state limit; where it
+        // 4. Sweep of the board (TPathOracle), exact, within the state limit; where it
         //    stops, the cover asked after every step from the end. The only stage that
         //    answers every question it is let finish.
         if (piece.answer == TAnswer::Open)
@@ -310,8 +296,9 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
 }
 
 // The cover with its edges taken along rows, along columns, then in shuffled orders
-// (joined without the costly moves: what they add is another cover): No when there is
-// none, Yes when one joins into a path (`witness`), else Open.
+// (joined without the costly moves: what they add is another cover), then with the
+// other end in a cycle the last one left: No when there is none, Yes when one joins into
+// a path (`witness`), else Open.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::CoverStage(const uint8_t* cells, int end,
                                                              std::vector<int>& witness) {
     if (!cover_.Solve(cells, end))
@@ -323,6 +310,8 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::CoverStage(const uint8_t* cell
         if (cover_.Solve(cells, end, TPathCover::TLines::Shuffled, static_cast<unsigned>(shuffle)) &&
             cover_.JoinIntoPath(witness, false))
             return TAnswer::Yes;
+    if (cover_.JoinWithEndInCycle(cells, end, witness))
+        return TAnswer::Yes;
     witness.clear();
     return TAnswer::Open;
 }
@@ -347,7 +336,8 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
     beyond.cells[cut] = 1;
     beyond.end = cut;
     beyond.count = partSize + 1;
-    beyond.tester = &partOracle_;
+    // The larger piece is the board most like those asked before: its sweeps go on from theirs.
+    beyond.tester = 2 * partSize > count ? &oracle_ : &partOracle_;
     TPiece& before = pieces[1];
     int entry = -1;
     for (int d = kDirectionCount - 1; d >= 0; --d)
@@ -357,17 +347,8 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
         before.cells[i] = (cells[i] != 0 && part[i] == 0) || i == entry ? 1 : 0;
     before.end = end;
     before.count = count - partSize + 1;
-    before.tester = &oracle_;
+    before.tester = beyond.tester == &oracle_ ? &partOracle_ : &oracle_;
     return 2;
-}
-
-// The search that tries the cells with the fewest ways on first, within
-// kLimits.boundedSearchLookUps: Yes, No, or Open when it gives up.
-TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SearchStage(TPiece& piece) {
-    piece.route.clear();
-    return FromSearch(SearchPath(piece.cells, piece.count, piece.end, kLimits.boundedSearchLookUps,
-                                 TOrder::FewestWays, piece.route),
-                      TAnswer::Open, piece.route);
 }
 
 // The sweep, within the walk's state limit. Where it stops there, a few steps from the
@@ -386,8 +367,10 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
     }
     const auto share =
         std::clamp(stateLimit_ / kLimits.coverSearchDivisor, kLimits.coverSearchMin, kLimits.coverSearchMax);
-    return FromSearch(cover_.Search(piece.cells, piece.end, static_cast<int>(share), piece.route),
-                      TAnswer::Stopped, piece.route);
+    const TSearch outcome = cover_.Search(piece.cells, piece.end, static_cast<int>(share), piece.route);
+    if (outcome == TSearch::Undecided)
+        piece.route.clear();
+    return outcome == TSearch::Found ? TAnswer::Yes : outcome == TSearch::None ? TAnswer::No : TAnswer::Stopped;
 }
 
 TRouteFinder::TRouteFinder()

@@ -21,16 +21,16 @@ struct TRouteLimits {
     // Cells a part beyond a cut cell, and the board before it, need to be asked about
     // apart: below that the sweep of the whole costs no more than two.
     int splitPart = 8;
-    // Neighbours the bounded search (fewest ways first) may look at: a search that barely
-    // backtracks finds the routes of easy boards the cover leaves open; four per cell
-    // (the parts' allowance before) cost the tables five times their time in searches
-    // that gave up, for fewer states than that time would sweep.
-    int boundedSearchLookUps = 32;
     // Covers tried with the edges taken in a shuffled order after rows and columns: each
     // costs tens of microseconds, a sweep it spares milliseconds. Eight spared a fifth of
     // the adversarial positions' states, and cost the generated positions a tenth more
     // time.
     int shuffledCovers = 4;
+    // Cells of a cycle left by the last cover tried as the other end of one more, spread
+    // over the cycle: a corner or a wall that a route cannot pass through leaves it no
+    // other place to end. Four spared the adversarial positions an eighth of their
+    // states and a fifth of their peak memory; sixteen spared no more.
+    int endsInCycle = 4;
     // Longest alternating cycle (pairs of an edge taken out and one put in) a join tries,
     // and the steps it may take per join: four pairs joined the staircase cycles of
     // boards with scattered holes; five cost more time than the sweeps they spared.
@@ -51,9 +51,12 @@ struct TRouteLimits {
     int minReusedColumns = 3;
     // States the sweep not chosen may compute first, and how many times the chosen
     // one's share is the other's: a board that allows no path near one side shows it to
-    // the sweep from that side within a few columns.
+    // the sweep from that side within a few columns, but where the chosen one answers,
+    // the other's share is lost. Four cost the adversarial positions a sixth more states
+    // than sixteen (slowest 103 ms against 90); sixty-four let one whose proof lies at
+    // the other side take 103 ms. The tables and families do not tell them apart.
     uint64_t firstShare = 4096;
-    uint64_t chosenShare = 4;
+    uint64_t chosenShare = 16;
 };
 
 inline constexpr TRouteLimits kRouteLimits{};

@@ -131,14 +131,14 @@ bool LocaleShowsUnicode() {
     return std::setlocale(LC_CTYPE, "") != nullptr && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
 }
 
-// The board, 18 cells of three characters across and 12 rows down, each cell of the
-// route with the mark of the step to the next cell (the last with its own mark), the
-// start in brackets, empty cells dotted; then a line that says so.
 // The mark of the step from `p` to `next`.
 const char* StepMark(TRouteFinder::TPoint p, TRouteFinder::TPoint next, const TRouteMarks& marks) {
     return next.x < p.x ? marks.left : next.x > p.x ? marks.right : next.y < p.y ? marks.up : marks.down;
 }
 
+// The board, 18 cells of three characters across and 12 rows down, each cell of the
+// route with the mark of the step to the next cell (the last with its own mark), the
+// start in brackets, empty cells dotted; then a line that says so.
 std::string DrawRoute(const std::vector<TRouteFinder::TPoint>& route, const TRouteMarks& marks) {
     std::vector<std::string> cells(static_cast<size_t>(kBoardColumns) * kBoardRows, marks.empty);
     const auto at = [](int x, int y) { return static_cast<size_t>(CellIndex(x, y)); };

@@ -87,23 +87,17 @@ TEST(SearchPath, AgreesWithEnumerationOnRandomBoards) {
         const bool may = MayHavePath(Cells(board).data(), Count(board), end.y * 18 + end.x);
         ASSERT_TRUE(may || !exists) << "trial " << trial;
         refused += may ? 0 : 1;
-        for (TOrder order : {TOrder::Directions, TOrder::FewestWays}) {
-            auto cells = Cells(board);
-            std::vector<int> path;
-            const TSearch outcome =
-                SearchPath(cells.data(), Count(board), end.y * 18 + end.x, 1000000, order, path);
-            ASSERT_EQ(cells, Cells(board)) << "cells not restored, trial " << trial;
-            ASSERT_EQ(outcome, exists ? TSearch::Found : TSearch::None) << "trial " << trial;
-            std::vector<TPoint> route;
-            route.reserve(path.size());
-            for (int cell : path)
-                route.push_back({cell % 18, cell / 18});
-            if (exists && order == TOrder::Directions) {
-                ASSERT_EQ(route, expected) << "trial " << trial;
-            }
-            if (exists) {
-                ASSERT_EQ(RouteProblem(board, end, route), "") << "trial " << trial;
-            }
+        auto cells = Cells(board);
+        std::vector<int> path;
+        const TSearch outcome = SearchPath(cells.data(), Count(board), end.y * 18 + end.x, 1000000, path);
+        ASSERT_EQ(cells, Cells(board)) << "cells not restored, trial " << trial;
+        ASSERT_EQ(outcome, exists ? TSearch::Found : TSearch::None) << "trial " << trial;
+        std::vector<TPoint> route;
+        route.reserve(path.size());
+        for (int cell : path)
+            route.push_back({cell % 18, cell / 18});
+        if (exists) {
+            ASSERT_EQ(route, expected) << "trial " << trial;
         }
         ++(exists ? found : none);
     }
@@ -119,7 +113,7 @@ TEST(SearchPath, GivesUpAtItsBudgetAndRestoresTheCells) {
     const auto board = BoardFromRows(rows);
     auto cells = Cells(board);
     std::vector<int> path;
-    EXPECT_EQ(SearchPath(cells.data(), Count(board), 5 * 18 + 8, 10, TOrder::Directions, path),
+    EXPECT_EQ(SearchPath(cells.data(), Count(board), 5 * 18 + 8, 10, path),
               TSearch::Undecided);
     EXPECT_TRUE(path.empty());
     EXPECT_EQ(cells, Cells(board));
