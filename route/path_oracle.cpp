@@ -39,21 +39,14 @@ uint32_t WithPlug(uint32_t state, int pos, uint32_t value) {
 
 // Position of the plug paired with the open or close plug at `pos`.
 int Partner(uint32_t state, int pos) {
+    const uint32_t own = Plug(state, pos);
+    const int step = own == kOpen ? 1 : -1;
     int depth = 0;
-    if (Plug(state, pos) == kOpen) {
-        for (int p = pos;; ++p) {
-            const uint32_t v = Plug(state, p);
-            if (v == kOpen)
-                ++depth;
-            else if (v == kClose && --depth == 0)
-                return p;
-        }
-    }
-    for (int p = pos;; --p) {
+    for (int p = pos;; p += step) {
         const uint32_t v = Plug(state, p);
-        if (v == kClose)
+        if (v == own)
             ++depth;
-        else if (v == kOpen && --depth == 0)
+        else if (v == (kOpen ^ kClose ^ own) && --depth == 0)
             return p;
     }
 }
@@ -122,10 +115,6 @@ void TPathOracle::GrowHash(const uint32_t* layer, size_t count) {
             slot = (slot + 1) & slotMask_;
         slots_[slot] = layer[i];
     }
-}
-
-void TPathOracle::Witness(std::vector<int>& path) const {
-    Trace(finalIndex_, path);
 }
 
 bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
@@ -416,7 +405,6 @@ inline void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s,
 // Passes every state of the last present cell's layer before k through sweep cell k,
 // which is present.
 void TPathOracle::SweepCell(TSweep& sweep, int k) {
-    const uint8_t* cells = sweep.cells;
     const int source = SourceLayer(sweep, k);
     const uint32_t count = sweep.layerStart[source + 2] - sweep.layerStart[source + 1];
     const uint32_t begin = sweep.stateStart[source + 1];
@@ -424,8 +412,8 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
     const bool newColumn = source < 0 || source / kRows != k / kRows;
     TLayer layer;
     layer.row = k % kRows;
-    layer.canRight = k + kRows < kCells && cells[k + kRows] != 0;
-    layer.canDown = layer.row + 1 < kRows && cells[k + 1] != 0;
+    layer.canRight = k + kRows < kCells && sweep.cells[k + kRows] != 0;
+    layer.canDown = layer.row + 1 < kRows && sweep.cells[k + 1] != 0;
     layer.isEnd = k == sweep.endCell;
     layer.isLast = k == sweep.lastCell;
     layer.forced = sweep.forced[k];
@@ -469,7 +457,8 @@ bool TPathOracle::Answer(const TSweep& sweep) {
     return false;
 }
 
-void TPathOracle::Trace(uint32_t index, std::vector<int>& path) const {
+void TPathOracle::Witness(std::vector<int>& path) const {
+    uint32_t index = finalIndex_;
     const TSweep& sweep = sweeps_[lastSweep_];
     // Each cell's one or two path neighbours, rebuilt from the edges chosen along the trace.
     int links[kCells][2];

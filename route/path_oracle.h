@@ -150,5 +150,4 @@ private:
     void Emit(TSweep& sweep, const TLayer& layer, uint32_t state, uint32_t parent, uint32_t choice);
     // Phase 4: whether a path is complete after the last cell.
     bool Answer(const TSweep& sweep);
-    void Trace(uint32_t index, std::vector<int>& path) const;
 };
