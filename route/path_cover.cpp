@@ -391,7 +391,7 @@ bool TPathCover::JoinWithEndInCycle(const uint8_t* cells, int end, std::vector<i
         return false;
     std::vector<int> ends;
     for (int cell = 0; cell < kBoardCells; ++cell)
-        if (present_[cell] != 0 && piece_[cell] != piece_[endCell_] && CellColour(cell) == CellColour(freeEnd))
+        if (present_[cell] != 0 && piece_[cell] != piece_[end] && CellColour(cell) == CellColour(freeEnd))
             ends.push_back(cell);
     const size_t tries = std::min(ends.size(), static_cast<size_t>(kRouteLimits.endsInCycle));
     for (size_t i = 0; i < tries; ++i)

@@ -280,10 +280,8 @@ int TPathOracle::SourceLayer(const TSweep& sweep, int k) {
 }
 
 bool TPathOracle::EndsColumn(const TSweep& sweep, int k) {
-    for (int next = k + 1; next % kRows != 0; ++next)
-        if (sweep.cells[next] != 0)
-            return false;
-    return true;
+    return std::all_of(sweep.cells + k + 1, sweep.cells + k - k % kRows + kRows,
+                       [](uint8_t c) { return c == 0; });
 }
 
 void TPathOracle::SetUpSweep(int chosen, const TQuestion& question) {
@@ -310,7 +308,8 @@ void TPathOracle::SetUpSweep(int chosen, const TQuestion& question) {
     sweep.layerStart.resize(sweep.validLayers + 2);
     sweep.links.resize(sweep.layerStart.back());
     sweep.stateStart.resize(sweep.validLayers + 1);
-    sweep.states.resize(sweep.stateStart[source + 1] + sweep.layerStart[source + 2] - sweep.layerStart[source + 1]);
+    sweep.states.resize(sweep.stateStart[source + 1] + sweep.layerStart[source + 2] -
+                        sweep.layerStart[source + 1]);
     reusedStates_ = sweep.links.size();
     lastSweep_ = chosen;
 }
