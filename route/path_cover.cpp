@@ -167,28 +167,32 @@ void TPathCover::SwitchAlong(const int* from, int n) {
     }
 }
 
-int TPathCover::LabelPieces(int* piece) const {
-    std::fill(piece, piece + kBoardCells, -1);
+bool TPathCover::Flood(int start, int* label, int value, bool toOtherPiece) const {
     int stack[kBoardCells];
-    int pieces = 0;
-    for (int cell = 0; cell < kBoardCells; ++cell) {
-        if (present_[cell] == 0 || piece[cell] >= 0)
-            continue;
-        int top = 0;
-        stack[top++] = cell;
-        piece[cell] = pieces;
-        while (top > 0) {
-            const int at = stack[--top];
-            for (int d = 0; d < kDirectionCount; ++d) {
-                const int n = NeighbourCell(at, d);
-                if ((edges_[at] & (1u << d)) != 0 && piece[n] < 0) {
-                    piece[n] = pieces;
-                    stack[top++] = n;
-                }
+    int top = 0;
+    stack[top++] = start;
+    label[start] = value;
+    while (top > 0) {
+        const int at = stack[--top];
+        if (toOtherPiece && piece_[at] != piece_[start])
+            return true;
+        for (int d = 0; d < kDirectionCount; ++d) {
+            const int n = NeighbourCell(at, d);
+            if ((edges_[at] & (1u << d)) != 0 && label[n] < 0) {
+                label[n] = value;
+                stack[top++] = n;
             }
         }
-        ++pieces;
     }
+    return false;
+}
+
+int TPathCover::LabelPieces(int* piece) const {
+    std::fill(piece, piece + kBoardCells, -1);
+    int pieces = 0;
+    for (int cell = 0; cell < kBoardCells; ++cell)
+        if (present_[cell] != 0 && piece[cell] < 0)
+            Flood(cell, piece, pieces++, false);
     return pieces;
 }
 
@@ -282,24 +286,9 @@ bool TPathCover::Alternate(int start, int at, int pairsLeft, int pieces) {
 // Whether the cells joined to `start` by edges now include one of another piece than its
 // own, as labelled before: only then may the pieces have become fewer.
 bool TPathCover::ReachesOtherPiece(int start) const {
-    int stack[kBoardCells];
-    bool seen[kBoardCells] = {};
-    int top = 0;
-    stack[top++] = start;
-    seen[start] = true;
-    while (top > 0) {
-        const int at = stack[--top];
-        if (piece_[at] != piece_[start])
-            return true;
-        for (int d = 0; d < kDirectionCount; ++d) {
-            const int n = NeighbourCell(at, d);
-            if ((edges_[at] & (1u << d)) != 0 && !seen[n]) {
-                seen[n] = true;
-                stack[top++] = n;
-            }
-        }
-    }
-    return false;
+    int seen[kBoardCells];
+    std::fill(std::begin(seen), std::end(seen), -1);
+    return Flood(start, seen, 0, true);
 }
 
 // Where the path's other end lies next to a cycle, opens the cycle there and lets the
@@ -402,7 +391,7 @@ bool TPathCover::JoinWithEndInCycle(const uint8_t* cells, int end, std::vector<i
         return false;
     std::vector<int> ends;
     for (int cell = 0; cell < kBoardCells; ++cell)
-        if (present_[cell] != 0 && piece_[cell] != piece_[endCell_] && CellColour(cell) == CellColour(freeEnd))
+        if (present_[cell] != 0 && piece_[cell] != piece_[end] && CellColour(cell) == CellColour(freeEnd))
             ends.push_back(cell);
     const size_t tries = std::min(ends.size(), static_cast<size_t>(kRouteLimits.endsInCycle));
     for (size_t i = 0; i < tries; ++i)

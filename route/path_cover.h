@@ -93,6 +93,10 @@ private:
     void SwitchAlong(const int* from, int n);
     int LabelPieces() { return LabelPieces(piece_); }
     int LabelPieces(int* label) const;
+    // Gives `value` in `label` to `start` and to the cells joined to it by edges that have
+    // none (-1) yet; `toOtherPiece`: stops, true, at a cell of another piece than `start`
+    // as piece_ holds them.
+    bool Flood(int start, int* label, int value, bool toOtherPiece) const;
     bool JoinTwoPieces();
     bool JoinAlongAlternatingCycle();
     bool Alternate(int start, int at, int pairsLeft, int pieces);

@@ -1,6 +1,7 @@
 #include "route/path_oracle.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "game/board_geometry.h"
 #include "route/edge_bounds.h"
@@ -38,21 +39,14 @@ uint32_t WithPlug(uint32_t state, int pos, uint32_t value) {
 
 // Position of the plug paired with the open or close plug at `pos`.
 int Partner(uint32_t state, int pos) {
+    const uint32_t own = Plug(state, pos);
+    const int step = own == kOpen ? 1 : -1;
     int depth = 0;
-    if (Plug(state, pos) == kOpen) {
-        for (int p = pos;; ++p) {
-            const uint32_t v = Plug(state, p);
-            if (v == kOpen)
-                ++depth;
-            else if (v == kClose && --depth == 0)
-                return p;
-        }
-    }
-    for (int p = pos;; --p) {
+    for (int p = pos;; p += step) {
         const uint32_t v = Plug(state, p);
-        if (v == kClose)
+        if (v == own)
             ++depth;
-        else if (v == kOpen && --depth == 0)
+        else if (v == (kOpen ^ kClose ^ own) && --depth == 0)
             return p;
     }
 }
@@ -96,6 +90,7 @@ TPathOracle::TPathOracle() {
     for (TSweep& sweep : sweeps_) {
         sweep.states.resize(1);  // the empty state, before the first cell
         sweep.links.resize(1);
+        sweep.stateStart = {0};
         sweep.layerStart = {0, 1};
     }
 }
@@ -120,10 +115,6 @@ void TPathOracle::GrowHash(const uint32_t* layer, size_t count) {
             slot = (slot + 1) & slotMask_;
         slots_[slot] = layer[i];
     }
-}
-
-void TPathOracle::Witness(std::vector<int>& path) const {
-    Trace(finalIndex_, path);
 }
 
 bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
@@ -162,7 +153,7 @@ bool TPathOracle::RunSweep(int chosen, const TQuestion& question) {
     SetUpSweep(chosen, question);
     TSweep& sweep = sweeps_[chosen];
     const bool found = Run(sweep, sweep.validLayers);
-    computedStates_ = sweep.states.size() - reusedStates_;
+    computedStates_ = sweep.links.size() - reusedStates_;
     return found;
 }
 
@@ -281,9 +272,27 @@ int TPathOracle::ChooseSweep(const TQuestion& question, bool lastStopped) {
     return chosen;
 }
 
+int TPathOracle::SourceLayer(const TSweep& sweep, int k) {
+    int source = k - 1;
+    while (source >= 0 && sweep.cells[source] == 0)
+        --source;
+    return source;
+}
+
+bool TPathOracle::EndsColumn(const TSweep& sweep, int k) {
+    return std::all_of(sweep.cells + k + 1, sweep.cells + k - k % kRows + kRows,
+                       [](uint8_t c) { return c == 0; });
+}
+
 void TPathOracle::SetUpSweep(int chosen, const TQuestion& question) {
-    const int reusable = ReusableLayers(chosen, question);
+    int reusable = ReusableLayers(chosen, question);
     TSweep& sweep = sweeps_[chosen];
+    // A sweep goes on from a layer whose states are kept: else from its column's start.
+    int source = SourceLayer(sweep, reusable);
+    if (source >= 0 && source != SourceLayer(sweep, sweep.validLayers) && !EndsColumn(sweep, source)) {
+        reusable = source / kRows * kRows;
+        source = SourceLayer(sweep, reusable);
+    }
     std::copy(std::begin(question.order[chosen]), std::end(question.order[chosen]), sweep.cells);
     std::copy(std::begin(question.forced[chosen]), std::end(question.forced[chosen]), sweep.forced);
     std::copy(std::begin(question.barred[chosen]), std::end(question.barred[chosen]), sweep.barred);
@@ -297,9 +306,11 @@ void TPathOracle::SetUpSweep(int chosen, const TQuestion& question) {
     sweep.otherEndParity = question.otherEndParity;
     sweep.validLayers = reusable;
     sweep.layerStart.resize(sweep.validLayers + 2);
-    sweep.states.resize(sweep.layerStart.back());
     sweep.links.resize(sweep.layerStart.back());
-    reusedStates_ = sweep.states.size();
+    sweep.stateStart.resize(sweep.validLayers + 1);
+    sweep.states.resize(sweep.stateStart[source + 1] + sweep.layerStart[source + 2] -
+                        sweep.layerStart[source + 1]);
+    reusedStates_ = sweep.links.size();
     lastSweep_ = chosen;
 }
 
@@ -309,11 +320,13 @@ bool TPathOracle::Run(TSweep& sweep, int firstLayer) {
         // layer holds nothing of its own and stands for the last present cell's layer.
         if (sweep.cells[k] != 0)
             SweepCell(sweep, k);
-        sweep.layerStart.push_back(static_cast<uint32_t>(sweep.states.size()));
+        else
+            sweep.stateStart.push_back(static_cast<uint32_t>(sweep.states.size()));
+        sweep.layerStart.push_back(static_cast<uint32_t>(sweep.links.size()));
         sweep.validLayers = k + 1;
         if (sweep.cells[k] != 0 && sweep.layerStart[k + 2] == sweep.layerStart[k + 1])
             return false;
-        if (sweep.states.size() - reusedStates_ > stateLimit_) {
+        if (sweep.links.size() - reusedStates_ > stateLimit_) {
             stopped_ = true;
             return false;
         }
@@ -391,18 +404,15 @@ inline void TPathOracle::PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s,
 // Passes every state of the last present cell's layer before k through sweep cell k,
 // which is present.
 void TPathOracle::SweepCell(TSweep& sweep, int k) {
-    const uint8_t* cells = sweep.cells;
-    int source = k - 1;
-    while (source >= 0 && cells[source] == 0)
-        --source;
-    const uint32_t begin = sweep.layerStart[source + 1];
-    const uint32_t end = sweep.layerStart[source + 2];
+    const int source = SourceLayer(sweep, k);
+    const uint32_t count = sweep.layerStart[source + 2] - sweep.layerStart[source + 1];
+    const uint32_t begin = sweep.stateStart[source + 1];
     // Entering a new column moves the edges into it to their places on the sweep line.
     const bool newColumn = source < 0 || source / kRows != k / kRows;
     TLayer layer;
     layer.row = k % kRows;
-    layer.canRight = k + kRows < kCells && cells[k + kRows] != 0;
-    layer.canDown = layer.row + 1 < kRows && cells[k + 1] != 0;
+    layer.canRight = k + kRows < kCells && sweep.cells[k + kRows] != 0;
+    layer.canDown = layer.row + 1 < kRows && sweep.cells[k + 1] != 0;
     layer.isEnd = k == sweep.endCell;
     layer.isLast = k == sweep.lastCell;
     layer.forced = sweep.forced[k];
@@ -410,36 +420,44 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
     const int boardCell = BoardCell(k, static_cast<int>(&sweep - sweeps_));
     layer.freeEndAllowed =
         (sweep.freeEndCell < 0 || k == sweep.freeEndCell) && CellColour(boardCell) == sweep.otherEndParity;
-    ResetHash(end - begin + 1);
+    ResetHash(count + 1);
     layer.begin = static_cast<uint32_t>(sweep.states.size());
 
-    for (uint32_t i = begin; i < end; ++i) {
-        uint32_t s = sweep.states[i];
+    for (uint32_t parent = 0; parent < count; ++parent) {
+        uint32_t s = sweep.states[begin + parent];
         if (newColumn)
             s = (s & ~kPlugMask) | ((s & kColumnMask) << 2);
-        const uint32_t parent = i - begin;
         if (!layer.isEnd)
             PassMiddle(sweep, layer, s, parent);
         if (layer.isEnd || ((s & kFreeEndUsed) == 0 && layer.freeEndAllowed))
             PassEnd(sweep, layer, s, parent);
     }
+    // The source's states go unless a later sweep may go on from them.
+    if (source >= 0 && !EndsColumn(sweep, source)) {
+        const size_t made = sweep.states.size() - layer.begin;
+        std::memmove(sweep.states.data() + begin, sweep.states.data() + layer.begin, made * sizeof(uint32_t));
+        sweep.states.resize(begin + made);
+        layer.begin = begin;
+    }
+    sweep.stateStart.push_back(layer.begin);
 }
 
 bool TPathOracle::Answer(const TSweep& sweep) {
     if (sweep.lastCell < 0)
         return false;
-    const uint32_t begin = sweep.layerStart[sweep.lastCell + 1];
-    const uint32_t end = sweep.layerStart[sweep.lastCell + 2];
-    for (uint32_t i = begin; i < end; ++i) {
-        if ((sweep.states[i] & kPlugMask) == 0) {
-            finalIndex_ = i - begin;
+    const uint32_t count = sweep.layerStart[sweep.lastCell + 2] - sweep.layerStart[sweep.lastCell + 1];
+    const uint32_t begin = sweep.stateStart[sweep.lastCell + 1];
+    for (uint32_t i = 0; i < count; ++i) {
+        if ((sweep.states[begin + i] & kPlugMask) == 0) {
+            finalIndex_ = i;
             return true;
         }
     }
     return false;
 }
 
-void TPathOracle::Trace(uint32_t index, std::vector<int>& path) const {
+void TPathOracle::Witness(std::vector<int>& path) const {
+    uint32_t index = finalIndex_;
     const TSweep& sweep = sweeps_[lastSweep_];
     // Each cell's one or two path neighbours, rebuilt from the edges chosen along the trace.
     int links[kCells][2];

@@ -65,10 +65,14 @@ private:
         int restrictedFrom = kCells;  // first layer swept with freeEndCell in force
         int otherEndParity = -1;      // checkerboard colour the other end must have
         int validLayers = 0;
+        // The states of the layers that end a column and of the last layer swept, the
+        // only ones a later sweep goes on from: the others are dropped once the next
+        // layer is made, which halves the memory a sweep holds.
         TStateArray states;
-        // Parent index in the layer before, edge bits on top.
+        std::vector<uint32_t> stateStart;  // stateStart[k + 1]: first state of layer k, if kept
+        // For every layer: parent index in the layer before, edge bits on top.
         TStateArray links;
-        std::vector<uint32_t> layerStart;  // layerStart[k + 1]: first entry of layer k
+        std::vector<uint32_t> layerStart;  // layerStart[k + 1]: first link of layer k
     };
     // A state never has its top bit set, so that value marks a free slot.
     static constexpr uint32_t kEmptySlot = 0xFFFFFFFFu;
@@ -137,10 +141,13 @@ private:
     // Phase 3: sweeps the remaining layers; whether a complete path was found.
     bool Run(TSweep& sweep, int firstLayer);
     void SweepCell(TSweep& sweep, int k);
+    // The last present cell before layer k (-1: none), and whether sweep cell k is the
+    // last present one of its column.
+    static int SourceLayer(const TSweep& sweep, int k);
+    static bool EndsColumn(const TSweep& sweep, int k);
     void PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
     void PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
     void Emit(TSweep& sweep, const TLayer& layer, uint32_t state, uint32_t parent, uint32_t choice);
     // Phase 4: whether a path is complete after the last cell.
     bool Answer(const TSweep& sweep);
-    void Trace(uint32_t index, std::vector<int>& path) const;
 };

@@ -113,8 +113,7 @@ TEST(SearchPath, GivesUpAtItsBudgetAndRestoresTheCells) {
     const auto board = BoardFromRows(rows);
     auto cells = Cells(board);
     std::vector<int> path;
-    EXPECT_EQ(SearchPath(cells.data(), Count(board), 5 * 18 + 8, 10, path),
-              TSearch::Undecided);
+    EXPECT_EQ(SearchPath(cells.data(), Count(board), 5 * 18 + 8, 10, path), TSearch::Undecided);
     EXPECT_TRUE(path.empty());
     EXPECT_EQ(cells, Cells(board));
 }
