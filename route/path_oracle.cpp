@@ -125,18 +125,22 @@ bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
     TQuestion question;
     if (!Prepare(cells, endX, endY, question))
         return false;
+    const int answeredLast = lastSweep_;
     const int chosen = ChooseSweep(question, lastStopped);
     // The other sweep meets the fixed end from the other side. Where the board around
     // one side allows no path, the sweep from that side may show it after a few columns
     // while the other sweeps most of the board. So the two take turns, each going on
-    // where it stopped, the chosen one with four times the other's share, each share
-    // twice the last, until one answers or the limit is reached.
+    // where it stopped, each share twice the last, until one answers or the limit is
+    // reached. The chosen one has chosenShare times the other's share, or the same when
+    // the other answered the question before: the walk asks about boards much like the
+    // last, and a side that refuted one within a few columns tends to refute the next.
     const int other = 1 - chosen;
+    const uint64_t ratio = other == answeredLast ? 1 : kRouteLimits.chosenShare;
     const uint64_t limit = stateLimit_;
     uint64_t spent = 0;
     for (uint64_t share = kRouteLimits.firstShare;; share *= 2) {
         for (const int s : {other, chosen}) {
-            stateLimit_ = std::min(s == chosen ? kRouteLimits.chosenShare * share : share, limit - spent);
+            stateLimit_ = std::min(s == chosen ? ratio * share : share, limit - spent);
             const bool found = RunSweep(s, question);
             spent += computedStates_;
             if (!stopped_ || spent >= limit) {
