@@ -118,14 +118,12 @@ void TPathOracle::GrowHash(const uint32_t* layer, size_t count) {
 }
 
 bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
-    computedStates_ = 0;
-    reusedStates_ = 0;
+    computedStates_ = reusedStates_ = 0;
     const bool lastStopped = stopped_;
     stopped_ = false;
     TQuestion question;
     if (!Prepare(cells, endX, endY, question))
         return false;
-    const int answeredLast = lastSweep_;
     const int chosen = ChooseSweep(question, lastStopped);
     // The other sweep meets the fixed end from the other side. Where the board around
     // one side allows no path, the sweep from that side may show it after a few columns
@@ -135,7 +133,7 @@ bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
     // the other answered the question before: the walk asks about boards much like the
     // last, and a side that refuted one within a few columns tends to refute the next.
     const int other = 1 - chosen;
-    const uint64_t ratio = other == answeredLast ? 1 : kRouteLimits.chosenShare;
+    const uint64_t ratio = other == lastSweep_ ? 1 : kRouteLimits.chosenShare;
     const uint64_t limit = stateLimit_;
     uint64_t spent = 0;
     for (uint64_t share = kRouteLimits.firstShare;; share *= 2) {
