@@ -129,16 +129,18 @@ bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
     // one side allows no path, the sweep from that side may show it after a few columns
     // while the other sweeps most of the board. So the two take turns, each going on
     // where it stopped, each share twice the last, until one answers or the limit is
-    // reached. The chosen one has chosenShare times the other's share, or the same when
-    // the other answered the question before: the walk asks about boards much like the
-    // last, and a side that refuted one within a few columns tends to refute the next.
+    // reached. The chosen one has chosenShare times the other's share, or the same for
+    // the first few turns when the other answered the question before: the walk asks
+    // about boards much like the last, and a side that refuted one within a few columns
+    // tends to refute the next.
     const int other = 1 - chosen;
     const uint64_t ratio = other == lastSweep_ ? 1 : kRouteLimits.chosenShare;
     const uint64_t limit = stateLimit_;
     uint64_t spent = 0;
     for (uint64_t share = kRouteLimits.firstShare;; share *= 2) {
         for (const int s : {other, chosen}) {
-            stateLimit_ = std::min(s == chosen ? ratio * share : share, limit - spent);
+            const uint64_t times = share < kRouteLimits.equalShares ? ratio : kRouteLimits.chosenShare;
+            stateLimit_ = std::min(s == chosen ? times * share : share, limit - spent);
             const bool found = RunSweep(s, question);
             spent += computedStates_;
             if (!stopped_ || spent >= limit) {
@@ -266,12 +268,10 @@ int TPathOracle::ChooseSweep(const TQuestion& question, bool lastStopped) {
         if (reusable[s] >= kMinReusedLayers || goesOn)
             kept[s] = sweeps_[s].layerStart[reusable[s] + 1];
     }
-    int chosen;
     if (kept[0] != kept[1])
-        chosen = kept[0] > kept[1] ? 0 : 1;
-    else  // reach the fixed end late: the layers before it hold fewer states
-        chosen = question.endCell[0] >= question.endCell[1] ? 0 : 1;
-    return chosen;
+        return kept[0] > kept[1] ? 0 : 1;
+    // Else the one that reaches the fixed end late: the layers before it hold fewer states.
+    return question.endCell[0] >= question.endCell[1] ? 0 : 1;
 }
 
 int TPathOracle::SourceLayer(const TSweep& sweep, int k) {
