@@ -134,13 +134,14 @@ bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
     // about boards much like the last, and a side that refuted one within a few columns
     // tends to refute the next.
     const int other = 1 - chosen;
-    const uint64_t ratio = other == lastSweep_ ? 1 : kRouteLimits.chosenShare;
+    const bool otherAnsweredLast = other == lastSweep_;
     const uint64_t limit = stateLimit_;
     uint64_t spent = 0;
     for (uint64_t share = kRouteLimits.firstShare;; share *= 2) {
+        const bool equal = otherAnsweredLast && share < kRouteLimits.equalShares;
+        const uint64_t chosenShare = equal ? share : kRouteLimits.chosenShare * share;
         for (const int s : {other, chosen}) {
-            const uint64_t times = share < kRouteLimits.equalShares ? ratio : kRouteLimits.chosenShare;
-            stateLimit_ = std::min(s == chosen ? times * share : share, limit - spent);
+            stateLimit_ = std::min(s == chosen ? chosenShare : share, limit - spent);
             const bool found = RunSweep(s, question);
             spent += computedStates_;
             if (!stopped_ || spent >= limit) {

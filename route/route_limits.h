@@ -59,8 +59,9 @@ struct TRouteLimits {
     // the other's share is lost. Four cost the adversarial positions a sixth more states
     // than sixteen (slowest 103 ms against 90); sixty-four let one whose proof lies at
     // the other side take 103 ms. The tables and families do not tell them apart.
-    // Where the other sweep answered the question before, both have the same share: a
-    // tenth less time on the 48 worst adversarial positions (slowest 94 ms against 88).
+    // Where the other sweep answered the question before, both have the same share for
+    // the first turns (equalShares): a tenth less time on the 48 worst adversarial
+    // positions (slowest 94 ms against 88).
     uint64_t firstShare = 4096;
     uint64_t chosenShare = 16;
     // Shares below which the two sweeps have the same when the other answered the last
