@@ -138,7 +138,7 @@ bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
     const uint64_t limit = stateLimit_;
     uint64_t spent = 0;
     for (uint64_t share = kRouteLimits.firstShare;; share *= 2) {
-        const bool equal = otherAnsweredLast && share < kRouteLimits.equalShares;
+        const bool equal = (otherAnsweredLast && share < kRouteLimits.equalShares) || sweeps_[other].validLayers < question.endCell[other] + kRouteLimits.pastEndColumns * kRows;
         const uint64_t chosenShare = equal ? share : kRouteLimits.chosenShare * share;
         for (const int s : {other, chosen}) {
             stateLimit_ = std::min(s == chosen ? chosenShare : share, limit - spent);
@@ -437,6 +437,8 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
         if (layer.isEnd || ((s & kFreeEndUsed) == 0 && layer.freeEndAllowed))
             PassEnd(sweep, layer, s, parent);
     }
+    if (beam_ != 0 && sweep.states.size() - layer.begin > beam_)
+        Narrow(sweep, layer.begin);
     // The source's states go unless a later sweep may go on from them.
     if (source >= 0 && !EndsColumn(sweep, source)) {
         const size_t made = sweep.states.size() - layer.begin;
@@ -445,6 +447,26 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
         layer.begin = begin;
     }
     sweep.stateStart.push_back(layer.begin);
+}
+
+void TPathOracle::Narrow(TSweep& sweep, uint32_t begin) {
+    const size_t count = sweep.states.size() - begin;
+    const size_t linkBegin = sweep.links.size() - count;
+    std::vector<uint32_t> keys(count);
+    for (size_t i = 0; i < count; ++i)
+        keys[i] = Hash(sweep.states[begin + i] ^ 0x5bd1e995u);
+    std::vector<uint32_t> sorted = keys;
+    std::nth_element(sorted.begin(), sorted.begin() + beam_ - 1, sorted.end());
+    const uint32_t highest = sorted[beam_ - 1];
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (keys[i] <= highest) {
+            sweep.states[begin + kept] = sweep.states[begin + i];
+            sweep.links[linkBegin + kept++] = sweep.links[linkBegin + i];
+        }
+    }
+    sweep.states.resize(begin + kept);
+    sweep.links.resize(linkBegin + kept);
 }
 
 bool TPathOracle::Answer(const TSweep& sweep) {

@@ -52,6 +52,10 @@ public:
     void SetStateLimit(uint64_t limit) { stateLimit_ = limit; }
     bool LastStopped() const { return stopped_; }
 
+    // Keeps at most `width` states of each layer, chosen by a hash of the state, or all
+    // with 0 (the default). A path found is still a path; finding none proves nothing.
+    void SetBeam(uint32_t width) { beam_ = width; }
+
 private:
     // The layers of one sweep direction: layer k holds the states after sweep cell k. The
     // layer of an absent cell holds nothing and stands for the last present cell's before it.
@@ -108,6 +112,7 @@ private:
     uint64_t reusedStates_ = 0;
     uint64_t stateLimit_ = UINT64_MAX;
     bool stopped_ = false;
+    uint32_t beam_ = 0;
     TStateArray slots_;
     uint32_t slotMask_ = 0;
     uint32_t slotCount_ = 0;
@@ -146,6 +151,8 @@ private:
     static int SourceLayer(const TSweep& sweep, int k);
     static bool EndsColumn(const TSweep& sweep, int k);
     void PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
+    // Keeps the `beam_` states of the layer begun at `begin` whose hashes are lowest.
+    void Narrow(TSweep& sweep, uint32_t begin);
     void PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
     void Emit(TSweep& sweep, const TLayer& layer, uint32_t state, uint32_t parent, uint32_t choice);
     // Phase 4: whether a path is complete after the last cell.

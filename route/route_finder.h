@@ -73,6 +73,7 @@ private:
     class TWalk;
     std::unique_ptr<TPathOracle> oracle_;
     std::unique_ptr<TPathOracle> partOracle_;
+    std::unique_ptr<TPathOracle> beamOracle_;
     TStats stats_;
 
     void CountNeighbours();

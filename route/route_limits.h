@@ -70,6 +70,20 @@ struct TRouteLimits {
     // positions cost 5 % fewer states, the slowest 140 ms and 29 MB; 262,144 was
     // between the two.
     uint64_t equalShares = 65536;
+    // Where the sweep not chosen has not yet passed the fixed end by this many columns,
+    // both have the same share: a walk's question that has no route is most often one
+    // whose end is boxed in, and the sweep from that side shows it there. Four took the
+    // adversarial positions whose ends lie near one side from 110 ms to 70-80 ms; two
+    // and six did less.
+    int pastEndColumns = 4;
+    // States the sweep may compute on a question before the narrow sweep (states per
+    // layer) is tried, and that width: boards with many scattered holes have routes by
+    // the million that no cover joins, and a sweep keeping a thousand states a layer
+    // finds one in a few milliseconds where the full sweep took 4-7 M states (162 ms
+    // against 27). Tried after 262,144 states, or 4,096 wide, it costs the questions
+    // that have no route more than it spares.
+    uint64_t beamAfter = 1048576;
+    uint32_t beamWidth = 1024;
 };
 
 inline constexpr TRouteLimits kRouteLimits{};
