@@ -381,11 +381,6 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
             }
         }
     }
-    const auto share =
-        std::clamp(stateLimit_ / kLimits.coverSearchDivisor, kLimits.coverSearchMin, kLimits.coverSearchMax);
-    const TSearch outcome = cover_.Search(piece.cells, piece.end, static_cast<int>(share), piece.route);
-    if (outcome != TSearch::Undecided)
-        return outcome == TSearch::Found ? TAnswer::Yes : TAnswer::No;
     piece.route.clear();
     return TAnswer::Stopped;
 }

@@ -43,13 +43,6 @@ struct TRouteLimits {
     // Moves of the path's free end a join may make, per cell: a full turn round the path
     // and back.
     int endMovesPerCell = 2;
-    // Boards the search that asks the cover at every step may look at when a sweep has
-    // stopped at its limit: the limit over this divisor, within bounds. Above 64 boards
-    // it settled no more of the adversarial positions' questions and cost a third of
-    // their time, as a stopped question is asked again with a larger limit.
-    uint64_t coverSearchDivisor = 2048;
-    uint64_t coverSearchMin = 16;
-    uint64_t coverSearchMax = 64;
     // Layers a sweep must be able to use again to be chosen for their sake: three
     // columns. Below that the sweep that reaches the fixed end late is worth more.
     int minReusedColumns = 3;
