@@ -53,7 +53,6 @@ public:
     // joins that, as JoinIntoPath does.
     bool JoinWithEndInCycle(const uint8_t* cells, int end, std::vector<int>& path);
 
-
 private:
     uint8_t present_[kBoardCells] = {};
     int endCell_ = -1;

@@ -23,8 +23,9 @@
 // changed since; a walk that removes cells near its end therefore pays mostly for the
 // columns around that end. The two sweeps take turns on a question, the one that keeps
 // more with the larger share: a board that allows no path near one side shows it to the
-// sweep from that side within a few columns. Only exhausted memory throws
-// (std::bad_alloc).
+// sweep from that side within a few columns. A narrow oracle (SetBeam) keeps a few
+// states a layer: it finds a route quickly where there are many, and proves nothing
+// where it finds none. Only exhausted memory throws (std::bad_alloc).
 class TPathOracle {
 public:
     static constexpr int kColumns = kBoardColumns;

@@ -52,8 +52,8 @@ private:
 // Call levels: FindRoute, Run, Ask, LongestCompletablePrefix, Complete, and its stages.
 class TRouteFinder::TWalk {
 public:
-    TWalk(const std::vector<int32_t>& board, TPathOracle& oracle, TPathOracle& partOracle, TPathOracle& beamOracle,
-          TStats& stats)
+    TWalk(const std::vector<int32_t>& board, TPathOracle& oracle, TPathOracle& partOracle,
+          TPathOracle& beamOracle, TStats& stats)
         : oracle_(oracle), partOracle_(partOracle), beamOracle_(beamOracle), stats_(stats) {
         for (int i = 0; i < kBoardCells; ++i) {
             rest_[i] = board[i] == 1 ? 1 : 0;
@@ -280,10 +280,9 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
         if (piece.answer == TAnswer::Open)
             piece.answer = CoverStage(piece.cells, piece.end, piece.route);
         // 4. Sweep of the board (TPathOracle), exact, within the state limit; past a
-        //    million states a narrow sweep, which finds a route where there are many
-        //    (left out: the slowest adversarial positions 162 ms instead of 27); where it
-        //    stops, the cover asked after every step from the end. The only stage that
-        //    answers every question it is let finish.
+        //    million states, a narrow sweep, which finds a route where there are many
+        //    (left out: the slowest adversarial position 162 ms instead of 27). The only
+        //    stage that answers every question it is let finish.
         if (piece.answer == TAnswer::Open)
             piece.answer = SweepStage(piece);
         if (piece.answer != TAnswer::Yes)
@@ -353,10 +352,10 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
     return 2;
 }
 
-// The sweep, within the walk's state limit. Where it stops at beamAfter, the narrow
-// sweep may find a route; where it stops at the limit, a few steps from the end, asking
-// the cover at each, may settle the question (a share that grows with the limit); else
-// the answer is Stopped.
+// The sweep, within the walk's state limit; Stopped where it stops there. Where it has
+// spent beamAfter states without an answer, the narrow sweep (beamWidth states a layer)
+// is tried once before it goes on: a route it finds is a route, and one it misses costs
+// it little.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
     TPathOracle& tester = *piece.tester;
     const int x = CellColumn(piece.end);
