@@ -98,6 +98,9 @@ private:
     uint32_t ruledOut_ = 0;      // directions from the current cell that cannot be it
     uint64_t largestSweep_ = 0;  // states of the largest sweep answered so far
     uint64_t stateLimit_ = UINT64_MAX;
+    // The boards, each with its end cell last, that a sweep showed to have no route: the
+    // walk asks about some of them again after the layers they reused have gone.
+    std::vector<std::vector<uint8_t>> refuted_;
 
     int Current() const { return path_.back(); }
     int EarliestOpenDirection();
@@ -360,6 +363,10 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
     TPathOracle& tester = *piece.tester;
     const int x = CellColumn(piece.end);
     const int y = CellRow(piece.end);
+    std::vector<uint8_t> key(piece.cells, piece.cells + kBoardCells);
+    key.push_back(static_cast<uint8_t>(piece.end));
+    if (std::find(refuted_.begin(), refuted_.end(), key) != refuted_.end())
+        return TAnswer::No;
     for (const bool beamTried : {false, true}) {
         tester.SetStateLimit(beamTried ? stateLimit_ : std::min(stateLimit_, kLimits.beamAfter));
         piece.route.clear();
@@ -369,6 +376,8 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
             largestSweep_ = std::max(largestSweep_, tester.LastComputedStates() + tester.LastReusedStates());
             if (works)
                 tester.Witness(piece.route);
+            else
+                refuted_.push_back(std::move(key));
             return works ? TAnswer::Yes : TAnswer::No;
         }
         if (!beamTried) {
