@@ -130,13 +130,16 @@ bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
     // while the other sweeps most of the board. So the two take turns, each going on
     // where it stopped, each share twice the last, until one answers or the limit is
     // reached. The chosen one has chosenShare times the other's share, or the same
-    // while the other has not passed the fixed end by a few columns (a board with no
-    // path most often shows it around the end), and for the first few turns when the
-    // other answered the question before: the walk asks about boards much like the
-    // last, and a side that refuted one within a few columns tends to refute the next.
+    // while the other has not passed a fixed end near its start by a few columns (a
+    // board with no path most often shows it around the end), and for the first few
+    // turns when the other answered the question before: the walk asks about boards
+    // much like the last, and a side that refuted one within a few columns tends to
+    // refute the next.
     const int other = 1 - chosen;
     const bool otherAnsweredLast = other == lastSweep_;
-    const int otherPastEnd = question.endCell[other] + kRouteLimits.pastEndColumns * kRows;
+    const int otherPastEnd = question.endCell[other] < kRouteLimits.nearEndColumns * kRows
+                                 ? question.endCell[other] + kRouteLimits.pastEndColumns * kRows
+                                 : 0;
     const uint64_t limit = stateLimit_;
     uint64_t spent = 0;
     for (uint64_t share = kRouteLimits.firstShare;; share *= 2) {
@@ -462,12 +465,11 @@ void TPathOracle::Narrow(TSweep& sweep, uint32_t begin) {
     std::nth_element(sorted.begin(), sorted.begin() + beam_ - 1, sorted.end());
     const uint32_t highest = sorted[beam_ - 1];
     size_t kept = 0;
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < count; ++i)
         if (keys[i] <= highest) {
             sweep.states[begin + kept] = sweep.states[begin + i];
             sweep.links[linkBegin + kept++] = sweep.links[linkBegin + i];
         }
-    }
     sweep.states.resize(begin + kept);
     sweep.links.resize(linkBegin + kept);
 }

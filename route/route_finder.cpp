@@ -361,8 +361,6 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
 // it little.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
     TPathOracle& tester = *piece.tester;
-    const int x = CellColumn(piece.end);
-    const int y = CellRow(piece.end);
     std::vector<uint8_t> key(piece.cells, piece.cells + kBoardCells);
     key.push_back(static_cast<uint8_t>(piece.end));
     if (std::find(refuted_.begin(), refuted_.end(), key) != refuted_.end())
@@ -370,7 +368,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
     for (const bool beamTried : {false, true}) {
         tester.SetStateLimit(beamTried ? stateLimit_ : std::min(stateLimit_, kLimits.beamAfter));
         piece.route.clear();
-        const bool works = tester.HasPath(piece.cells, x, y);
+        const bool works = tester.HasPath(piece.cells, CellColumn(piece.end), CellRow(piece.end));
         stats_.exactStates += tester.LastComputedStates();
         if (!tester.LastStopped()) {
             largestSweep_ = std::max(largestSweep_, tester.LastComputedStates() + tester.LastReusedStates());
@@ -381,7 +379,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
             return works ? TAnswer::Yes : TAnswer::No;
         }
         if (!beamTried) {
-            const bool found = beamOracle_.HasPath(piece.cells, x, y);
+            const bool found = beamOracle_.HasPath(piece.cells, CellColumn(piece.end), CellRow(piece.end));
             stats_.exactStates += beamOracle_.LastComputedStates();
             if (found) {
                 beamOracle_.Witness(piece.route);
