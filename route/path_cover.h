@@ -7,7 +7,6 @@
 
 #include "game/board_geometry.h"
 #include "route/edge_bounds.h"
-#include "route/path_search.h"
 #include "route/route_limits.h"
 
 // A cover gives every present cell two edges to present neighbours, except the fixed end
@@ -54,15 +53,6 @@ public:
     // joins that, as JoinIntoPath does.
     bool JoinWithEndInCycle(const uint8_t* cells, int end, std::vector<int>& path);
 
-    // A depth-first search for a path from `end` through every present cell of `cells`
-    // that asks the cover about the board left after every step: a step whose board has
-    // no cover is dropped, one whose cover joins into a path ends the search. Found:
-    // `path` (replaced) holds a path from `end`; None: there is none, or `end` is off the
-    // board or absent; Undecided: `budget` boards were asked about without an answer.
-    // Where the cover alone cannot tell, a few steps from the end often can, on boards
-    // where the sweep holds millions of states.
-    path_search::TSearch Search(const uint8_t* cells, int end, int budget, std::vector<int>& path);
-
 private:
     uint8_t present_[kBoardCells] = {};
     int endCell_ = -1;
@@ -77,10 +67,6 @@ private:
     int piece_[kBoardCells] = {};
 
     TEdgeBounds bounds_;
-    // The search's board, the cells it has walked, and the boards it may still ask about.
-    uint8_t searched_[kBoardCells] = {};
-    std::vector<int> trail_;
-    int boardsLeft_ = 0;
 
     // Whether the edge from `cell` in direction `d` is left to the flow: the bounds
     // decide neither that every path uses it nor that none does.
@@ -109,5 +95,4 @@ private:
     bool MoveEndNextToCycle();
     // The cells of the piece that holds the fixed end, from that end, into `path`.
     void TracePath(std::vector<int>& path) const;
-    path_search::TSearch SearchFrom(int cells, int end, std::vector<int>& path);
 };

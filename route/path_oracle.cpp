@@ -129,16 +129,22 @@ bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
     // one side allows no path, the sweep from that side may show it after a few columns
     // while the other sweeps most of the board. So the two take turns, each going on
     // where it stopped, each share twice the last, until one answers or the limit is
-    // reached. The chosen one has chosenShare times the other's share, or the same for
-    // the first few turns when the other answered the question before: the walk asks
-    // about boards much like the last, and a side that refuted one within a few columns
-    // tends to refute the next.
+    // reached. The chosen one has chosenShare times the other's share, or the same
+    // while the other has not passed a fixed end near its start by a few columns (a
+    // board with no path most often shows it around the end), and for the first few
+    // turns when the other answered the question before: the walk asks about boards
+    // much like the last, and a side that refuted one within a few columns tends to
+    // refute the next.
     const int other = 1 - chosen;
     const bool otherAnsweredLast = other == lastSweep_;
+    const int otherPastEnd = question.endCell[other] < kRouteLimits.nearEndColumns * kRows
+                                 ? question.endCell[other] + kRouteLimits.pastEndColumns * kRows
+                                 : 0;
     const uint64_t limit = stateLimit_;
     uint64_t spent = 0;
     for (uint64_t share = kRouteLimits.firstShare;; share *= 2) {
-        const bool equal = otherAnsweredLast && share < kRouteLimits.equalShares;
+        const bool equal = (otherAnsweredLast && share < kRouteLimits.equalShares) ||
+                           sweeps_[other].validLayers < otherPastEnd;
         const uint64_t chosenShare = equal ? share : kRouteLimits.chosenShare * share;
         for (const int s : {other, chosen}) {
             stateLimit_ = std::min(s == chosen ? chosenShare : share, limit - spent);
@@ -437,6 +443,8 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
         if (layer.isEnd || ((s & kFreeEndUsed) == 0 && layer.freeEndAllowed))
             PassEnd(sweep, layer, s, parent);
     }
+    if (beam_ != 0 && sweep.states.size() - layer.begin > beam_)
+        Narrow(sweep, layer.begin);
     // The source's states go unless a later sweep may go on from them.
     if (source >= 0 && !EndsColumn(sweep, source)) {
         const size_t made = sweep.states.size() - layer.begin;
@@ -445,6 +453,25 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
         layer.begin = begin;
     }
     sweep.stateStart.push_back(layer.begin);
+}
+
+void TPathOracle::Narrow(TSweep& sweep, uint32_t begin) {
+    const size_t count = sweep.states.size() - begin;
+    const size_t linkBegin = sweep.links.size() - count;
+    std::vector<uint32_t> keys(count);
+    for (size_t i = 0; i < count; ++i)
+        keys[i] = Hash(sweep.states[begin + i] ^ 0x5bd1e995u);
+    std::vector<uint32_t> sorted = keys;
+    std::nth_element(sorted.begin(), sorted.begin() + beam_ - 1, sorted.end());
+    const uint32_t highest = sorted[beam_ - 1];
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i)
+        if (keys[i] <= highest) {
+            sweep.states[begin + kept] = sweep.states[begin + i];
+            sweep.links[linkBegin + kept++] = sweep.links[linkBegin + i];
+        }
+    sweep.states.resize(begin + kept);
+    sweep.links.resize(linkBegin + kept);
 }
 
 bool TPathOracle::Answer(const TSweep& sweep) {

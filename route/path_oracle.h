@@ -23,8 +23,9 @@
 // changed since; a walk that removes cells near its end therefore pays mostly for the
 // columns around that end. The two sweeps take turns on a question, the one that keeps
 // more with the larger share: a board that allows no path near one side shows it to the
-// sweep from that side within a few columns. Only exhausted memory throws
-// (std::bad_alloc).
+// sweep from that side within a few columns. A narrow oracle (SetBeam) keeps a few
+// states a layer: it finds a route quickly where there are many, and proves nothing
+// where it finds none. Only exhausted memory throws (std::bad_alloc).
 class TPathOracle {
 public:
     static constexpr int kColumns = kBoardColumns;
@@ -51,6 +52,10 @@ public:
     // same question asked again goes on where it stopped. No limit at first.
     void SetStateLimit(uint64_t limit) { stateLimit_ = limit; }
     bool LastStopped() const { return stopped_; }
+
+    // Keeps at most `width` states of each layer, chosen by a hash of the state, or all
+    // with 0 (the default). A path found is still a path; finding none proves nothing.
+    void SetBeam(uint32_t width) { beam_ = width; }
 
 private:
     // The layers of one sweep direction: layer k holds the states after sweep cell k. The
@@ -108,6 +113,7 @@ private:
     uint64_t reusedStates_ = 0;
     uint64_t stateLimit_ = UINT64_MAX;
     bool stopped_ = false;
+    uint32_t beam_ = 0;
     TStateArray slots_;
     uint32_t slotMask_ = 0;
     uint32_t slotCount_ = 0;
@@ -146,6 +152,8 @@ private:
     static int SourceLayer(const TSweep& sweep, int k);
     static bool EndsColumn(const TSweep& sweep, int k);
     void PassMiddle(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
+    // Keeps the `beam_` states of the layer begun at `begin` whose hashes are lowest.
+    void Narrow(TSweep& sweep, uint32_t begin);
     void PassEnd(TSweep& sweep, const TLayer& layer, uint32_t s, uint32_t parent);
     void Emit(TSweep& sweep, const TLayer& layer, uint32_t state, uint32_t parent, uint32_t choice);
     // Phase 4: whether a path is complete after the last cell.

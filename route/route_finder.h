@@ -17,7 +17,8 @@ class TPathOracle;
 // bounded search and, where that gives up, an exact test decide whether the rest of the
 // board can still be cleared that way. The exact test is asked apart about the board on
 // either side of a cut cell the route must pass; a cover by a path and cycles
-// (TPathCover) answers most questions, and a sweep of the board (TPathOracle) the rest.
+// (TPathCover) answers most questions, and a sweep of the board (TPathOracle) the rest,
+// with a narrow sweep tried where the full one grows large.
 // Cells on the outer ring count like any other. Failures are reported through results;
 // only exhausted memory throws (std::bad_alloc).
 class TRouteFinder {
@@ -73,6 +74,7 @@ private:
     class TWalk;
     std::unique_ptr<TPathOracle> oracle_;
     std::unique_ptr<TPathOracle> partOracle_;
+    std::unique_ptr<TPathOracle> beamOracle_;
     TStats stats_;
 
     void CountNeighbours();

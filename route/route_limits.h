@@ -43,13 +43,6 @@ struct TRouteLimits {
     // Moves of the path's free end a join may make, per cell: a full turn round the path
     // and back.
     int endMovesPerCell = 2;
-    // Boards the search that asks the cover at every step may look at when a sweep has
-    // stopped at its limit: the limit over this divisor, within bounds. Above 64 boards
-    // it settled no more of the adversarial positions' questions and cost a third of
-    // their time, as a stopped question is asked again with a larger limit.
-    uint64_t coverSearchDivisor = 2048;
-    uint64_t coverSearchMin = 16;
-    uint64_t coverSearchMax = 64;
     // Layers a sweep must be able to use again to be chosen for their sake: three
     // columns. Below that the sweep that reaches the fixed end late is worth more.
     int minReusedColumns = 3;
@@ -70,6 +63,23 @@ struct TRouteLimits {
     // positions cost 5 % fewer states, the slowest 140 ms and 29 MB; 262,144 was
     // between the two.
     uint64_t equalShares = 65536;
+    // Where the fixed end lies in the first nearEndColumns columns of the sweep not
+    // chosen, and that sweep has not yet passed it by pastEndColumns, both have the same
+    // share: a walk's question that has no route is most often one whose end is boxed in,
+    // and the sweep from that side shows it there. On the 228 adversarial positions, 4
+    // and 5 took the slowest from 103 ms to 87 ms and cost 5 % more states in all than
+    // none; with no bound on where the end lies they cost 11 % more, and the slowest
+    // were those found against them (98 ms), with the end in the middle of the board.
+    int pastEndColumns = 4;
+    int nearEndColumns = 5;
+    // States the sweep may compute on a question before the narrow sweep (states per
+    // layer) is tried, and that width: boards with many scattered holes have routes by
+    // the million that no cover joins, and a sweep keeping a thousand states a layer
+    // finds one in a few milliseconds where the full sweep took 4-7 M states (162 ms
+    // against 27). Tried after 262,144 states, or 4,096 wide, it costs the questions
+    // that have no route more than it spares.
+    uint64_t beamAfter = 1048576;
+    uint32_t beamWidth = 1024;
 };
 
 inline constexpr TRouteLimits kRouteLimits{};

@@ -94,10 +94,14 @@ TEST(PathOracle, CycleWithoutAnEndIsNotAPath) {
     EXPECT_EQ(FirstSteps(oracle, cells, 2, 1), 0b1010u);
 }
 
+// The narrow sweep, two states a layer in each of its two directions, along: what it
+// finds is a route, and it finds some.
 TEST(PathOracle, AgreesWithEnumerationAndWitnessesAreRoutes) {
     std::mt19937 rng(77);
     TPathOracle oracle;
-    int found = 0, none = 0;
+    TPathOracle narrow;
+    narrow.SetBeam(2);
+    int found = 0, none = 0, narrowFound = 0;
     for (int trial = 0; trial < 3000; ++trial) {
         const int w = 1 + static_cast<int>(rng() % 5);
         const int h = 1 + static_cast<int>(rng() % 5);
@@ -120,6 +124,13 @@ TEST(PathOracle, AgreesWithEnumerationAndWitnessesAreRoutes) {
             plain.Witness(any);
             ASSERT_EQ(RouteProblem(board, end, PointsOf(any)), "") << "trial " << trial;
         }
+        if (narrow.HasPath(cells.data(), end.x, end.y)) {
+            std::vector<int> any;
+            narrow.Witness(any);
+            ASSERT_EQ(RouteProblem(board, end, PointsOf(any)), "") << "trial " << trial;
+            ++narrowFound;
+        }
+        ASSERT_LE(narrow.LastComputedStates(), 4 * present.size()) << "trial " << trial;
         for (int d = 0; d < 4; ++d) {
             if ((ways & (1u << d)) == 0)
                 continue;
@@ -132,6 +143,7 @@ TEST(PathOracle, AgreesWithEnumerationAndWitnessesAreRoutes) {
     }
     EXPECT_GT(found, 500);
     EXPECT_GT(none, 500);
+    EXPECT_GT(narrowFound, found / 2);
 }
 
 TEST(PathOracle, BoardEdgesAndCornersAreSwept) {
@@ -234,43 +246,6 @@ TEST(PathCover, RefusesOnlyBoardsWithoutAPathAndJoinsIntoPaths) {
     std::vector<int> path;
     for (const int end : {-1, kBoardCells, 1}) {
         EXPECT_FALSE(cover.Solve(cells.data(), end)) << end;
-        EXPECT_EQ(cover.Search(cells.data(), end, 4, path), path_search::TSearch::None) << end;
-    }
-}
-
-// Boards of the route finder's questions where the cover of the whole board neither
-// refuses nor joins: the search settles them after some steps, and stays undecided with
-// fewer boards than it needs.
-TEST(PathCover, SearchSettlesWhatTheFirstCoverLeavesOpen) {
-    struct TCase {
-        std::vector<std::string> rows;
-        TPoint end;
-        int boardsNeeded;
-        path_search::TSearch outcome;
-    };
-    const TCase cases[] = {
-        {{"####", "####", ".###", "####", "####", ".##", "####", "####", ".##", ".#"},
-         {3, 4},
-         19,
-         path_search::TSearch::None},
-        {{"...###", "#####", "#####", "####", "####", "####", "####", "####", "#####", "#####", "#####"},
-         {3, 3},
-         7,
-         path_search::TSearch::Found},
-    };
-    TPathCover cover;
-    TPathOracle oracle;
-    for (const TCase& c : cases) {
-        const auto board = BoardFromRows(c.rows);
-        const auto cells = Cells(board);
-        const int end = c.end.y * 18 + c.end.x;
-        std::vector<int> path;
-        EXPECT_EQ(cover.Search(cells.data(), end, c.boardsNeeded - 1, path), path_search::TSearch::Undecided);
-        ASSERT_EQ(cover.Search(cells.data(), end, c.boardsNeeded, path), c.outcome);
-        EXPECT_EQ(oracle.HasPath(cells.data(), c.end.x, c.end.y), c.outcome == path_search::TSearch::Found);
-        if (c.outcome == path_search::TSearch::Found) {
-            EXPECT_EQ(RouteProblem(board, c.end, PointsOf(path)), "");
-        }
     }
 }
 

@@ -260,7 +260,7 @@ std::string FirstRouteProblem(const std::vector<int32_t>& board, const std::vect
 
 // Positions too large for the plain search where the quick search gives up and exact
 // tests stop at their limits before they are let run longer: the route must still be
-// the first one. The last two, from the adversarial search, have holes scattered over
+// the first one. The last three, from the adversarial search, have holes scattered over
 // the whole board, where covers are joined along alternating cycles.
 TEST(RouteFinder, RouteIsTheFirstWhereExactTestsStopAtTheirLimits) {
     const auto tables = BuildTables();
@@ -284,6 +284,12 @@ TEST(RouteFinder, RouteIsTheFirstWhereExactTestsStopAtTheirLimits) {
                         "###.##############", "##.#####.##.######", "##.#####.##.##.###",
                         ".#################", "#########.####.###", "#########.##.#####"}),
          {12, 9}},
+        // A board a sweep refuted from one end is asked about again from another.
+        {BoardFromRows({"##################", "########.#########", "##################",
+                        "############.####.", "##.#.#############", "######.####.######",
+                        "#######..#########", "#.######.##..#####", "##################",
+                        "####.##.##########", ".###.#####..######", "####.###.#########"}),
+         {1, 6}},
     };
     for (const auto& position : positions) {
         TRouteFinder finder;
