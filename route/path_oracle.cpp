@@ -458,15 +458,15 @@ void TPathOracle::SweepCell(TSweep& sweep, int k) {
 void TPathOracle::Narrow(TSweep& sweep, uint32_t begin) {
     const size_t count = sweep.states.size() - begin;
     const size_t linkBegin = sweep.links.size() - count;
+    auto key = [&](size_t i) { return Hash(sweep.states[begin + i] ^ 0x5bd1e995u); };
     std::vector<uint32_t> keys(count);
     for (size_t i = 0; i < count; ++i)
-        keys[i] = Hash(sweep.states[begin + i] ^ 0x5bd1e995u);
-    std::vector<uint32_t> sorted = keys;
-    std::nth_element(sorted.begin(), sorted.begin() + beam_ - 1, sorted.end());
-    const uint32_t highest = sorted[beam_ - 1];
+        keys[i] = key(i);
+    std::nth_element(keys.begin(), keys.begin() + beam_ - 1, keys.end());
+    const uint32_t highest = keys[beam_ - 1];
     size_t kept = 0;
     for (size_t i = 0; i < count; ++i)
-        if (keys[i] <= highest) {
+        if (key(i) <= highest) {
             sweep.states[begin + kept] = sweep.states[begin + i];
             sweep.links[linkBegin + kept++] = sweep.links[linkBegin + i];
         }

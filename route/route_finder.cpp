@@ -355,10 +355,10 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
     return 2;
 }
 
-// The sweep, within the walk's state limit; Stopped where it stops there. Where it has
-// spent beamAfter states without an answer, the narrow sweep (beamWidth states a layer)
-// is tried once before it goes on: a route it finds is a route, and one it misses costs
-// it little.
+// The sweep, within the walk's state limit; Stopped where it stops there. It stops
+// first at beamAfter states, where the narrow sweep (beamWidth states a layer) is tried
+// once: a route it finds is a route, and one it misses costs it little. The sweep then
+// goes on where it stopped, within the whole limit again.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
     TPathOracle& tester = *piece.tester;
     std::vector<uint8_t> key(piece.cells, piece.cells + kBoardCells);

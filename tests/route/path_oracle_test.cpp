@@ -94,8 +94,8 @@ TEST(PathOracle, CycleWithoutAnEndIsNotAPath) {
     EXPECT_EQ(FirstSteps(oracle, cells, 2, 1), 0b1010u);
 }
 
-// The narrow sweep, two states a layer in each of its two directions, along: what it
-// finds is a route, and it finds some.
+// Beside the exact oracles, a narrow one (two states a layer in each of its two
+// directions) is asked the same: what it finds is a route, and it finds some.
 TEST(PathOracle, AgreesWithEnumerationAndWitnessesAreRoutes) {
     std::mt19937 rng(77);
     TPathOracle oracle;
@@ -241,9 +241,8 @@ TEST(PathCover, RefusesOnlyBoardsWithoutAPathAndJoinsIntoPaths) {
     }
     EXPECT_GT(refused, 300);
     EXPECT_GT(joined, 300);
-    // An end off the board or absent has neither a cover nor a path.
+    // An end off the board or absent has no cover.
     const auto cells = Cells(BoardFromRows({"#"}));
-    std::vector<int> path;
     for (const int end : {-1, kBoardCells, 1}) {
         EXPECT_FALSE(cover.Solve(cells.data(), end)) << end;
     }
