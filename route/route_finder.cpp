@@ -277,7 +277,10 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
     // 2. Split where the route must pass a cut cell into a part it cannot leave: the board
     //    before the cut cell and the part are asked apart, so that a board walled in two
     //    costs about what its halves cost, not their product (left out: 0.6-3 % more
-    //    states, the same time).
+    //    states, the same time). Where no cut cell splits the board, each first step
+    //    from the end that leaves one is an alternative, asked about in two pieces
+    //    (the 276 adversarial positions: 9 % fewer states; the slowest, a wall with a
+    //    door each side of the end, 6.1 M states to 1,620).
     TPiece pieces[kMostPieces];
     const int pieceCount = SplitStage(cells, end, count, pieces);
     TAnswer result = TAnswer::No;
