@@ -116,6 +116,7 @@ private:
     TAnswer CoverStage(const uint8_t* cells, int end, std::vector<int>& witness);
     int SplitStage(const uint8_t* cells, int end, int count, TPiece* pieces);
     int SplitAt(const uint8_t* cells, int end, int count, TPiece* pieces, int alternative);
+    static void JoinRoutes(const TPiece* pieces, int count, std::vector<int>& route);
     TAnswer SweepStage(TPiece& piece);
 };
 
@@ -303,14 +304,7 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
                 answer = piece.answer = SweepStage(piece);
         }
         if (answer == TAnswer::Yes) {
-            const TPiece& beyond = pieces[first];
-            const TPiece& before = pieces[last - 1];
-            witness.clear();
-            if (beyond.firstStep >= 0)
-                witness.push_back(beyond.firstStep);
-            witness.insert(witness.end(), before.route.begin(), before.route.end() - (last - first - 1));
-            if (last - first > 1)  // the entry cell left out: the cut cell is last now
-                witness.insert(witness.end(), beyond.route.begin() + 1, beyond.route.end());
+            JoinRoutes(pieces + first, last - first, witness);
             return TAnswer::Yes;
         }
         if (answer == TAnswer::No && first == 0)
@@ -319,6 +313,18 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
             result = answer;
     }
     return result;
+}
+
+// The route of an alternative's `count` pieces, from the end.
+void TRouteFinder::TWalk::JoinRoutes(const TPiece* pieces, int count, std::vector<int>& route) {
+    const TPiece& beyond = pieces[0];
+    const TPiece& before = pieces[count - 1];
+    route.clear();
+    if (beyond.firstStep >= 0)
+        route.push_back(beyond.firstStep);
+    route.insert(route.end(), before.route.begin(), before.route.end() - (count - 1));
+    if (count > 1)  // the entry cell left out: the cut cell is last now
+        route.insert(route.end(), beyond.route.begin() + 1, beyond.route.end());
 }
 
 // The cover with its edges taken along rows, along columns, then in shuffled orders
