@@ -187,17 +187,21 @@ int EnclosedPart(const uint8_t* cells, int end, uint8_t* part, int& partSize) {
     TCutCells tree(cells, end);
     if (!tree.Walk() || tree.splitCount == 0)
         return -1;
-    // The parts nest; the first one the walk entered holds the others.
-    int outermost = tree.split[0];
+    // The parts nest: the one that leaves the most cells on its smaller side.
+    auto smallerSide = [&](int child) {
+        const int size = tree.Last(child) - tree.First(child);
+        return std::min(size, tree.Visited() - size);
+    };
+    int chosen = tree.split[0];
     for (int i = 1; i < tree.splitCount; ++i)
-        if (tree.First(tree.split[i]) < tree.First(outermost))
-            outermost = tree.split[i];
-    const int first = tree.First(outermost);
-    const int last = tree.Last(outermost);
+        if (smallerSide(tree.split[i]) > smallerSide(chosen))
+            chosen = tree.split[i];
+    const int first = tree.First(chosen);
+    const int last = tree.Last(chosen);
     partSize = last - first;
     for (int cell = 0; cell < kCells; ++cell)
         part[cell] = tree.First(cell) >= first && tree.First(cell) < last ? 1 : 0;
-    return tree.Parent(outermost);
+    return tree.Parent(chosen);
 }
 
 namespace {

@@ -77,7 +77,11 @@ private:
         TPathOracle* tester = nullptr;
         TAnswer answer = TAnswer::Open;
         std::vector<int> route;
+        int alternative = 0;  // the pieces of one alternative are asked about together
+        int firstStep = -1;   // the end cell, where the alternative takes the first step apart
     };
+    // The whole board, and up to two pieces for each first step from the end.
+    static constexpr int kMostPieces = 1 + 2 * kDirectionCount;
     // What the exact tests of one question found out about the path its ordered search
     // reached; it holds for the next path reached as far as the two agree.
     struct TPrefixFindings {
@@ -111,6 +115,8 @@ private:
     // The completion test's stages, in the order it runs them.
     TAnswer CoverStage(const uint8_t* cells, int end, std::vector<int>& witness);
     int SplitStage(const uint8_t* cells, int end, int count, TPiece* pieces);
+    int SplitAt(const uint8_t* cells, int end, int count, TPiece* pieces, int alternative);
+    static void JoinRoutes(const TPiece* pieces, int count, std::vector<int>& route);
     TAnswer SweepStage(TPiece& piece);
 };
 
@@ -272,31 +278,53 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
     // 2. Split where the route must pass a cut cell into a part it cannot leave: the board
     //    before the cut cell and the part are asked apart, so that a board walled in two
     //    costs about what its halves cost, not their product (left out: 0.6-3 % more
-    //    states, the same time).
-    TPiece pieces[2];
+    //    states, the same time). Where no cut cell splits the board, each first step
+    //    from the end that leaves one is an alternative, asked about in two pieces
+    //    (the 276 adversarial positions: 9 % fewer states; the slowest, a wall with a
+    //    door each side of the end, 6.1 M states to 1,620).
+    TPiece pieces[kMostPieces];
     const int pieceCount = SplitStage(cells, end, count, pieces);
-    for (int i = 0; i < pieceCount; ++i) {
-        TPiece& piece = pieces[i];
-        // 3. Cover by a path and cycles: none means no route; one joined into a path is
-        //    one. Tens of microseconds; it settles nearly every question (left out: 2.6 to
-        //    1,000 times the states, 1.9 to 10 times the time).
-        if (piece.answer == TAnswer::Open)
-            piece.answer = CoverStage(piece.cells, piece.end, piece.route);
-        // 4. Sweep of the board (TPathOracle), exact, within the state limit; past a
-        //    million states, a narrow sweep, which finds a route where there are many
-        //    (left out: the slowest adversarial position 162 ms instead of 27). The only
-        //    stage that answers every question it is let finish.
-        if (piece.answer == TAnswer::Open)
-            piece.answer = SweepStage(piece);
-        if (piece.answer != TAnswer::Yes)
-            return piece.answer;
+    TAnswer result = TAnswer::No;
+    for (int first = 0, last = 0; first < pieceCount; first = last) {
+        while (last < pieceCount && pieces[last].alternative == pieces[first].alternative)
+            ++last;
+        TAnswer answer = TAnswer::Yes;
+        for (int i = first; i < last && answer == TAnswer::Yes; ++i) {
+            TPiece& piece = pieces[i];
+            // 3. Cover by a path and cycles: none means no route; one joined into a path is
+            //    one. Tens of microseconds; it settles nearly every question (left out: 2.6 to
+            //    1,000 times the states, 1.9 to 10 times the time).
+            answer = piece.answer = CoverStage(piece.cells, piece.end, piece.route);
+            // 4. Sweep of the board (TPathOracle), exact, within the state limit; past a
+            //    million states, a narrow sweep, which finds a route where there are many
+            //    (left out: the slowest adversarial position 162 ms instead of 27). The only
+            //    stage that answers every question it is let finish. A whole board that
+            //    the first steps split is not swept: their alternatives are.
+            if (answer == TAnswer::Open && (first > 0 || last == pieceCount))
+                answer = piece.answer = SweepStage(piece);
+        }
+        if (answer == TAnswer::Yes) {
+            JoinRoutes(pieces + first, last - first, witness);
+            return TAnswer::Yes;
+        }
+        if (answer == TAnswer::No && first == 0)
+            return TAnswer::No;
+        if (answer == TAnswer::Stopped)
+            result = answer;
     }
-    witness.swap(pieces[pieceCount - 1].route);
-    if (pieceCount > 1) {
-        witness.pop_back();  // the entry cell: the cut cell is last now
-        witness.insert(witness.end(), pieces[0].route.begin() + 1, pieces[0].route.end());
-    }
-    return TAnswer::Yes;
+    return result;
+}
+
+// The route of an alternative's `count` pieces, from the end.
+void TRouteFinder::TWalk::JoinRoutes(const TPiece* pieces, int count, std::vector<int>& route) {
+    const TPiece& beyond = pieces[0];
+    const TPiece& before = pieces[count - 1];
+    route.clear();
+    if (beyond.firstStep >= 0)
+        route.push_back(beyond.firstStep);
+    route.insert(route.end(), before.route.begin(), before.route.end() - (count - 1));
+    if (count > 1)  // the entry cell left out: the cut cell is last now
+        route.insert(route.end(), beyond.route.begin() + 1, beyond.route.end());
 }
 
 // The cover with its edges taken along rows, along columns, then in shuffled orders
@@ -321,13 +349,38 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::CoverStage(const uint8_t* cell
 }
 
 // One piece, the whole board, when no cut cell splits it; else two: the part beyond the
-// cut cell, from the cut cell (answered already when it is the last part asked about),
-// and the board before it, which keeps one cell of the part next to the cut cell: with
-// a single neighbour, that cell must be the route's last.
+// cut cell, from the cut cell, and the board before it, which keeps one cell of the part
+// next to the cut cell: with a single neighbour, that cell must be the route's last.
+// Where no cut cell splits the board but one splits what a first step from the end
+// leaves, each first step is an alternative of its own after the whole board, which is
+// then only covered: a board walled in two by a wall with a door each side of the end
+// costs about what its smaller sides cost.
 int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TPiece* pieces) {
+    if (SplitAt(cells, end, count, pieces, 0) > 1)
+        return 2;
+    uint8_t rest[kBoardCells];
+    std::copy(cells, cells + kBoardCells, rest);
+    rest[end] = 0;
+    int pieceCount = 1;
+    bool split = false;
+    for (int d = 0; d < kDirectionCount; ++d) {
+        const int next = NeighbourCell(end, d);
+        if (next < 0 || rest[next] == 0)
+            continue;
+        const int made = SplitAt(rest, next, count - 1, pieces + pieceCount, d + 1);
+        split = split || made > 1;
+        pieces[pieceCount].firstStep = end;
+        pieceCount += made;
+    }
+    return split ? pieceCount : 1;
+}
+
+// The pieces of one alternative: the board from `end` split at a cut cell, or whole.
+int TRouteFinder::TWalk::SplitAt(const uint8_t* cells, int end, int count, TPiece* pieces, int alternative) {
     uint8_t part[kBoardCells];
     int partSize = 0;
     const int cut = EnclosedPart(cells, end, part, partSize);
+    pieces[0].alternative = alternative;
     if (cut < 0 || partSize < kLimits.splitPart || count - partSize < kLimits.splitPart) {
         std::copy(cells, cells + kBoardCells, pieces[0].cells);
         pieces[0].end = end;
@@ -343,6 +396,7 @@ int TRouteFinder::TWalk::SplitStage(const uint8_t* cells, int end, int count, TP
     // The larger piece is the board most like those asked before: its sweeps go on from theirs.
     beyond.tester = 2 * partSize > count ? &oracle_ : &partOracle_;
     TPiece& before = pieces[1];
+    before.alternative = alternative;
     int entry = -1;
     for (int d = kDirectionCount - 1; d >= 0; --d)
         if (NeighbourCell(cut, d) >= 0 && part[NeighbourCell(cut, d)] != 0)

@@ -16,7 +16,7 @@ class TPathOracle;
 // necessary test leaves an earlier direction open than the route it already knows, a
 // bounded search and, where that gives up, an exact test decide whether the rest of the
 // board can still be cleared that way. The exact test is asked apart about the board on
-// either side of a cut cell the route must pass; a cover by a path and cycles
+// either side of a cut cell the route must pass, or that its first step leaves; a cover by a path and cycles
 // (TPathCover) answers most questions, and a sweep of the board (TPathOracle) the rest,
 // with a narrow sweep tried where the full one grows large.
 // Cells on the outer ring count like any other. Failures are reported through results;
