@@ -28,8 +28,8 @@ bool MayHavePath(const uint8_t* cells, int count, int end);
 
 // A path from `end` through every present cell that meets a cut cell beyond which a part
 // of the board lies must go through that cell into the part last, and end there. For the
-// part whose smaller side, the part or the rest, is largest: marks its cells in `part` (kCells entries, 1 in the part, 0 else),
-// returns the cut cell and stores the part's size in `partSize`. Returns -1 when there is
+// part whose smaller side, the part or the rest, is largest: marks its cells in `part` (kCells entries, 1 in
+// the part, 0 else), returns the cut cell and stores the part's size in `partSize`. Returns -1 when there is
 // no such part or when MayHavePath would rule every path out. Throws nothing.
 int EnclosedPart(const uint8_t* cells, int end, uint8_t* part, int& partSize);
 
