@@ -20,8 +20,6 @@ struct TRouteLimits {
     // 94), the tables and the families no more.
     uint64_t statesPerLookUp = 4096;
     uint64_t sweepGrowth = 2;
-    // Shortest first prefix asked about when looking for the longest completable one.
-    int firstPrefix = 4;
     // Cells a part beyond a cut cell, and the board before it, need to be asked about
     // apart: below that the sweep of the whole costs no more than two.
     int splitPart = 8;
