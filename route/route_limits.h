@@ -61,15 +61,6 @@ struct TRouteLimits {
     // positions cost 5 % fewer states, the slowest 140 ms and 29 MB; 262,144 was
     // between the two.
     uint64_t equalShares = 65536;
-    // Where the fixed end lies in the first nearEndColumns columns of the sweep not
-    // chosen, and that sweep has not yet passed it by pastEndColumns, both have the same
-    // share: a walk's question that has no route is most often one whose end is boxed in,
-    // and the sweep from that side shows it there. On the 228 adversarial positions, 4
-    // and 5 took the slowest from 103 ms to 87 ms and cost 5 % more states in all than
-    // none; with no bound on where the end lies they cost 11 % more, and the slowest
-    // were those found against them (98 ms), with the end in the middle of the board.
-    int pastEndColumns = 4;
-    int nearEndColumns = 5;
     // States the sweep may compute on a question before the narrow sweep (states per
     // layer) is tried, and that width: boards with many scattered holes have routes by
     // the million that no cover joins, and a sweep keeping a thousand states a layer
