@@ -129,22 +129,16 @@ bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
     // one side allows no path, the sweep from that side may show it after a few columns
     // while the other sweeps most of the board. So the two take turns, each going on
     // where it stopped, each share twice the last, until one answers or the limit is
-    // reached. The chosen one has chosenShare times the other's share, or the same
-    // while the other has not passed a fixed end near its start by a few columns (a
-    // board with no path most often shows it around the end), and for the first few
-    // turns when the other answered the question before: the walk asks about boards
-    // much like the last, and a side that refuted one within a few columns tends to
-    // refute the next.
+    // reached. The chosen one has chosenShare times the other's share, but the same for
+    // the first few turns when the other answered the question before: the walk asks
+    // about boards much like the last, and a side that refuted one within a few columns
+    // tends to refute the next.
     const int other = 1 - chosen;
     const bool otherAnsweredLast = other == lastSweep_;
-    const int otherPastEnd = question.endCell[other] < kRouteLimits.nearEndColumns * kRows
-                                 ? question.endCell[other] + kRouteLimits.pastEndColumns * kRows
-                                 : 0;
     const uint64_t limit = stateLimit_;
     uint64_t spent = 0;
     for (uint64_t share = kRouteLimits.firstShare;; share *= 2) {
-        const bool equal = (otherAnsweredLast && share < kRouteLimits.equalShares) ||
-                           sweeps_[other].validLayers < otherPastEnd;
+        const bool equal = otherAnsweredLast && share < kRouteLimits.equalShares;
         const uint64_t chosenShare = equal ? share : kRouteLimits.chosenShare * share;
         for (const int s : {other, chosen}) {
             stateLimit_ = std::min(s == chosen ? chosenShare : share, limit - spent);

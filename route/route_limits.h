@@ -20,16 +20,15 @@ struct TRouteLimits {
     // 94), the tables and the families no more.
     uint64_t statesPerLookUp = 4096;
     uint64_t sweepGrowth = 2;
-    // Shortest first prefix asked about when looking for the longest completable one.
-    int firstPrefix = 4;
     // Cells a part beyond a cut cell, and the board before it, need to be asked about
     // apart: below that the sweep of the whole costs no more than two.
     int splitPart = 8;
     // Covers tried with the edges taken in a shuffled order after rows and columns: each
-    // costs tens of microseconds, a sweep it spares milliseconds. Eight spared a fifth of
-    // the adversarial positions' states, and cost the generated positions a tenth more
-    // time.
-    int shuffledCovers = 4;
+    // costs tens of microseconds, a sweep it spares milliseconds. Since the walk asks
+    // about short prefixes first, and so about large boards, eight rather than four spare
+    // the adversarial positions a tenth of their states at the same time; the tables and
+    // the families do not tell them apart.
+    int shuffledCovers = 8;
     // Cells of a cycle left by the last cover tried as the other end of one more, spread
     // over the cycle: a corner or a wall that a route cannot pass through leaves it no
     // other place to end. Four spared the adversarial positions an eighth of their
@@ -63,22 +62,15 @@ struct TRouteLimits {
     // positions cost 5 % fewer states, the slowest 140 ms and 29 MB; 262,144 was
     // between the two.
     uint64_t equalShares = 65536;
-    // Where the fixed end lies in the first nearEndColumns columns of the sweep not
-    // chosen, and that sweep has not yet passed it by pastEndColumns, both have the same
-    // share: a walk's question that has no route is most often one whose end is boxed in,
-    // and the sweep from that side shows it there. On the 228 adversarial positions, 4
-    // and 5 took the slowest from 103 ms to 87 ms and cost 5 % more states in all than
-    // none; with no bound on where the end lies they cost 11 % more, and the slowest
-    // were those found against them (98 ms), with the end in the middle of the board.
-    int pastEndColumns = 4;
-    int nearEndColumns = 5;
     // States the sweep may compute on a question before the narrow sweep (states per
     // layer) is tried, and that width: boards with many scattered holes have routes by
     // the million that no cover joins, and a sweep keeping a thousand states a layer
     // finds one in a few milliseconds where the full sweep took 4-7 M states (162 ms
-    // against 27). Tried after 262,144 states, or 4,096 wide, it costs the questions
-    // that have no route more than it spares.
-    uint64_t beamAfter = 1048576;
+    // against 27). Since the walk asks about short prefixes first, whose large boards
+    // mostly have a route, trying it after 262,144 states rather than a million spares
+    // the adversarial positions 5 % of their states; 131,072 spared less. 4,096 wide, it
+    // costs the questions that have no route more than it spares.
+    uint64_t beamAfter = 262144;
     uint32_t beamWidth = 1024;
 };
 
