@@ -2,31 +2,16 @@
 
 #include <initializer_list>
 
-namespace {
-
-// Bit d set when the neighbour of (x, y) in direction d is present.
-uint8_t PresentNeighbours(const uint8_t* cells, int x, int y) {
-    constexpr int kColumns = kBoardColumns;
-    const int i = y * kColumns + x;
-    return static_cast<uint8_t>((y > 0 && cells[i - kColumns] != 0 ? 1u << kUpward : 0u) |
-                                (x + 1 < kColumns && cells[i + 1] != 0 ? 1u << kRightward : 0u) |
-                                (y + 1 < kBoardRows && cells[i + kColumns] != 0 ? 1u << kDownward : 0u) |
-                                (x > 0 && cells[i - 1] != 0 ? 1u << kLeftward : 0u));
-}
-
-}  // namespace
-
 int TEdgeBounds::Load(const uint8_t* cells) {
     int present = 0;
     pendingCount_ = 0;
-    for (int y = 0; y < kBoardRows; ++y) {
-        for (int x = 0; x < kBoardColumns; ++x) {
-            const int cell = y * kBoardColumns + x;
-            used_[cell] = unused_[cell] = 0;
-            queued_[cell] = false;
-            neighbours_[cell] = cells[cell] != 0 ? PresentNeighbours(cells, x, y) : 0;
-            present += cells[cell] != 0 ? 1 : 0;
-        }
+    for (int cell = 0; cell < kBoardCells; ++cell) {
+        used_[cell] = unused_[cell] = neighbours_[cell] = 0;
+        queued_[cell] = false;
+        for (int d = 0; d < kDirectionCount && cells[cell] != 0; ++d)
+            if (NeighbourCell(cell, d) >= 0 && cells[NeighbourCell(cell, d)] != 0)
+                neighbours_[cell] |= static_cast<uint8_t>(1u << d);
+        present += cells[cell] != 0 ? 1 : 0;
     }
     return present;
 }

@@ -142,8 +142,9 @@ bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
         const uint64_t chosenShare = equal ? share : kRouteLimits.chosenShare * share;
         for (const int s : {other, chosen}) {
             stateLimit_ = std::min(s == chosen ? chosenShare : share, limit - spent);
-            const bool found = RunSweep(s, question);
-            spent += computedStates_;
+            SetUpSweep(s, question);
+            const bool found = Run(sweeps_[s], sweeps_[s].validLayers);
+            spent += sweeps_[s].links.size() - reusedStates_;
             if (!stopped_ || spent >= limit) {
                 stateLimit_ = limit;
                 computedStates_ = spent;
@@ -152,14 +153,6 @@ bool TPathOracle::HasPath(const uint8_t* cells, int endX, int endY) {
             stopped_ = false;
         }
     }
-}
-
-bool TPathOracle::RunSweep(int chosen, const TQuestion& question) {
-    SetUpSweep(chosen, question);
-    TSweep& sweep = sweeps_[chosen];
-    const bool found = Run(sweep, sweep.validLayers);
-    computedStates_ = sweep.links.size() - reusedStates_;
-    return found;
 }
 
 bool TPathOracle::Prepare(const uint8_t* cells, int endX, int endY, TQuestion& question) {

@@ -142,9 +142,7 @@ private:
     int ChooseSweep(const TQuestion& question, bool lastStopped);
     // Phase 2: makes sweep `chosen` ready for `question` from the layers it can keep.
     void SetUpSweep(int chosen, const TQuestion& question);
-    // Phases 2 to 4 in sweep `chosen`: the answer.
-    bool RunSweep(int chosen, const TQuestion& question);
-    // Phase 3: sweeps the remaining layers; whether a complete path was found.
+    // Phases 3 and 4: sweeps the remaining layers; whether a complete path was found.
     bool Run(TSweep& sweep, int firstLayer);
     void SweepCell(TSweep& sweep, int k);
     // The last present cell before layer k (-1: none), and whether sweep cell k is the

@@ -9,10 +9,10 @@ namespace {
 // The neighbours of every cell in direction order, -1 off the board, and each cell's
 // colour as +1 or -1: looked up rather than computed in the tests' inner loops.
 struct TGeometryTables {
-    int neighbour[kCells][kDirectionCount];
-    int sign[kCells];
+    int neighbour[kBoardCells][kDirectionCount];
+    int sign[kBoardCells];
     constexpr TGeometryTables() : neighbour(), sign() {
-        for (int cell = 0; cell < kCells; ++cell) {
+        for (int cell = 0; cell < kBoardCells; ++cell) {
             for (int d = 0; d < kDirectionCount; ++d)
                 neighbour[cell][d] = NeighbourCell(cell, d);
             sign[cell] = CellColour(cell) == 0 ? 1 : -1;
@@ -44,7 +44,7 @@ public:
     int Visited() const { return visited_; }
     // The split children in walking order, and the cells with a single neighbour.
     int splitCount = 0;
-    int split[kCells];
+    int split[kBoardCells];
     int deadEnds = 0;
     int deadEnd = -1;
 
@@ -57,19 +57,19 @@ private:
     const uint8_t* cells_;
     int end_;
     int visited_ = 0;
-    int order_[kCells];
-    int low_[kCells];
-    int size_[kCells];
-    int balance_[kCells];
-    int parent_[kCells];
-    bool hasSplitChild_[kCells];
-    int degree_[kCells];
+    int order_[kBoardCells];
+    int low_[kBoardCells];
+    int size_[kBoardCells];
+    int balance_[kBoardCells];
+    int parent_[kBoardCells];
+    bool hasSplitChild_[kBoardCells];
+    int degree_[kBoardCells];
 
     bool Finish(int cell, int degree);
 };
 
 bool TCutCells::Walk() {
-    for (int i = 0; i < kCells; ++i)
+    for (int i = 0; i < kBoardCells; ++i)
         order_[i] = -1;
     // The cells on the way down to `cell`, each with the next direction it will try;
     // the current cell and its direction stay out of memory.
@@ -77,7 +77,7 @@ bool TCutCells::Walk() {
         int cell;
         int direction;
     };
-    TFrame stack[kCells];
+    TFrame stack[kBoardCells];
     int depth = 0;
     int rootChildren = 0;
     auto enter = [&](int cell, int from) {
@@ -199,7 +199,7 @@ int EnclosedPart(const uint8_t* cells, int end, uint8_t* part, int& partSize) {
     const int first = tree.First(chosen);
     const int last = tree.Last(chosen);
     partSize = last - first;
-    for (int cell = 0; cell < kCells; ++cell)
+    for (int cell = 0; cell < kBoardCells; ++cell)
         part[cell] = tree.First(cell) >= first && tree.First(cell) < last ? 1 : 0;
     return tree.Parent(chosen);
 }
@@ -217,10 +217,8 @@ struct TSearchFrame {
 // How many present neighbours `cell` has.
 int WaysOn(const uint8_t* cells, int cell) {
     int ways = 0;
-    for (int d = 0; d < kDirectionCount; ++d) {
-        const int n = kGeometry.neighbour[cell][d];
+    for (const int n : kGeometry.neighbour[cell])
         ways += n >= 0 && cells[n] != 0 ? 1 : 0;
-    }
     return ways;
 }
 
@@ -229,9 +227,9 @@ int WaysOn(const uint8_t* cells, int cell) {
 void EnterCell(uint8_t* cells, int cell, std::vector<TSearchFrame>& stack) {
     cells[cell] = 0;
     TSearchFrame frame{cell, {-1, -1, -1, -1}, 0, 0};
-    for (int d = 0; d < kDirectionCount; ++d)
-        if (Neighbour(cell, d) >= 0 && cells[Neighbour(cell, d)] != 0)
-            frame.options[frame.optionCount++] = Neighbour(cell, d);
+    for (const int n : kGeometry.neighbour[cell])
+        if (n >= 0 && cells[n] != 0)
+            frame.options[frame.optionCount++] = n;
     stack.push_back(frame);
 }
 

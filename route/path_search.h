@@ -8,16 +8,6 @@
 
 namespace path_search {
 
-inline constexpr int kColumns = kBoardColumns;
-inline constexpr int kRows = kBoardRows;
-inline constexpr int kCells = kBoardCells;
-
-// The neighbour of board cell `cell` in direction d (0 up, 1 right, 2 down, 3 left), or
-// -1 off the board.
-inline int Neighbour(int cell, int d) {
-    return NeighbourCell(cell, d);
-}
-
 // False when no path from `end` can visit all `count` present cells of `cells`. It looks
 // for what rules every such path out: cells not connected to `end`; two cells besides
 // `end` with a single neighbour; `end` a cut cell; a cut cell that splits off two parts
@@ -28,9 +18,10 @@ bool MayHavePath(const uint8_t* cells, int count, int end);
 
 // A path from `end` through every present cell that meets a cut cell beyond which a part
 // of the board lies must go through that cell into the part last, and end there. For the
-// part whose smaller side, the part or the rest, is largest: marks its cells in `part` (kCells entries, 1 in
-// the part, 0 else), returns the cut cell and stores the part's size in `partSize`. Returns -1 when there is
-// no such part or when MayHavePath would rule every path out. Throws nothing.
+// part whose smaller side, the part or the rest, is largest: marks its cells in `part`
+// (kBoardCells entries, 1 in the part, 0 else), returns the cut cell and stores the
+// part's size in `partSize`. Returns -1 when there is no such part or when MayHavePath
+// would rule every path out. Throws nothing.
 int EnclosedPart(const uint8_t* cells, int end, uint8_t* part, int& partSize);
 
 // How a bounded search ended.

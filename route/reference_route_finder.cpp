@@ -20,6 +20,7 @@ TReferenceRouteFinder::TOutcome TReferenceRouteFinder::Search(TPoint start, std:
 
     // Every cell of the board is counted; neighbours off the board count as absent.
     int32_t remaining = 0;
+    int32_t deadEnds = 0;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const int i = y * width + x;
@@ -30,15 +31,26 @@ TReferenceRouteFinder::TOutcome TReferenceRouteFinder::Search(TPoint start, std:
             for (const TPoint& d : directions)
                 if (At(x + d.x, y + d.y) == 1)
                     ++neighbours[i];
+            if ((x != start.x || y != start.y) && neighbours[i] == 1)
+                ++deadEnds;
         }
     }
-    int32_t deadEnds = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            if ((x != start.x || y != start.y) && board[y * width + x] == 1 && neighbours[y * width + x] == 1)
-                ++deadEnds;
     if (deadEnds > 1)
         return TOutcome::NoRoute;
+    // Taking the current cell out (change -1) or putting it back (+1) changes its present
+    // neighbours' counts, and the dead ends among them but the one its step `taken` leads to.
+    auto recount = [&](int taken, int change) {
+        for (int a = 0; a < 4; ++a) {
+            const int nx = current.x + directions[a].x;
+            const int ny = current.y + directions[a].y;
+            if (At(nx, ny) == 1) {
+                int32_t& count = neighbours[ny * width + nx];
+                if (a != taken && count == (change < 0 ? 2 : 1))
+                    deadEnds -= change;
+                count += change;
+            }
+        }
+    };
 
     uint32_t untilCheck = checkEvery;
     while (remaining > 0) {
@@ -68,13 +80,10 @@ TReferenceRouteFinder::TOutcome TReferenceRouteFinder::Search(TPoint start, std:
 
         if (current.direction == 4) {
             if (remaining == 1) {
-                const size_t n = stack.size() + 1;
-                route.resize(n);
-                route[n - 1] = {current.x, current.y};
-                for (size_t i = n - 1; i-- > 0;) {
-                    route[i] = {stack.back().x, stack.back().y};
-                    stack.pop_back();
-                }
+                stack.push_back(current);
+                route.resize(stack.size());
+                for (size_t i = 0; i < stack.size(); ++i)
+                    route[i] = {stack[i].x, stack[i].y};
                 return TOutcome::Found;
             }
             if (stack.empty())
@@ -85,16 +94,7 @@ TReferenceRouteFinder::TOutcome TReferenceRouteFinder::Search(TPoint start, std:
             current.direction = taken + 1;
             board[current.y * width + current.x] = 1;
             ++remaining;
-            for (int a = 0; a < 4; ++a) {
-                const int nx = current.x + directions[a].x;
-                const int ny = current.y + directions[a].y;
-                if (At(nx, ny) == 1) {
-                    int32_t& count = neighbours[ny * width + nx];
-                    if (a != taken && count == 1)
-                        --deadEnds;
-                    ++count;
-                }
-            }
+            recount(taken, +1);
             if (stack.empty() && current.direction == 4)
                 return TOutcome::NoRoute;
             continue;
@@ -104,16 +104,7 @@ TReferenceRouteFinder::TOutcome TReferenceRouteFinder::Search(TPoint start, std:
         stack.push_back(current);
         board[current.y * width + current.x] = 0;
         --remaining;
-        for (int a = 0; a < 4; ++a) {
-            const int nx = current.x + directions[a].x;
-            const int ny = current.y + directions[a].y;
-            if (At(nx, ny) == 1) {
-                int32_t& count = neighbours[ny * width + nx];
-                if (a != d && count == 2)
-                    ++deadEnds;
-                --count;
-            }
-        }
+        recount(d, -1);
         current = {current.x + directions[d].x, current.y + directions[d].y, 0};
     }
     return TOutcome::NoRoute;

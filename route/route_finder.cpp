@@ -11,10 +11,7 @@
 
 namespace {
 
-using path_search::EnclosedPart;
-using path_search::MayHavePath;
-using path_search::SearchPath;
-using path_search::TSearch;
+using namespace path_search;
 
 constexpr const TRouteLimits& kLimits = kRouteLimits;
 

@@ -50,9 +50,7 @@ public:
 
     // An 18 x 12 finder with an empty board.
     TRouteFinder();
-    ~TRouteFinder();
-    TRouteFinder(const TRouteFinder&) = delete;
-    TRouteFinder& operator=(const TRouteFinder&) = delete;
+    ~TRouteFinder();  // not copyable: it owns its sweeps
 
     // Returns true and stores in `route` (resized) the first route from `start` through
     // every present cell of `board`, ring cells included. Returns false, leaving `route`

@@ -12,8 +12,8 @@
 
 #include "game/built_in_tables.h"
 #include "game/track_file.h"
+#include "route/find_route_command.h"
 #include "route/reference_route_finder.h"
-#include "route/route_finder.h"
 
 namespace {
 
@@ -77,17 +77,15 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
             options.reference = true;
         } else if (arg == "--draw") {
             options.draw = true;
+        } else if (arg.size() > 1 && arg[0] == '-' && arg != "--table") {
+            return Fail("unknown option " + arg + "; " + kUsage);
+        } else if (options.tableNumber >= 0 || options.fileName != nullptr) {
+            return Fail(kUsage);  // a second table or file
         } else if (arg == "--table") {
-            if (options.tableNumber >= 0 || options.fileName != nullptr)
-                return Fail(kUsage);
             if (i + 1 >= argc || !ParseTableNumber(argv[i + 1], options.tableNumber))
                 return Fail("--table needs a table number from 0 to 49");
             ++i;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Fail("unknown option " + arg + "; " + kUsage);
         } else {
-            if (options.tableNumber >= 0 || options.fileName != nullptr)
-                return Fail(kUsage);
             options.fileName = argv[i];
         }
     }
@@ -109,14 +107,6 @@ int LoadTable(const TOptions& options, TQuilloryTable& table) {
     if (!TableFromTrackLines(lines, table))
         return Fail(std::string(options.fileName) + " is not a usable track");
     return kGoOn;
-}
-
-// Searches `table` with a finder of type TFinder.
-template <typename TFinder>
-bool FindRoute(const TQuilloryTable& table, std::vector<TRouteFinder::TPoint>& route) {
-    TFinder finder;
-    FillBoardFromTable(finder.board, table);
-    return finder.FindRoute({table.x, table.y}, route);
 }
 
 // The marks of a drawn route, in UTF-8 or in ASCII.
@@ -176,8 +166,8 @@ int main(int argc, char** argv) {
 
     std::vector<TRouteFinder::TPoint> route;
     const auto begin = std::chrono::steady_clock::now();
-    const bool found = options.reference ? FindRoute<TReferenceRouteFinder>(table, route)
-                                         : FindRoute<TRouteFinder>(table, route);
+    const bool found = options.reference ? FindRouteOnTable<TReferenceRouteFinder>(table, route)
+                                         : FindRouteOnTable(table, route);
     const auto end = std::chrono::steady_clock::now();
 
     if (options.showTime)

@@ -56,14 +56,14 @@ TEST(MayHavePath, CountsCellsOnTheRing) {
     EXPECT_FALSE(MayHavePath(Cells(board).data(), 3, 0));
 }
 
-TEST(Neighbour, StopsAtTheBoardsEdges) {
-    EXPECT_EQ(Neighbour(0, 0), -1);
-    EXPECT_EQ(Neighbour(0, 3), -1);
-    EXPECT_EQ(Neighbour(0, 1), 1);
-    EXPECT_EQ(Neighbour(0, 2), 18);
-    EXPECT_EQ(Neighbour(17, 1), -1);
-    EXPECT_EQ(Neighbour(215, 2), -1);
-    EXPECT_EQ(Neighbour(215, 0), 197);
+TEST(NeighbourCell, StopsAtTheBoardsEdges) {
+    EXPECT_EQ(NeighbourCell(0, 0), -1);
+    EXPECT_EQ(NeighbourCell(0, 3), -1);
+    EXPECT_EQ(NeighbourCell(0, 1), 1);
+    EXPECT_EQ(NeighbourCell(0, 2), 18);
+    EXPECT_EQ(NeighbourCell(17, 1), -1);
+    EXPECT_EQ(NeighbourCell(215, 2), -1);
+    EXPECT_EQ(NeighbourCell(215, 0), 197);
 }
 
 // In direction order a decided search must give exactly the first path, or prove there
