@@ -1,7 +1,6 @@
 #include "route/route_finder.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 
 #include "route/path_cover.h"
@@ -62,9 +61,8 @@ public:
     bool Run(int start, std::vector<int>& route);
 
 private:
-    // A stage's answer: a route exists, none does, the stage cannot tell (Open), or the
-    // sweep stopped at its limit (Stopped: the walk asks again with more work allowed).
-    enum class TAnswer { Yes, No, Open, Stopped };
+    // A stage's answer: a route exists, none does, or the stage cannot tell (Open).
+    enum class TAnswer { Yes, No, Open };
     // A board the stages after the split ask about: the whole board, or one side of a
     // cut cell. `route` is a route from `end` when the answer is Yes.
     struct TPiece {
@@ -79,13 +77,6 @@ private:
     };
     // The whole board, and up to two pieces for each first step from the end.
     static constexpr int kMostPieces = 1 + 2 * kDirectionCount;
-    // What the exact tests of one question found out about the path its ordered search
-    // reached; it holds for the next path reached as far as the two agree.
-    struct TPrefixFindings {
-        std::vector<int> prefix;
-        int bad = INT_MAX;  // the shortest length known not to be completable
-        int stopped = -1;   // a length whose completion test stopped at its limit
-    };
 
     TPathOracle& oracle_;
     TPathOracle& partOracle_;  // for the smaller piece of a split, so that neither loses its layers
@@ -94,11 +85,9 @@ private:
     TPathCover cover_;
     uint8_t rest_[kBoardCells];  // the cells not yet walked, the current one included
     int remaining_ = 0;
-    std::vector<int> path_;      // walked so far; the current cell is the last
-    std::vector<int> known_;     // a route from the current cell over `rest_`, or empty
-    uint32_t ruledOut_ = 0;      // directions from the current cell that cannot be it
-    uint64_t largestSweep_ = 0;  // states of the largest sweep answered so far
-    uint64_t stateLimit_ = UINT64_MAX;
+    std::vector<int> path_;   // walked so far; the current cell is the last
+    std::vector<int> known_;  // a route from the current cell over `rest_`, or empty
+    uint32_t ruledOut_ = 0;   // directions from the current cell that cannot be it
     // The boards, each with its end cell last, that a sweep showed to have no route: the
     // walk asks about some of them again after the layers they reused have gone.
     std::vector<std::vector<uint8_t>> refuted_;
@@ -107,7 +96,7 @@ private:
     int EarliestOpenDirection();
     void Advance(int next);
     bool Ask(int direction);
-    int LongestCompletablePrefix(const std::vector<int>& prefix, TPrefixFindings& findings);
+    int LongestCompletablePrefix(const std::vector<int>& prefix);
     TAnswer Complete(const uint8_t* cells, int end, int count, std::vector<int>& witness);
     // The completion test's stages, in the order it runs them.
     TAnswer CoverStage(const uint8_t* cells, int end, std::vector<int>& witness);
@@ -163,78 +152,53 @@ void TRouteFinder::TWalk::Advance(int next) {
 
 // Decides the step in `direction`, the earliest one left that passes the quick tests
 // and is not the known route's: rules it out, or walks as far along it as is sure.
-// Returns true when that finished the whole route. The ordered search and the completion
-// test take turns, each allowed twice the work of its turn before, so that the question
-// costs about what the cheaper of the two needs.
+// Returns true when that finished the whole route. A bounded ordered search from there
+// either finds the rest of the route, the first one, or shows there is none, or gives up
+// on a path; the completion test then finds how much of that path can be completed.
 bool TRouteFinder::TWalk::Ask(int direction) {
     const int current = Current();
-    const int target = NeighbourCell(current, direction);
-    TPrefixFindings findings;
     const int count = remaining_ - 1;
-    int budget = known_.empty() ? kLimits.searchPerCell * count + kLimits.searchBase
-                                : std::min(count, kLimits.searchWithKnownRoute);
-    for (;; budget *= 2) {
-        std::vector<int> found, reached;
-        TSearch outcome;
-        {
-            const TTakenOut here(rest_, &current, 1);
-            stats_.searchBudgetUsed += budget;
-            outcome = SearchPath(rest_, count, target, budget, found, &reached);
-        }
-        if (outcome == TSearch::Found) {
-            // Every earlier direction is ruled out; the search's first path is the first.
-            path_.insert(path_.end(), found.begin(), found.end());
-            remaining_ = 1;
-            return true;
-        }
-        if (outcome == TSearch::None) {
-            ruledOut_ |= 1u << direction;
-            return false;
-        }
-        stateLimit_ = std::max(kLimits.statesPerLookUp * static_cast<uint64_t>(budget),
-                               kLimits.sweepGrowth * largestSweep_);
-        reached.insert(reached.begin(), current);
-        const int length = LongestCompletablePrefix(reached, findings);
-        if (length == 0)
-            ruledOut_ |= 1u << direction;
-        if (length >= 0)
-            return false;
+    const int budget = known_.empty() ? kLimits.searchPerCell * count + kLimits.searchBase
+                                      : std::min(count, kLimits.searchWithKnownRoute);
+    std::vector<int> found, reached;
+    TSearch outcome;
+    {
+        const TTakenOut here(rest_, &current, 1);
+        stats_.searchBudgetUsed += budget;
+        outcome = SearchPath(rest_, count, NeighbourCell(current, direction), budget, found, &reached);
     }
+    if (outcome == TSearch::Found) {
+        // Every earlier direction is ruled out; the search's first path is the first.
+        path_.insert(path_.end(), found.begin(), found.end());
+        remaining_ = 1;
+        return true;
+    }
+    reached.insert(reached.begin(), current);
+    if (outcome == TSearch::None || LongestCompletablePrefix(reached) == 0)
+        ruledOut_ |= 1u << direction;
+    return false;
 }
 
 // Finds the longest length L such that the rest of the board can be cleared after
 // walking prefix[1..L], walks it, and keeps the completion test's route from prefix[L]
-// as the known route; returns L (0: not even the first step can be completed), or -1
-// when a test stopped before any length was shown to work. Asks first about a stopped
-// length of `findings` (its sweep goes on where it stopped), else about the first step
-// alone; grows by doubling while it works, then halves the gap to the shortest length
-// known to fail. Lengths that work are cheap to show, as a cover mostly shows them; one
-// that fails costs a sweep, and only the one just past L is asked about again later (the
-// step the walk then rules out), when the refuted boards answer it at once. Starting
-// from 1 rather than at three quarters of the prefix spared the adversarial positions a
-// third of their states and two fifths of their time.
-int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix, TPrefixFindings& findings) {
+// as the known route; returns L (0: not even the first step can be completed). Asks
+// first about the first step alone; grows by doubling while it works, then halves the
+// gap to the shortest length known to fail. Lengths that work are cheap to show, as a
+// cover mostly shows them; one that fails costs a sweep, and only the one just past L
+// is asked about again later (the step the walk then rules out), when the refuted
+// boards answer it at once. Starting from 1 rather than at three quarters of the prefix
+// spared the adversarial positions a third of their states and two fifths of their time.
+int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix) {
     const int longest = static_cast<int>(prefix.size()) - 1;
-    const int agreed = static_cast<int>(
-        std::mismatch(prefix.begin(), prefix.end(), findings.prefix.begin(), findings.prefix.end()).first -
-        prefix.begin());
     int good = 0;
-    int bad = findings.bad < agreed ? findings.bad : longest + 1;
+    int bad = longest + 1;
     std::vector<int> witness, goodWitness;
-    int length = findings.stopped >= 0 && findings.stopped < agreed ? findings.stopped : 1;
-    length = std::min(length, bad - 1);
-    findings.stopped = -1;
-    while (bad - good > 1) {
+    for (int length = 1; length < bad;) {
         TAnswer answer = TAnswer::Yes;
         witness.assign(1, prefix[length]);
         if (remaining_ - length > 1) {
             const TTakenOut walked(rest_, prefix.data(), static_cast<size_t>(length));
             answer = Complete(rest_, prefix[length], remaining_ - length, witness);
-        }
-        if (answer == TAnswer::Stopped) {
-            if (good == 0)
-                findings.stopped = length;
-            break;
         }
         if (answer == TAnswer::Yes) {
             good = length;
@@ -244,23 +208,16 @@ int TRouteFinder::TWalk::LongestCompletablePrefix(const std::vector<int>& prefix
         }
         // Doubles while no length failed, then halves the gap.
         length = std::max(bad > longest ? std::min(2 * good, longest) : good + (bad - good) / 2, good + 1);
-        if (length >= bad)
-            break;
     }
-    findings.prefix = prefix;
-    findings.bad = bad;
-    if (findings.stopped >= 0)
-        return -1;
-    if (good > 0) {
-        for (int i = 1; i <= good; ++i)
-            Advance(prefix[i]);
+    for (int i = 1; i <= good; ++i)
+        Advance(prefix[i]);
+    if (good > 0)
         known_.swap(goodWitness);
-    }
     return good;
 }
 
 // The completion test: whether a route from `end` clears the `count` present cells of
-// `cells`; `witness` (replaced) then holds one. Yes, No or Stopped. Its stages run in
+// `cells`; `witness` (replaced) then holds one. Yes or No. Its stages run in
 // this order, each only when those before it could not tell. The figures beside them
 // are what leaving the stage out changed, in sweep states and time, on three samples:
 // the benchmark's 648 hard positions, 3,000 generated ones and 36 adversarial ones.
@@ -281,7 +238,6 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
     //    door each side of the end, 6.1 M states to 1,620).
     TPiece pieces[kMostPieces];
     const int pieceCount = SplitStage(cells, end, count, pieces);
-    TAnswer result = TAnswer::No;
     for (int first = 0, last = 0; first < pieceCount; first = last) {
         while (last < pieceCount && pieces[last].alternative == pieces[first].alternative)
             ++last;
@@ -292,11 +248,11 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
             //    one. Tens of microseconds; it settles nearly every question (left out: 2.6 to
             //    1,000 times the states, 1.9 to 10 times the time).
             answer = piece.answer = CoverStage(piece.cells, piece.end, piece.route);
-            // 4. Sweep of the board (TPathOracle), exact, within the state limit; past a
-            //    million states, a narrow sweep, which finds a route where there are many
-            //    (left out: the slowest adversarial position 162 ms instead of 27). The only
-            //    stage that answers every question it is let finish. A whole board that
-            //    the first steps split is not swept: their alternatives are.
+            // 4. Sweep of the board (TPathOracle), exact; past beamAfter states, a narrow
+            //    sweep, which finds a route where there are many (left out: the slowest
+            //    adversarial position 162 ms instead of 27). The only stage that answers
+            //    every question. A whole board that the first steps split is not swept:
+            //    their alternatives are.
             if (answer == TAnswer::Open && (first > 0 || last == pieceCount))
                 answer = piece.answer = SweepStage(piece);
         }
@@ -306,10 +262,8 @@ TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::Complete(const uint8_t* cells,
         }
         if (answer == TAnswer::No && first == 0)
             return TAnswer::No;
-        if (answer == TAnswer::Stopped)
-            result = answer;
     }
-    return result;
+    return TAnswer::No;
 }
 
 // The route of an alternative's `count` pieces, from the end.
@@ -406,40 +360,39 @@ int TRouteFinder::TWalk::SplitAt(const uint8_t* cells, int end, int count, TPiec
     return 2;
 }
 
-// The sweep, within the walk's state limit; Stopped where it stops there. It stops
-// first at beamAfter states, where the narrow sweep (beamWidth states a layer) is tried
-// once: a route it finds is a route, and one it misses costs it little. The sweep then
-// goes on where it stopped, within the whole limit again.
+// The sweep, exact. It stops first at beamAfter states, where the narrow sweep
+// (beamWidth states a layer) is tried once: a route it finds is a route, and one it
+// misses costs it little. The sweep then goes on where it stopped, to its end: putting
+// the question off at a limit, to ask it again after a longer ordered search, cost the
+// 324 adversarial positions as many states and as much time, and no table or benchmark
+// family reached the limit.
 TRouteFinder::TWalk::TAnswer TRouteFinder::TWalk::SweepStage(TPiece& piece) {
     TPathOracle& tester = *piece.tester;
     std::vector<uint8_t> key(piece.cells, piece.cells + kBoardCells);
     key.push_back(static_cast<uint8_t>(piece.end));
     if (std::find(refuted_.begin(), refuted_.end(), key) != refuted_.end())
         return TAnswer::No;
-    for (const bool beamTried : {false, true}) {
-        tester.SetStateLimit(beamTried ? stateLimit_ : std::min(stateLimit_, kLimits.beamAfter));
-        piece.route.clear();
-        const bool works = tester.HasPath(piece.cells, CellColumn(piece.end), CellRow(piece.end));
+    const int x = CellColumn(piece.end);
+    const int y = CellRow(piece.end);
+    tester.SetStateLimit(kLimits.beamAfter);
+    bool works = tester.HasPath(piece.cells, x, y);
+    stats_.exactStates += tester.LastComputedStates();
+    if (tester.LastStopped()) {
+        const bool found = beamOracle_.HasPath(piece.cells, x, y);
+        stats_.exactStates += beamOracle_.LastComputedStates();
+        if (found) {
+            beamOracle_.Witness(piece.route);
+            return TAnswer::Yes;
+        }
+        tester.SetStateLimit(UINT64_MAX);
+        works = tester.HasPath(piece.cells, x, y);
         stats_.exactStates += tester.LastComputedStates();
-        if (!tester.LastStopped()) {
-            largestSweep_ = std::max(largestSweep_, tester.LastComputedStates() + tester.LastReusedStates());
-            if (works)
-                tester.Witness(piece.route);
-            else
-                refuted_.push_back(std::move(key));
-            return works ? TAnswer::Yes : TAnswer::No;
-        }
-        if (!beamTried) {
-            const bool found = beamOracle_.HasPath(piece.cells, CellColumn(piece.end), CellRow(piece.end));
-            stats_.exactStates += beamOracle_.LastComputedStates();
-            if (found) {
-                beamOracle_.Witness(piece.route);
-                return TAnswer::Yes;
-            }
-        }
     }
-    piece.route.clear();
-    return TAnswer::Stopped;
+    if (works)
+        tester.Witness(piece.route);
+    else
+        refuted_.push_back(std::move(key));
+    return works ? TAnswer::Yes : TAnswer::No;
 }
 
 TRouteFinder::TRouteFinder()

@@ -4,22 +4,13 @@
 #include <cstdint>
 
 struct TRouteLimits {
-    // Neighbours the walk's first ordered search of a question may look at, per cell left
-    // and in all, without a known route: enough to walk a whole route with a little
+    // Neighbours the walk's ordered search of a question may look at, per cell left and
+    // in all, without a known route: enough to walk a whole route with a little
     // backtracking. With one, the exact test usually costs about what it did before, so
     // the search only lays out a short path to ask about.
     int searchPerCell = 2;
     int searchBase = 50;
     int searchWithKnownRoute = 24;
-    // States the sweep may compute for each neighbour the ordered search was allowed
-    // before the question is put off and asked again with twice of both. A sweep as
-    // large as one already answered (times sweepGrowth) is let run to its end. Each time
-    // a question is put off, its search runs again and its sweeps start their turns
-    // anew, and the search seldom finds what the sweep would not: 4,096 rather than 256
-    // cost the 48 worst adversarial positions 12 % less time (slowest 138 ms against
-    // 94), the tables and the families no more.
-    uint64_t statesPerLookUp = 4096;
-    uint64_t sweepGrowth = 2;
     // Cells a part beyond a cut cell, and the board before it, need to be asked about
     // apart: below that the sweep of the whole costs no more than two.
     int splitPart = 8;

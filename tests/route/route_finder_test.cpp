@@ -258,11 +258,11 @@ std::string FirstRouteProblem(const std::vector<int32_t>& board, const std::vect
     return "";
 }
 
-// Positions too large for the plain search where the quick search gives up and exact
-// tests stop at their limits before they are let run longer: the route must still be
-// the first one. The last three, from the adversarial search, have holes scattered over
-// the whole board, where covers are joined along alternating cycles.
-TEST(RouteFinder, RouteIsTheFirstWhereExactTestsStopAtTheirLimits) {
+// Positions too large for the plain search where the quick search gives up and the
+// narrow sweep and full sweeps decide: the route must still be the first one. The last
+// ones, from the adversarial search, have holes scattered over the whole board, where
+// covers are joined along alternating cycles.
+TEST(RouteFinder, RouteIsTheFirstWhereTheQuickSearchGivesUp) {
     const auto tables = BuildTables();
     std::vector<int32_t> tableBoard;
     FillBoardFromTable(tableBoard, tables[47]);
