@@ -8,9 +8,11 @@ int TEdgeBounds::Load(const uint8_t* cells) {
     for (int cell = 0; cell < kBoardCells; ++cell) {
         used_[cell] = unused_[cell] = neighbours_[cell] = 0;
         queued_[cell] = false;
-        for (int d = 0; d < kDirectionCount && cells[cell] != 0; ++d)
-            if (NeighbourCell(cell, d) >= 0 && cells[NeighbourCell(cell, d)] != 0)
+        for (int d = 0; d < kDirectionCount && cells[cell] != 0; ++d) {
+            const int n = NeighbourCell(cell, d);
+            if (n >= 0 && cells[n] != 0)
                 neighbours_[cell] |= static_cast<uint8_t>(1u << d);
+        }
         present += cells[cell] != 0 ? 1 : 0;
     }
     return present;

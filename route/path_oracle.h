@@ -43,9 +43,8 @@ public:
     // (y * kColumns + x) of one path it found, from the end cell.
     void Witness(std::vector<int>& path) const;
 
-    // States the last HasPath computed afresh, and those it reused (for measurements).
+    // States the last HasPath computed afresh (for measurements).
     uint64_t LastComputedStates() const { return computedStates_; }
-    uint64_t LastReusedStates() const { return reusedStates_; }
 
     // Makes later questions stop, answering false, once they have computed more than `limit`
     // states afresh; LastStopped() then tells. The layers swept so far are kept, so the
